@@ -1,0 +1,36 @@
+# Kestavo: set-up, build, tests, benchmarks and fuzzing.
+BUILD_DIR   ?= build
+RELEASE_DIR ?= build-release
+FUZZ_DIR    ?= build-fuzz
+JOBS        ?= 2
+FUZZ_SECONDS ?= 600
+
+.PHONY: all deps test build release bench fuzz clean
+
+all: build
+
+deps:
+	@sh scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTAVO_SANITIZE=ON
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+release: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTAVO_TESTS=OFF -DKESTAVO_BENCH=ON
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+bench: release
+	sh bench/run.sh $(RELEASE_DIR)
+
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DKESTAVO_TESTS=OFF -DKESTAVO_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	sh tests/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(FUZZ_DIR)

@@ -1,0 +1,29 @@
+#!/bin/sh
+# Installs the Debian packages the build needs, when any is missing.
+set -eu
+
+packages="g++ make cmake ninja-build pkg-config qt6-base-dev libzip-dev libblkid-dev
+libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev zip unzip
+xvfb xauth tzdata"
+
+missing=""
+for p in $packages; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+if [ "$(id -u)" -eq 0 ]; then
+  sudo=""
+elif command -v sudo >/dev/null 2>&1; then
+  sudo="sudo"
+else
+  echo "Missing packages:$missing (run as root, or install sudo)" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+# shellcheck disable=SC2086
+$sudo apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,47 @@
+// The commands that fill or shrink the catalog set from files: Open All
+// Catalogs, opening one chosen catalog, and Delete Catalog.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "catalog/catalog_reader.h"
+#include "catalog/catalog_set.h"
+#include "catalog/messages.h"
+
+namespace kestavo {
+
+// The catalog directory: the variable Kestavo, else $HOME/Kestavo.
+std::string CatalogDirectory();
+// The catalog files of `directory` ("*.kvx"), in ascending byte order.
+std::vector<std::string> ListCatalogFiles(const std::string& directory);
+
+// Removes every disk and entry, then reads every catalog of the catalog
+// directory; "No catalogs found." when there is none. Answers how many
+// files were read.
+int OpenAllCatalogs(CatalogSet& set, MessageSink& messages);
+int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& messages);
+
+// Reads one chosen catalog beside those already loaded.
+LoadOutcome OpenSelectedCatalog(CatalogSet& set, const std::string& path, MessageSink& messages);
+
+enum class DeleteOutcome { NotADisk, Declined, Deleted, Failed };
+
+// Deletes the catalog file of the disk `diskItem` after asking, and removes
+// the disk from the set. A label that would lead outside the catalog
+// directory is never made into a path.
+DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, MessageSink& messages);
+DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, const std::string& directory,
+                            MessageSink& messages);
+
+// Whether a disk label can name a catalog file ("/" inside, "." and ".."
+// cannot).
+bool IsUsableCatalogLabel(const std::string& label);
+// The catalog file of a disk: directory + "/" + label + ".kvx".
+std::string CatalogFilePath(const std::string& directory, const std::string& label);
+
+// Removes the container named `name` under `parent` (ignoring the case of
+// a-z) with every entry and item below it, and its own entry.
+void RemoveChildNamed(CatalogSet& set, TreeItem parent, std::string_view name);
+
+}  // namespace kestavo

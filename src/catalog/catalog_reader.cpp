@@ -1,0 +1,310 @@
+#include "catalog/catalog_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <unordered_map>
+#include <vector>
+
+#include "catalog/catalog_commands.h"
+#include "catalog/catalog_tokens.h"
+#include "catalog/name_compare.h"
+
+namespace kestavo {
+namespace {
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    out.clear();
+    if (S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return false;
+        }
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+Message IncompatibleMessage(const std::string& path) {
+    Message m;
+    m.caption = "Please re-catalog this disk";
+    m.text = "Cannot read " + path + "\nThe file is not compatible with this version of Kestavo," +
+             "\nwhich requires *.kvx files with version id: " + kCatalogVersion +
+             "\n\nTo proceed, please re-catalog this disk, i.e. " + "File->Catalog New Disk ...\n";
+    m.icon = MessageIcon::Exclamation;
+    return m;
+}
+
+Message DamagedMessage(const std::string& path) {
+    Message m;
+    m.caption = "Please re-catalog this disk";
+    m.text = "The catalog file " + path + " is damaged or incomplete." +
+             "\nWhat could be read before the damage has been loaded." +
+             "\n\nTo proceed, please re-catalog this disk, i.e. " + "File->Catalog New Disk ...\n";
+    m.icon = MessageIcon::Exclamation;
+    return m;
+}
+
+Message InvalidDateMessage(const std::string& where) {
+    Message m;
+    m.caption = "Warning: file date invalid";
+    m.text = "The file " + where + " has invalid date information.\n" +
+             "A default date will be presented: Feb 5, 2036\n\n" +
+             "You may re-catalog the disk to eliminate this message.\n\n" + "Press OK to continue";
+    m.icon = MessageIcon::Exclamation;
+    return m;
+}
+
+int KindOfDriveType(std::string_view word, int kind) {
+    if (word == "default") return KIND_DEFAULT_DISK;
+    if (word == "fixed") return KIND_FIXED_DISK;
+    if (word == "cdrom") return KIND_CDROM_DISK;
+    if (word == "removable") return KIND_REMOVABLE_DISK;
+    return kind;
+}
+
+struct Date {
+    std::int32_t day, month, year, hour, minute, second;
+};
+
+// A year past 2035 cannot be kept: such a date becomes 5 February 2036,
+// 00:00:00. Answers whether the date was replaced.
+bool ApplyDateRule(Date& d) {
+    if (d.year <= 2035) return false;
+    d = Date{5, 2, 2036, 0, 0, 0};
+    return true;
+}
+
+class Reader {
+public:
+    Reader(CatalogSet& set, std::string_view text, const std::string& path, MessageSink& messages)
+        : set_(set), tree_(set.Tree()), tokens_(text), path_(path), messages_(messages) {}
+
+    LoadOutcome Load();
+
+private:
+    struct Frame {
+        TreeItem item;
+    };
+
+    ReadStatus ReadDriveType(int& kind);
+    ReadStatus ReadDate(Date& date);
+    ReadStatus OpenContainer(TreeItem parent, int kind, int selected);
+    ReadStatus ReadFile(TreeItem parent, const std::string& name);
+    ReadStatus ReadContainers(int diskKind);
+    void RemoveChildNamed(TreeItem parent, std::string_view name);
+    void CloseFrame();
+    void ShowDuringLoad(const Message& message);
+    static std::uint64_t ChildKey(TreeItem parent, std::string_view name);
+
+    CatalogSet& set_;
+    ContainerTree& tree_;
+    CatalogTokens tokens_;
+    const std::string& path_;
+    MessageSink& messages_;
+    TreeItem root_ = kNoItem;
+    std::vector<Frame> open_;
+    std::string name_;
+    // Containers made by this load, by parent and upper-cased name, so that
+    // a same-named container is found without walking all its siblings.
+    std::unordered_multimap<std::uint64_t, TreeItem> madeHere_;
+};
+
+std::uint64_t Reader::ChildKey(TreeItem parent, std::string_view name) {
+    std::uint64_t hash = 1469598103934665603ull ^ parent;
+    for (char c : name) {
+        const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        hash = (hash ^ static_cast<unsigned char>(upper)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+void Reader::ShowDuringLoad(const Message& message) {
+    // A window may repaint while the message is up: let it see the tree.
+    tree_.EndBatch();
+    messages_.Show(message);
+    tree_.BeginBatch();
+}
+
+ReadStatus Reader::ReadDriveType(int& kind) {
+    kind = KIND_DEFAULT_DISK;
+    std::string_view word;
+    if (!tokens_.ReadWord(word)) return ReadStatus::End;
+    if (word != "<") return ReadStatus::Ok;
+    for (;;) {
+        char c = 0;
+        if (!tokens_.ReadChar(c)) return ReadStatus::Bad;
+        if (c == '>') return ReadStatus::Ok;
+        if (c != '%') continue;
+        if (!tokens_.ReadWord(word)) return ReadStatus::Bad;
+        if (word != "drivetype") continue;
+        if (!tokens_.ReadWord(word)) return ReadStatus::Bad;
+        kind = KindOfDriveType(word, kind);
+    }
+}
+
+ReadStatus Reader::ReadDate(Date& d) {
+    std::int32_t* fields[] = {&d.day, &d.month, &d.year, &d.hour, &d.minute, &d.second};
+    for (std::int32_t* field : fields) {
+        const ReadStatus status = tokens_.ReadInteger(*field);
+        if (status != ReadStatus::Ok) return status;
+    }
+    return ReadStatus::Ok;
+}
+
+void Reader::RemoveChildNamed(TreeItem parent, std::string_view name) {
+    TreeItem found = kNoItem;
+    if (parent == root_) {
+        kestavo::RemoveChildNamed(set_, parent, name);
+        return;
+    }
+    {
+        auto [first, last] = madeHere_.equal_range(ChildKey(parent, name));
+        for (auto it = first; it != last; ++it) {
+            const TreeItem candidate = it->second;
+            if (tree_.IsValid(candidate) && tree_.GetParentItem(candidate) == parent &&
+                EqualUpperCased(tree_.GetItemText(candidate), name)) {
+                found = candidate;
+                madeHere_.erase(it);
+                break;
+            }
+        }
+    }
+    if (found != kNoItem) set_.RemoveContainer(parent, found, name);
+}
+
+ReadStatus Reader::OpenContainer(TreeItem parent, int kind, int selected) {
+    ReadStatus status = tokens_.ReadQuotedName(name_);
+    if (status != ReadStatus::Ok) return status;
+    RemoveChildNamed(parent, name_);
+    if (PassesZipTest(name_)) {
+        kind = KIND_ZIP_FOLDER;
+        selected = IMAGE_ZIP_FOLDER_OPEN;
+    }
+    std::int64_t size = 0, second = 0;
+    if ((status = tokens_.ReadNumberWord(size)) != ReadStatus::Ok) return status;
+    if ((status = tokens_.ReadNumberWord(second)) != ReadStatus::Ok) return status;
+    Date d{};
+    if ((status = ReadDate(d)) != ReadStatus::Ok) return status;
+    ApplyDateRule(d);
+    const std::int64_t time = set_.Clock().MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
+    set_.AddEntry(parent, name_, size, second, time, kind);
+    const TreeItem item = tree_.InsertItem(name_, kind, selected, parent);
+    if (parent != root_) madeHere_.emplace(ChildKey(parent, name_), item);
+    std::string_view word;
+    if (!tokens_.ReadWord(word)) return ReadStatus::End;
+    if (word == "<") open_.push_back(Frame{item});
+    return ReadStatus::Ok;
+}
+
+ReadStatus Reader::ReadFile(TreeItem parent, const std::string& name) {
+    std::int64_t size = 0;
+    ReadStatus status = tokens_.ReadFileSize(size);
+    if (status != ReadStatus::Ok) return status;
+    Date d{};
+    if ((status = ReadDate(d)) != ReadStatus::Ok) return status;
+    const bool wasFeb5 = d.day == 5 && d.month == 2 && d.year == 2036;
+    const bool warn = ApplyDateRule(d) && !wasFeb5;
+    const std::int64_t time = set_.Clock().MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
+    set_.AddEntry(parent, name, size, 0, time, KIND_FILE);
+    if (warn) {
+        FileData* entry = set_.FindEntry(parent, name);
+        std::string where = name;
+        if (entry) {
+            where.assign(entry->GetPath(&tree_));
+            where += '/';
+            where += entry->Name();
+        }
+        ShowDuringLoad(InvalidDateMessage(where));
+    }
+    return ReadStatus::Ok;
+}
+
+void Reader::CloseFrame() {
+    tree_.SortChildren(open_.back().item);
+    open_.pop_back();
+}
+
+ReadStatus Reader::ReadContainers(int diskKind) {
+    ReadStatus status = OpenContainer(root_, diskKind, diskKind);
+    std::string fileName;
+    while (status == ReadStatus::Ok && !open_.empty()) {
+        char c = 0;
+        if (!tokens_.ReadChar(c)) {
+            status = ReadStatus::End;
+            break;
+        }
+        if (c == '>') {
+            CloseFrame();
+        } else if (c == '"') {
+            tokens_.Unread();
+            status = tokens_.ReadQuotedName(fileName);
+            if (status == ReadStatus::Ok) status = ReadFile(open_.back().item, fileName);
+        } else if (c == '+') {
+            status = OpenContainer(open_.back().item, KIND_FOLDER, IMAGE_FOLDER_OPEN);
+        }
+    }
+    while (!open_.empty()) CloseFrame();
+    return status;
+}
+
+LoadOutcome Reader::Load() {
+    root_ = set_.RootItem();
+    std::string_view word;
+    if (!tokens_.ReadWord(word) || (word != kCatalogVersion && word != kCatalogVersionOld)) {
+        messages_.Show(IncompatibleMessage(path_));
+        return LoadOutcome::Incompatible;
+    }
+    tree_.BeginBatch();
+    set_.StartNewStore();
+    ReadStatus status = ReadStatus::Ok;
+    int diskKind = KIND_DEFAULT_DISK;
+    if (word == kCatalogVersion) status = ReadDriveType(diskKind);
+    if (status == ReadStatus::Ok && tokens_.ReadWord(word) && word == "+")
+        status = ReadContainers(diskKind);
+    // A file that ends before its root marker holds no disk; it is not damaged.
+    const bool damaged = status == ReadStatus::Bad || (status == ReadStatus::End && word == "+");
+    tree_.SortChildren(root_);
+    tree_.Expand(root_);
+    tree_.EndBatch();
+    set_.ShowContents(root_, kNoItem);
+    if (damaged) {
+        messages_.Show(DamagedMessage(path_));
+        return LoadOutcome::Damaged;
+    }
+    return LoadOutcome::Loaded;
+}
+
+}  // namespace
+
+LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::string& path,
+                            MessageSink& messages) {
+    return Reader(set, text, path, messages).Load();
+}
+
+LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages) {
+    std::string text;
+    if (!ReadWholeFile(path, text)) {
+        set.RootItem();
+        messages.Show(IncompatibleMessage(path));
+        return LoadOutcome::Incompatible;
+    }
+    return LoadCatalogText(set, text, path, messages);
+}
+
+}  // namespace kestavo

@@ -1,0 +1,283 @@
+#include "catalog/catalog_set.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+
+#include "catalog/entry_store.h"
+#include "catalog/mask.h"
+#include "catalog/name_compare.h"
+
+namespace kestavo {
+
+CatalogSet::CatalogSet() = default;
+CatalogSet::~CatalogSet() = default;
+
+TreeItem CatalogSet::RootItem() {
+    if (rootItem_ == kNoItem || !tree_.IsValid(rootItem_))
+        rootItem_ = tree_.InsertItem(kRootItemText, IMAGE_DRIVE_ROOT, IMAGE_DRIVE_ROOT, kNoItem);
+    return rootItem_;
+}
+
+void CatalogSet::StartNewStore() {
+    stores_.push_back(std::make_unique<EntryStore>(this, nextStoreSerial_++));
+    current_ = stores_.back().get();
+    DropEmptyStores();
+}
+
+FileData* CatalogSet::AddEntry(TreeItem parent, std::string_view name, std::int64_t size,
+                               std::int64_t freeSpace, std::int64_t time, int kind) {
+    if (!current_) StartNewStore();
+    FileData* entry = current_->Create(name, parent, size, freeSpace, time, kind);
+    if (parent >= byItem_.size()) byItem_.resize(std::max<std::size_t>(parent + 1, byItem_.size() * 2));
+    ItemEntries& list = byItem_[parent];
+    if (list.tail) list.tail->nextInItem_ = entry;
+    else list.head = entry;
+    list.tail = entry;
+    return entry;
+}
+
+void CatalogSet::NotifyRemoval() {
+    for (auto* o : observers_) o->EntriesAboutToBeRemoved();
+}
+
+void CatalogSet::DropEmptyStores() {
+    std::erase_if(stores_, [this](const std::unique_ptr<EntryStore>& store) {
+        return store.get() != current_ && store->LiveCount() == 0;
+    });
+}
+
+void CatalogSet::DeleteAllEntries() {
+    NotifyRemoval();
+    stores_.clear();
+    current_ = nullptr;
+    byItem_.clear();
+}
+
+void CatalogSet::RemoveEntriesOf(TreeItem item) {
+    if (item >= byItem_.size() || !byItem_[item].head) return;
+    NotifyRemoval();
+    EntryStore* lastStore = nullptr;
+    for (FileData* e = byItem_[item].head; e;) {
+        FileData* next = e->nextInItem_;
+        if (&e->Store() != lastStore) {
+            lastStore = &e->Store();
+            lastStore->ForgetPathOfItem(item);
+        }
+        e->Store().Destroy(*e);
+        e = next;
+    }
+    byItem_[item] = ItemEntries{};
+    if (item == shownItem_ && listSink_) listSink_->ClearRows();
+    DropEmptyStores();
+}
+
+void CatalogSet::RemoveNamedEntry(TreeItem parent, std::string_view name) {
+    if (parent >= byItem_.size()) return;
+    ItemEntries& list = byItem_[parent];
+    FileData* previous = nullptr;
+    for (FileData* e = list.head; e; previous = e, e = e->nextInItem_) {
+        if (!EqualUpperCased(e->Name(), name)) continue;
+        NotifyRemoval();
+        if (previous) previous->nextInItem_ = e->nextInItem_;
+        else list.head = e->nextInItem_;
+        if (list.tail == e) list.tail = previous;
+        e->Store().Destroy(*e);
+        if (listSink_) listSink_->ClearRows();
+        DropEmptyStores();
+        return;
+    }
+}
+
+void CatalogSet::RemoveEntriesBelow(TreeItem top) {
+    std::vector<TreeItem> pending{top};
+    while (!pending.empty()) {
+        const TreeItem item = pending.back();
+        pending.pop_back();
+        RemoveEntriesOf(item);
+        for (TreeItem child : tree_.Children(item)) pending.push_back(child);
+    }
+}
+
+void CatalogSet::RemoveContainer(TreeItem parent, TreeItem item, std::string_view name) {
+    RemoveEntriesBelow(item);
+    RemoveNamedEntry(parent, name);
+    tree_.DeleteItem(item);
+}
+
+FileData* CatalogSet::FindEntry(TreeItem parent, std::string_view name) const {
+    if (parent >= byItem_.size()) return nullptr;
+    for (FileData* e = byItem_[parent].head; e; e = e->nextInItem_)
+        if (SameNameIgnoringCase(e->Name(), name)) return e;
+    return nullptr;
+}
+
+void CatalogSet::ShowContents(TreeItem item, TreeItem parent) {
+    shownItem_ = item;
+    shownParent_ = parent;
+    if (!listSink_) return;
+    listSink_->ClearRows();
+    if (parent != kNoItem) {
+        listSink_->ShowFileColumns();
+        ForEachEntryUnder(item, [this](FileData& e) { listSink_->AddFileRow(e); });
+    } else {
+        listSink_->ShowDiskColumns();
+        ForEachEntryUnder(item, [this](FileData& e) { listSink_->AddDiskRow(e); });
+    }
+}
+
+void CatalogSet::Refresh() { ShowContents(shownItem_, shownParent_); }
+
+void CatalogSet::ReleaseAllSizeTexts() {
+    for (auto& store : stores_) store->ReleaseSizeTexts();
+    Refresh();
+}
+
+void CatalogSet::CollectMatching(TreeItem item, std::string_view mask,
+                                 std::vector<FileData*>& list) const {
+    std::string upper;
+    ForEachEntryUnder(item, [&](FileData& e) {
+        upper.assign(e.Name());
+        UpperCaseInPlace(upper);
+        if (MatchMask(mask, upper)) list.push_back(&e);
+    });
+}
+
+void CatalogSet::CollectFiles(TreeItem item, std::vector<FileData*>& list) const {
+    list.clear();
+    ForEachEntryUnder(item, [&](FileData& e) {
+        if (!e.IsContainer()) list.push_back(&e);
+    });
+}
+
+void CatalogSet::CollectFilesAndZipFolders(TreeItem item, std::vector<FileData*>& list) const {
+    list.clear();
+    ForEachEntryUnder(item, [&](FileData& e) {
+        if (e.IsZipFolder() || !e.IsContainer()) list.push_back(&e);
+    });
+}
+
+void CatalogSet::CollectAllFiles(std::vector<FileData*>& set) const {
+    set.clear();
+    for (const auto& store : stores_)
+        store->ForEachLive([&](FileData& e) {
+            if (!e.IsContainer()) set.push_back(&e);
+        });
+}
+
+void CatalogSet::CollectFilesUnder(TreeItem item, std::vector<FileData*>& set) const {
+    ForEachEntryUnder(item, [&](FileData& e) {
+        if (!e.IsContainer()) set.push_back(&e);
+    });
+}
+
+void CatalogSet::ShowFolder(FileData& entry) {
+    if (navigator_) navigator_->ShowEntryInTree(entry);
+}
+
+std::size_t CatalogSet::EntryCount() const {
+    std::size_t count = 0;
+    for (const auto& store : stores_) count += store->LiveCount();
+    return count;
+}
+
+void CatalogSet::AddObserver(CatalogSetObserver* observer) { observers_.push_back(observer); }
+
+void CatalogSet::RemoveObserver(CatalogSetObserver* observer) { std::erase(observers_, observer); }
+
+namespace {
+
+// Finds, for the child items of one container, the first entry filed under
+// it with the same name ignoring case; indexed when there are many children.
+class ChildEntryFinder {
+public:
+    ChildEntryFinder(const CatalogSet& set, TreeItem item, std::size_t childCount)
+        : set_(set), item_(item) {
+        if (childCount <= kIndexFrom) return;
+        set.ForEachEntryUnder(item, [this](FileData& e) {
+            index_.try_emplace(FoldedNameKey(e.Name()), &e);
+        });
+        indexed_ = true;
+    }
+    const FileData* Find(std::string_view name) const {
+        if (!indexed_) return set_.FindEntry(item_, name);
+        auto it = index_.find(FoldedNameKey(name));
+        return it == index_.end() ? nullptr : it->second;
+    }
+
+private:
+    static constexpr std::size_t kIndexFrom = 16;
+    const CatalogSet& set_;
+    TreeItem item_;
+    bool indexed_ = false;
+    std::unordered_map<std::string, const FileData*> index_;
+};
+
+}  // namespace
+
+void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
+    auto addFiles = [this](TreeItem it, ContentCounts& c) {
+        ForEachEntryUnder(it, [&c](FileData& e) {
+            if (e.IsContainer()) return;
+            c.size += e.Size();
+            c.files += 1;
+        });
+    };
+    addFiles(item, counts);
+    if (item == kNoItem || !tree_.IsValid(item)) return;
+
+    // Depth first without recursion, so that any nesting depth is counted.
+    struct Frame {
+        TreeItem item;
+        const FileData* entry;  // the container's own entry; null at the top
+        ContentCounts acc;
+        std::size_t nextChild = 0;
+        std::unique_ptr<ChildEntryFinder> finder;
+    };
+    std::vector<Frame> stack;
+    stack.push_back(Frame{item, nullptr, counts, 0, nullptr});
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        const auto children = tree_.Children(frame.item);
+        if (frame.nextChild < children.size()) {
+            if (!frame.finder)
+                frame.finder = std::make_unique<ChildEntryFinder>(*this, frame.item, children.size());
+            const TreeItem child = children[frame.nextChild++];
+            const FileData* entry = frame.finder->Find(tree_.GetItemText(child));
+            if (!entry || !entry->IsContainer()) continue;
+            Frame next{child, entry, ContentCounts{}, 0, nullptr};
+            addFiles(child, next.acc);
+            stack.push_back(std::move(next));
+            continue;
+        }
+        Frame done = std::move(stack.back());
+        stack.pop_back();
+        if (stack.empty()) {
+            counts = done.acc;
+            break;
+        }
+        ContentCounts& parent = stack.back().acc;
+        if (done.entry->IsZipFolder()) {
+            parent.size += done.entry->Size();
+            parent.zipFolders += done.acc.zipFolders + 1;
+        } else {
+            parent.size += done.acc.size;
+            parent.folders += 1;
+            parent.zipFolders += done.acc.zipFolders;
+        }
+        parent.files += done.acc.files;
+        parent.folders += done.acc.folders;
+    }
+}
+
+bool IdentityLess(const FileData* a, const FileData* b) {
+    const auto sa = a->Store().Serial(), sb = b->Store().Serial();
+    return sa != sb ? sa < sb : a->Serial() < b->Serial();
+}
+
+void SortByIdentity(std::vector<FileData*>& entries) {
+    std::sort(entries.begin(), entries.end(), IdentityLess);
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+}
+
+}  // namespace kestavo

@@ -1,0 +1,124 @@
+// The set of loaded catalogs: owns every entry, files each one under the
+// tree item of the container that holds it, and answers the lookups,
+// collections and list filling of the panes and tools.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "catalog/container_tree.h"
+#include "catalog/file_data.h"
+#include "catalog/list_sink.h"
+#include "catalog/local_time.h"
+
+namespace kestavo {
+
+class EntryStore;
+
+class CatalogSet {
+public:
+    CatalogSet();
+    ~CatalogSet();
+    CatalogSet(const CatalogSet&) = delete;
+    CatalogSet& operator=(const CatalogSet&) = delete;
+
+    ContainerTree& Tree() { return tree_; }
+    const ContainerTree& Tree() const { return tree_; }
+    LocalClock& Clock() { return clock_; }
+
+    // The top root item "My Removable Disk Drive", created when missing.
+    TreeItem RootItem();
+    // The top root item, or kNoItem before it exists.
+    TreeItem FindRootItem() const { return rootItem_; }
+
+    // Entries added from now on are kept together (one catalog load).
+    void StartNewStore();
+
+    FileData* AddEntry(TreeItem parent, std::string_view name, std::int64_t size,
+                       std::int64_t freeSpace, std::int64_t time, int kind);
+    void DeleteAllEntries();
+    void RemoveEntriesOf(TreeItem item);
+    // Destroys the first entry under `parent` whose upper-cased name equals
+    // the upper-cased `name`, and empties the list.
+    void RemoveNamedEntry(TreeItem parent, std::string_view name);
+    // Destroys the entries under `item` and under every item below it.
+    void RemoveEntriesBelow(TreeItem item);
+    // Removes the container `item` under `parent`: the entries below it,
+    // its own entry (found by `name`) and its tree item with all below.
+    void RemoveContainer(TreeItem parent, TreeItem item, std::string_view name);
+    // The first entry under `parent` whose name equals `name` without regard
+    // to letter case.
+    FileData* FindEntry(TreeItem parent, std::string_view name) const;
+
+    // Fills the list with the entries under `item`: disk rows when `parent`
+    // is kNoItem (the top root item), file rows otherwise.
+    void ShowContents(TreeItem item, TreeItem parent);
+    void Refresh();
+    void ReleaseAllSizeTexts();
+
+    void CollectMatching(TreeItem item, std::string_view mask, std::vector<FileData*>& list) const;
+    void CollectFiles(TreeItem item, std::vector<FileData*>& list) const;
+    void CollectFilesAndZipFolders(TreeItem item, std::vector<FileData*>& list) const;
+    // Every file of the whole set, each once, in the order of creation.
+    void CollectAllFiles(std::vector<FileData*>& set) const;
+    // Appends the files under `item`; see SortByIdentity for making a set.
+    void CollectFilesUnder(TreeItem item, std::vector<FileData*>& set) const;
+    void ShowFolder(FileData& entry);
+
+    // Adds the sizes and counts of everything below `item`: files under it
+    // and, through its child items, every folder and Zip Folder below.
+    void CountContents(TreeItem item, ContentCounts& counts) const;
+
+    // Calls `visit` for each entry filed under `item`, in filing order.
+    template <class Visit>
+    void ForEachEntryUnder(TreeItem item, Visit&& visit) const {
+        if (item >= byItem_.size()) return;
+        for (FileData* e = byItem_[item].head; e;) {
+            FileData* next = e->nextInItem_;
+            visit(*e);
+            e = next;
+        }
+    }
+    std::size_t EntryCount() const;
+
+    TreeItem ShownItem() const { return shownItem_; }
+    TreeItem ShownParent() const { return shownParent_; }
+
+    void SetListSink(ListSink* sink) { listSink_ = sink; }
+    ListSink* GetListSink() const { return listSink_; }
+    void SetTreeNavigator(TreeNavigator* navigator) { navigator_ = navigator; }
+    void AddObserver(CatalogSetObserver* observer);
+    void RemoveObserver(CatalogSetObserver* observer);
+
+private:
+    struct ItemEntries {
+        FileData* head = nullptr;
+        FileData* tail = nullptr;
+    };
+
+    void NotifyRemoval();
+    void DropEmptyStores();
+    FileData* FindChildEntry(TreeItem item, std::string_view name) const;
+
+    ContainerTree tree_;
+    LocalClock clock_;
+    TreeItem rootItem_ = kNoItem;
+    std::vector<std::unique_ptr<EntryStore>> stores_;  // in order of creation
+    EntryStore* current_ = nullptr;
+    std::uint64_t nextStoreSerial_ = 1;
+    std::vector<ItemEntries> byItem_;
+    TreeItem shownItem_ = kNoItem;
+    TreeItem shownParent_ = kNoItem;
+    ListSink* listSink_ = nullptr;
+    TreeNavigator* navigator_ = nullptr;
+    std::vector<CatalogSetObserver*> observers_;
+};
+
+// Sorts entry pointers into identity order (the order of creation) and
+// drops repeats, making a set of them.
+void SortByIdentity(std::vector<FileData*>& entries);
+bool IdentityLess(const FileData* a, const FileData* b);
+
+}  // namespace kestavo

@@ -1,0 +1,130 @@
+#include "catalog/catalog_tokens.h"
+
+#include <cstring>
+#include <limits>
+
+namespace kestavo {
+namespace {
+
+int DigitValue(char c, int base) {
+    int v = -1;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    return v >= 0 && v < base ? v : -1;
+}
+
+}  // namespace
+
+bool CatalogTokens::ReadWord(std::string_view& word) {
+    SkipSpace();
+    if (p_ == end_) return false;
+    const char* start = p_;
+    while (p_ < end_ && !IsSpace(*p_)) ++p_;
+    word = std::string_view(start, static_cast<std::size_t>(p_ - start));
+    return true;
+}
+
+bool CatalogTokens::ReadChar(char& c) {
+    SkipSpace();
+    if (p_ == end_) return false;
+    c = *p_++;
+    return true;
+}
+
+ReadStatus CatalogTokens::ReadNumberWord(std::int64_t& value) {
+    std::string_view word;
+    if (!ReadWord(word)) return ReadStatus::End;
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < word.size() && (word[i] == '+' || word[i] == '-')) negative = word[i++] == '-';
+    std::uint64_t magnitude = 0;
+    for (; i < word.size() && word[i] >= '0' && word[i] <= '9'; ++i)
+        magnitude = magnitude * 10 + static_cast<std::uint64_t>(word[i] - '0');
+    if (negative) magnitude = 0 - magnitude;
+    value = static_cast<std::int64_t>(magnitude);
+    return ReadStatus::Ok;
+}
+
+ReadStatus CatalogTokens::ReadInteger(std::int32_t& value) {
+    SkipSpace();
+    if (p_ == end_) return ReadStatus::End;
+    constexpr std::ptrdiff_t kMaxCharacters = 15;
+    const char* limit = end_ - p_ > kMaxCharacters ? p_ + kMaxCharacters : end_;
+    const char* p = p_;
+    bool negative = false;
+    if (p < limit && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    int base = 10;
+    if (p < limit && *p == '0') {
+        if (p + 2 < limit && (p[1] == 'x' || p[1] == 'X') && DigitValue(p[2], 16) >= 0) {
+            base = 16;
+            p += 2;
+        } else {
+            base = 8;
+        }
+    }
+    std::uint64_t magnitude = 0;
+    int digits = 0;
+    for (; p < limit; ++p) {
+        const int d = DigitValue(*p, base);
+        if (d < 0) break;
+        magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(d);
+        ++digits;
+    }
+    if (digits == 0) return ReadStatus::Bad;
+    p_ = p;
+    constexpr std::uint64_t kMax = std::numeric_limits<std::int32_t>::max();
+    if (negative)
+        value = magnitude > kMax + 1 ? std::numeric_limits<std::int32_t>::min()
+                                     : static_cast<std::int32_t>(0 - static_cast<std::int64_t>(magnitude));
+    else
+        value = magnitude > kMax ? std::numeric_limits<std::int32_t>::max()
+                                 : static_cast<std::int32_t>(magnitude);
+    return ReadStatus::Ok;
+}
+
+ReadStatus CatalogTokens::ReadFileSize(std::int64_t& value) {
+    SkipSpace();
+    if (p_ == end_) return ReadStatus::End;
+    const char* p = p_;
+    bool negative = false;
+    if (p < end_ && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    constexpr std::uint64_t kMax = std::numeric_limits<std::int64_t>::max();
+    std::uint64_t magnitude = 0;
+    bool overflow = false;
+    int digits = 0;
+    for (; p < end_ && *p >= '0' && *p <= '9'; ++p, ++digits) {
+        const auto d = static_cast<std::uint64_t>(*p - '0');
+        if (magnitude > (kMax + 1 - d) / 10) overflow = true;
+        else magnitude = magnitude * 10 + d;
+    }
+    if (digits == 0) return ReadStatus::Bad;
+    p_ = p;
+    if (negative)
+        value = overflow || magnitude > kMax ? std::numeric_limits<std::int64_t>::min()
+                                             : -static_cast<std::int64_t>(magnitude);
+    else
+        value = overflow || magnitude > kMax ? std::numeric_limits<std::int64_t>::max()
+                                             : static_cast<std::int64_t>(magnitude);
+    return ReadStatus::Ok;
+}
+
+ReadStatus CatalogTokens::ReadQuotedName(std::string& name) {
+    name.clear();
+    const void* quote = std::memchr(p_, '"', static_cast<std::size_t>(end_ - p_));
+    if (!quote) {
+        p_ = end_;
+        return ReadStatus::End;
+    }
+    p_ = static_cast<const char*>(quote) + 1;
+    for (bool first = true;; first = false) {
+        std::string_view word;
+        if (!ReadWord(word)) return ReadStatus::End;
+        const std::size_t cut = word.find('"');
+        if (!first) name += ' ';
+        name.append(word.substr(0, cut));
+        if (cut != std::string_view::npos) return ReadStatus::Ok;
+    }
+}
+
+}  // namespace kestavo

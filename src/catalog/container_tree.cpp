@@ -1,0 +1,204 @@
+#include "catalog/container_tree.h"
+
+#include <algorithm>
+
+#include "catalog/name_compare.h"
+
+namespace kestavo {
+
+ContainerTree::ContainerTree() {
+    nodes_.emplace_back();
+    nodes_[0].alive = true;
+}
+
+TreeItem ContainerTree::AllocateNode() {
+    if (!freeSlots_.empty()) {
+        TreeItem item = freeSlots_.back();
+        freeSlots_.pop_back();
+        return item;
+    }
+    nodes_.emplace_back();
+    return static_cast<TreeItem>(nodes_.size() - 1);
+}
+
+TreeItem ContainerTree::InsertItem(std::string_view text, int image, int selectedImage,
+                                   TreeItem parent) {
+    if (!IsValid(parent) && parent != kNoItem) return kNoItem;
+    const int row = static_cast<int>(At(parent).children.size());
+    if (Notifying())
+        for (auto* o : observers_) o->ItemAboutToBeInserted(parent, row);
+    TreeItem item = AllocateNode();
+    Node& node = At(item);
+    node.text.assign(text);
+    node.children.clear();
+    node.parent = parent;
+    node.row = static_cast<std::uint32_t>(row);
+    node.image = static_cast<std::int16_t>(image);
+    node.selectedImage = static_cast<std::int16_t>(selectedImage);
+    node.alive = true;
+    node.childrenSorted = true;
+    Node& parentNode = At(parent);
+    if (!parentNode.children.empty() &&
+        CompareDisplayOrder(At(parentNode.children.back()).text, node.text) > 0)
+        parentNode.childrenSorted = false;
+    parentNode.children.push_back(item);
+    if (Notifying())
+        for (auto* o : observers_) o->ItemInserted(item);
+    return item;
+}
+
+void ContainerTree::ReleaseSubtree(TreeItem top) {
+    // Iterative, so that any depth of nesting can be deleted.
+    std::vector<TreeItem> pending{top};
+    while (!pending.empty()) {
+        TreeItem item = pending.back();
+        pending.pop_back();
+        Node& node = At(item);
+        pending.insert(pending.end(), node.children.begin(), node.children.end());
+        node.alive = false;
+        node.text = std::string();
+        node.children = std::vector<TreeItem>();
+        node.parent = kNoItem;
+        freeSlots_.push_back(item);
+    }
+}
+
+void ContainerTree::RenumberRows(TreeItem parent, std::size_t from) {
+    auto& children = At(parent).children;
+    for (std::size_t i = from; i < children.size(); ++i)
+        At(children[i]).row = static_cast<std::uint32_t>(i);
+}
+
+void ContainerTree::DeleteItem(TreeItem item) {
+    if (item == kNoItem || !IsValid(item)) return;
+    const TreeItem parent = At(item).parent;
+    const std::size_t row = At(item).row;
+    if (Notifying())
+        for (auto* o : observers_) o->ItemAboutToBeRemoved(item);
+    auto& siblings = At(parent).children;
+    siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(row));
+    RenumberRows(parent, row);
+    ReleaseSubtree(item);
+    if (Notifying())
+        for (auto* o : observers_) o->ItemRemoved(parent, static_cast<int>(row));
+}
+
+void ContainerTree::DeleteAllItems() {
+    BeginBatch();
+    nodes_.resize(1);
+    nodes_[0].children.clear();
+    nodes_[0].childrenSorted = true;
+    freeSlots_.clear();
+    EndBatch();
+}
+
+TreeItem ContainerTree::GetChildItem(TreeItem item) const {
+    if (!IsValid(item) && item != kNoItem) return kNoItem;
+    const auto& children = At(item).children;
+    return children.empty() ? kNoItem : children.front();
+}
+
+TreeItem ContainerTree::GetNextSiblingItem(TreeItem item) const {
+    if (item == kNoItem || !IsValid(item)) return kNoItem;
+    const Node& node = At(item);
+    const auto& siblings = At(node.parent).children;
+    return node.row + 1 < siblings.size() ? siblings[node.row + 1] : kNoItem;
+}
+
+TreeItem ContainerTree::GetParentItem(TreeItem item) const {
+    return IsValid(item) ? At(item).parent : kNoItem;
+}
+
+bool ContainerTree::ItemHasChildren(TreeItem item) const {
+    return (IsValid(item) || item == kNoItem) && !At(item).children.empty();
+}
+
+std::string_view ContainerTree::GetItemText(TreeItem item) const {
+    return IsValid(item) ? std::string_view(At(item).text) : std::string_view();
+}
+
+int ContainerTree::GetItemImage(TreeItem item) const {
+    return IsValid(item) ? At(item).image : 0;
+}
+
+int ContainerTree::GetItemSelectedImage(TreeItem item) const {
+    return IsValid(item) ? At(item).selectedImage : 0;
+}
+
+std::span<const TreeItem> ContainerTree::Children(TreeItem item) const {
+    if (!IsValid(item) && item != kNoItem) return {};
+    return At(item).children;
+}
+
+int ContainerTree::RowOf(TreeItem item) const {
+    return IsValid(item) ? static_cast<int>(At(item).row) : -1;
+}
+
+TreeItem ContainerTree::FindChild(TreeItem parent, std::string_view text) const {
+    if (!IsValid(parent) && parent != kNoItem) return kNoItem;
+    const Node& node = At(parent);
+    if (node.childrenSorted) {
+        // Equal texts are next to each other in display order; take the first.
+        auto it = std::lower_bound(node.children.begin(), node.children.end(), text,
+                                   [this](TreeItem child, std::string_view wanted) {
+                                       return CompareDisplayOrder(At(child).text, wanted) < 0;
+                                   });
+        return it != node.children.end() && At(*it).text == text ? *it : kNoItem;
+    }
+    for (TreeItem child : node.children)
+        if (At(child).text == text) return child;
+    return kNoItem;
+}
+
+bool ContainerTree::IsValid(TreeItem item) const {
+    return item != kNoItem && item < nodes_.size() && nodes_[item].alive;
+}
+
+void ContainerTree::SortChildren(TreeItem item) {
+    if (!IsValid(item) && item != kNoItem) return;
+    auto& children = At(item).children;
+    if (children.size() < 2) return;
+    const bool notify = Notifying();
+    if (notify)
+        for (auto* o : observers_) o->ChildrenAboutToBeSorted(item);
+    std::stable_sort(children.begin(), children.end(), [this](TreeItem a, TreeItem b) {
+        return CompareDisplayOrder(At(a).text, At(b).text) < 0;
+    });
+    RenumberRows(item, 0);
+    At(item).childrenSorted = true;
+    if (notify)
+        for (auto* o : observers_) o->ChildrenSorted(item);
+}
+
+void ContainerTree::Expand(TreeItem item) {
+    if (batchDepth_ > 0) {
+        pendingExpands_.push_back(item);
+        return;
+    }
+    for (auto* o : observers_) o->ExpandRequested(item);
+}
+
+void ContainerTree::BeginBatch() {
+    if (batchDepth_++ == 0)
+        for (auto* o : observers_) o->ResetStarted();
+}
+
+void ContainerTree::EndBatch() {
+    if (--batchDepth_ > 0) return;
+    for (auto* o : observers_) o->ResetFinished();
+    // Expansions asked for during the batch are passed on once the
+    // observers know the new tree.
+    std::vector<TreeItem> expands;
+    expands.swap(pendingExpands_);
+    for (TreeItem item : expands)
+        if (IsValid(item))
+            for (auto* o : observers_) o->ExpandRequested(item);
+}
+
+void ContainerTree::AddObserver(TreeObserver* observer) { observers_.push_back(observer); }
+
+void ContainerTree::RemoveObserver(TreeObserver* observer) {
+    std::erase(observers_, observer);
+}
+
+}  // namespace kestavo

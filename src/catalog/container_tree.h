@@ -1,0 +1,112 @@
+// The tree of containers (disks, folders, Zip Folders) of every loaded
+// catalog. Items are 32-bit handles; the handle 0 stands for "no item".
+// Every operation the catalog model needs of a tree lives here, so that the
+// model works the same with or without a window showing it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestavo {
+
+using TreeItem = std::uint32_t;
+inline constexpr TreeItem kNoItem = 0;
+
+// Follows the changes of a ContainerTree, so that a view model can mirror
+// it without the core knowing about the view.
+class TreeObserver {
+public:
+    virtual ~TreeObserver() = default;
+    // A new child is about to go in at `row` under `parent` (kNoItem for
+    // the top level), and has gone in.
+    virtual void ItemAboutToBeInserted(TreeItem parent, int row) = 0;
+    virtual void ItemInserted(TreeItem item) = 0;
+    // `item` and everything below it are about to go, and have gone.
+    virtual void ItemAboutToBeRemoved(TreeItem item) = 0;
+    virtual void ItemRemoved(TreeItem parent, int row) = 0;
+    // The children of `parent` are about to be re-ordered, and have been.
+    virtual void ChildrenAboutToBeSorted(TreeItem parent) = 0;
+    virtual void ChildrenSorted(TreeItem parent) = 0;
+    // A batch of changes starts or ends; in between no other call is made,
+    // and afterwards the whole tree must be read again.
+    virtual void ResetStarted() = 0;
+    virtual void ResetFinished() = 0;
+    // The model asks for `item` to be shown expanded.
+    virtual void ExpandRequested(TreeItem item) = 0;
+};
+
+class ContainerTree {
+public:
+    ContainerTree();
+
+    // Inserts an item as the last child of `parent` (kNoItem: top level).
+    TreeItem InsertItem(std::string_view text, int image, int selectedImage, TreeItem parent);
+    // Deletes `item` with everything below it.
+    void DeleteItem(TreeItem item);
+    // Deletes every item.
+    void DeleteAllItems();
+
+    // First child of `item`; for kNoItem, the first top-level item.
+    TreeItem GetChildItem(TreeItem item) const;
+    TreeItem GetNextSiblingItem(TreeItem item) const;
+    // Parent of `item`; kNoItem for a top-level item.
+    TreeItem GetParentItem(TreeItem item) const;
+    bool ItemHasChildren(TreeItem item) const;
+    std::string_view GetItemText(TreeItem item) const;
+    int GetItemImage(TreeItem item) const;
+    int GetItemSelectedImage(TreeItem item) const;
+
+    // The children of `item` in order, and the position of `item` among
+    // its siblings.
+    std::span<const TreeItem> Children(TreeItem item) const;
+    int RowOf(TreeItem item) const;
+    // The child of `parent` whose text equals `text` exactly, or kNoItem.
+    // Fast once the children are sorted.
+    TreeItem FindChild(TreeItem parent, std::string_view text) const;
+    bool IsValid(TreeItem item) const;
+    std::size_t ItemCount() const { return nodes_.size() - 1 - freeSlots_.size(); }
+
+    // Sorts the children of `item` (one level) in display order of their
+    // texts (see CompareDisplayOrder); items with equal texts keep their order.
+    void SortChildren(TreeItem item);
+    void Expand(TreeItem item);
+
+    // Changes made between BeginBatch and EndBatch are reported to the
+    // observers as one reset. Batches nest.
+    void BeginBatch();
+    void EndBatch();
+
+    void AddObserver(TreeObserver* observer);
+    void RemoveObserver(TreeObserver* observer);
+
+private:
+    struct Node {
+        std::string text;
+        std::vector<TreeItem> children;
+        TreeItem parent = kNoItem;
+        std::uint32_t row = 0;
+        std::int16_t image = 0;
+        std::int16_t selectedImage = 0;
+        bool alive = false;
+        bool childrenSorted = true;  // children are in display order
+    };
+
+    Node& At(TreeItem item) { return nodes_[item]; }
+    const Node& At(TreeItem item) const { return nodes_[item]; }
+    TreeItem AllocateNode();
+    void ReleaseSubtree(TreeItem item);
+    void RenumberRows(TreeItem parent, std::size_t from);
+    bool Notifying() const { return batchDepth_ == 0 && !observers_.empty(); }
+
+    // nodes_[0] is the invisible parent of the top-level items.
+    std::vector<Node> nodes_;
+    std::vector<TreeItem> freeSlots_;
+    std::vector<TreeObserver*> observers_;
+    std::vector<TreeItem> pendingExpands_;
+    int batchDepth_ = 0;
+};
+
+}  // namespace kestavo

@@ -1,0 +1,128 @@
+#include "catalog/file_data.h"
+
+#include <vector>
+
+#include "catalog/catalog_set.h"
+#include "catalog/entry_store.h"
+#include "catalog/local_time.h"
+#include "catalog/size_unit.h"
+
+namespace kestavo {
+
+FileData::FileData(EntryStore& store, TextRef name, TreeItem parentItem, std::int64_t size,
+                   std::int64_t freeSpace, std::int64_t time, int kind, std::uint32_t serial)
+    : store_(&store),
+      size_(size),
+      freeSpace_(freeSpace),
+      time_(time),
+      name_(name),
+      parentItem_(parentItem),
+      kind_(kind),
+      serial_(serial) {}
+
+const char* FileData::GetName() const { return name_ == kNoText ? "" : store_->Text(name_); }
+
+std::string_view FileData::Name() const { return GetName(); }
+
+std::string_view FileData::GetSizeText() {
+    if (sizeText_ != kNoText) return store_->SizeText(sizeText_);
+    if (IsContainer() && size_ == 0) {
+        const TreeItem item = FindTreeItem();
+        if (item != kNoItem) {
+            ContentCounts counts;
+            CountContents(item, counts);
+            size_ = counts.size;
+        }
+    }
+    sizeText_ = store_->AddSizeText(FormatSize(size_));
+    return sizeText_ == kNoText ? std::string_view() : store_->SizeText(sizeText_);
+}
+
+std::string_view FileData::GetFreeSpaceText() {
+    if (freeSpaceText_ == kNoText) freeSpaceText_ = store_->AddSizeText(FormatSize(freeSpace_));
+    return freeSpaceText_ == kNoText ? std::string_view() : store_->SizeText(freeSpaceText_);
+}
+
+std::string_view FileData::GetDateText() {
+    if (dateText_ == kNoText) {
+        CatalogSet* owner = store_->Owner();
+        if (owner) {
+            dateText_ = store_->AddText(owner->Clock().DateText(time_));
+        } else {
+            LocalClock clock;
+            dateText_ = store_->AddText(clock.DateText(time_));
+        }
+    }
+    return dateText_ == kNoText ? std::string_view() : store_->Text(dateText_);
+}
+
+std::string_view FileData::GetPath(const ContainerTree* tree) {
+    if (pathText_ != kNoText) return store_->Text(pathText_);
+    if (!tree && store_->Owner()) tree = &store_->Owner()->Tree();
+    if (!tree) return {};
+    TextRef shared = store_->PathOfItem(parentItem_);
+    if (shared == kNoText) {
+        // The top root item has no parent, so its text never enters the path.
+        std::vector<std::string_view> parts;
+        std::size_t length = 0;
+        for (TreeItem item = parentItem_; item != kNoItem;) {
+            const TreeItem parent = tree->GetParentItem(item);
+            if (parent == kNoItem) break;
+            parts.push_back(tree->GetItemText(item));
+            length += parts.back().size() + 1;
+            item = parent;
+        }
+        // Built from the top down, the same as joining from the bottom up
+        // with a separator only where the part below is not empty.
+        std::ptrdiff_t deepestNonEmpty = -1;
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            if (!parts[i].empty()) {
+                deepestNonEmpty = static_cast<std::ptrdiff_t>(parts.size() - 1 - i);
+                break;
+            }
+        std::string path;
+        path.reserve(length);
+        for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(parts.size()); ++i) {
+            path += parts[parts.size() - 1 - static_cast<std::size_t>(i)];
+            if (i < deepestNonEmpty) path += '/';
+        }
+        shared = store_->AddText(path);
+        store_->SetPathOfItem(parentItem_, shared);
+    }
+    pathText_ = shared;
+    return pathText_ == kNoText ? std::string_view() : store_->Text(pathText_);
+}
+
+void FileData::SetPath(std::string_view path) { pathText_ = store_->AddText(path); }
+
+bool FileData::GetZipArchivePath(std::string& out) {
+    out.clear();
+    const std::string_view path = GetPath();
+    std::size_t pos = path.find(".zip");
+    if (pos == std::string_view::npos) pos = path.find(".ZIP");
+    if (pos == std::string_view::npos || pos == 0) return false;
+    out.assign(path.substr(0, pos + 4));
+    return true;
+}
+
+TreeItem FileData::FindTreeItem() const {
+    const CatalogSet* owner = store_->Owner();
+    return owner ? owner->Tree().FindChild(parentItem_, Name()) : kNoItem;
+}
+
+void FileData::CountContents(TreeItem item, ContentCounts& counts) const {
+    if (const CatalogSet* owner = store_->Owner()) owner->CountContents(item, counts);
+}
+
+void FileData::ReleaseSizeTexts() {
+    sizeText_ = kNoText;
+    freeSpaceText_ = kNoText;
+}
+
+bool PassesZipTest(std::string_view name) {
+    std::size_t pos = name.find(".zip");
+    if (pos == std::string_view::npos) pos = name.find(".ZIP");
+    return pos != std::string_view::npos && pos > 0 && pos + 4 == name.size();
+}
+
+}  // namespace kestavo

@@ -1,0 +1,93 @@
+// One disk, folder, Zip Folder or file of a loaded catalog, with the
+// display texts it caches.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "catalog/container_tree.h"
+#include "catalog/entry_kind.h"
+#include "catalog/text_arena.h"
+
+namespace kestavo {
+
+class EntryStore;
+
+// Counters that CountContents adds to.
+struct ContentCounts {
+    std::int64_t size = 0;
+    int files = 0;
+    int folders = 0;
+    int zipFolders = 0;
+};
+
+class FileData {
+public:
+    FileData(EntryStore& store, TextRef name, TreeItem parentItem, std::int64_t size,
+             std::int64_t freeSpace, std::int64_t time, int kind, std::uint32_t serial);
+
+    const char* GetName() const;
+    std::string_view Name() const;
+    TreeItem GetParentItem() const { return parentItem_; }
+    int GetKind() const { return kind_; }
+    const std::int64_t& GetTime() const { return time_; }
+    std::int64_t GetFreeSpace() const { return freeSpace_; }
+    // The byte count: for a container with a catalogued size of 0 it becomes
+    // the size of its contents once GetSizeText has been asked for.
+    std::int64_t Size() const { return size_; }
+
+    bool IsZipFolder() const { return kind_ == KIND_ZIP_FOLDER; }
+    bool IsDisk() const { return IsDiskKind(kind_); }
+    bool IsContainer() const { return IsContainerKind(kind_); }
+
+    // Cached display texts, valid until the entry goes (the two size texts:
+    // until ReleaseSizeTexts).
+    std::string_view GetSizeText();
+    std::string_view GetFreeSpaceText();
+    std::string_view GetDateText();
+    // The chain of container names from the disk label down to the entry's
+    // own container, joined by "/"; empty for a disk, and empty when no tree
+    // is known. `tree` defaults to the tree of the entry's catalog set.
+    std::string_view GetPath(const ContainerTree* tree = nullptr);
+    void SetPath(std::string_view path);
+    // Whether the entry lies inside a Zip Folder; `out` gets the archive's
+    // path (Label/dir/archive.zip).
+    bool GetZipArchivePath(std::string& out);
+    // The tree item showing this container, or kNoItem.
+    TreeItem FindTreeItem() const;
+    // Adds the sizes and counts of everything below `item` to `counts`.
+    void CountContents(TreeItem item, ContentCounts& counts) const;
+    void ReleaseSizeTexts();
+
+    EntryStore& Store() const { return *store_; }
+    // Entries are numbered in their store in the order they were created.
+    std::uint32_t Serial() const { return serial_; }
+    bool IsAlive() const { return kind_ != kDeadKind; }
+
+private:
+    friend class EntryStore;
+    friend class CatalogSet;
+    static constexpr int kDeadKind = -0x7fffffff;
+
+    EntryStore* store_;
+    FileData* nextInItem_ = nullptr;  // next entry filed under the same item
+    std::int64_t size_;
+    std::int64_t freeSpace_;
+    std::int64_t time_;
+    TextRef name_;
+    TextRef sizeText_ = kNoText;
+    TextRef freeSpaceText_ = kNoText;
+    TextRef dateText_ = kNoText;
+    TextRef pathText_ = kNoText;
+    TreeItem parentItem_;
+    int kind_;
+    std::uint32_t serial_;
+};
+
+// Whether a container name makes a Zip Folder: the first ".zip" (or, when
+// there is none, the first ".ZIP") starts after the first character and ends
+// the name.
+bool PassesZipTest(std::string_view name);
+
+}  // namespace kestavo

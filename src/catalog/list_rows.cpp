@@ -1,0 +1,56 @@
+#include "catalog/list_rows.h"
+
+#include <algorithm>
+
+#include "catalog/name_compare.h"
+
+namespace kestavo {
+
+std::vector<ListColumn> FileColumns() {
+    return {{"Name", ColumnContent::Name, false, 200},
+            {"Size", ColumnContent::Size, true, 70},
+            {"Date", ColumnContent::Date, false, 140}};
+}
+
+std::vector<ListColumn> DiskColumns(const DiskColumnSwitches& switches) {
+    std::vector<ListColumn> columns{{"Disk", ColumnContent::Name, false, 140}};
+    if (switches.totalSize) columns.push_back({"Total Size", ColumnContent::Size, true, 90});
+    if (switches.freeSpace) columns.push_back({"Free Space", ColumnContent::FreeSpace, true, 90});
+    if (switches.dateCataloged)
+        columns.push_back({"Date Cataloged", ColumnContent::Date, false, 140});
+    return columns;
+}
+
+std::string_view CellText(FileData& entry, ColumnContent content) {
+    switch (content) {
+        case ColumnContent::Name: return entry.Name();
+        case ColumnContent::Size: return entry.GetSizeText();
+        case ColumnContent::FreeSpace: return entry.GetFreeSpaceText();
+        case ColumnContent::Date: return entry.GetDateText();
+    }
+    return {};
+}
+
+void SortRowsInInitialOrder(std::vector<FileData*>& rows) {
+    std::stable_sort(rows.begin(), rows.end(), [](const FileData* a, const FileData* b) {
+        return CompareDisplayOrder(a->Name(), b->Name()) < 0;
+    });
+}
+
+int CompareRows(FileData* a, FileData* b, ColumnContent content) {
+    if (!a || !b) return 0;
+    auto compareNumbers = [](std::int64_t x, std::int64_t y) { return x < y ? -1 : (x > y ? 1 : 0); };
+    switch (content) {
+        case ColumnContent::Name: return CompareBytes(a->Name(), b->Name());
+        case ColumnContent::Size:
+            // The size text puts a container's content size in place of 0.
+            a->GetSizeText();
+            b->GetSizeText();
+            return compareNumbers(a->Size(), b->Size());
+        case ColumnContent::FreeSpace: return compareNumbers(a->GetFreeSpace(), b->GetFreeSpace());
+        case ColumnContent::Date: return compareNumbers(a->GetTime(), b->GetTime());
+    }
+    return 0;
+}
+
+}  // namespace kestavo

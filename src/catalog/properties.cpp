@@ -1,0 +1,76 @@
+#include "catalog/properties.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "catalog/entry_store.h"
+#include "catalog/size_unit.h"
+
+namespace kestavo {
+namespace {
+
+constexpr const char* kNote = "Count includes files and folders in Zip Folders";
+constexpr const char* kHint = "Resize here -->";
+
+std::string ContainsText(const ContentCounts& counts) {
+    char buffer[96];
+    std::snprintf(buffer, sizeof buffer, "%d Files, %d Folders, %d Zip Folders", counts.files,
+                  counts.folders, counts.zipFolders);
+    return buffer;
+}
+
+}  // namespace
+
+const char* TypeWordOfKind(int kind) {
+    switch (kind) {
+        case KIND_FIXED_DISK: return "Fixed Hard Disk";
+        case KIND_FOLDER: return "File Folder";
+        case KIND_ZIP_FOLDER: return "Zip Folder";
+        case KIND_DEFAULT_DISK: return "Removable Disk";
+        case KIND_REMOVABLE_DISK: return "Removable Disk";
+        case KIND_CDROM_DISK: return "CD-ROM";
+        default: return "File";
+    }
+}
+
+PropertyFields PropertiesOfEntry(FileData& entry) {
+    ContentCounts counts;
+    const TreeItem item = entry.IsContainer() ? entry.FindTreeItem() : kNoItem;
+    if (item != kNoItem) entry.CountContents(item, counts);
+    PropertyFields f;
+    f.contains = ContainsText(counts);
+    f.date = entry.GetDateText();
+    f.location = entry.GetPath();
+    f.name = entry.Name();
+    f.size = entry.IsContainer() ? FormatSize(counts.size) : std::string(entry.GetSizeText());
+    f.note = kNote;
+    f.hint = kHint;
+    f.type = TypeWordOfKind(entry.GetKind());
+    if (!entry.IsContainer()) {
+        f.contains = "File Data";
+        f.note.clear();
+    }
+    return f;
+}
+
+PropertyFields PropertiesOfRoot(CatalogSet& set) {
+    const TreeItem root = set.RootItem();
+    // A stand-in entry for the top root item, filed nowhere, dated now.
+    EntryStore store(&set, 0);
+    FileData& stand = *store.Create(kRootItemText, root, 0, 0,
+                                    static_cast<std::int64_t>(std::time(nullptr)), KIND_FIXED_DISK);
+    ContentCounts counts;
+    set.CountContents(root, counts);
+    PropertyFields f;
+    f.size = FormatSize(counts.size);
+    f.contains = ContainsText(counts);
+    f.date = stand.GetDateText();
+    f.location = stand.GetPath();
+    f.name = kRootItemText;
+    f.type = "Disk Drive";
+    f.note = kNote;
+    f.hint = kHint;
+    return f;
+}
+
+}  // namespace kestavo

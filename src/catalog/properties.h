@@ -1,0 +1,29 @@
+// The eight texts of the Properties dialog.
+#pragma once
+
+#include <string>
+
+#include "catalog/catalog_set.h"
+
+namespace kestavo {
+
+struct PropertyFields {
+    std::string name;
+    std::string type;
+    std::string location;
+    std::string size;
+    std::string contains;
+    std::string note;
+    std::string date;
+    std::string hint;
+};
+
+// The type word of an entry kind ("File Folder", "Zip Folder", ...).
+const char* TypeWordOfKind(int kind);
+
+// For a disk, folder, Zip Folder or file.
+PropertyFields PropertiesOfEntry(FileData& entry);
+// For the top root item: every loaded catalog summed up, dated now.
+PropertyFields PropertiesOfRoot(CatalogSet& set);
+
+}  // namespace kestavo

@@ -1,0 +1,27 @@
+// The program-wide size unit: the divisor of every size text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kestavo {
+
+inline constexpr int kUnitByte = 1;
+inline constexpr int kUnitKB = 1024;
+inline constexpr int kUnitMB = 1048576;
+
+// Stores `unit` and answers whether it differs from the previous value.
+bool SetSizeUnit(int unit);
+// "byte", "KB" or "MB" (exactly) set the unit and answer SetSizeUnit's
+// result; any other text changes nothing and answers false.
+bool SetSizeUnitByName(std::string_view name);
+int GetSizeUnit();
+// The name of a unit: "byte", "KB" or "MB"; empty for any other value.
+std::string_view SizeUnitName(int unit);
+
+// A byte count as text in the current unit: rounded up to whole units,
+// followed directly by "KB" or "MB" (0 stays 0).
+std::string FormatSize(std::int64_t value);
+
+}  // namespace kestavo

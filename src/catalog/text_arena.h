@@ -1,0 +1,46 @@
+// Compact storage for many short, NUL-terminated texts that live and die
+// together. A text is named by a 32-bit reference that stays valid (and its
+// characters in place) until the arena is cleared.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace kestavo {
+
+using TextRef = std::uint32_t;
+inline constexpr TextRef kNoText = 0xFFFFFFFFu;
+
+class TextArena {
+public:
+    // Stores a copy of `text` followed by a NUL byte.
+    TextRef Add(std::string_view text);
+    const char* Get(TextRef ref) const {
+        return chunks_[ref >> kOffsetBits].data.get() + (ref & kOffsetMask);
+    }
+    void Clear();
+    std::size_t BytesReserved() const { return reserved_; }
+
+private:
+    static constexpr unsigned kOffsetBits = 16;
+    static constexpr std::uint32_t kOffsetMask = (1u << kOffsetBits) - 1;
+    static constexpr std::size_t kMaxChunk = std::size_t{1} << kOffsetBits;
+    static constexpr std::size_t kFirstChunk = 1024;
+    static constexpr std::size_t kMaxChunks = (std::size_t{1} << (32 - kOffsetBits)) - 1;
+
+    struct Chunk {
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+    };
+    TextRef AddChunk(std::size_t size);
+
+    std::vector<Chunk> chunks_;
+    std::size_t current_ = static_cast<std::size_t>(-1);  // chunk being filled
+    std::size_t used_ = 0;                                // bytes used in it
+    std::size_t reserved_ = 0;
+};
+
+}  // namespace kestavo

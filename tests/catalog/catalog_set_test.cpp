@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "support/test_support.h"
+
+namespace kestavo {
+namespace {
+
+using test::CatalogHeader;
+using test::Child;
+using test::LoadText;
+using test::RecordingList;
+using test::RecordingMessages;
+
+class CatalogSetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        set.SetListSink(&list);
+        LoadText(set, CatalogHeader() +
+                          "+ \"D\" 1 1 1 1 2000 0 0 0 < \"readme.txt\" 1 1 1 2000 0 0 0 "
+                          "\"README.TXT\" 2 1 1 2000 0 0 0 +\"dir\" 0 0 1 1 2000 0 0 0 < "
+                          "\"inner.doc\" 3 1 1 2000 0 0 0 > +\"arc.zip\" 9 0 1 1 2000 0 0 0 < > "
+                          "\"b.DOC\" 4 1 1 2000 0 0 0 >",
+                 messages);
+        disk = Child(set, set.RootItem(), "D");
+    }
+
+    CatalogSet set;
+    RecordingList list;
+    RecordingMessages messages;
+    TreeItem disk{};
+};
+
+TEST_F(CatalogSetTest, FindEntryIgnoresCaseAndTheFirstFiledWins) {
+    FileData* found = set.FindEntry(disk, "ReadMe.TXT");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->Name(), "readme.txt");
+    EXPECT_EQ(set.FindEntry(disk, "readme"), nullptr);
+    EXPECT_EQ(set.FindEntry(disk, "inner.doc"), nullptr);  // one level only
+}
+
+TEST_F(CatalogSetTest, LocaleFoldsAccentedLettersButUpperCasingDoesNot) {
+    LoadText(set, CatalogHeader() + "+ \"E\" 1 1 1 1 2000 0 0 0 < \"café.txt\" 1 1 1 2000 0 0 0 >",
+             messages);
+    const TreeItem e = Child(set, set.RootItem(), "E");
+    EXPECT_NE(set.FindEntry(e, "CAFÉ.TXT"), nullptr);
+    set.RemoveNamedEntry(e, "CAFÉ.TXT");
+    EXPECT_NE(set.FindEntry(e, "café.txt"), nullptr);
+    set.RemoveNamedEntry(e, "CAFé.TXT");
+    EXPECT_EQ(set.FindEntry(e, "café.txt"), nullptr);
+}
+
+TEST_F(CatalogSetTest, RemoveNamedEntryRemovesOnlyTheFirstAndEmptiesTheList) {
+    set.ShowContents(disk, set.RootItem());
+    ASSERT_FALSE(list.rows.empty());
+    set.RemoveNamedEntry(disk, "Readme.Txt");
+    EXPECT_TRUE(list.rows.empty());
+    EXPECT_EQ(set.FindEntry(disk, "readme.txt")->Name(), "README.TXT");
+    EXPECT_EQ(test::EntryNames(set, disk),
+              (std::vector<std::string>{"README.TXT", "dir", "arc.zip", "b.DOC"}));
+}
+
+TEST_F(CatalogSetTest, ShowContentsListsDisksOrFilesInFilingOrder) {
+    LoadText(set, CatalogHeader() + "+ \"A\" 1 1 1 1 2000 0 0 0 < >", messages);
+    set.ShowContents(set.RootItem(), kNoItem);
+    EXPECT_TRUE(list.diskColumns);
+    EXPECT_EQ(list.Names(), (std::vector<std::string>{"D", "A"}));
+    set.ShowContents(disk, set.RootItem());
+    EXPECT_FALSE(list.diskColumns);
+    EXPECT_EQ(list.Names(),
+              (std::vector<std::string>{"readme.txt", "README.TXT", "dir", "arc.zip", "b.DOC"}));
+    EXPECT_EQ(set.ShownItem(), disk);
+    EXPECT_EQ(set.ShownParent(), set.RootItem());
+    list.rows.clear();
+    set.Refresh();
+    EXPECT_EQ(list.rows.size(), 5u);
+}
+
+TEST_F(CatalogSetTest, CollectionsTakeTheirKindsOfEntries) {
+    std::vector<FileData*> entries{nullptr};
+    auto names = [&] {
+        std::vector<std::string> out;
+        for (FileData* e : entries) out.emplace_back(e->Name());
+        return out;
+    };
+    set.CollectFiles(disk, entries);
+    EXPECT_EQ(names(), (std::vector<std::string>{"readme.txt", "README.TXT", "b.DOC"}));
+    set.CollectFilesAndZipFolders(disk, entries);
+    EXPECT_EQ(names(), (std::vector<std::string>{"readme.txt", "README.TXT", "arc.zip", "b.DOC"}));
+    set.CollectAllFiles(entries);
+    EXPECT_EQ(names(), (std::vector<std::string>{"readme.txt", "README.TXT", "inner.doc", "b.DOC"}));
+    entries.clear();
+    set.CollectMatching(disk, "*.DOC", entries);
+    set.CollectMatching(Child(set, disk, "dir"), "*.DOC", entries);
+    EXPECT_EQ(names(), (std::vector<std::string>{"b.DOC", "inner.doc"}));
+    std::vector<FileData*> under;
+    set.CollectFilesUnder(Child(set, disk, "dir"), under);
+    set.CollectFilesUnder(disk, under);
+    set.CollectFilesUnder(disk, under);
+    SortByIdentity(under);
+    entries = under;
+    EXPECT_EQ(names(), (std::vector<std::string>{"readme.txt", "README.TXT", "inner.doc", "b.DOC"}));
+}
+
+TEST_F(CatalogSetTest, RemovedEntriesFreeTheirCatalogAndTellObservers) {
+    struct Counter : CatalogSetObserver {
+        void EntriesAboutToBeRemoved() override { ++calls; }
+        int calls = 0;
+    } observer;
+    set.AddObserver(&observer);
+    LoadText(set, CatalogHeader() + "+ \"B\" 1 1 1 1 2000 0 0 0 < \"x\" 1 1 1 2000 0 0 0 >",
+             messages);
+    EXPECT_EQ(set.EntryCount(), 9u);
+    const TreeItem b = Child(set, set.RootItem(), "B");
+    set.RemoveContainer(set.RootItem(), b, "B");
+    EXPECT_EQ(set.EntryCount(), 7u);
+    EXPECT_GT(observer.calls, 0);
+    set.DeleteAllEntries();
+    EXPECT_EQ(set.EntryCount(), 0u);
+    set.RemoveObserver(&observer);
+}
+
+}  // namespace
+}  // namespace kestavo

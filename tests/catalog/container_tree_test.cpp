@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "catalog/container_tree.h"
+
+namespace kestavo {
+namespace {
+
+class EventLog : public TreeObserver {
+public:
+    void ItemAboutToBeInserted(TreeItem parent, int row) override {
+        events.push_back("insert " + std::to_string(parent) + ":" + std::to_string(row));
+    }
+    void ItemInserted(TreeItem) override {}
+    void ItemAboutToBeRemoved(TreeItem item) override { events.push_back("remove " + std::to_string(item)); }
+    void ItemRemoved(TreeItem, int) override {}
+    void ChildrenAboutToBeSorted(TreeItem parent) override {
+        events.push_back("sort " + std::to_string(parent));
+    }
+    void ChildrenSorted(TreeItem) override {}
+    void ResetStarted() override { events.push_back("reset"); }
+    void ResetFinished() override { events.push_back("reset done"); }
+    void ExpandRequested(TreeItem item) override { events.push_back("expand " + std::to_string(item)); }
+    std::vector<std::string> events;
+};
+
+std::vector<std::string> Texts(const ContainerTree& tree, TreeItem parent) {
+    std::vector<std::string> texts;
+    for (TreeItem c = tree.GetChildItem(parent); c; c = tree.GetNextSiblingItem(c))
+        texts.emplace_back(tree.GetItemText(c));
+    return texts;
+}
+
+TEST(ContainerTreeTest, NavigatesInsertsAsLastChildAndDeletesSubtrees) {
+    ContainerTree tree;
+    const TreeItem root = tree.InsertItem("root", 4, 4, kNoItem);
+    const TreeItem b = tree.InsertItem("b", 1, 11, root);
+    const TreeItem a = tree.InsertItem("a", 2, 12, root);
+    const TreeItem deep = tree.InsertItem("deep", 1, 11, b);
+    EXPECT_EQ(tree.GetChildItem(kNoItem), root);
+    EXPECT_EQ(tree.GetParentItem(root), kNoItem);
+    EXPECT_EQ(tree.GetParentItem(deep), b);
+    EXPECT_EQ(Texts(tree, root), (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(tree.GetItemImage(a), 2);
+    EXPECT_EQ(tree.GetItemSelectedImage(a), 12);
+    EXPECT_TRUE(tree.ItemHasChildren(b));
+    EXPECT_FALSE(tree.ItemHasChildren(a));
+    EXPECT_EQ(tree.RowOf(a), 1);
+
+    tree.DeleteItem(b);
+    EXPECT_FALSE(tree.IsValid(b));
+    EXPECT_FALSE(tree.IsValid(deep));
+    EXPECT_EQ(Texts(tree, root), std::vector<std::string>{"a"});
+    EXPECT_EQ(tree.RowOf(a), 0);
+    EXPECT_EQ(tree.ItemCount(), 2u);
+    // Freed handles are used again.
+    const TreeItem c = tree.InsertItem("c", 1, 11, a);
+    EXPECT_TRUE(c == b || c == deep);
+    EXPECT_EQ(tree.GetItemText(c), "c");
+    EXPECT_FALSE(tree.ItemHasChildren(c));
+}
+
+TEST(ContainerTreeTest, SortsChildrenFoldingCaseThenByBytesAndFindsThem) {
+    ContainerTree tree;
+    const TreeItem root = tree.InsertItem("root", 4, 4, kNoItem);
+    for (const char* text : {"beta", "Alpha", "alpha", "_x", "Beta", "a", "10", "9"})
+        tree.InsertItem(text, 1, 11, root);
+    EXPECT_EQ(tree.FindChild(root, "Beta"), tree.Children(root)[4]);
+    tree.SortChildren(root);
+    EXPECT_EQ(Texts(tree, root),
+              (std::vector<std::string>{"10", "9", "_x", "a", "Alpha", "alpha", "Beta", "beta"}));
+    for (const char* text : {"10", "_x", "alpha", "Alpha", "Beta", "beta"})
+        EXPECT_EQ(tree.GetItemText(tree.FindChild(root, text)), text);
+    EXPECT_EQ(tree.FindChild(root, "BETA"), kNoItem);
+    EXPECT_EQ(tree.FindChild(root, "gamma"), kNoItem);
+}
+
+TEST(ContainerTreeTest, ObserversSeeEachChangeOrOneResetForABatch) {
+    ContainerTree tree;
+    EventLog log;
+    tree.AddObserver(&log);
+    const TreeItem root = tree.InsertItem("root", 4, 4, kNoItem);
+    const TreeItem x = tree.InsertItem("x", 1, 11, root);
+    tree.InsertItem("w", 1, 11, root);
+    tree.SortChildren(root);
+    tree.DeleteItem(x);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"insert 0:0", "insert 1:0", "insert 1:1",
+                                                    "sort 1", "remove 2"}));
+    log.events.clear();
+    tree.BeginBatch();
+    tree.InsertItem("y", 1, 11, root);
+    tree.Expand(root);
+    tree.BeginBatch();
+    tree.DeleteItem(tree.GetChildItem(root));
+    tree.EndBatch();
+    EXPECT_EQ(log.events, std::vector<std::string>{"reset"});
+    tree.EndBatch();
+    EXPECT_EQ(log.events, (std::vector<std::string>{"reset", "reset done", "expand 1"}));
+    tree.RemoveObserver(&log);
+}
+
+}  // namespace
+}  // namespace kestavo

@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include "catalog/entry_store.h"
+#include "catalog/size_unit.h"
+#include "support/test_support.h"
+
+namespace kestavo {
+namespace {
+
+using test::CatalogHeader;
+using test::Child;
+using test::LoadText;
+using test::RecordingMessages;
+
+class SizeUnitGuard {
+public:
+    ~SizeUnitGuard() { SetSizeUnit(kUnitByte); }
+};
+
+TEST(FormatSizeTest, RoundsUpToWholeUnitsWithTheUnitSuffix) {
+    SizeUnitGuard guard;
+    struct Case {
+        int unit;
+        std::int64_t value;
+        const char* text;
+    };
+    const Case cases[] = {
+        {kUnitByte, 0, "0"},           {kUnitByte, 1, "1"},
+        {kUnitByte, 3000000000, "3000000000"},
+        {kUnitByte, -42, "-42"},       {kUnitKB, 0, "0KB"},
+        {kUnitKB, 1, "1KB"},           {kUnitKB, 1024, "1KB"},
+        {kUnitKB, 1025, "2KB"},        {kUnitKB, -1, "1KB"}  /* a remainder always adds one */,
+        {kUnitMB, 0, "0MB"},           {kUnitMB, 1048576, "1MB"},
+        {kUnitMB, 1048577, "2MB"},     {kUnitMB, 5368709120, "5120MB"},
+    };
+    for (const Case& c : cases) {
+        SetSizeUnit(c.unit);
+        EXPECT_EQ(FormatSize(c.value), c.text) << c.unit << " " << c.value;
+    }
+}
+
+TEST(SizeUnitTest, NamesSetTheUnitAndReportAChange) {
+    SizeUnitGuard guard;
+    EXPECT_FALSE(SetSizeUnitByName("byte"));
+    EXPECT_TRUE(SetSizeUnitByName("KB"));
+    EXPECT_EQ(GetSizeUnit(), kUnitKB);
+    EXPECT_FALSE(SetSizeUnitByName("KB"));
+    EXPECT_FALSE(SetSizeUnitByName("kb"));
+    EXPECT_FALSE(SetSizeUnitByName("GB"));
+    EXPECT_EQ(GetSizeUnit(), kUnitKB);
+    EXPECT_TRUE(SetSizeUnitByName("MB"));
+    EXPECT_EQ(GetSizeUnit(), kUnitMB);
+    EXPECT_TRUE(SetSizeUnit(kUnitByte));
+}
+
+class EntryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LoadText(set, CatalogHeader() +
+                          "+ \"D1\" 5000000 100 1 2 2003 0 0 0 < "
+                          "\"top.txt\" 10 1 1 2000 0 0 0 "
+                          "+\"dir\" 0 0 2 2 2002 0 0 0 < "
+                          "  \"a.txt\" 100 1 1 2000 12 0 0 \"b.txt\" 200 1 1 2000 12 0 0 "
+                          "  \"c.txt\" 300 1 1 2000 12 0 0 "
+                          "  +\"sub\" 0 0 1 1 2000 0 0 0 < \"d.txt\" 1000 1 1 2000 0 0 0 "
+                          "                                  \"e.txt\" 2000 1 1 2000 0 0 0 >"
+                          "  +\"a.zip\" 50000 0 1 1 2000 0 0 0 < \"m1\" 1 1 1 2000 0 0 0 "
+                          "     \"m2\" 2 1 1 2000 0 0 0 \"m3\" 3 1 1 2000 0 0 0 "
+                          "     +\"inner\" 0 0 1 1 2000 0 0 0 < \"m4\" 4 1 1 2000 0 0 0 > >"
+                          "> >",
+                 messages);
+        disk = Child(set, set.RootItem(), "D1");
+        dir = Child(set, disk, "dir");
+        zip = Child(set, dir, "a.zip");
+        inner = Child(set, zip, "inner");
+    }
+    FileData& Entry(TreeItem parent, const char* name) { return *set.FindEntry(parent, name); }
+
+    CatalogSet set;
+    RecordingMessages messages;
+    TreeItem disk{}, dir{}, zip{}, inner{};
+};
+
+TEST_F(EntryTest, LocationIsTheChainOfContainersAboveTheEntry) {
+    EXPECT_EQ(Entry(set.RootItem(), "D1").GetPath(), "");
+    EXPECT_EQ(Entry(disk, "top.txt").GetPath(), "D1");
+    EXPECT_EQ(Entry(dir, "a.txt").GetPath(), "D1/dir");
+    EXPECT_EQ(Entry(inner, "m4").GetPath(), "D1/dir/a.zip/inner");
+    FileData& file = Entry(dir, "b.txt");
+    file.SetPath("elsewhere");
+    EXPECT_EQ(file.GetPath(), "elsewhere");
+    EXPECT_EQ(Entry(dir, "c.txt").GetPath(), "D1/dir");
+}
+
+TEST_F(EntryTest, ZipArchivePathIsThePathUpToTheArchive) {
+    std::string archive = "stale";
+    EXPECT_TRUE(Entry(inner, "m4").GetZipArchivePath(archive));
+    EXPECT_EQ(archive, "D1/dir/a.zip");
+    EXPECT_TRUE(Entry(zip, "m1").GetZipArchivePath(archive));
+    EXPECT_EQ(archive, "D1/dir/a.zip");
+    EXPECT_FALSE(Entry(dir, "a.zip").GetZipArchivePath(archive));
+    EXPECT_EQ(archive, "");
+    EXPECT_FALSE(Entry(dir, "a.txt").GetZipArchivePath(archive));
+}
+
+TEST_F(EntryTest, ContainerOfSizeZeroShowsItsContentsOnceWithArchivesAtTheirOwnSize) {
+    FileData& folder = Entry(disk, "dir");
+    EXPECT_EQ(folder.Size(), 0);
+    // 100 + 200 + 300 files, 3000 in sub, the archive at 50000.
+    EXPECT_EQ(folder.GetSizeText(), "53600");
+    EXPECT_EQ(folder.Size(), 53600);
+    // A Zip Folder's own size is its archive's; a folder inside it is summed.
+    EXPECT_EQ(Entry(dir, "a.zip").GetSizeText(), "50000");
+    EXPECT_EQ(Entry(zip, "inner").GetSizeText(), "4");
+    // A disk shows its capacity.
+    EXPECT_EQ(Entry(set.RootItem(), "D1").GetSizeText(), "5000000");
+}
+
+TEST_F(EntryTest, CountContentsCountsInsideArchivesButAddsOnlyTheirSize) {
+    ContentCounts counts;
+    Entry(disk, "dir").CountContents(dir, counts);
+    EXPECT_EQ(counts.files, 9);
+    EXPECT_EQ(counts.folders, 2);
+    EXPECT_EQ(counts.zipFolders, 1);
+    EXPECT_EQ(counts.size, 53600);
+    ContentCounts top;
+    set.CountContents(set.RootItem(), top);
+    EXPECT_EQ(top.files, 10);
+    EXPECT_EQ(top.folders, 4);  // the disk counts as one folder
+    EXPECT_EQ(top.zipFolders, 1);
+    EXPECT_EQ(top.size, 53610);
+}
+
+TEST_F(EntryTest, ContainerShadowedByAFileOfTheSameNameIsPassedOver) {
+    // The first entry named like the child item is the file, which is not a
+    // container, so the folder below is not counted.
+    CatalogSet other;
+    LoadText(other, CatalogHeader() +
+                        "+ \"D\" 1 1 1 1 2000 0 0 0 < \"SUB\" 5 1 1 2000 0 0 0 "
+                        "+\"sub\" 0 0 1 1 2000 0 0 0 < \"x\" 7 1 1 2000 0 0 0 > >",
+             messages);
+    ContentCounts counts;
+    other.CountContents(Child(other, other.RootItem(), "D"), counts);
+    EXPECT_EQ(counts.files, 1);
+    EXPECT_EQ(counts.folders, 0);
+    EXPECT_EQ(counts.size, 5);
+}
+
+TEST_F(EntryTest, SizeTextsFollowTheUnitWhileOtherTextsStay) {
+    SizeUnitGuard guard;
+    FileData& file = Entry(dir, "b.txt");
+    FileData& diskEntry = Entry(set.RootItem(), "D1");
+    EXPECT_EQ(file.GetSizeText(), "200");
+    EXPECT_EQ(diskEntry.GetFreeSpaceText(), "100");
+    const std::string_view date = file.GetDateText();
+    const std::string_view path = file.GetPath();
+    SetSizeUnit(kUnitKB);
+    EXPECT_EQ(file.GetSizeText(), "200");  // cached until released
+    set.ReleaseAllSizeTexts();
+    EXPECT_EQ(file.GetSizeText(), "1KB");
+    EXPECT_EQ(diskEntry.GetFreeSpaceText(), "1KB");
+    EXPECT_EQ(Entry(disk, "dir").GetSizeText(), "53KB");
+    EXPECT_EQ(file.GetDateText().data(), date.data());
+    EXPECT_EQ(file.GetPath().data(), path.data());
+}
+
+TEST(DateTextTest, MidnightShowsATimeOfAllZeros) {
+    CatalogSet set;
+    RecordingMessages messages;
+    LoadText(set, CatalogHeader() +
+                      "+ \"D\" 1 1 1 1 2000 0 0 0 < \"m\" 1 31 12 1999 0 0 0 "
+                      "\"one\" 1 31 12 1999 0 0 1 \"old\" 1 4 7 1960 0 0 0 >",
+             messages);
+    const TreeItem disk = Child(set, set.RootItem(), "D");
+    EXPECT_EQ(set.FindEntry(disk, "m")->GetDateText(), "12/31/99 00:00:00");
+    EXPECT_EQ(set.FindEntry(disk, "one")->GetDateText(), "12/31/99 00:00:01");
+    EXPECT_EQ(set.FindEntry(disk, "old")->GetDateText(), "07/04/60 00:00:00");
+    EXPECT_LT(set.FindEntry(disk, "old")->GetTime(), 0);
+    EXPECT_EQ(set.FindEntry(set.RootItem(), "D")->GetDateText(), "01/01/00 00:00:00");
+}
+
+TEST(EntryWithoutSetTest, HasNoPathAndCountsNothing) {
+    EntryStore store(nullptr, 1);
+    FileData& folder = *store.Create("loose", 5, 0, 0, 0, KIND_FOLDER);
+    EXPECT_EQ(folder.GetPath(), "");
+    EXPECT_EQ(folder.FindTreeItem(), kNoItem);
+    EXPECT_EQ(folder.GetSizeText(), "0");
+    EXPECT_EQ(folder.GetDateText(), "01/01/70 00:00:00");
+}
+
+TEST(KindTest, DisksAndContainers) {
+    EntryStore store(nullptr, 1);
+    for (int kind : {0, 5, 13, 14}) {
+        FileData& e = *store.Create("x", 1, 0, 0, 0, kind);
+        EXPECT_TRUE(e.IsDisk()) << kind;
+        EXPECT_TRUE(e.IsContainer()) << kind;
+        EXPECT_FALSE(e.IsZipFolder()) << kind;
+    }
+    EXPECT_TRUE(store.Create("x", 1, 0, 0, 0, KIND_ZIP_FOLDER)->IsZipFolder());
+    EXPECT_TRUE(store.Create("x", 1, 0, 0, 0, KIND_FOLDER)->IsContainer());
+    for (int kind : {3, 4, 6, 99}) {
+        FileData& e = *store.Create("x", 1, 0, 0, 0, kind);
+        EXPECT_FALSE(e.IsContainer()) << kind;
+        EXPECT_FALSE(e.IsDisk()) << kind;
+    }
+}
+
+}  // namespace
+}  // namespace kestavo

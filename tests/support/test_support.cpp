@@ -1,0 +1,70 @@
+#include "support/test_support.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
+
+namespace kestavo::test {
+
+MessageAnswer RecordingMessages::Show(const Message& message) {
+    shown.push_back(message);
+    if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    if (answers.empty()) return message.defaultAnswer;
+    const MessageAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::vector<std::string> RecordingList::Names() const {
+    std::vector<std::string> names;
+    for (FileData* row : rows) names.emplace_back(row->Name());
+    return names;
+}
+
+TempDir::TempDir() {
+    std::random_device random;
+    path_ = std::filesystem::temp_directory_path() /
+            ("kestavo-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& content) const {
+    const std::string full = (path_ / name).string();
+    std::ofstream(full, std::ios::binary) << content;
+    return full;
+}
+
+LoadOutcome LoadText(CatalogSet& set, const std::string& text, RecordingMessages& messages,
+                     const std::string& path) {
+    return LoadCatalogText(set, text, path, messages);
+}
+
+std::vector<std::string> ChildTexts(const CatalogSet& set, TreeItem item) {
+    std::vector<std::string> texts;
+    for (TreeItem child : set.Tree().Children(item)) texts.emplace_back(set.Tree().GetItemText(child));
+    return texts;
+}
+
+std::vector<std::string> EntryNames(const CatalogSet& set, TreeItem item) {
+    std::vector<std::string> names;
+    set.ForEachEntryUnder(item, [&](FileData& e) { names.emplace_back(e.Name()); });
+    return names;
+}
+
+TreeItem Child(const CatalogSet& set, TreeItem parent, const std::string& text) {
+    return set.Tree().FindChild(parent, text);
+}
+
+std::string CatalogHeader(const std::string& driveType) {
+    return "kvx_version_1_1\r\n< \r\n   %drivetype " + driveType + "\r\n> \r\n";
+}
+
+}  // namespace kestavo::test

@@ -1,0 +1,70 @@
+// Helpers shared by the tests: recorded messages, a recording list, and
+// temporary directories.
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "catalog/catalog_reader.h"
+#include "catalog/catalog_set.h"
+#include "catalog/list_sink.h"
+#include "catalog/messages.h"
+
+namespace kestavo::test {
+
+// Records every message; answers questions from a queue (default: their
+// default button).
+class RecordingMessages : public MessageSink {
+public:
+    MessageAnswer Show(const Message& message) override;
+    std::vector<Message> shown;
+    std::deque<MessageAnswer> answers;
+};
+
+class RecordingList : public ListSink {
+public:
+    void ClearRows() override {
+        rows.clear();
+        ++clears;
+    }
+    void ShowFileColumns() override { diskColumns = false; }
+    void ShowDiskColumns() override { diskColumns = true; }
+    void AddFileRow(FileData& entry) override { rows.push_back(&entry); }
+    void AddDiskRow(FileData& entry) override { rows.push_back(&entry); }
+    std::vector<std::string> Names() const;
+
+    std::vector<FileData*> rows;
+    bool diskColumns = false;
+    int clears = 0;
+};
+
+// A directory removed with everything in it at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path& Path() const { return path_; }
+    std::string Str() const { return path_.string(); }
+    std::string Write(const std::string& name, const std::string& content) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// Loads catalog text into `set`, recording messages in `messages`.
+LoadOutcome LoadText(CatalogSet& set, const std::string& text, RecordingMessages& messages,
+                     const std::string& path = "test.kvx");
+
+// The names of the child items of `item`, in order.
+std::vector<std::string> ChildTexts(const CatalogSet& set, TreeItem item);
+// The names of the entries filed under `item`, in filing order.
+std::vector<std::string> EntryNames(const CatalogSet& set, TreeItem item);
+// The child item of `parent` with exactly this text.
+TreeItem Child(const CatalogSet& set, TreeItem parent, const std::string& text);
+
+// A catalog with the header of a disk of drive type `driveType`.
+std::string CatalogHeader(const std::string& driveType = "default");
+
+}  // namespace kestavo::test
