@@ -1,7 +1,7 @@
 // kestavo-cli: the catalog model and tools of Kestavo on the command line.
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -11,24 +11,21 @@
 namespace {
 
 using kestavo::cli::Arguments;
-
-struct Command {
-    const char* name;
-    const char* usage;
-    int maxPositional;
-    int (*run)(const Arguments&);
-};
+using kestavo::cli::Command;
 
 const Command kCommands[] = {
-    {"ls", "kestavo-cli ls [TREEPATH] [--unit byte|KB|MB]", 1, kestavo::cli::RunLs},
-    {"properties", "kestavo-cli properties [TREEPATH] [--unit byte|KB|MB]", 1,
+    {"ls", "kestavo-cli ls [TREEPATH] [--unit U]", 0, 1, {}, {}, kestavo::cli::RunLs},
+    {"properties", "kestavo-cli properties [TREEPATH] [--unit U]", 0, 1, {}, {},
      kestavo::cli::RunProperties},
 };
 
 void PrintMainUsage(std::FILE* out) {
     std::fputs("usage: kestavo-cli COMMAND [ARGUMENTS]\n\ncommands:\n", out);
     for (const Command& c : kCommands) std::fprintf(out, "  %s\n", c.usage);
-    std::fputs("\n  kestavo-cli --version\n  kestavo-cli COMMAND --help\n", out);
+    std::fputs(
+        "\n  kestavo-cli --version\n  kestavo-cli COMMAND --help\n\n"
+        "U is byte, KB or MB. Catalogs are read from $Kestavo, else $HOME/Kestavo.\n",
+        out);
 }
 
 int UsageError(const Command* command, const std::string& problem) {
@@ -38,36 +35,59 @@ int UsageError(const Command* command, const std::string& problem) {
     return kestavo::cli::kExitUsage;
 }
 
+bool Knows(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
 // Parses the words after the command name; answers false with `problem`
-// set on a usage error.
-bool ParseArguments(int argc, char** argv, int first, const Command& command, Arguments& args,
+// set on a usage error. "--help" is kept as a flag.
+bool ParseArguments(int argc, char** argv, const Command& command, Arguments& args,
                     std::string& problem) {
-    for (int i = first; i < argc; ++i) {
-        const std::string_view word = argv[i];
-        if (word == "--help" || word == "-h") {
-            args.help = true;
-        } else if (word == "--unit" || word.starts_with("--unit=")) {
-            if (word == "--unit") {
-                if (i + 1 >= argc) {
-                    problem = "--unit needs a value";
-                    return false;
-                }
-                args.unit = argv[++i];
-            } else {
-                args.unit = std::string(word.substr(7));
-            }
-            if (args.unit != "byte" && args.unit != "KB" && args.unit != "MB") {
-                problem = "--unit takes byte, KB or MB";
+    bool onlyPositional = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (onlyPositional || word.size() < 2 || !word.starts_with("--")) {
+            args.positional.push_back(word);
+            continue;
+        }
+        if (word == "--") {
+            onlyPositional = true;
+            continue;
+        }
+        const std::size_t equals = word.find('=');
+        const std::string name = word.substr(0, equals);
+        if (name == "--help" || Knows(command.flagOptions, name)) {
+            if (equals != std::string::npos) {
+                problem = name + " takes no value";
                 return false;
             }
-        } else if (word.size() > 1 && word.starts_with("--")) {
-            problem = "unknown option " + std::string(word);
-            return false;
+            args.flags.insert(name);
+        } else if (name == "--unit" || Knows(command.valueOptions, name)) {
+            if (equals != std::string::npos) {
+                args.options[name] = word.substr(equals + 1);
+            } else if (i + 1 < argc) {
+                args.options[name] = argv[++i];
+            } else {
+                problem = name + " needs a value";
+                return false;
+            }
         } else {
-            args.positional.emplace_back(word);
+            problem = "unknown option " + name;
+            return false;
         }
     }
-    if (!args.help && static_cast<int>(args.positional.size()) > command.maxPositional) {
+    if (args.Has("--help")) return true;
+    if (const std::string* unit = args.Option("--unit");
+        unit && *unit != "byte" && *unit != "KB" && *unit != "MB") {
+        problem = "--unit takes byte, KB or MB";
+        return false;
+    }
+    const int count = static_cast<int>(args.positional.size());
+    if (count < command.minPositional) {
+        problem = "missing arguments";
+        return false;
+    }
+    if (count > command.maxPositional) {
         problem = "too many arguments";
         return false;
     }
@@ -92,13 +112,13 @@ int main(int argc, char** argv) {
         if (name != command.name) continue;
         Arguments args;
         std::string problem;
-        if (!ParseArguments(argc, argv, 2, command, args, problem))
+        if (!ParseArguments(argc, argv, command, args, problem))
             return UsageError(&command, problem);
-        if (args.help) {
+        if (args.Has("--help")) {
             std::printf("usage: %s\n", command.usage);
             return kestavo::cli::kExitDone;
         }
-        if (!args.unit.empty()) kestavo::SetSizeUnitByName(args.unit);
+        if (const std::string* unit = args.Option("--unit")) kestavo::SetSizeUnitByName(*unit);
         return command.run(args);
     }
     return UsageError(nullptr, "unknown command " + std::string(name));
