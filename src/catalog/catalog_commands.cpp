@@ -52,8 +52,9 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
     tree.EndBatch();
 
     const std::vector<std::string> files = ListCatalogFiles(directory);
+    std::string buffer;
     for (const std::string& name : files) {
-        LoadCatalog(set, directory + "/" + name, messages);
+        LoadCatalog(set, directory + "/" + name, messages, buffer);
         tree.Expand(root);
     }
     if (files.empty()) {

@@ -23,19 +23,23 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
         ::close(fd);
         return false;
     }
-    out.clear();
-    if (S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[1 << 16];
+    // Read straight into the buffer, growing it as needed; one byte more
+    // than the file's size lets the read that finds the end go through.
+    const bool regular = S_ISREG(st.st_mode) && st.st_size > 0;
+    out.resize(regular ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16);
+    std::size_t used = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (used == out.size()) out.resize(out.size() * 2);
+        const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
             ::close(fd);
             return false;
         }
-        out.append(buffer, static_cast<std::size_t>(n));
+        used += static_cast<std::size_t>(n);
     }
+    out.resize(used);
     ::close(fd);
     return true;
 }
@@ -298,7 +302,12 @@ LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::s
 }
 
 LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages) {
-    std::string text;
+    std::string buffer;
+    return LoadCatalog(set, path, messages, buffer);
+}
+
+LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages,
+                        std::string& text) {
     if (!ReadWholeFile(path, text)) {
         set.RootItem();
         messages.Show(IncompatibleMessage(path));

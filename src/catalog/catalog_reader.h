@@ -18,6 +18,10 @@ enum class LoadOutcome {
 // a-z) that is already loaded is replaced. Afterwards the disks under the top
 // root item are in order and the list shows them.
 LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages);
+// The same, reading the file into `buffer`, which a caller reading many
+// files keeps from one to the next.
+LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages,
+                        std::string& buffer);
 
 // The same for catalog text already in memory; `path` names it in messages.
 LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::string& path,

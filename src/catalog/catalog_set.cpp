@@ -219,7 +219,7 @@ void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
     auto addFiles = [this](TreeItem it, ContentCounts& c) {
         ForEachEntryUnder(it, [&c](FileData& e) {
             if (e.IsContainer()) return;
-            c.size += e.Size();
+            c.size = AddSizes(c.size, e.Size());
             c.files += 1;
         });
     };
@@ -258,10 +258,10 @@ void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
         }
         ContentCounts& parent = stack.back().acc;
         if (done.entry->IsZipFolder()) {
-            parent.size += done.entry->Size();
+            parent.size = AddSizes(parent.size, done.entry->Size());
             parent.zipFolders += done.acc.zipFolders + 1;
         } else {
-            parent.size += done.acc.size;
+            parent.size = AddSizes(parent.size, done.acc.size);
             parent.folders += 1;
             parent.zipFolders += done.acc.zipFolders;
         }

@@ -14,6 +14,14 @@ namespace kestavo {
 
 class EntryStore;
 
+// Adds two byte counts, stopping at the limits of the type instead of
+// overflowing (only a damaged catalog holds such sizes).
+inline std::int64_t AddSizes(std::int64_t a, std::int64_t b) {
+    std::int64_t sum = 0;
+    if (!__builtin_add_overflow(a, b, &sum)) return sum;
+    return b > 0 ? INT64_MAX : INT64_MIN;
+}
+
 // Counters that CountContents adds to.
 struct ContentCounts {
     std::int64_t size = 0;

@@ -1,5 +1,6 @@
 #include "catalog/local_time.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace kestavo {
@@ -93,67 +94,93 @@ std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
     return era * 146097 + doe - 719468;
 }
 
+UtcOffsetHistory::Stretch& UtcOffsetHistory::StretchOf(std::int64_t time) {
+    if (!slots_) slots_ = std::make_unique<Stretch[]>(kSlots);
+    const std::int64_t index = time >> kStretchBits;
+    Stretch& stretch = slots_[static_cast<std::size_t>(index) & (kSlots - 1)];
+    if (stretch.index != index) {
+        stretch.index = index;
+        Learn(stretch);
+    }
+    return stretch;
+}
+
+void UtcOffsetHistory::Learn(Stretch& stretch) {
+    stretch.changes.clear();
+    stretch.known = false;
+    const std::int64_t first = stretch.index << kStretchBits;
+    const std::int64_t end = first + (std::int64_t{1} << kStretchBits);
+    std::int64_t previous = 0;
+    if (!SystemGmtOffset(first, previous)) return;
+    stretch.startOffset = previous;
+    for (std::int64_t t = first + (std::int64_t{1} << kSampleBits); t <= end;
+         t += std::int64_t{1} << kSampleBits) {
+        const std::int64_t sample = std::min(t, end - 1);
+        std::int64_t offset = 0;
+        if (!SystemGmtOffset(sample, offset)) return;
+        if (offset == previous) continue;
+        // The change lies in (sample - step, sample]: find its second.
+        std::int64_t low = t - (std::int64_t{1} << kSampleBits), high = sample;
+        while (high - low > 1) {
+            const std::int64_t mid = low + (high - low) / 2;
+            std::int64_t midOffset = 0;
+            if (!SystemGmtOffset(mid, midOffset)) return;
+            (midOffset == previous ? low : high) = mid;
+        }
+        stretch.changes.emplace_back(high, offset);
+        previous = offset;
+    }
+    stretch.known = true;
+}
+
+bool UtcOffsetHistory::OffsetAt(std::int64_t time, std::int64_t& offset) {
+    const Stretch& stretch = StretchOf(time);
+    if (!stretch.known) return false;
+    offset = stretch.startOffset;
+    for (const auto& [when, after] : stretch.changes) {
+        if (when > time) break;
+        offset = after;
+    }
+    return true;
+}
+
+bool UtcOffsetHistory::ConstantOver(std::int64_t from, std::int64_t to, std::int64_t& offset) {
+    if (!OffsetAt(from, offset)) return false;
+    const std::int64_t firstIndex = from >> kStretchBits;
+    for (std::int64_t index = firstIndex; index <= (to >> kStretchBits); ++index) {
+        const Stretch& stretch = StretchOf(index << kStretchBits);
+        if (!stretch.known || (index != firstIndex && stretch.startOffset != offset)) return false;
+        for (const auto& change : stretch.changes)
+            if (change.first > from && change.first <= to) return false;
+    }
+    return true;
+}
+
 LocalClock::LocalClock() = default;
 LocalClock::~LocalClock() = default;
-
-const LocalClock::OffsetSlot& LocalClock::LocalOffsetFor(std::int64_t local) {
-    if (localSlots_.empty()) localSlots_.resize(kSlots);
-    const std::int64_t bucket = local >> kBucketBits;
-    OffsetSlot& slot = localSlots_[static_cast<std::size_t>(bucket) & (kSlots - 1)];
-    if (slot.bucket == bucket) return slot;
-    slot.bucket = bucket;
-    slot.uniform = false;
-    // Local times of the bucket lie within a day of the same UTC times; when
-    // the offset is the same two days before and after, no change of offset
-    // can make a local time of the bucket skipped or repeated, and mktime
-    // gives exactly local time minus that offset.
-    constexpr std::int64_t kMargin = 2 * 86400;
-    const std::int64_t first = bucket << kBucketBits;
-    const std::int64_t last = first + (std::int64_t{1} << kBucketBits) - 1;
-    std::int64_t g0 = 0, g1 = 0, gm = 0;
-    if (SystemGmtOffset(first - kMargin, g0) && SystemGmtOffset(last + kMargin, g1) &&
-        SystemGmtOffset(first + (last - first) / 2, gm) && g0 == g1 && g0 == gm) {
-        slot.offset = g0;
-        slot.uniform = true;
-    }
-    return slot;
-}
-
-const LocalClock::OffsetSlot& LocalClock::UtcOffsetFor(std::int64_t time) {
-    if (utcSlots_.empty()) utcSlots_.resize(kSlots);
-    const std::int64_t bucket = time >> kBucketBits;
-    OffsetSlot& slot = utcSlots_[static_cast<std::size_t>(bucket) & (kSlots - 1)];
-    if (slot.bucket == bucket) return slot;
-    slot.bucket = bucket;
-    slot.uniform = false;
-    const std::int64_t first = bucket << kBucketBits;
-    const std::int64_t last = first + (std::int64_t{1} << kBucketBits) - 1;
-    std::int64_t g0 = 0, g1 = 0;
-    if (SystemGmtOffset(first, g0) && SystemGmtOffset(last, g1) && g0 == g1) {
-        slot.offset = g0;
-        slot.uniform = true;
-    }
-    return slot;
-}
 
 std::int64_t LocalClock::MakeTime(int year, int month, int day, int hour, int minute,
                                   int second) {
     const std::int64_t months = static_cast<std::int64_t>(year) * 12 + (month - 1);
     const std::int64_t y = FloorDiv(months, 12);
     const int m = static_cast<int>(months - y * 12) + 1;
-    if (y < kFastYearMin || y > kFastYearMax)
-        return SystemMakeTime(year, month, day, hour, minute, second);
-    const std::int64_t local = (DaysFromCivil(y, m, 1) + (day - 1)) * 86400 +
-                               std::int64_t{hour} * 3600 + std::int64_t{minute} * 60 + second;
-    const OffsetSlot& slot = LocalOffsetFor(local);
-    if (slot.uniform) return local - slot.offset;
+    if (y >= kFastYearMin && y <= kFastYearMax) {
+        const std::int64_t local = (DaysFromCivil(y, m, 1) + (day - 1)) * 86400 +
+                                   std::int64_t{hour} * 3600 + std::int64_t{minute} * 60 + second;
+        // Local time lies within 15 hours of UTC: when one offset holds
+        // for that long around it, the local time is neither skipped nor
+        // repeated, and mktime gives exactly local time minus the offset.
+        constexpr std::int64_t kMargin = 15 * 3600;
+        std::int64_t offset = 0;
+        if (offsets_.ConstantOver(local - kMargin, local + kMargin, offset)) return local - offset;
+    }
     return SystemMakeTime(year, month, day, hour, minute, second);
 }
 
 bool LocalClock::LocalFields(std::int64_t time, Fields& out) {
-    const OffsetSlot& slot = UtcOffsetFor(time);
-    if (slot.uniform) {
-        const std::int64_t local = time + slot.offset;
+    std::int64_t offset = 0;
+    if (offsets_.OffsetAt(time, offset)) {
+        const std::int64_t local = time + offset;
         const std::int64_t days = FloorDiv(local, 86400);
         const int rest = static_cast<int>(local - days * 86400);
         const Civil c = CivilFromDays(days);
@@ -169,51 +196,50 @@ bool LocalClock::LocalFields(std::int64_t time, Fields& out) {
 }
 
 const std::string& LocalClock::DayText(std::int64_t day) {
-    if (daySlots_.empty()) daySlots_.resize(kSlots);
-    DaySlot& slot = daySlots_[static_cast<std::size_t>(day) & (kSlots - 1)];
-    if (slot.day != day) {
-        slot.day = day;
-        slot.text = Strftime("%x", TmOfCivil(day, 0));
-    }
-    return slot.text;
+    auto [it, added] = dayTexts_.try_emplace(day);
+    if (added) it->second = Strftime("%x", TmOfCivil(day, 0));
+    return it->second;
 }
 
 const std::string& LocalClock::TimeOfDayText(int secondOfDay) {
-    if (timeTexts_.empty()) timeTexts_.resize(86400);
-    std::string& text = timeTexts_[static_cast<std::size_t>(secondOfDay)];
+    if (timeTexts_.empty()) timeTexts_.resize(24);
+    auto& block = timeTexts_[static_cast<std::size_t>(secondOfDay / 3600)];
+    if (!block) block = std::make_unique<std::string[]>(3600);
+    std::string& text = block[static_cast<std::size_t>(secondOfDay % 3600)];
     if (text.empty()) text = Strftime("%X", TmOfCivil(0, secondOfDay));
     return text;
 }
 
-std::string LocalClock::DateText(std::int64_t time) {
-    const OffsetSlot& slot = UtcOffsetFor(time);
-    if (slot.uniform) {
-        const std::int64_t local = time + slot.offset;
+std::string_view LocalClock::DateText(std::int64_t time) {
+    std::int64_t offset = 0;
+    if (offsets_.OffsetAt(time, offset)) {
+        const std::int64_t local = time + offset;
         const std::int64_t days = FloorDiv(local, 86400);
         const std::int64_t yearGuess = days / 365 + 1970;
         if (yearGuess > kFastYearMin && yearGuess < kFastYearMax) {
             int rest = static_cast<int>(local - days * 86400);
             const bool midnight = rest == 0;
             if (midnight) rest = 1;
-            std::string text = DayText(days);
-            text += ' ';
-            text += TimeOfDayText(rest);
-            if (midnight) ReplaceLastOneByZero(text);
-            return text;
+            text_ = DayText(days);
+            text_ += ' ';
+            text_ += TimeOfDayText(rest);
+            if (midnight) ReplaceLastOneByZero(text_);
+            return text_;
         }
     }
-    // Near a change of the offset, or far from today: ask the system.
+    // Far from today, or where localtime does not answer: ask the system.
     std::time_t t = static_cast<std::time_t>(time);
     std::tm tm{};
-    if (!localtime_r(&t, &tm)) return std::string();
+    text_.clear();
+    if (!localtime_r(&t, &tm)) return text_;
     const bool midnight = tm.tm_hour == 0 && tm.tm_min == 0 && tm.tm_sec == 0;
     if (midnight) {
         t += 1;
-        if (!localtime_r(&t, &tm)) return std::string();
+        if (!localtime_r(&t, &tm)) return text_;
     }
-    std::string text = Strftime("%x %X", tm);
-    if (midnight) ReplaceLastOneByZero(text);
-    return text;
+    text_ = Strftime("%x %X", tm);
+    if (midnight) ReplaceLastOneByZero(text_);
+    return text_;
 }
 
 }  // namespace kestavo

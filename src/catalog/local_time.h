@@ -6,9 +6,38 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kestavo {
+
+// The offset of local time from UTC over time, learnt from localtime one
+// stretch of time at a time: the offset at the start of each stretch and
+// the moments inside it where the offset changes.
+class UtcOffsetHistory {
+public:
+    // The offset (local minus UTC, seconds) in force at `time`.
+    bool OffsetAt(std::int64_t time, std::int64_t& offset);
+    // Whether one offset holds from `from` to `to` (UTC), and which.
+    bool ConstantOver(std::int64_t from, std::int64_t to, std::int64_t& offset);
+
+private:
+    static constexpr int kStretchBits = 22;  // about 48 days
+    static constexpr int kSampleBits = 13;   // changes are looked for every 2.3 hours
+    static constexpr std::size_t kSlots = 512;
+    struct Stretch {
+        std::int64_t index = INT64_MIN;
+        bool known = false;  // localtime answered for the whole stretch
+        std::int64_t startOffset = 0;
+        std::vector<std::pair<std::int64_t, std::int64_t>> changes;  // time, offset after
+    };
+    Stretch& StretchOf(std::int64_t time);
+    static void Learn(Stretch& stretch);
+
+    std::unique_ptr<Stretch[]> slots_;
+};
 
 class LocalClock {
 public:
@@ -23,8 +52,9 @@ public:
     std::int64_t MakeTime(int year, int month, int day, int hour, int minute, int second);
 
     // The entry date text: the locale's date, a blank and the locale's time
-    // ("%x %X"); at exactly midnight the time shows all zeros.
-    std::string DateText(std::int64_t time);
+    // ("%x %X"); at exactly midnight the time shows all zeros. The text is
+    // valid until the next call.
+    std::string_view DateText(std::int64_t time);
 
     // Local calendar fields of `time` (as localtime).
     struct Fields {
@@ -34,27 +64,14 @@ public:
     bool LocalFields(std::int64_t time, Fields& out);
 
 private:
-    struct OffsetSlot {
-        std::int64_t bucket = INT64_MIN;
-        std::int64_t offset = 0;  // local minus UTC, seconds
-        bool uniform = false;     // the offset holds for the whole bucket
-    };
-    struct DaySlot {
-        std::int64_t day = INT64_MIN;
-        std::string text;
-    };
-    static constexpr int kBucketBits = 15;
-    static constexpr std::size_t kSlots = 1 << 16;
-
-    const OffsetSlot& UtcOffsetFor(std::int64_t time);
-    const OffsetSlot& LocalOffsetFor(std::int64_t localSeconds);
     const std::string& DayText(std::int64_t day);
     const std::string& TimeOfDayText(int secondOfDay);
 
-    std::vector<OffsetSlot> utcSlots_;
-    std::vector<OffsetSlot> localSlots_;
-    std::vector<DaySlot> daySlots_;
-    std::vector<std::string> timeTexts_;
+    UtcOffsetHistory offsets_;
+    std::unordered_map<std::int64_t, std::string> dayTexts_;
+    // Time-of-day texts, one block of 3600 seconds per hour used.
+    std::vector<std::unique_ptr<std::string[]>> timeTexts_;
+    std::string text_;
 };
 
 // Days since 1970-01-01 of a proleptic Gregorian date (month 1 to 12).

@@ -131,6 +131,20 @@ TEST_F(EntryTest, CountContentsCountsInsideArchivesButAddsOnlyTheirSize) {
     EXPECT_EQ(top.size, 53610);
 }
 
+TEST_F(EntryTest, SumsOfHugeSizesStopAtTheLimit) {
+    CatalogSet other;
+    LoadText(other, CatalogHeader() +
+                        "+ \"D\" 1 1 1 1 2000 0 0 0 < \"a\" 9223372036854775807 1 1 2000 0 0 0 "
+                        "+\"sub\" 0 0 1 1 2000 0 0 0 < \"b\" 1200 1 1 2000 0 0 0 > >",
+             messages);
+    ContentCounts counts;
+    other.CountContents(Child(other, other.RootItem(), "D"), counts);
+    EXPECT_EQ(counts.files, 2);
+    EXPECT_EQ(counts.size, INT64_MAX);
+    EXPECT_EQ(AddSizes(INT64_MIN, -1), INT64_MIN);
+    EXPECT_EQ(AddSizes(-5, 3), -2);
+}
+
 TEST_F(EntryTest, ContainerShadowedByAFileOfTheSameNameIsPassedOver) {
     // The first entry named like the child item is the file, which is not a
     // container, so the folder below is not counted.

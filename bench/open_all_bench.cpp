@@ -1,0 +1,73 @@
+// Times Open All Catalogs on a catalog directory and reports the peak
+// resident memory per loaded entry; times one catalog read on its own.
+//   kestavo-bench-open-all DIR [CATALOG]
+#include <sys/resource.h>
+
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "catalog/catalog_commands.h"
+#include "catalog/catalog_reader.h"
+#include "catalog/catalog_set.h"
+
+namespace {
+
+class CountedMessages : public kestavo::MessageSink {
+public:
+    kestavo::MessageAnswer Show(const kestavo::Message& message) override {
+        ++count;
+        return message.defaultAnswer;
+    }
+    int count = 0;
+};
+
+long CurrentRssKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return 0;
+}
+
+long PeakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: kestavo-bench-open-all DIR [CATALOG]\n");
+        return 2;
+    }
+    CountedMessages messages;
+    if (argc > 2) {
+        kestavo::CatalogSet set;
+        const auto start = std::chrono::steady_clock::now();
+        kestavo::LoadCatalog(set, argv[2], messages);
+        std::printf("load %s: %zu entries in %.3f s\n", argv[2], set.EntryCount(), Seconds(start));
+    }
+    const long baseKb = CurrentRssKb();
+    kestavo::CatalogSet set;
+    const auto start = std::chrono::steady_clock::now();
+    const int files = kestavo::OpenAllCatalogs(set, argv[1], messages);
+    const double seconds = Seconds(start);
+    const std::size_t entries = set.EntryCount();
+    const long peakKb = PeakRssKb();
+    std::printf("open all %s: %d catalogs, %zu entries in %.3f s (%d messages)\n", argv[1], files,
+                entries, seconds, messages.count);
+    std::printf("peak resident memory %.1f MiB (%.1f MiB before), %.1f bytes per entry\n",
+                peakKb / 1024.0, baseKb / 1024.0,
+                entries ? peakKb * 1024.0 / static_cast<double>(entries) : 0.0);
+    return 0;
+}

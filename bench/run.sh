@@ -1,0 +1,17 @@
+#!/bin/sh
+# Runs the benchmarks of an optimised build. The generated data is kept in
+# BUILD/bench-data and made again only when missing.
+set -eu
+build=${1:?release build directory}
+data="$build/bench-data"
+mkdir -p "$data"
+if [ ! -f "$data/catalogs/DISK199.kvx" ]; then
+  "$build/bench/kestavo-generate-catalogs" "$data/catalogs"
+fi
+# Read the files once so that every run starts from a warm cache.
+cat "$data"/catalogs/*.kvx > /dev/null
+"$build/bench/kestavo-bench-open-all" "$data/catalogs" "$data/catalogs-wide/WIDE.kvx"
+for script in "$(dirname "$0")"/*/run.sh; do
+  [ -f "$script" ] && sh "$script" "$build"
+done
+exit 0
