@@ -161,11 +161,11 @@ LocalClock::~LocalClock() = default;
 
 std::int64_t LocalClock::MakeTime(int year, int month, int day, int hour, int minute,
                                   int second) {
-    const std::int64_t months = static_cast<std::int64_t>(year) * 12 + (month - 1);
+    const std::int64_t months = static_cast<std::int64_t>(year) * 12 + (std::int64_t{month} - 1);
     const std::int64_t y = FloorDiv(months, 12);
     const int m = static_cast<int>(months - y * 12) + 1;
     if (y >= kFastYearMin && y <= kFastYearMax) {
-        const std::int64_t local = (DaysFromCivil(y, m, 1) + (day - 1)) * 86400 +
+        const std::int64_t local = (DaysFromCivil(y, m, 1) + (std::int64_t{day} - 1)) * 86400 +
                                    std::int64_t{hour} * 3600 + std::int64_t{minute} * 60 + second;
         // Local time lies within 15 hours of UTC: when one offset holds
         // for that long around it, the local time is neither skipped nor

@@ -251,6 +251,17 @@ TEST_F(ReaderTest, IntegerReadsAtMostFifteenCharactersAndClamps) {
               clock.MakeTime(2000, 12, std::numeric_limits<std::int32_t>::max(), 0, 0, 0));
 }
 
+TEST_F(ReaderTest, DateFieldsAtTheLimitsOfTheirRangeLoad) {
+    EXPECT_EQ(Load(CatalogHeader() +
+                   "+ \"D\" 1 1 -2147483648 -2147483648 2000 -2147483648 -2147483648 -2147483648 < "
+                   "\"f\" 1 2147483647 2147483647 -2147483648 2147483647 2147483647 2147483647 "
+                   "\"g\" 1 -0x80000000 -99999999999 1 1 1 1 >"),
+              LoadOutcome::Loaded);
+    EXPECT_EQ(EntryNames(set, Disk("D")), (std::vector<std::string>{"f", "g"}));
+    for (FileData* e : {Entry(Root(), "D"), Entry(Disk("D"), "f"), Entry(Disk("D"), "g")})
+        e->GetDateText();
+}
+
 TEST_F(ReaderTest, LoadingTheSameDiskAgainReplacesItWhateverTheCase) {
     Load(kDisk1);
     const std::size_t entries = set.EntryCount();
