@@ -32,5 +32,13 @@ fuzz: deps
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	sh tests/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
+# Draws the pictures into res/images (needs only Qt 6 Gui).
+.PHONY: pictures
+pictures:
+	cmake -S . -B build-pictures -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTAVO_PICTURES=ON -DKESTAVO_TESTS=OFF \
+	    -DKESTAVO_GUI=OFF
+	cmake --build build-pictures --target kestavo-draw-pictures -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen build-pictures/res/tools/kestavo-draw-pictures res/images
+
 clean:
 	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(FUZZ_DIR)
