@@ -5,7 +5,7 @@ FUZZ_DIR    ?= build-fuzz
 JOBS        ?= 2
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps test build release bench fuzz clean
+.PHONY: all deps test build release run bench fuzz clean
 
 all: build
 
@@ -23,12 +23,19 @@ release: deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTAVO_TESTS=OFF -DKESTAVO_BENCH=ON
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
+run: release
+	@if [ -z "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
+	  echo "No display: start it with  xvfb-run -a $(RELEASE_DIR)/src/ui/kestavo"; \
+	else \
+	  $(RELEASE_DIR)/src/ui/kestavo; \
+	fi
+
 bench: release
 	sh bench/run.sh $(RELEASE_DIR)
 
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DKESTAVO_TESTS=OFF -DKESTAVO_FUZZ=ON
+	    -DKESTAVO_TESTS=OFF -DKESTAVO_FUZZ=ON -DKESTAVO_GUI=OFF
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	sh tests/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 

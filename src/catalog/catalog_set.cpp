@@ -124,6 +124,7 @@ void CatalogSet::ShowContents(TreeItem item, TreeItem parent) {
         listSink_->ShowDiskColumns();
         ForEachEntryUnder(item, [this](FileData& e) { listSink_->AddDiskRow(e); });
     }
+    listSink_->EndRows();
 }
 
 void CatalogSet::Refresh() { ShowContents(shownItem_, shownParent_); }

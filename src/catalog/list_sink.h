@@ -16,6 +16,8 @@ public:
     virtual void ShowDiskColumns() = 0;
     virtual void AddFileRow(FileData& entry) = 0;
     virtual void AddDiskRow(FileData& entry) = 0;
+    // Every row of this filling has been added.
+    virtual void EndRows() {}
 };
 
 // Brings a container's tree item into view and lists its contents.

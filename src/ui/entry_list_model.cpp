@@ -1,0 +1,97 @@
+#include "ui/entry_list_model.h"
+
+#include <QHash>
+#include <algorithm>
+
+namespace kestavo::ui {
+
+EntryListModel::EntryListModel(QObject* parent)
+    : QAbstractTableModel(parent), columns_(FileColumns()) {}
+
+int EntryListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int EntryListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant EntryListModel::data(const QModelIndex& index, int role) const {
+    FileData* entry = EntryAt(index.row());
+    if (!entry || index.column() < 0 || index.column() >= static_cast<int>(columns_.size())) return {};
+    const ListColumn& column = columns_[static_cast<std::size_t>(index.column())];
+    switch (role) {
+        case Qt::DisplayRole: {
+            const std::string_view text = CellText(*entry, column.content);
+            return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        }
+        case Qt::DecorationRole:
+            return index.column() == 0 ? QVariant(pictures_.Picture(entry->GetKind())) : QVariant();
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(Qt::AlignVCenter |
+                                       (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft));
+        default: return {};
+    }
+}
+
+QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= static_cast<int>(columns_.size()))
+        return {};
+    const ListColumn& column = columns_[static_cast<std::size_t>(section)];
+    if (role == Qt::DisplayRole) return QString::fromUtf8(column.heading);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignVCenter | (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft));
+    return {};
+}
+
+void EntryListModel::SetColumns(std::vector<ListColumn> columns) {
+    beginResetModel();
+    columns_ = std::move(columns);
+    endResetModel();
+}
+
+void EntryListModel::SetRows(std::vector<FileData*> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+void EntryListModel::Clear() {
+    if (rows_.empty()) return;
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+void EntryListModel::ForgetEntries() { Clear(); }
+
+void EntryListModel::SortByColumn(int column, bool descending) {
+    if (column < 0 || column >= static_cast<int>(columns_.size())) return;
+    const ColumnContent content = columns_[static_cast<std::size_t>(column)].content;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList persistent = persistentIndexList();
+    std::vector<FileData*> before;
+    for (const QModelIndex& index : persistent) before.push_back(EntryAt(index.row()));
+    std::stable_sort(rows_.begin(), rows_.end(), [&](FileData* a, FileData* b) {
+        const int order = CompareRows(a, b, content);
+        return descending ? order > 0 : order < 0;
+    });
+    QModelIndexList after;
+    if (!persistent.isEmpty()) {
+        QHash<FileData*, int> rowOf;
+        for (std::size_t row = 0; row < rows_.size(); ++row) rowOf.insert(rows_[row], static_cast<int>(row));
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            const auto it = rowOf.constFind(before[i]);
+            after.push_back(it == rowOf.cend() ? QModelIndex()
+                                               : createIndex(*it, persistent[static_cast<int>(i)].column()));
+        }
+    }
+    changePersistentIndexList(persistent, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+FileData* EntryListModel::EntryAt(int row) const {
+    return row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[static_cast<std::size_t>(row)] : nullptr;
+}
+
+}  // namespace kestavo::ui

@@ -1,0 +1,41 @@
+// The list pane's model: rows that point at catalog entries, with the file
+// or disk columns. Texts come from the entries' caches.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <vector>
+
+#include "catalog/file_data.h"
+#include "catalog/list_rows.h"
+#include "ui/pictures.h"
+
+namespace kestavo::ui {
+
+class EntryListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit EntryListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void SetColumns(std::vector<ListColumn> columns);
+    const std::vector<ListColumn>& Columns() const { return columns_; }
+    // Replaces every row; the rows come in the order given.
+    void SetRows(std::vector<FileData*> rows);
+    void Clear();
+    // Sorts by one column (stable), ascending or descending.
+    void SortByColumn(int column, bool descending);
+    FileData* EntryAt(int row) const;
+    // Rows that point at entries about to go are dropped at once.
+    void ForgetEntries();
+
+private:
+    std::vector<ListColumn> columns_;
+    std::vector<FileData*> rows_;
+    ImageStrip pictures_;
+};
+
+}  // namespace kestavo::ui

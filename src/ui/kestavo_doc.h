@@ -1,0 +1,21 @@
+// The program's document: the catalog set, under a fixed title.
+#pragma once
+
+#include <QString>
+
+#include "catalog/catalog_set.h"
+
+namespace kestavo::ui {
+
+class CKestavo2Doc {
+public:
+    CatalogSet& Catalogs() { return catalogs_; }
+    // The title is always the program's name and version.
+    QString Title() const { return QStringLiteral("Kestavo 3.0"); }
+    void SetTitle(const QString&) {}
+
+private:
+    CatalogSet catalogs_;
+};
+
+}  // namespace kestavo::ui

@@ -1,0 +1,145 @@
+#include "ui/list_pane.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "catalog/properties.h"
+#include "ui/command_source.h"
+#include "ui/properties_dialog.h"
+
+namespace kestavo::ui {
+
+ListPane::ListPane(CatalogSet& set, CommandSource& commands, QWidget* parent)
+    : QWidget(parent), set_(set), commands_(commands), view_(new QTreeView(this)),
+      model_(new EntryListModel(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+    view_->setModel(model_);
+    view_->setRootIsDecorated(false);
+    view_->setUniformRowHeights(true);
+    view_->setItemsExpandable(false);
+    view_->setAllColumnsShowFocus(true);
+    view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view_->installEventFilter(this);
+    view_->viewport()->installEventFilter(this);
+    view_->header()->setSectionsClickable(true);
+    view_->header()->setSortIndicatorShown(false);
+    view_->header()->setStretchLastSection(false);
+    connect(view_->header(), &QHeaderView::sectionClicked, this, &ListPane::OnColumnClick);
+    connect(view_, &QTreeView::doubleClicked, this, &ListPane::OnDoubleClick);
+    set_.AddObserver(this);
+    ShowFileColumns();
+}
+
+ListPane::~ListPane() { set_.RemoveObserver(this); }
+
+void ListPane::ClearRows() {
+    pending_.clear();
+    model_->Clear();
+}
+
+void ListPane::ApplyColumns(std::vector<ListColumn> columns) {
+    model_->SetColumns(std::move(columns));
+    const auto& shown = model_->Columns();
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        view_->header()->resizeSection(static_cast<int>(i), shown[i].width);
+}
+
+void ListPane::ShowFileColumns() {
+    if (fileColumnsShown_) return;
+    ApplyColumns(FileColumns());
+    fileColumnsShown_ = true;
+}
+
+void ListPane::ShowDiskColumns() {
+    if (!fileColumnsShown_) return;
+    ApplyColumns(DiskColumns(switches_));
+    fileColumnsShown_ = false;
+}
+
+void ListPane::AddFileRow(FileData& entry) { pending_.push_back(&entry); }
+
+void ListPane::AddDiskRow(FileData& entry) { pending_.push_back(&entry); }
+
+void ListPane::EndRows() {
+    SortRowsInInitialOrder(pending_);
+    model_->SetRows(std::move(pending_));
+    pending_.clear();
+    contextRow_ = -1;
+}
+
+void ListPane::SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize) {
+    switches_.dateCataloged = dateCataloged;
+    switches_.freeSpace = freeSpace;
+    switches_.totalSize = totalSize;
+    fileColumnsShown_ = true;
+    ShowDiskColumns();
+}
+
+void ListPane::OnColumnClick(int column) {
+    if (column < 0 || column >= static_cast<int>(model_->Columns().size())) return;
+    model_->SortByColumn(column, sortDescending_);
+    sortDescending_ = !sortDescending_;
+}
+
+void ListPane::OnDoubleClick(const QModelIndex& index) {
+    const QModelIndexList selected = view_->selectionModel()->selectedRows();
+    const int row = selected.isEmpty() ? index.row() : selected.front().row();
+    FileData* entry = model_->EntryAt(row);
+    if (!entry) return;
+    if (entry->IsContainer()) set_.ShowFolder(*entry);
+    // Opening a file on its disk comes with the disk handling.
+}
+
+QMenu* ListPane::BuildContextMenu(const QPoint& pos) {
+    const QModelIndex index = view_->indexAt(pos);
+    contextRow_ = index.isValid() ? index.row() : -1;
+    FileData* entry = model_->EntryAt(contextRow_);
+    if (!entry) return nullptr;
+    auto* menu = new QMenu(this);
+    if (!entry->IsDisk()) menu->addAction(commands_.Action(ID_OPEN_ENTRY));
+    if (!entry->IsContainer()) menu->addAction(commands_.Action(ID_SEND_TO_NOTEPAD));
+    if (!menu->isEmpty()) menu->addSeparator();
+    QAction* properties = menu->addAction(QStringLiteral("Properties"));
+    connect(properties, &QAction::triggered, this, &ListPane::OnProperties);
+    return menu;
+}
+
+bool ListPane::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::ContextMenu || (watched != view_ && watched != view_->viewport()))
+        return QWidget::eventFilter(watched, event);
+    auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+    // From the keyboard the menu opens at the pane's corner, 5 pixels in.
+    const QPoint point = menuEvent->reason() == QContextMenuEvent::Keyboard
+                             ? QPoint(5, 5)
+                             : view_->viewport()->mapFromGlobal(menuEvent->globalPos());
+    ShowContextMenu(point);
+    return true;
+}
+
+void ListPane::ShowContextMenu(const QPoint& point) {
+    QMenu* menu = BuildContextMenu(point);
+    if (!menu) return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(view_->viewport()->mapToGlobal(point));
+}
+
+void ListPane::OnProperties() {
+    FileData* entry = model_->EntryAt(contextRow_);
+    if (!entry) return;
+    PropertiesDialog dialog(PropertiesOfEntry(*entry), this);
+    dialog.exec();
+}
+
+void ListPane::EntriesAboutToBeRemoved() {
+    pending_.clear();
+    model_->ForgetEntries();
+    contextRow_ = -1;
+}
+
+}  // namespace kestavo::ui

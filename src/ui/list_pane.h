@@ -1,0 +1,69 @@
+// The right-hand pane: the contents of what the tree pane shows, sortable by
+// any column, with a context menu for each row.
+#pragma once
+
+#include <QWidget>
+#include <vector>
+
+#include "catalog/catalog_set.h"
+#include "catalog/list_rows.h"
+#include "catalog/list_sink.h"
+#include "ui/entry_list_model.h"
+
+class QTreeView;
+class QMenu;
+
+namespace kestavo::ui {
+
+class CommandSource;
+
+class ListPane : public QWidget, public ListSink, private CatalogSetObserver {
+    Q_OBJECT
+public:
+    ListPane(CatalogSet& set, CommandSource& commands, QWidget* parent = nullptr);
+    ~ListPane() override;
+
+    // Filled by the catalog set.
+    void ClearRows() override;
+    void ShowFileColumns() override;
+    void ShowDiskColumns() override;
+    void AddFileRow(FileData& entry) override;
+    void AddDiskRow(FileData& entry) override;
+    void EndRows() override;
+
+    void SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize);
+    DiskColumnSwitches Switches() const { return switches_; }
+
+    // A click on a column heading; the one direction flag serves every column.
+    void OnColumnClick(int column);
+    void OnDoubleClick(const QModelIndex& index);
+    // The context menu for the row at `pos` (viewport coordinates), or null
+    // where there is no row; the caller shows it.
+    QMenu* BuildContextMenu(const QPoint& pos);
+    void OnProperties();
+    int ContextRow() const { return contextRow_; }
+    bool SortDescendingNext() const { return sortDescending_; }
+
+    QTreeView* View() const { return view_; }
+    EntryListModel* Model() const { return model_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void EntriesAboutToBeRemoved() override;
+    void ApplyColumns(std::vector<ListColumn> columns);
+    void ShowContextMenu(const QPoint& pos);
+
+    CatalogSet& set_;
+    CommandSource& commands_;
+    QTreeView* view_;
+    EntryListModel* model_;
+    std::vector<FileData*> pending_;
+    DiskColumnSwitches switches_;
+    bool fileColumnsShown_ = false;
+    bool sortDescending_ = true;
+    int contextRow_ = -1;
+};
+
+}  // namespace kestavo::ui

@@ -1,0 +1,35 @@
+// kestavo: the desktop program.
+#include <QApplication>
+#include <clocale>
+
+#include "ui/kestavo_doc.h"
+#include "ui/main_frame.h"
+#include "ui/pictures.h"
+
+namespace kestavo::ui {
+
+// Starts the program: the user's locale for dates, times and letter case,
+// one document and one main window, nothing loaded.
+class CKestavo2App : public QApplication {
+public:
+    CKestavo2App(int& argc, char** argv) : QApplication(argc, argv) {
+        std::setlocale(LC_ALL, "");
+        setApplicationName(QStringLiteral("Kestavo"));
+        setOrganizationName(QStringLiteral("Kestavo"));
+        setWindowIcon(ApplicationIcon());
+    }
+
+    int Run() {
+        CKestavo2Doc doc;
+        CMainFrame frame(doc);
+        frame.show();
+        return exec();
+    }
+};
+
+}  // namespace kestavo::ui
+
+int main(int argc, char** argv) {
+    kestavo::ui::CKestavo2App app(argc, argv);
+    return app.Run();
+}

@@ -1,0 +1,260 @@
+#include "ui/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QUrl>
+#include <ctime>
+
+#include "ui/help_dialogs.h"
+#include "ui/list_pane.h"
+#include "ui/pictures.h"
+#include "ui/tree_pane.h"
+
+namespace kestavo::ui {
+namespace {
+
+QString Strftime(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char buffer[128];
+    return QString::fromLocal8Bit(buffer, static_cast<qsizetype>(std::strftime(buffer, sizeof buffer, format, &tm)));
+}
+
+// Whether a keyboard lock is on, as the kernel's keyboard lights tell.
+bool LockLightOn(const char* name) {
+    for (int i = 0; i < 32; ++i) {
+        QFile light(QStringLiteral("/sys/class/leds/input%1::%2/brightness").arg(i).arg(QLatin1String(name)));
+        if (light.open(QIODevice::ReadOnly)) return light.readAll().trimmed() != "0";
+    }
+    return false;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
+    : QMainWindow(parent),
+      doc_(doc),
+      ownPrompter_(prompter ? nullptr : std::make_unique<DialogPrompter>(this)),
+      prompter_(prompter ? *prompter : *ownPrompter_),
+      splitter_(new QSplitter(Qt::Horizontal, this)),
+      clock_(new QTimer(this)) {
+    setWindowTitle(doc_.Title() + QStringLiteral(" - Disk Catalogs"));
+    setWindowIcon(ApplicationIcon());
+    BuildActions();
+    list_ = new ListPane(doc_.Catalogs(), *this, splitter_);
+    tree_ = new TreePane(doc_.Catalogs(), *list_, *this, prompter_, splitter_);
+    splitter_->addWidget(tree_);
+    splitter_->addWidget(list_);
+    splitter_->setChildrenCollapsible(false);
+    tree_->setMinimumWidth(10);
+    list_->setMinimumWidth(10);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({275, 400});
+    setCentralWidget(splitter_);
+    BuildMenus();
+    BuildToolBar();
+    BuildStatusBar();
+    resize(800, 560);
+
+    connect(Action(ID_OPEN_ALL_CATALOGS), &QAction::triggered, tree_, &TreePane::OnOpenAllCatalogs);
+    connect(Action(ID_OPEN_SELECTED_CATALOG), &QAction::triggered, tree_, &TreePane::OnOpenSelectedCatalog);
+    connect(Action(ID_VIEW_OPTIONS), &QAction::triggered, tree_, &TreePane::OnViewOptions);
+    connect(Action(ID_HELP_TOPICS), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
+    connect(Action(ID_QUICK_HELP), &QAction::triggered, this, &CMainFrame::OnQuickHelp);
+    connect(Action(ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAppAbout);
+    connect(Action(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::AddAction(Command command, const QString& text, const QString& prompt,
+                               const QKeySequence& shortcut) {
+    auto* action = new QAction(text, this);
+    action->setProperty(kCommandProperty, static_cast<int>(command));
+    if (!prompt.isEmpty()) action->setStatusTip(prompt);
+    if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+    actions_.insert(command, action);
+    return action;
+}
+
+QAction* CMainFrame::Action(Command command) { return actions_.value(command, nullptr); }
+
+void CMainFrame::BuildActions() {
+    AddAction(ID_OPEN_ALL_CATALOGS, QStringLiteral("Open &All Catalogs"), QStringLiteral("Open All Catalogs"),
+              QKeySequence(Qt::CTRL | Qt::Key_A))
+        ->setToolTip(QStringLiteral("Open All Catalogs"));
+    AddAction(ID_OPEN_SELECTED_CATALOG, QStringLiteral("&Open Selected Catalog..."),
+              QStringLiteral("Open a single, existing catalog"), QKeySequence(Qt::CTRL | Qt::Key_O))
+        ->setToolTip(QStringLiteral("Open One Catalog"));
+    AddAction(ID_CATALOG_NEW_DISK, QStringLiteral("Catalog &New Disk..."), QStringLiteral("Catalog a new disk"),
+              QKeySequence(Qt::CTRL | Qt::Key_N))
+        ->setToolTip(QStringLiteral("New Catalog"));
+    AddAction(ID_APP_EXIT, QStringLiteral("E&xit"), QStringLiteral("Quit the application; prompts to save documents"));
+    AddAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"), QStringLiteral("Show or hide the toolbar"));
+    AddAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"), QStringLiteral("Show or hide the status bar"));
+    AddAction(ID_VIEW_OPTIONS, QStringLiteral("&Options ..."), QStringLiteral("Change Viewing options"));
+    AddAction(ID_FIND_FILES_ALL, QStringLiteral("&Find Files or Folders ..."));
+    AddAction(ID_FIND_DUPLICATES_ALL, QStringLiteral("Find &Duplicate Files ..."));
+    AddAction(ID_COMPARE_DISK, QStringLiteral("&Compare Disk/Catalog ..."));
+    AddAction(ID_EJECT_REMOVABLE, QStringLiteral("&Eject Removable Disks"));
+    AddAction(ID_HELP_TOPICS, QStringLiteral("&Help Topics"));
+    AddAction(ID_QUICK_HELP, QStringLiteral("Quick &Help ..."));
+    AddAction(ID_APP_ABOUT, QStringLiteral("&About Kestavo ..."), QStringLiteral("Display program information"))
+        ->setToolTip(QStringLiteral("About"));
+    AddAction(ID_FIND_FILES_TOOLBAR, QStringLiteral("Find Files"), QStringLiteral("Find Files or Folders"))
+        ->setToolTip(QStringLiteral("Find Files"));
+    AddAction(ID_FIND_FILE_CONTEXT, QStringLiteral("Find File ..."));
+    AddAction(ID_FIND_DUPLICATES_CONTEXT, QStringLiteral("Find Duplicate Files ..."));
+    AddAction(ID_OPEN_ENTRY, QStringLiteral("Open"));
+    AddAction(ID_SEND_TO_NOTEPAD, QStringLiteral("Send To Notepad"));
+    // Commands whose windows come with the disk handling and the search tools.
+    for (Command later : {ID_CATALOG_NEW_DISK, ID_FIND_FILES_ALL, ID_FIND_DUPLICATES_ALL, ID_COMPARE_DISK,
+                          ID_EJECT_REMOVABLE, ID_FIND_FILES_TOOLBAR, ID_FIND_FILE_CONTEXT,
+                          ID_FIND_DUPLICATES_CONTEXT, ID_OPEN_ENTRY, ID_SEND_TO_NOTEPAD})
+        Action(later)->setEnabled(false);
+
+    // F6 and Shift+F6 move the focus between the two panes.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {
+        auto* pane = new QAction(this);
+        pane->setShortcut(keys);
+        connect(pane, &QAction::triggered, this, &CMainFrame::FocusOtherPane);
+        addAction(pane);
+    }
+}
+
+void CMainFrame::BuildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(Action(ID_OPEN_ALL_CATALOGS));
+    file->addAction(Action(ID_OPEN_SELECTED_CATALOG));
+    file->addAction(Action(ID_CATALOG_NEW_DISK));
+    file->addSeparator();
+    file->addAction(Action(ID_APP_EXIT));
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addAction(Action(ID_VIEW_TOOLBAR));
+    view->addAction(Action(ID_VIEW_STATUS_BAR));
+    view->addAction(Action(ID_VIEW_OPTIONS));
+
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
+    tools->addAction(Action(ID_FIND_FILES_ALL));
+    tools->addAction(Action(ID_FIND_DUPLICATES_ALL));
+    tools->addAction(Action(ID_COMPARE_DISK));
+    tools->addAction(Action(ID_EJECT_REMOVABLE));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(Action(ID_HELP_TOPICS));
+    help->addAction(Action(ID_QUICK_HELP));
+    help->addAction(Action(ID_APP_ABOUT));
+}
+
+void CMainFrame::BuildToolBar() {
+    toolBar_ = addToolBar(QStringLiteral("Toolbar"));
+    toolBar_->setObjectName(QStringLiteral("toolbar"));
+    toolBar_->setIconSize(QSize(16, 15));
+    toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+    Action(ID_OPEN_ALL_CATALOGS)->setIcon(ToolbarPicture("open_all"));
+    Action(ID_CATALOG_NEW_DISK)->setIcon(ToolbarPicture("new_catalog"));
+    Action(ID_OPEN_SELECTED_CATALOG)->setIcon(ToolbarPicture("open_one"));
+    Action(ID_FIND_FILES_TOOLBAR)->setIcon(ToolbarPicture("find_files"));
+    Action(ID_APP_ABOUT)->setIcon(ToolbarPicture("about"));
+    toolBar_->addAction(Action(ID_OPEN_ALL_CATALOGS));
+    toolBar_->addAction(Action(ID_CATALOG_NEW_DISK));
+    toolBar_->addAction(Action(ID_OPEN_SELECTED_CATALOG));
+    toolBar_->addSeparator();
+    toolBar_->addAction(Action(ID_FIND_FILES_TOOLBAR));
+    toolBar_->addAction(Action(ID_APP_ABOUT));
+
+    QAction* showToolBar = Action(ID_VIEW_TOOLBAR);
+    showToolBar->setCheckable(true);
+    showToolBar->setChecked(true);
+    connect(showToolBar, &QAction::toggled, toolBar_, &QWidget::setVisible);
+    connect(toolBar_, &QToolBar::visibilityChanged, showToolBar, &QAction::setChecked);
+}
+
+void CMainFrame::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    auto* message = new QLabel(QStringLiteral("Ready"), bar);
+    bar->addWidget(message, 1);
+    panes_.push_back(message);
+    for (const char* text : {"CAP", "NUM", "SCRL", "Date", "Time"}) {
+        auto* pane = new QLabel(QString::fromLatin1(text), bar);
+        pane->setAlignment(Qt::AlignCenter);
+        bar->addPermanentWidget(pane);
+        panes_.push_back(pane);
+    }
+    QAction* showStatus = Action(ID_VIEW_STATUS_BAR);
+    showStatus->setCheckable(true);
+    showStatus->setChecked(true);
+    connect(showStatus, &QAction::toggled, bar, &QWidget::setVisible);
+
+    UpdateLockPanes();
+    OnUpdateDatePane();
+    OnUpdateTimePane();
+    connect(clock_, &QTimer::timeout, this, [this] {
+        UpdateLockPanes();
+        OnUpdateDatePane();
+        OnUpdateTimePane();
+    });
+    clock_->start(1000);
+}
+
+QLabel* CMainFrame::StatusPane(int index) const {
+    return index >= 0 && index < panes_.size() ? panes_[index] : nullptr;
+}
+
+void CMainFrame::SetPaneText(QLabel* pane, const QString& text) {
+    // The pane is exactly as wide as its text.
+    pane->setText(text);
+    pane->setFixedWidth(pane->fontMetrics().horizontalAdvance(text) + 2 * pane->margin() + 6);
+    pane->setEnabled(true);
+}
+
+void CMainFrame::OnUpdateDatePane() { SetPaneText(panes_[4], Strftime("%x")); }
+
+void CMainFrame::OnUpdateTimePane() { SetPaneText(panes_[5], Strftime("%X")); }
+
+void CMainFrame::UpdateLockPanes() {
+    panes_[1]->setEnabled(LockLightOn("capslock"));
+    panes_[2]->setEnabled(LockLightOn("numlock"));
+    panes_[3]->setEnabled(LockLightOn("scrolllock"));
+}
+
+void CMainFrame::FocusOtherPane() {
+    if (tree_->isAncestorOf(QApplication::focusWidget())) list_->View()->setFocus();
+    else tree_->View()->setFocus();
+}
+
+void CMainFrame::OnHelpTopics() {
+    const QString path = HelpFilePath();
+    if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())))
+        return;
+    Message m;
+    m.caption = "Could not launch help file";
+    m.text = "Cannot find or launch help file:\n" + path.toStdString();
+    m.icon = MessageIcon::Exclamation;
+    prompter_.Show(m);
+}
+
+void CMainFrame::OnQuickHelp() {
+    HelpDialog dialog(this);
+    dialog.exec();
+}
+
+void CMainFrame::OnAppAbout() {
+    CAboutDlg dialog(this);
+    dialog.exec();
+}
+
+}  // namespace kestavo::ui

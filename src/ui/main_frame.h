@@ -1,0 +1,67 @@
+// The main window: menus, toolbar, status bar with date and time, and the
+// two panes side by side.
+#pragma once
+
+#include <QMainWindow>
+#include <QMap>
+#include <memory>
+
+#include "ui/command_source.h"
+#include "ui/kestavo_doc.h"
+#include "ui/prompter.h"
+
+class QLabel;
+class QSplitter;
+class QTimer;
+class QToolBar;
+
+namespace kestavo::ui {
+
+class ListPane;
+class TreePane;
+
+class CMainFrame : public QMainWindow, public CommandSource {
+    Q_OBJECT
+public:
+    // `prompter` answers messages and file choices; null means dialogs.
+    explicit CMainFrame(CKestavo2Doc& doc, Prompter* prompter = nullptr, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    QAction* Action(Command command) override;
+    TreePane* Tree() const { return tree_; }
+    ListPane* List() const { return list_; }
+    QToolBar* ToolBar() const { return toolBar_; }
+    QSplitter* Splitter() const { return splitter_; }
+    // Status bar panes: 0 message, 1 CAP, 2 NUM, 3 SCRL, 4 date, 5 time.
+    QLabel* StatusPane(int index) const;
+
+    void OnUpdateDatePane();
+    void OnUpdateTimePane();
+    void OnHelpTopics();
+    void OnQuickHelp();
+    void OnAppAbout();
+
+private:
+    QAction* AddAction(Command command, const QString& text, const QString& prompt = {},
+                       const QKeySequence& shortcut = {});
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void UpdateLockPanes();
+    void SetPaneText(QLabel* pane, const QString& text);
+    void FocusOtherPane();
+
+    CKestavo2Doc& doc_;
+    std::unique_ptr<Prompter> ownPrompter_;
+    Prompter& prompter_;
+    QMap<int, QAction*> actions_;
+    QSplitter* splitter_;
+    ListPane* list_;
+    TreePane* tree_;
+    QToolBar* toolBar_ = nullptr;
+    QList<QLabel*> panes_;
+    QTimer* clock_;
+};
+
+}  // namespace kestavo::ui

@@ -1,0 +1,31 @@
+// The questions and messages the windows put to the user. The desktop
+// program asks with message boxes and file dialogs; tests answer through a
+// prompter of their own.
+#pragma once
+
+#include <QString>
+
+#include "catalog/messages.h"
+
+class QWidget;
+
+namespace kestavo::ui {
+
+class Prompter : public MessageSink {
+public:
+    // A catalog file to open, or an empty text when the user cancels.
+    virtual QString ChooseCatalogFile(QWidget* parent, const QString& directory) = 0;
+};
+
+// Message boxes and the file dialog, owned by `parent`.
+class DialogPrompter : public Prompter {
+public:
+    explicit DialogPrompter(QWidget* parent) : parent_(parent) {}
+    MessageAnswer Show(const Message& message) override;
+    QString ChooseCatalogFile(QWidget* parent, const QString& directory) override;
+
+private:
+    QWidget* parent_;
+};
+
+}  // namespace kestavo::ui

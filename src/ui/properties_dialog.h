@@ -1,0 +1,37 @@
+// The Properties dialog: what one catalogued item is and what it holds.
+#pragma once
+
+#include <QDialog>
+
+#include "catalog/properties.h"
+
+class QLabel;
+
+namespace kestavo::ui {
+
+class PropertiesDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit PropertiesDialog(PropertyFields fields, QWidget* parent = nullptr);
+    const PropertyFields& Fields() const { return fields_; }
+    QString FieldText(const char* name) const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void ShowFields();
+
+    PropertyFields fields_;
+    QLabel* name_;
+    QLabel* type_;
+    QLabel* location_;
+    QLabel* size_;
+    QLabel* contains_;
+    QLabel* note_;
+    QLabel* date_;
+    QLabel* hint_;
+    bool shown_ = false;
+};
+
+}  // namespace kestavo::ui

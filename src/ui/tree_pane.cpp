@@ -1,0 +1,198 @@
+#include "ui/tree_pane.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "catalog/catalog_commands.h"
+#include "catalog/properties.h"
+#include "catalog/size_unit.h"
+#include "ui/command_source.h"
+#include "ui/list_pane.h"
+#include "ui/prompter.h"
+#include "ui/properties_dialog.h"
+#include "ui/view_options.h"
+
+namespace kestavo::ui {
+namespace {
+
+// Shows the wait cursor for as long as it lives.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+TreePane::TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Prompter& prompter,
+                   QWidget* parent)
+    : QWidget(parent), set_(set), list_(list), commands_(commands), prompter_(prompter),
+      view_(new QTreeView(this)), model_(new ContainerTreeModel(set.Tree(), this)),
+      viewOptions_(new CViewOptions(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+    view_->setModel(model_);
+    view_->setHeaderHidden(true);
+    view_->setUniformRowHeights(true);
+    view_->setRootIsDecorated(true);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view_->header()->setStretchLastSection(false);
+    view_->installEventFilter(this);
+    view_->viewport()->installEventFilter(this);
+
+    rootItem_ = set_.RootItem();
+    set_.SetListSink(&list_);
+    set_.SetTreeNavigator(this);
+
+    connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { OnSelectionChanged(current); });
+    connect(model_, &ContainerTreeModel::ExpandItem, view_, &QTreeView::expand);
+    connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, &TreePane::ForgetItemsBelow);
+    connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { contextItem_ = kNoItem; });
+}
+
+TreePane::~TreePane() {
+    set_.SetTreeNavigator(nullptr);
+    set_.SetListSink(nullptr);
+}
+
+void TreePane::OnSelectionChanged(const QModelIndex& current) {
+    const TreeItem item = ContainerTreeModel::ItemOf(current);
+    if (item == kNoItem) return;
+    model_->SetHighlight(kNoItem);
+    set_.ShowContents(item, set_.Tree().GetParentItem(item));
+    model_->SetHighlight(item);
+    contextItem_ = item;
+}
+
+void TreePane::SelectItem(TreeItem item) {
+    view_->setCurrentIndex(model_->IndexOf(item));
+}
+
+void TreePane::ForgetItemsBelow(const QModelIndex& parent, int first, int last) {
+    const ContainerTree& tree = set_.Tree();
+    const auto children = tree.Children(ContainerTreeModel::ItemOf(parent));
+    for (int row = first; row <= last && row < static_cast<int>(children.size()); ++row)
+        for (TreeItem up = contextItem_; up != kNoItem; up = tree.GetParentItem(up))
+            if (up == children[static_cast<std::size_t>(row)]) {
+                contextItem_ = kNoItem;
+                break;
+            }
+}
+
+void TreePane::ShowEntryInTree(FileData& entry) {
+    const TreeItem found = set_.Tree().FindChild(entry.GetParentItem(), entry.Name());
+    if (found == kNoItem) return;
+    const QModelIndex index = model_->IndexOf(found);
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) view_->expand(up);
+    view_->scrollTo(index, QAbstractItemView::PositionAtTop);
+    model_->SetHighlight(found);
+    set_.ShowContents(found, entry.GetParentItem());
+}
+
+void TreePane::OnOpenAllCatalogs() {
+    WaitCursor wait;
+    OpenAllCatalogs(set_, prompter_);
+}
+
+void TreePane::OnOpenSelectedCatalog() {
+    const QString directory = QString::fromStdString(CatalogDirectory());
+    QDir::setCurrent(directory);  // the file dialog opens there; failure is harmless
+    const QString path = prompter_.ChooseCatalogFile(this, directory);
+    if (!path.isEmpty()) LoadSelectedCatalog(path);
+}
+
+void TreePane::LoadSelectedCatalog(const QString& path) {
+    WaitCursor wait;
+    OpenSelectedCatalog(set_, path.toStdString(), prompter_);
+}
+
+void TreePane::OnDeleteCatalog() {
+    if (DeleteCatalog(set_, contextItem_, prompter_) == DeleteOutcome::Deleted) contextItem_ = kNoItem;
+}
+
+void TreePane::OnProperties() {
+    const ContainerTree& tree = set_.Tree();
+    const TreeItem parent = tree.GetParentItem(contextItem_);
+    PropertyFields fields;
+    if (contextItem_ != kNoItem && parent != kNoItem) {
+        FileData* entry = set_.FindEntry(parent, tree.GetItemText(contextItem_));
+        if (!entry) return;
+        fields = PropertiesOfEntry(*entry);
+    } else {
+        fields = PropertiesOfRoot(set_);
+    }
+    PropertiesDialog dialog(std::move(fields), this);
+    dialog.exec();
+}
+
+void TreePane::OnViewOptions() {
+    CViewOptionsColumns* page = viewOptions_->Page();
+    const bool total = page->totalSizeOn, free = page->freeSpaceOn, date = page->dateCatalogedOn;
+    viewOptions_->Run();
+    const QString unit = page->unitText;
+    if (total != page->totalSizeOn || free != page->freeSpaceOn || date != page->dateCatalogedOn) {
+        list_.SetDiskColumns(page->dateCatalogedOn, page->freeSpaceOn, page->totalSizeOn);
+        set_.Refresh();
+    }
+    if (SetSizeUnitByName(unit.toStdString())) set_.ReleaseAllSizeTexts();
+}
+
+QMenu* TreePane::BuildContextMenu(const QPoint& pos) {
+    const QModelIndex index = view_->indexAt(pos);
+    const TreeItem item = ContainerTreeModel::ItemOf(index);
+    if (item == kNoItem) return nullptr;
+    contextItem_ = item;
+    const TreeItem parent = set_.Tree().GetParentItem(item);
+    auto* menu = new QMenu(this);
+    if (parent != kNoItem && parent != rootItem_) menu->addAction(commands_.Action(ID_OPEN_ENTRY));
+    menu->addAction(commands_.Action(ID_FIND_FILE_CONTEXT));
+    menu->addAction(commands_.Action(ID_FIND_DUPLICATES_CONTEXT));
+    if (parent == rootItem_) {
+        menu->addSeparator();
+        QAction* remove = menu->addAction(QStringLiteral("Delete Catalog"));
+        remove->setProperty(kCommandProperty, ID_DELETE_CATALOG);
+        connect(remove, &QAction::triggered, this, &TreePane::OnDeleteCatalog);
+    }
+    menu->addSeparator();
+    QAction* properties = menu->addAction(QStringLiteral("Properties"));
+    properties->setProperty(kCommandProperty, ID_PROPERTIES);
+    connect(properties, &QAction::triggered, this, &TreePane::OnProperties);
+    return menu;
+}
+
+bool TreePane::eventFilter(QObject* watched, QEvent* event) {
+    // Delete removes the catalog of the disk in hand while the tree has the focus.
+    if (event->type() == QEvent::KeyPress && watched == view_ &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        OnDeleteCatalog();
+        return true;
+    }
+    if (event->type() != QEvent::ContextMenu || (watched != view_ && watched != view_->viewport()))
+        return QWidget::eventFilter(watched, event);
+    auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+    // From the keyboard the menu opens at the pane's corner, 5 pixels in.
+    const QPoint point = menuEvent->reason() == QContextMenuEvent::Keyboard
+                             ? QPoint(5, 5)
+                             : view_->viewport()->mapFromGlobal(menuEvent->globalPos());
+    if (QMenu* menu = BuildContextMenu(point)) {
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(view_->viewport()->mapToGlobal(point));
+    }
+    return true;
+}
+
+}  // namespace kestavo::ui

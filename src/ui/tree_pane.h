@@ -1,0 +1,69 @@
+// The left-hand pane: the tree of disks, folders and Zip Folders, and the
+// handlers of the catalog commands, the properties and the view options.
+#pragma once
+
+#include <QWidget>
+
+#include "catalog/catalog_set.h"
+#include "catalog/list_sink.h"
+#include "ui/commands.h"
+#include "ui/tree_model.h"
+
+class QMenu;
+class QTreeView;
+
+namespace kestavo::ui {
+
+class CommandSource;
+class CViewOptions;
+class ListPane;
+class Prompter;
+
+class TreePane : public QWidget, public TreeNavigator {
+    Q_OBJECT
+public:
+    TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Prompter& prompter,
+             QWidget* parent = nullptr);
+    ~TreePane() override;
+
+    void ShowEntryInTree(FileData& entry) override;
+
+    void OnOpenAllCatalogs();
+    void OnOpenSelectedCatalog();
+    // Loads one catalog file beside those already loaded.
+    void LoadSelectedCatalog(const QString& path);
+    void OnDeleteCatalog();
+    void OnProperties();
+    void OnViewOptions();
+
+    // The context menu for the item at `pos` (viewport coordinates), or null
+    // where there is no item; the caller shows it.
+    QMenu* BuildContextMenu(const QPoint& pos);
+
+    TreeItem RootItem() const { return rootItem_; }
+    TreeItem ContextItem() const { return contextItem_; }
+    TreeItem HighlightItem() const { return model_->Highlight(); }
+    void SelectItem(TreeItem item);
+    QTreeView* View() const { return view_; }
+    ContainerTreeModel* Model() const { return model_; }
+    CViewOptions* ViewOptions() const { return viewOptions_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OnSelectionChanged(const QModelIndex& current);
+    void ForgetItemsBelow(const QModelIndex& parent, int first, int last);
+
+    CatalogSet& set_;
+    ListPane& list_;
+    CommandSource& commands_;
+    Prompter& prompter_;
+    QTreeView* view_;
+    ContainerTreeModel* model_;
+    CViewOptions* viewOptions_;
+    TreeItem rootItem_ = kNoItem;
+    TreeItem contextItem_ = kNoItem;
+};
+
+}  // namespace kestavo::ui

@@ -1,0 +1,80 @@
+#include "ui/view_options.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace kestavo::ui {
+
+CViewOptionsColumns::CViewOptionsColumns(QWidget* parent)
+    : QWidget(parent), unit_(new QComboBox(this)), totalSize_(new QCheckBox(QStringLiteral("Total Size"), this)),
+      freeSpace_(new QCheckBox(QStringLiteral("Free Space"), this)),
+      dateCataloged_(new QCheckBox(QStringLiteral("Date Cataloged"), this)) {
+    unit_->setEditable(true);
+    unit_->setInsertPolicy(QComboBox::InsertAlphabetically);
+    unit_->addItems({QStringLiteral("byte"), QStringLiteral("KB"), QStringLiteral("MB")});
+    unit_->setMinimumContentsLength(5);
+    unit_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+
+    auto* unitRow = new QHBoxLayout;
+    unitRow->addWidget(new QLabel(QStringLiteral("Show file sizes in"), this));
+    unitRow->addWidget(unit_);
+    unitRow->addWidget(new QLabel(QStringLiteral("units"), this));
+    unitRow->addStretch(1);
+
+    auto* group = new QGroupBox(QStringLiteral("Show Disk Columns"), this);
+    auto* boxes = new QVBoxLayout(group);
+    for (QCheckBox* box : {totalSize_, freeSpace_, dateCataloged_}) {
+        box->setParent(group);
+        boxes->addWidget(box);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(unitRow);
+    layout->addWidget(group);
+    layout->addStretch(1);
+    ShowValues();
+}
+
+void CViewOptionsColumns::ShowValues() {
+    unit_->setEditText(unitText);
+    totalSize_->setChecked(totalSizeOn);
+    freeSpace_->setChecked(freeSpaceOn);
+    dateCataloged_->setChecked(dateCatalogedOn);
+}
+
+void CViewOptionsColumns::TakeValues() {
+    unitText = unit_->currentText();
+    totalSizeOn = totalSize_->isChecked();
+    freeSpaceOn = freeSpace_->isChecked();
+    dateCatalogedOn = dateCataloged_->isChecked();
+}
+
+CViewOptions::CViewOptions(QWidget* parent)
+    : QDialog(parent), tabs_(new QTabWidget(this)), page_(new CViewOptionsColumns) {
+    setWindowTitle(QStringLiteral("View Options"));
+    tabs_->addTab(page_, QStringLiteral("Units && Columns"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_);
+    layout->addWidget(buttons);
+}
+
+int CViewOptions::Run() {
+    page_->ShowValues();
+    return exec();
+}
+
+void CViewOptions::done(int result) {
+    if (result == QDialog::Accepted) page_->TakeValues();
+    QDialog::done(result);
+}
+
+}  // namespace kestavo::ui

@@ -1,0 +1,441 @@
+// Drives the real windows of the desktop program on the offscreen platform.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QtTest>
+#include <clocale>
+#include <deque>
+#include <functional>
+
+#include "catalog/size_unit.h"
+#include "ui/list_pane.h"
+#include "ui/main_frame.h"
+#include "ui/properties_dialog.h"
+#include "ui/tree_pane.h"
+#include "ui/view_options.h"
+
+using namespace kestavo;
+using namespace kestavo::ui;
+
+namespace {
+
+// Answers the program's questions the way a test says, and records them.
+class ScriptedPrompter : public Prompter {
+public:
+    MessageAnswer Show(const Message& message) override {
+        shown.push_back(message);
+        if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+        if (answers.empty()) return message.defaultAnswer;
+        const MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    QString ChooseCatalogFile(QWidget*, const QString&) override { return chosenFile; }
+
+    std::vector<Message> shown;
+    std::deque<MessageAnswer> answers;
+    QString chosenFile;
+};
+
+QStringList Texts(const QList<QAction*>& actions) {
+    QStringList texts;
+    for (QAction* a : actions) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return texts;
+}
+
+// Runs `work` on the next modal dialog once it is shown, then closes it.
+void OnNextDialog(std::function<void(QDialog*)> work) {
+    QTimer::singleShot(0, [work] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        work(dialog);
+        if (dialog->isVisible()) dialog->reject();
+    });
+}
+
+void SaveShot(QWidget* widget, const char* name) {
+    const QByteArray dir = qgetenv("KESTAVO_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) widget->grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
+}
+
+}  // namespace
+
+class UiTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CKestavo2Doc> doc_;
+    std::unique_ptr<CMainFrame> frame_;
+    ScriptedPrompter prompter_;
+    std::unique_ptr<QTemporaryDir> catalogs_;
+
+    TreePane* Tree() { return frame_->Tree(); }
+    ListPane* List() { return frame_->List(); }
+    ContainerTree& Items() { return doc_->Catalogs().Tree(); }
+    TreeItem Node(const char* path) {
+        TreeItem item = Tree()->RootItem();
+        for (const QString& part : QString::fromUtf8(path).split(QLatin1Char('/'), Qt::SkipEmptyParts))
+            item = Items().FindChild(item, part.toStdString());
+        return item;
+    }
+    QStringList Column(int column) {
+        QStringList texts;
+        auto* model = List()->Model();
+        for (int row = 0; row < model->rowCount(); ++row) texts << model->index(row, column).data().toString();
+        return texts;
+    }
+    QStringList Headings() {
+        QStringList texts;
+        auto* model = List()->Model();
+        for (int c = 0; c < model->columnCount(); ++c) texts << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        return texts;
+    }
+    QStringList TreeMenu(const char* path) {
+        const QModelIndex index = Tree()->Model()->IndexOf(Node(path));
+        Tree()->View()->scrollTo(index);
+        std::unique_ptr<QMenu> menu(Tree()->BuildContextMenu(Tree()->View()->visualRect(index).center()));
+        return menu ? Texts(menu->actions()) : QStringList();
+    }
+    QStringList ListMenu(int row) {
+        const QModelIndex index = List()->Model()->index(row, 0);
+        std::unique_ptr<QMenu> menu(List()->BuildContextMenu(List()->View()->visualRect(index).center()));
+        return menu ? Texts(menu->actions()) : QStringList();
+    }
+    int RowOf(const char* name) { return static_cast<int>(Column(0).indexOf(QString::fromUtf8(name))); }
+    void OpenAll() { frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger(); }
+
+private slots:
+    void init() {
+        catalogs_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(catalogs_->isValid());
+        for (const QString& name : QDir(QStringLiteral(KESTAVO_TEST_DATA "/catalogs")).entryList(QDir::Files)) {
+            QVERIFY(QFile::copy(QStringLiteral(KESTAVO_TEST_DATA "/catalogs/") + name, catalogs_->filePath(name)));
+        }
+        qputenv("Kestavo", catalogs_->path().toUtf8());
+        SetSizeUnit(kUnitByte);
+        prompter_ = ScriptedPrompter();
+        doc_ = std::make_unique<CKestavo2Doc>();
+        frame_ = std::make_unique<CMainFrame>(*doc_, &prompter_);
+        frame_->resize(900, 600);
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    }
+
+    void cleanup() {
+        frame_.reset();
+        doc_.reset();
+    }
+
+    void startsEmptyWithMenusToolbarAndStatusPanes() {
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("Kestavo 3.0 - Disk Catalogs"));
+        QCOMPARE(Texts(frame_->menuBar()->actions()),
+                 QStringList({"&File", "&View", "Tools", "&Help"}));
+        const auto menus = frame_->menuBar()->actions();
+        QCOMPARE(Texts(menus[0]->menu()->actions()),
+                 QStringList({"Open &All Catalogs", "&Open Selected Catalog...", "Catalog &New Disk...", "-", "E&xit"}));
+        QCOMPARE(Texts(menus[1]->menu()->actions()), QStringList({"&Toolbar", "&Status Bar", "&Options ..."}));
+        QCOMPARE(Texts(menus[2]->menu()->actions()),
+                 QStringList({"&Find Files or Folders ...", "Find &Duplicate Files ...", "&Compare Disk/Catalog ...",
+                              "&Eject Removable Disks"}));
+        QCOMPARE(Texts(menus[3]->menu()->actions()), QStringList({"&Help Topics", "Quick &Help ...", "&About Kestavo ..."}));
+        QCOMPARE(frame_->Action(ID_OPEN_ALL_CATALOGS)->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
+        QCOMPARE(frame_->Action(ID_OPEN_SELECTED_CATALOG)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(frame_->Action(ID_OPEN_ALL_CATALOGS)->statusTip(), QStringLiteral("Open All Catalogs"));
+        QCOMPARE(frame_->Action(ID_VIEW_OPTIONS)->statusTip(), QStringLiteral("Change Viewing options"));
+
+        QStringList tips;
+        for (QAction* a : frame_->ToolBar()->actions()) tips << (a->isSeparator() ? QStringLiteral("-") : a->toolTip());
+        QCOMPARE(tips, QStringList({"Open All Catalogs", "New Catalog", "Open One Catalog", "-", "Find Files", "About"}));
+        QVERIFY(!frame_->Action(ID_CATALOG_NEW_DISK)->isEnabled());
+        QVERIFY(!frame_->Action(ID_FIND_FILES_TOOLBAR)->isEnabled());
+        QVERIFY(frame_->Action(ID_OPEN_ALL_CATALOGS)->isEnabled());
+
+        QCOMPARE(frame_->StatusPane(0)->text(), QStringLiteral("Ready"));
+        QCOMPARE(frame_->StatusPane(1)->text(), QStringLiteral("CAP"));
+        QCOMPARE(frame_->StatusPane(3)->text(), QStringLiteral("SCRL"));
+        QLabel* date = frame_->StatusPane(4);
+        QCOMPARE(date->width(), date->fontMetrics().horizontalAdvance(date->text()) + 6);
+        QVERIFY(frame_->StatusPane(5)->text().contains(QLatin1Char(':')));
+
+        // Nothing is loaded: the tree holds the top root item alone.
+        QCOMPARE(Tree()->Model()->rowCount(), 1);
+        QCOMPARE(Tree()->Model()->index(0, 0).data().toString(), QStringLiteral("My Removable Disk Drive"));
+        QVERIFY(!Tree()->Model()->hasChildren(Tree()->Model()->index(0, 0)));
+        QCOMPARE(frame_->Splitter()->sizes().size(), 2);
+    }
+
+    void openAllShowsDisksInTreeOrderAndDiskRowsInLoadingOrder() {
+        OpenAll();
+        QVERIFY(prompter_.shown.empty());
+        const QModelIndex root = Tree()->Model()->index(0, 0);
+        QCOMPARE(Tree()->Model()->rowCount(root), 3);
+        QStringList disks;
+        for (int r = 0; r < 3; ++r) disks << Tree()->Model()->index(r, 0, root).data().toString();
+        QCOMPARE(disks, QStringList({"BACKUP", "CD01", "Floppy"}));
+        QVERIFY(Tree()->View()->isExpanded(root));
+        QCOMPARE(Headings(), QStringList({"Disk", "Total Size", "Free Space", "Date Cataloged"}));
+        QCOMPARE(Column(0), QStringList({"BACKUP", "CD01", "Floppy"}));
+        QCOMPARE(Column(1), QStringList({"1048576000", "681574400", "1474560"}));
+        QCOMPARE(Column(3)[0], QStringLiteral("10/07/98 14:30:05"));
+        SaveShot(frame_.get(), "main-window.png");
+    }
+
+    void noCatalogsIsSaidThroughThePrompter() {
+        QTemporaryDir empty;
+        qputenv("Kestavo", empty.path().toUtf8());
+        OpenAll();
+        QCOMPARE(prompter_.shown.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(prompter_.shown[0].text),
+                 QStringLiteral("No catalogs found.\nUse File->Catalog New Disk ... to create."));
+        QCOMPARE(prompter_.shown[0].icon, MessageIcon::Information);
+    }
+
+    void selectingAnItemListsItsContents() {
+        OpenAll();
+        Tree()->SelectItem(Node("BACKUP"));
+        QCOMPARE(Headings(), QStringList({"Name", "Size", "Date"}));
+        QCOMPARE(Column(0), QStringList({"DOCS", "Notes.TXT", "Photos", "read me.txt"}));
+        QCOMPARE(Column(1), QStringList({"106276", "3000000000", "3145729", "1200"}));
+        QCOMPARE(Tree()->ContextItem(), Node("BACKUP"));
+        Tree()->SelectItem(Tree()->RootItem());
+        QCOMPARE(Headings()[0], QStringLiteral("Disk"));
+        QCOMPARE(Column(0).size(), 3);
+    }
+
+    void oneSortFlagServesEveryColumn() {
+        OpenAll();
+        Tree()->SelectItem(Node("BACKUP"));
+        QVERIFY(List()->SortDescendingNext());
+        QHeaderView* header = List()->View()->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+        QCOMPARE(Column(0), QStringList({"Notes.TXT", "Photos", "DOCS", "read me.txt"}));
+        List()->OnColumnClick(0);  // ascending now, on another column
+        QCOMPARE(Column(0), QStringList({"DOCS", "Notes.TXT", "Photos", "read me.txt"}));
+        List()->OnColumnClick(2);
+        QCOMPARE(Column(0), QStringList({"Photos", "Notes.TXT", "DOCS", "read me.txt"}));
+        QVERIFY(!List()->SortDescendingNext());
+        List()->OnColumnClick(7);  // no such column: nothing changes
+        QVERIFY(!List()->SortDescendingNext());
+        // Refilling keeps the flag: the next click sorts ascending.
+        Tree()->SelectItem(Node("BACKUP/DOCS"));
+        List()->OnColumnClick(1);
+        QCOMPARE(Column(0), QStringList({"letter.doc", "old.zip", "budget.xls"}));
+    }
+
+    void doubleClickGoesIntoAFolderAndKeepsTheSelection() {
+        OpenAll();
+        Tree()->SelectItem(Node("BACKUP"));
+        const QModelIndex docs = List()->Model()->index(RowOf("DOCS"), 0);
+        List()->View()->setCurrentIndex(docs);
+        List()->OnDoubleClick(docs);
+        QCOMPARE(Column(0), QStringList({"budget.xls", "letter.doc", "old.zip"}));
+        QCOMPARE(Tree()->HighlightItem(), Node("BACKUP/DOCS"));
+        QCOMPARE(ContainerTreeModel::ItemOf(Tree()->View()->currentIndex()), Node("BACKUP"));
+        // A file row opens nothing yet and leaves the list as it is.
+        const QModelIndex file = List()->Model()->index(0, 0);
+        List()->View()->setCurrentIndex(file);
+        List()->OnDoubleClick(file);
+        QCOMPARE(Column(0).size(), 3);
+    }
+
+    void contextMenusOfferWhatEachKindAllows() {
+        OpenAll();
+        QCOMPARE(TreeMenu(""), QStringList({"Find File ...", "Find Duplicate Files ...", "-", "Properties"}));
+        QCOMPARE(TreeMenu("BACKUP"),
+                 QStringList({"Find File ...", "Find Duplicate Files ...", "-", "Delete Catalog", "-", "Properties"}));
+        Tree()->View()->expand(Tree()->Model()->IndexOf(Node("BACKUP")));
+        QCOMPARE(TreeMenu("BACKUP/DOCS"),
+                 QStringList({"Open", "Find File ...", "Find Duplicate Files ...", "-", "Properties"}));
+        QCOMPARE(Tree()->ContextItem(), Node("BACKUP/DOCS"));
+
+        Tree()->SelectItem(Tree()->RootItem());
+        QCOMPARE(ListMenu(0), QStringList({"Properties"}));
+        Tree()->SelectItem(Node("BACKUP"));
+        QCOMPARE(ListMenu(RowOf("DOCS")), QStringList({"Open", "-", "Properties"}));
+        QCOMPARE(ListMenu(RowOf("Notes.TXT")), QStringList({"Open", "Send To Notepad", "-", "Properties"}));
+        QCOMPARE(List()->ContextRow(), RowOf("Notes.TXT"));
+
+        const QModelIndex docs = Tree()->Model()->IndexOf(Node("BACKUP/DOCS"));
+        std::unique_ptr<QMenu> shown(Tree()->BuildContextMenu(Tree()->View()->visualRect(docs).center()));
+        SaveShot(frame_.get(), "before-menu.png");
+        shown->popup(Tree()->View()->viewport()->mapToGlobal(Tree()->View()->visualRect(docs).center()));
+        QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
+        SaveShot(shown.get(), "context-menu.png");
+    }
+
+    void deleteCatalogAsksAndRemovesOnlyOnYes() {
+        OpenAll();
+        Tree()->SelectItem(Node("CD01"));
+        prompter_.answers = {MessageAnswer::No};
+        QTest::keyClick(Tree()->View(), Qt::Key_Delete);
+        QCOMPARE(prompter_.shown.size(), std::size_t{1});
+        QCOMPARE(prompter_.shown[0].buttons, MessageButtons::YesNo);
+        QVERIFY(QFile::exists(catalogs_->filePath("CD01.kvx")));
+        QVERIFY(Node("CD01") != kNoItem);
+
+        prompter_.answers = {MessageAnswer::Yes};
+        QTest::keyClick(Tree()->View(), Qt::Key_Delete);
+        QVERIFY(!QFile::exists(catalogs_->filePath("CD01.kvx")));
+        QCOMPARE(Node("CD01"), kNoItem);
+        QCOMPARE(Tree()->ContextItem(), kNoItem);
+        QCOMPARE(List()->Model()->rowCount(), 0);
+
+        // A folder is not a disk: Delete asks nothing.
+        Tree()->View()->expand(Tree()->Model()->IndexOf(Node("BACKUP")));
+        Tree()->SelectItem(Node("BACKUP/DOCS"));
+        QTest::keyClick(Tree()->View(), Qt::Key_Delete);
+        QCOMPARE(prompter_.shown.size(), std::size_t{2});
+
+        // A catalog file that cannot be removed is reported and stays loaded.
+        QVERIFY(QFile::remove(catalogs_->filePath("BACKUP.kvx")));
+        QVERIFY(QDir(catalogs_->path()).mkdir(QStringLiteral("BACKUP.kvx")));
+        Tree()->SelectItem(Node("BACKUP"));
+        prompter_.answers = {MessageAnswer::Yes};
+        QTest::keyClick(Tree()->View(), Qt::Key_Delete);
+        QCOMPARE(prompter_.shown.size(), std::size_t{4});
+        QVERIFY(QString::fromStdString(prompter_.shown[3].text).startsWith(QStringLiteral("Unable to delete the file ")));
+        QVERIFY(Node("BACKUP") != kNoItem);
+    }
+
+    void propertiesShowTheCoreFields() {
+        OpenAll();
+        struct Case {
+            const char* path;
+            const char* type;
+            const char* contains;
+        };
+        for (const Case& c : {Case{"BACKUP/DOCS", "File Folder", "4 Files, 1 Folders, 1 Zip Folders"},
+                              Case{"BACKUP/DOCS/old.zip", "Zip Folder", "2 Files, 1 Folders, 0 Zip Folders"},
+                              Case{"CD01", "CD-ROM", "2 Files, 1 Folders, 0 Zip Folders"},
+                              Case{"", "Disk Drive", "11 Files, 7 Folders, 1 Zip Folders"}}) {
+            Tree()->View()->expandAll();
+            QVERIFY(!TreeMenu(c.path).isEmpty());
+            QString type, contains, hint;
+            OnNextDialog([&](QDialog* dialog) {
+                auto* properties = qobject_cast<PropertiesDialog*>(dialog);
+                QVERIFY(properties);
+                type = properties->FieldText("type");
+                contains = properties->FieldText("contains");
+                hint = properties->FieldText("hint");
+                if (QString::fromUtf8(c.path) == QStringLiteral("BACKUP/DOCS")) SaveShot(dialog, "properties.png");
+            });
+            Tree()->OnProperties();
+            QCOMPARE(type, QString::fromUtf8(c.type));
+            QCOMPARE(contains, QString::fromUtf8(c.contains));
+            QCOMPARE(hint, QStringLiteral("Resize here -->"));
+        }
+        // A file from the list.
+        Tree()->SelectItem(Node("BACKUP"));
+        QVERIFY(!ListMenu(RowOf("Notes.TXT")).isEmpty());
+        QString size, contains, note;
+        OnNextDialog([&](QDialog* dialog) {
+            auto* properties = qobject_cast<PropertiesDialog*>(dialog);
+            size = properties->FieldText("size");
+            contains = properties->FieldText("contains");
+            note = properties->FieldText("note");
+            dialog->resize(dialog->width() + 40, dialog->height());
+            QCOMPARE(properties->FieldText("hint"), QString());
+        });
+        List()->OnProperties();
+        QCOMPARE(size, QStringLiteral("3000000000"));
+        QCOMPARE(contains, QStringLiteral("File Data"));
+        QCOMPARE(note, QString());
+    }
+
+    void viewOptionsChangeUnitsAndColumnsButCancelChangesNothing() {
+        OpenAll();
+        Tree()->SelectItem(Tree()->RootItem());
+        OnNextDialog([](QDialog* dialog) {
+            auto* sheet = qobject_cast<CViewOptions*>(dialog);
+            QVERIFY(sheet);
+            sheet->Page()->UnitBox()->setEditText(QStringLiteral("KB"));
+            sheet->Page()->FreeSpaceBox()->setChecked(false);
+            SaveShot(dialog, "view-options.png");
+            sheet->reject();
+        });
+        Tree()->OnViewOptions();
+        QCOMPARE(GetSizeUnit(), kUnitByte);
+        QCOMPARE(Headings(), QStringList({"Disk", "Total Size", "Free Space", "Date Cataloged"}));
+
+        OnNextDialog([](QDialog* dialog) {
+            auto* sheet = qobject_cast<CViewOptions*>(dialog);
+            QCOMPARE(sheet->Page()->UnitBox()->currentText(), QStringLiteral("byte"));
+            sheet->Page()->UnitBox()->setEditText(QStringLiteral("KB"));
+            sheet->Page()->FreeSpaceBox()->setChecked(false);
+            sheet->accept();
+        });
+        Tree()->OnViewOptions();
+        QCOMPARE(GetSizeUnit(), kUnitKB);
+        QCOMPARE(Headings(), QStringList({"Disk", "Total Size", "Date Cataloged"}));
+        QCOMPARE(Column(1), QStringList({"1024000KB", "665600KB", "1440KB"}));
+        Tree()->SelectItem(Node("BACKUP"));
+        QCOMPARE(Column(1), QStringList({"104KB", "2929688KB", "3073KB", "2KB"}));
+
+        // Clearing every box leaves the Disk column; a typed unit that is
+        // not one of the three changes nothing and is kept in the box.
+        OnNextDialog([](QDialog* dialog) {
+            auto* page = qobject_cast<CViewOptions*>(dialog)->Page();
+            page->UnitBox()->setEditText(QStringLiteral("kb"));
+            page->TotalSizeBox()->setChecked(false);
+            page->DateCatalogedBox()->setChecked(false);
+            dialog->accept();
+        });
+        Tree()->OnViewOptions();
+        QCOMPARE(GetSizeUnit(), kUnitKB);
+        QCOMPARE(Headings(), QStringList({"Name", "Size", "Date"}));
+        Tree()->SelectItem(Tree()->RootItem());
+        QCOMPARE(Headings(), QStringList({"Disk"}));
+        QCOMPARE(Tree()->ViewOptions()->Page()->unitText, QStringLiteral("kb"));
+    }
+
+    void openSelectedCatalogJoinsTheLoadedDisks() {
+        OpenAll();
+        QTemporaryDir elsewhere;
+        QFile file(elsewhere.filePath(QStringLiteral("extra.kvx")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("kvx_version_1_1 < %drivetype fixed > + \"EXTRA\" 1 1 1 1 2000 0 0 0 < >");
+        file.close();
+        prompter_.chosenFile = file.fileName();
+        frame_->Action(ID_OPEN_SELECTED_CATALOG)->trigger();
+        QVERIFY(Node("EXTRA") != kNoItem);
+        QVERIFY(Node("BACKUP") != kNoItem);
+        QCOMPARE(QDir::currentPath(), QDir(catalogs_->path()).canonicalPath());
+    }
+
+    void helpTopicsReportsAMissingPage() {
+        qputenv("Kestavo", "/nonexistent/Disks/Catalogs");
+        frame_->OnHelpTopics();
+        QCOMPARE(prompter_.shown.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(prompter_.shown[0].caption), QStringLiteral("Could not launch help file"));
+        QCOMPARE(QString::fromStdString(prompter_.shown[0].text),
+                 QStringLiteral("Cannot find or launch help file:\n/nonexistent/Disks/Help/Kestavo_help.htm"));
+        qputenv("Kestavo", "/nonexistent/Disks");
+        frame_->OnHelpTopics();
+        QCOMPARE(QString::fromStdString(prompter_.shown[1].text),
+                 QStringLiteral("Cannot find or launch help file:\nHelp/Kestavo_help.htm"));
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    std::setlocale(LC_ALL, "C.UTF-8");
+    UiTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ui_test.moc"
