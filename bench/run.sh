@@ -11,6 +11,14 @@ fi
 # Read the files once so that every run starts from a warm cache.
 cat "$data"/catalogs/*.kvx > /dev/null
 "$build/bench/kestavo-bench-open-all" "$data/catalogs" "$data/catalogs-wide/WIDE.kvx"
+# The window against the command line on the same directory.
+if [ -x "$build/bench/kestavo-bench-ui" ]; then
+  "$build/bench/kestavo-bench-ui" "$data/catalogs"
+  start=$(date +%s.%N)
+  Kestavo="$data/catalogs" /usr/bin/env "$build/src/cli/kestavo-cli" ls > /dev/null
+  end=$(date +%s.%N)
+  echo "kestavo-cli ls: $(echo "$end - $start" | bc) s"
+fi
 for script in "$(dirname "$0")"/*/run.sh; do
   [ -f "$script" ] && sh "$script" "$build"
 done

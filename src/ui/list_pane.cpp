@@ -1,6 +1,7 @@
 #include "ui/list_pane.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
@@ -45,9 +46,16 @@ void ListPane::ClearRows() {
 
 void ListPane::ApplyColumns(std::vector<ListColumn> columns) {
     model_->SetColumns(std::move(columns));
+    // Column widths are given for a 13-pixel font; they grow with the font.
+    const double scale = std::max(1.0, view_->fontMetrics().height() / 13.0);
     const auto& shown = model_->Columns();
-    for (std::size_t i = 0; i < shown.size(); ++i)
-        view_->header()->resizeSection(static_cast<int>(i), shown[i].width);
+    // A size column always fits ten digits.
+    const int digits = view_->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 16;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        int width = static_cast<int>(shown[i].width * scale);
+        if (shown[i].rightAligned) width = std::max(width, digits);
+        view_->header()->resizeSection(static_cast<int>(i), width);
+    }
 }
 
 void ListPane::ShowFileColumns() {

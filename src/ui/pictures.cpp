@@ -2,9 +2,22 @@
 
 #include <QPixmap>
 
+// The pictures are compiled into a static library; their registration has
+// to be asked for by name.
+static void RegisterPictures() {
+#ifdef KESTAVO_HAS_PICTURES
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(kestavo);
+        return true;
+    }();
+    (void)registered;
+#endif
+}
+
 namespace kestavo::ui {
 
 ImageStrip::ImageStrip() {
+    RegisterPictures();
     for (std::size_t i = 0; i < pictures_.size(); ++i)
         pictures_[i] = QIcon(QStringLiteral(":/images/strip_%1.png").arg(i, 2, 10, QLatin1Char('0')));
 }
@@ -28,10 +41,12 @@ QIcon ImageStrip::TreePicture(int image, int selectedImage) const {
 }
 
 QIcon ToolbarPicture(const char* name) {
+    RegisterPictures();
     return QIcon(QStringLiteral(":/images/toolbar_%1.png").arg(QLatin1String(name)));
 }
 
 QIcon ApplicationIcon() {
+    RegisterPictures();
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/images/kestavo_%1.png").arg(size), QSize(size, size));
