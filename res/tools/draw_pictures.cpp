@@ -510,12 +510,12 @@ void wand(Canvas& c) {
     stick.moveTo(a);
     stick.lineTo(b);
     const double w = c.s == 1 ? 2.2 : 2.2;
-    c.stroke(stick, QColor(0x3a, 0x40, 0x4b), w, kInk, 1.0, Qt::FlatCap);
+    c.stroke(stick, QColor(0x6a, 0x4f, 0xc0), w, QColor(0x24, 0x16, 0x52), 1.0, Qt::FlatCap);
     QPainterPath tip;
     const QPointF dir = (b - a) / std::hypot(b.x() - a.x(), b.y() - a.y());
     tip.moveTo(b - dir * 2.6);
     tip.lineTo(b);
-    c.stroke(tip, QColor(0xff, 0xff, 0xff), w, kInk, 0, Qt::FlatCap);
+    c.stroke(tip, QColor(0xff, 0xff, 0xff), w, QColor(), 0, Qt::FlatCap);
     spark(c, 8, 0, Spark::Small);
     spark(c, 3, 2, Spark::Tiny);
     spark(c, 12, 8, Spark::Tiny);
@@ -731,14 +731,14 @@ QImage appIcon(int size) {
         card.addRect(QRectF(cx0, cy0, cx1 - cx0, cy1 - cy0));
     outlined(card, vertical(cy0, cy1, QColor(0xff, 0xfb, 0xef), QColor(0xf3, 0xe6, 0xc6)), cardLine);
     // Join the tab to the card: no outline between them.
-    c.fill(tx0 + ow, cy0, tx1 - tx0 - 2 * ow, ow, QColor(0xf7, 0x9a, 0x3a));
+    c.fill(tx0 + ow, cy0, tx1 - tx0 - 2 * ow, ow, kOrange);
     // A red rule under the heading line, then lines of writing.
     if (size <= 16) {
         c.fill(2, 9, 8, 1, QColor(0xd8, 0x3a, 0x2e));
         c.fill(2, 11, 8, 1, QColor(0x7d, 0x86, 0x93));
         c.fill(2, 13, 6, 1, QColor(0x7d, 0x86, 0x93));
     } else {
-        const double lineH = std::max(1.0, std::round(u * 0.5));
+        const double lineH = std::max(1.0, std::round(u * 0.375));
         const double left = q(2.0);
         const double right = q(10.5);
         c.fill(left, q(9.0), right - left, lineH, QColor(0xd8, 0x3a, 0x2e));
