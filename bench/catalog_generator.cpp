@@ -127,17 +127,16 @@ std::int64_t WriteDisk(Random& random, std::string& out, const std::string& labe
         written += 1 + largeFolderSize;
         budget += 1 + largeFolderSize;
     }
-    // Containers of one folder get distinct names: a catalog replaces a
-    // folder by a later one of the same name.
+    // Containers get distinct names: a catalog replaces a folder by a later
+    // one of the same name.
     struct Level {
         int foldersLeft;
-        int unused = 0;
     };
     int containersMade = 0;
-    auto uniqueName = [&containersMade](const std::string& name, Level&) {
+    auto uniqueName = [&containersMade](const std::string& name) {
         return name + " (" + std::to_string(++containersMade) + ")";
     };
-    std::vector<Level> stack{{4 + static_cast<int>(random.Below(8)), 0}};
+    std::vector<Level> stack{{4 + static_cast<int>(random.Below(8))}};
     while (written < budget && !stack.empty()) {
         const int depth = static_cast<int>(stack.size());
         const int files = static_cast<int>(random.Below(30));
@@ -147,7 +146,7 @@ std::int64_t WriteDisk(Random& random, std::string& out, const std::string& labe
         }
         if (written < budget && random.Chance(s.zippedShare * 0.35)) {
             const int members = 5 + static_cast<int>(random.Below(60));
-            writer.OpenContainer(uniqueName(writer.FolderName(), stack.back()) + ".zip",
+            writer.OpenContainer(uniqueName(writer.FolderName()) + ".zip",
                                  1 + static_cast<std::int64_t>(random.Below(200'000'000)), 0);
             int inFolder = 0;
             for (int m = 0; m < members; ++m) {
@@ -166,15 +165,15 @@ std::int64_t WriteDisk(Random& random, std::string& out, const std::string& labe
         Level& level = stack.back();
         if (level.foldersLeft > 0 && depth < s.maxDepth && written < budget) {
             --level.foldersLeft;
-            writer.OpenContainer(uniqueName(writer.FolderName(), level), 0, 0);
+            writer.OpenContainer(uniqueName(writer.FolderName()), 0, 0);
             ++written;
-            stack.push_back({static_cast<int>(random.Below(depth < 4 ? 7 : 3)), 0});
+            stack.push_back({static_cast<int>(random.Below(depth < 4 ? 7 : 3))});
         } else {
             stack.pop_back();
             if (!stack.empty()) writer.Close();
         }
         if (stack.empty() && written < budget) {
-            stack.push_back({2 + static_cast<int>(random.Below(6)), 0});
+            stack.push_back({2 + static_cast<int>(random.Below(6))});
         }
     }
     while (stack.size() > 1) {
