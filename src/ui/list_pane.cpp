@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <algorithm>
-#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QTreeView>
@@ -10,6 +9,7 @@
 
 #include "catalog/properties.h"
 #include "ui/command_source.h"
+#include "ui/context_menu.h"
 #include "ui/properties_dialog.h"
 
 namespace kestavo::ui {
@@ -119,22 +119,10 @@ QMenu* ListPane::BuildContextMenu(const QPoint& pos) {
 }
 
 bool ListPane::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::ContextMenu || (watched != view_ && watched != view_->viewport()))
-        return QWidget::eventFilter(watched, event);
-    auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-    // From the keyboard the menu opens at the pane's corner, 5 pixels in.
-    const QPoint point = menuEvent->reason() == QContextMenuEvent::Keyboard
-                             ? QPoint(5, 5)
-                             : view_->viewport()->mapFromGlobal(menuEvent->globalPos());
-    ShowContextMenu(point);
-    return true;
-}
-
-void ListPane::ShowContextMenu(const QPoint& point) {
-    QMenu* menu = BuildContextMenu(point);
-    if (!menu) return;
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(view_->viewport()->mapToGlobal(point));
+    if ((watched == view_ || watched == view_->viewport()) &&
+        HandleContextMenuEvent(view_, event, [this](const QPoint& point) { return BuildContextMenu(point); }))
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 void ListPane::OnProperties() {

@@ -53,7 +53,6 @@ protected:
 private:
     void EntriesAboutToBeRemoved() override;
     void ApplyColumns(std::vector<ListColumn> columns);
-    void ShowContextMenu(const QPoint& pos);
 
     CatalogSet& set_;
     CommandSource& commands_;

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -14,6 +13,7 @@
 #include "catalog/properties.h"
 #include "catalog/size_unit.h"
 #include "ui/command_source.h"
+#include "ui/context_menu.h"
 #include "ui/list_pane.h"
 #include "ui/prompter.h"
 #include "ui/properties_dialog.h"
@@ -181,18 +181,10 @@ bool TreePane::eventFilter(QObject* watched, QEvent* event) {
         OnDeleteCatalog();
         return true;
     }
-    if (event->type() != QEvent::ContextMenu || (watched != view_ && watched != view_->viewport()))
-        return QWidget::eventFilter(watched, event);
-    auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-    // From the keyboard the menu opens at the pane's corner, 5 pixels in.
-    const QPoint point = menuEvent->reason() == QContextMenuEvent::Keyboard
-                             ? QPoint(5, 5)
-                             : view_->viewport()->mapFromGlobal(menuEvent->globalPos());
-    if (QMenu* menu = BuildContextMenu(point)) {
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(view_->viewport()->mapToGlobal(point));
-    }
-    return true;
+    if ((watched == view_ || watched == view_->viewport()) &&
+        HandleContextMenuEvent(view_, event, [this](const QPoint& point) { return BuildContextMenu(point); }))
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace kestavo::ui

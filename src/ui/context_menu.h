@@ -1,0 +1,20 @@
+// Context menus of the panes' views: from the mouse at the pointer, from the
+// keyboard at the pane's corner moved 5 pixels in.
+#pragma once
+
+#include <QPoint>
+#include <functional>
+
+class QAbstractItemView;
+class QEvent;
+class QMenu;
+
+namespace kestavo::ui {
+
+// Handles a context-menu event sent to `view` or its viewport: builds the
+// menu for the point (viewport coordinates) and shows it. Answers whether
+// the event was one.
+bool HandleContextMenuEvent(QAbstractItemView* view, QEvent* event,
+                            const std::function<QMenu*(const QPoint&)>& build);
+
+}  // namespace kestavo::ui
