@@ -14,7 +14,6 @@
 
 #include <QColor>
 #include <QDir>
-#include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -246,7 +245,8 @@ enum class DriveLook { Fixed, Removable };
 // A drive seen from the front: a box with a lighter top face, a dark slot
 // for removable media and a green activity light.
 void drive(Canvas& c, double x, double y, double w, double h, DriveLook look) {
-    const double r = c.s == 1 ? 1.0 : 1.25;
+    const bool hi = c.s > 1;  // 2x: room for finer detail
+    const double r = hi ? 1.25 : 1.0;
     QPainterPath body;
     body.addRoundedRect(QRectF(x, y, w, h), r, r);
     const bool fixed = look == DriveLook::Fixed;
@@ -259,33 +259,36 @@ void drive(Canvas& c, double x, double y, double w, double h, DriveLook look) {
     g.setColorAt(0.40, front);
     g.setColorAt(1, bottom);
     c.shape(body, g, kInk);
+
+    // Edge between the top face and the front face, with a highlight at 2x.
     const double split = std::round(y + h * 0.38);
-    // Edge between the top face and the front face.
     c.fill(x + c.px(), split, w - 2 * c.px(), c.px(), QColor(0x7d, 0x87, 0x94));
-    if (c.s > 1) c.fill(x + c.px(), split + c.px(), w - 2 * c.px(), c.px(), QColor(255, 255, 255, 120));
+    if (hi) c.fill(x + c.px(), split + c.px(), w - 2 * c.px(), c.px(), QColor(255, 255, 255, 120));
+
+    // The light sits at the right, centred on the front face.
     const double frontH = y + h - split;  // includes the bottom outline
-    const double ledW = c.s == 1 ? 2 : 2.5;
-    const double ledH = c.s == 1 ? 1 : 1.5;
-    const double ledX = x + w - 2 - ledW + (c.s == 1 ? 0 : 0.5);
-    const double ledY = std::round(split + frontH / 2 - ledH / 2 - (c.s == 1 ? 0 : 0.25) * 2) ;
+    const double ledW = hi ? 2.5 : 2;
+    const double ledH = hi ? 1.5 : 1;
+    const double ledX = x + w - 2 - ledW + (hi ? 0.5 : 0);
+    const double ledY = std::round(split + frontH / 2 - ledH / 2 - (hi ? 0.5 : 0));
+    const QColor vent(0x5f, 0x69, 0x76);
     if (!fixed) {
         // Slot: a dark line with a light lip underneath.
-        const double slotY = ledY;
-        c.fill(x + 2, slotY, w - 4 - ledW - 1.5, c.s == 1 ? 1 : 1.0, kInk);
-        c.fill(x + 2, slotY + (c.s == 1 ? 1 : 1.0), w - 4 - ledW - 1.5, c.px(), QColor(255, 255, 255, 200));
+        const double slotW = w - 4 - ledW - 1.5;
+        c.fill(x + 2, ledY, slotW, 1, kInk);
+        c.fill(x + 2, ledY + 1, slotW, c.px(), QColor(255, 255, 255, 200));
+    } else if (hi) {
+        // Vent slits on the fixed drive's face.
+        for (int i = 0; i < 4; ++i) c.fill(x + 2 + i, ledY - 0.25, 0.5, 2.0, vent);
     } else {
-        // Two screws and a vent on the fixed drive's face.
-        if (c.s > 1) {
-            for (int i = 0; i < 4; ++i)
-                c.fill(x + 2 + i * 1.0, ledY - 0.25, 0.5, 2.0, QColor(0x5f, 0x69, 0x76));
-        } else {
-            c.fill(x + 2, ledY, 1, 1, QColor(0x5f, 0x69, 0x76));
-            c.fill(x + 4, ledY, 1, 1, QColor(0x5f, 0x69, 0x76));
-        }
+        c.fill(x + 2, ledY, 1, 1, vent);
+        c.fill(x + 4, ledY, 1, 1, vent);
     }
     c.fill(ledX, ledY, ledW, ledH, kLedDark);
-    c.fill(ledX + (c.s == 1 ? 0 : 0.5), ledY + (c.s == 1 ? 0 : 0.5), ledW - (c.s == 1 ? 1 : 1.0),
-           ledH - (c.s == 1 ? 0 : 1.0), kLed);
+    if (hi)
+        c.fill(ledX + 0.5, ledY + 0.5, ledW - 1, ledH - 1, kLed);
+    else
+        c.fill(ledX, ledY, ledW - 1, ledH, kLed);
 }
 
 // A 3.5 inch diskette filling the rectangle: blue shell, metal shutter at the
@@ -443,10 +446,9 @@ void circlingArrows(Canvas& c, double cx, double cy) {
         return;
     }
     const QColor blue(0x12, 0x66, 0xd6);
-    const bool small = false;
     const double badgeR = 4.5;
-    const double r = small ? 2.4 : 2.5;
-    const double pen = small ? 1.15 : 1.0;
+    const double r = 2.5;
+    const double pen = 1.0;
     QPainterPath base;
     base.addEllipse(QPointF(cx, cy), badgeR, badgeR);
     c.shape(base, QColor(0xf4, 0xf9, 0xff), kBlueLine);
@@ -463,8 +465,8 @@ void circlingArrows(Canvas& c, double cx, double cy) {
         const QPointF tip(cx + r * std::cos(a), cy - r * std::sin(a));
         const QPointF along(std::sin(a), std::cos(a));  // clockwise tangent (y down)
         const QPointF out(std::cos(a), -std::sin(a));   // away from the centre
-        const double len = small ? 2.0 : 2.0;
-        const double half = small ? 1.6 : 1.5;
+        const double len = 2.0;
+        const double half = 1.5;
         QPainterPath head = polygon({tip + along * len, tip + out * half, tip - out * half});
         c.p.fillPath(head, blue);
     }
@@ -509,7 +511,7 @@ void wand(Canvas& c) {
     QPainterPath stick;
     stick.moveTo(a);
     stick.lineTo(b);
-    const double w = c.s == 1 ? 2.2 : 2.2;
+    const double w = 2.2;
     c.stroke(stick, QColor(0x6a, 0x4f, 0xc0), w, QColor(0x24, 0x16, 0x52), 1.0, Qt::FlatCap);
     QPainterPath tip;
     const QPointF dir = (b - a) / std::hypot(b.x() - a.x(), b.y() - a.y());
@@ -587,7 +589,7 @@ void magnifier(Canvas& c, double cx, double cy, double r) {
     const double d = r * 0.7071;
     handle.moveTo(cx + d, cy + d);
     handle.lineTo(cx + d + 4.2, cy + d + 4.2);
-    c.stroke(handle, QColor(0x4a, 0x30, 0x1a), c.s == 1 ? 2.6 : 2.6, kInk, 1.0, Qt::RoundCap);
+    c.stroke(handle, QColor(0x4a, 0x30, 0x1a), 2.6, kInk, 1.0, Qt::RoundCap);
     QPainterPath rim;
     rim.addEllipse(QPointF(cx, cy), r, r);
     QRadialGradient glass(cx - r * 0.35, cy - r * 0.35, r * 1.3);
@@ -598,7 +600,7 @@ void magnifier(Canvas& c, double cx, double cy, double r) {
     ring.addEllipse(QPointF(cx, cy), r - c.px(), r - c.px());
     c.p.fillPath(ring, QColor(0x9a, 0xa4, 0xb1));
     QPainterPath lens;
-    const double lr = r - (c.s == 1 ? 1.0 : 1.0);
+    const double lr = r - 1.0;  // glass inside a one-unit rim
     lens.addEllipse(QPointF(cx, cy), lr, lr);
     c.p.fillPath(lens, kInk);
     QPainterPath inner;
@@ -621,7 +623,7 @@ void questionMark(Canvas& c) {
     hook.cubicTo(9.6, 3.0, 10.8, 4.0, 10.8, 5.4);
     hook.cubicTo(10.8, 7.0, 8.2, 7.4, 8.2, 9.0);
     hook.lineTo(8.2, 9.3);
-    c.stroke(hook, QColor(0xff, 0xff, 0xff), c.s == 1 ? 1.9 : 1.9, QColor(), 0, Qt::FlatCap);
+    c.stroke(hook, QColor(0xff, 0xff, 0xff), 1.9, QColor(), 0, Qt::FlatCap);
     QPainterPath dot;
     dot.addEllipse(QPointF(8.2, 11.6), 1.15, 1.15);
     c.p.fillPath(dot, QColor(0xff, 0xff, 0xff));
