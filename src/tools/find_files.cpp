@@ -1,0 +1,188 @@
+#include "tools/find_files.h"
+
+#include <algorithm>
+
+#include "catalog/entry_kind.h"
+#include "catalog/name_compare.h"
+#include "catalog/size_unit.h"
+#include "tools/row_order.h"
+#include "tools/tree_walk.h"
+
+namespace kestavo {
+namespace {
+constexpr const char* kNothingFound = "No files found";
+}  // namespace
+
+FindFiles::FindFiles(CatalogSet& set, TreeItem searchRoot) : set_(set) {
+    SetSearchRoot(searchRoot == kNoItem ? set_.RootItem() : searchRoot);
+    set_.AddObserver(this);
+    set_.Tree().AddObserver(this);
+}
+
+FindFiles::~FindFiles() {
+    set_.Tree().RemoveObserver(this);
+    set_.RemoveObserver(this);
+}
+
+void FindFiles::SetSearchRoot(TreeItem node) {
+    searchRoot_ = node;
+    searchRootChain_ = ItemTextChain(set_.Tree(), node);
+    searchRootText_ = node == kNoItem ? std::string(kRootItemText)
+                                      : kestavo::SearchRootText(set_.Tree(), node);
+}
+
+void FindFiles::CollectFrom(TreeItem node, std::vector<FileData*>& found) const {
+    set_.CollectMatching(node, mask_, found);
+}
+
+void FindFiles::FindNow() {
+    if (listener_) listener_->RowsAboutToBeReset();
+    rows_.clear();
+    nothingFound_ = false;
+    UpperCaseInPlace(mask_);
+    if (searchRoot_ == kNoItem) SetSearchRoot(set_.RootItem());
+
+    const ContainerTree& tree = set_.Tree();
+    if (lookInSubfolders_) {
+        ForEachNodeDepthFirst(tree, searchRoot_, [&](TreeItem node) { CollectFrom(node, rows_); });
+    } else {
+        CollectFrom(searchRoot_, rows_);
+    }
+    // The texts are made once here and kept by the entries, so that sorts,
+    // views and reports only read them.
+    for (FileData* entry : rows_) {
+        entry->GetPath(&tree);
+        entry->GetSizeText();
+        entry->GetDateText();
+    }
+    rowsSizeUnit_ = GetSizeUnit();
+    SortInInitialOrder(rows_);
+    nothingFound_ = rows_.empty();
+    if (listener_) listener_->RowsReset();
+}
+
+int FindFiles::CompareForSort(FileData* a, FileData* b, int key) {
+    if (!a || !b) return 0;
+    const int sign = key > 0 ? 1 : -1;
+    auto order = [](auto x, auto y) { return x < y ? -1 : (x > y ? 1 : 0); };
+    int result = 0;
+    switch (key * sign) {
+        case 1: result = CompareBytes(a->Name(), b->Name()); break;
+        case 2: result = CompareBytes(a->GetPath(), b->GetPath()); break;
+        case 3: result = order(a->Size(), b->Size()); break;
+        case 4: result = order(a->GetTime(), b->GetTime()); break;
+        default: break;
+    }
+    return order(result, 0) * sign;
+}
+
+void FindFiles::SortByColumn(int column) {
+    const int number = column + 1;
+    if (number < 1 || number > kFindColumnCount) return;
+    const int key = descendingNext_ ? -number : number;
+    if (listener_) listener_->RowsAboutToBeReset();
+    std::stable_sort(rows_.begin(), rows_.end(), [key](FileData* a, FileData* b) {
+        return CompareForSort(a, b, key) < 0;
+    });
+    descendingNext_ = !descendingNext_;
+    if (listener_) listener_->RowsReset();
+}
+
+FileData* FindFiles::RowEntry(std::size_t row) const {
+    return nothingFound_ || row >= rows_.size() ? nullptr : rows_[row];
+}
+
+int FindFiles::RowImage(std::size_t row) const {
+    if (nothingFound_) return IMAGE_DELETED;
+    return row < rows_.size() ? rows_[row]->GetKind() : 0;
+}
+
+std::string_view FindFiles::RowText(std::size_t row, FindColumn column) {
+    FileData* entry = RowEntry(row);
+    if (!entry) return nothingFound_ && row == 0 && column == FindColumn::Name ? kNothingFound : "";
+    switch (column) {
+        case FindColumn::Name: return entry->Name();
+        case FindColumn::InFolder: return entry->GetPath(&set_.Tree());
+        case FindColumn::Size:
+            // The rows keep the size texts of the unit they were found in.
+            if (GetSizeUnit() == rowsSizeUnit_) return entry->GetSizeText();
+            scratch_ = FormatSizeIn(entry->Size(), rowsSizeUnit_);
+            return scratch_;
+        case FindColumn::Date: return entry->GetDateText();
+    }
+    return {};
+}
+
+bool FindFiles::SaveReport(const std::string& path) {
+    reportFileName_ = path;
+    return WriteReportFile(path, [this](ReportWriter& report) { WriteReport(report); });
+}
+
+void FindFiles::WriteReport(ReportWriter& report) {
+    report.Line(" Kestavo, Find Files report");
+    report.Line(" -------------------------------");
+    report.EndLine();
+    report.Text(" Search root        : ");
+    report.Line(searchRootText_);
+    report.Text(" Search mask        : ");
+    report.Line(mask_);
+    report.Text(" Look in subfolders : ");
+    report.Line(lookInSubfolders_ ? "Yes" : "No");
+    report.EndLine();
+    WriteEntryHeading(report);
+    report.EndLine();
+    std::int64_t written = 0;
+    for (std::size_t row = 0; row < RowCount(); ++row) {
+        if (!RowEntry(row)) continue;
+        // Only the size text may live in the scratch buffer; the others do not touch it.
+        WriteEntryLine(report, RowText(row, FindColumn::Date), RowText(row, FindColumn::Size),
+                       RowText(row, FindColumn::Name),
+                       RowText(row, FindColumn::InFolder));
+        ++written;
+    }
+    report.EndLine();
+    report.Text(" ");
+    report.Number(written);
+    report.Line(" Files found.");
+}
+
+void FindFiles::EntriesAboutToBeRemoved() {
+    if (rows_.empty()) return;
+    if (listener_) listener_->RowsAboutToBeReset();
+    rows_.clear();
+    if (listener_) listener_->RowsReset();
+}
+
+bool FindFiles::IsAtOrBelow(TreeItem node, TreeItem top) const {
+    for (TreeItem item = node; item != kNoItem; item = set_.Tree().GetParentItem(item))
+        if (item == top) return true;
+    return false;
+}
+
+void FindFiles::ItemAboutToBeRemoved(TreeItem item) {
+    if (searchRoot_ != kNoItem && IsAtOrBelow(searchRoot_, item)) searchRootRemoved_ = true;
+}
+
+void FindFiles::ItemRemoved(TreeItem, int) {
+    if (!searchRootRemoved_) return;
+    searchRootRemoved_ = false;
+    FindSearchRootAgain();
+}
+
+void FindFiles::ResetFinished() { FindSearchRootAgain(); }
+
+// After a batch of changes the search root's handle may be gone or reused:
+// the root stays where it was only when the same chain of names still
+// leads to it; otherwise it becomes the top root item.
+void FindFiles::FindSearchRootAgain() {
+    const ContainerTree& tree = set_.Tree();
+    if (searchRoot_ != kNoItem && tree.IsValid(searchRoot_) &&
+        ItemTextChain(tree, searchRoot_) == searchRootChain_)
+        return;
+    const TreeItem found = FindItemByTextChain(tree, searchRootChain_);
+    const std::string oldText = searchRootText_;
+    SetSearchRoot(found != kNoItem ? found : set_.FindRootItem());
+    if (searchRootText_ != oldText && listener_) listener_->SearchRootChanged();
+}
+
+}  // namespace kestavo

@@ -1,0 +1,68 @@
+#include "tools/name_matcher.h"
+
+#include "catalog/name_compare.h"
+
+namespace kestavo {
+namespace {
+bool IsWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+}  // namespace
+
+std::string NormalisedDiskName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    bool inWhite = false;
+    for (char c : name) {
+        if (IsWhite(c)) {
+            inWhite = true;
+            continue;
+        }
+        if (inWhite && !out.empty()) out.push_back(' ');
+        inWhite = false;
+        out.push_back(c == '"' ? '\'' : c);
+    }
+    if (inWhite && !out.empty()) out.push_back(' ');
+    return out;
+}
+
+NameMatcher::NameMatcher(std::vector<std::string_view> names)
+    : names_(std::move(names)), taken_(names_.size(), false) {
+    if (names_.size() < kIndexFrom) return;
+    indexed_ = true;
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        exact_[names_[i]].positions.push_back(static_cast<std::uint32_t>(i));
+}
+
+std::ptrdiff_t NameMatcher::TakeFrom(Queue& queue) {
+    while (queue.next < queue.positions.size() && taken_[queue.positions[queue.next]]) ++queue.next;
+    if (queue.next == queue.positions.size()) return -1;
+    const std::uint32_t position = queue.positions[queue.next++];
+    taken_[position] = true;
+    return position;
+}
+
+std::ptrdiff_t NameMatcher::TakeLinear(std::string_view name) {
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        if (!taken_[i] && names_[i] == name) return taken_[i] = true, static_cast<std::ptrdiff_t>(i);
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        if (!taken_[i] && SameNameIgnoringCase(names_[i], name))
+            return taken_[i] = true, static_cast<std::ptrdiff_t>(i);
+    return -1;
+}
+
+std::ptrdiff_t NameMatcher::Take(std::string_view name) {
+    if (!indexed_) return TakeLinear(name);
+    if (auto it = exact_.find(name); it != exact_.end())
+        if (const std::ptrdiff_t found = TakeFrom(it->second); found >= 0) return found;
+    // Most names match exactly; the folded index is made at the first miss.
+    if (!foldedBuilt_) {
+        foldedBuilt_ = true;
+        for (std::size_t i = 0; i < names_.size(); ++i)
+            folded_[FoldedNameKey(names_[i])].positions.push_back(static_cast<std::uint32_t>(i));
+    }
+    auto it = folded_.find(FoldedNameKey(name));
+    return it == folded_.end() ? -1 : TakeFrom(it->second);
+}
+
+}  // namespace kestavo

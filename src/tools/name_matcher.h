@@ -1,0 +1,48 @@
+// Matching the names of a disk folder with the names of its catalog
+// container: a disk name is normalised the way the catalog writer writes
+// names, and then taken by the first remaining candidate with exactly that
+// name, else by the first remaining one equal without regard to case.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kestavo {
+
+// The name as the catalog writer writes it: a double quote becomes an
+// apostrophe, leading white space is dropped and every run of white space
+// (blank, tab, CR, LF, VT, FF) becomes one blank, a trailing run included.
+std::string NormalisedDiskName(std::string_view name);
+
+class NameMatcher {
+public:
+    // `names` are the candidates in their order; they must outlive the matcher.
+    explicit NameMatcher(std::vector<std::string_view> names);
+
+    // Takes the candidate that `name` matches and answers its position, or
+    // -1 when no remaining candidate matches.
+    std::ptrdiff_t Take(std::string_view name);
+    bool Taken(std::size_t position) const { return taken_[position]; }
+    std::size_t Size() const { return names_.size(); }
+
+private:
+    static constexpr std::size_t kIndexFrom = 24;
+    struct Queue {
+        std::vector<std::uint32_t> positions;  // in candidate order
+        std::size_t next = 0;                  // first not yet taken
+    };
+    std::ptrdiff_t TakeFrom(Queue& queue);
+    std::ptrdiff_t TakeLinear(std::string_view name);
+
+    std::vector<std::string_view> names_;
+    std::vector<bool> taken_;
+    bool indexed_ = false;
+    bool foldedBuilt_ = false;
+    std::unordered_map<std::string_view, Queue> exact_;
+    std::unordered_map<std::string, Queue> folded_;
+};
+
+}  // namespace kestavo

@@ -1,0 +1,67 @@
+#include "tools/report_writer.h"
+
+#include <charconv>
+
+namespace kestavo {
+
+ReportWriter::ReportWriter(std::FILE* out) : out_(out) { buffer_.reserve(kFlushAt + 1024); }
+
+ReportWriter::~ReportWriter() { Flush(); }
+
+void ReportWriter::Text(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() >= kFlushAt) Flush();
+}
+
+void ReportWriter::Blanks(std::size_t count) { buffer_.append(count, ' '); }
+
+void ReportWriter::RightAligned(std::string_view text, std::size_t width) {
+    if (text.size() < width) Blanks(width - text.size());
+    Text(text);
+}
+
+void ReportWriter::LeftAligned(std::string_view text, std::size_t width) {
+    Text(text);
+    if (text.size() < width) Blanks(width - text.size());
+}
+
+void ReportWriter::Number(std::int64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    Text(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+void ReportWriter::EndLine() { Text("\r\n"); }
+
+void ReportWriter::Line(std::string_view text) {
+    buffer_.append(text);
+    EndLine();
+}
+
+bool ReportWriter::Flush() {
+    if (buffer_.empty()) return !failed_;
+    if (std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) failed_ = true;
+    buffer_.clear();
+    if (std::fflush(out_) != 0) failed_ = true;
+    return !failed_;
+}
+
+void WriteEntryLine(ReportWriter& report, std::string_view date, std::string_view size,
+                    std::string_view name, std::string_view folder) {
+    report.RightAligned(date, 20);
+    report.RightAligned(size, 10);
+    report.Blanks(1);
+    report.LeftAligned(name, 30);
+    report.Blanks(1);
+    report.Text(folder);
+    report.EndLine();
+}
+
+void WriteEntryHeading(ReportWriter& report) {
+    report.RightAligned("time", 20);
+    report.RightAligned("size", 10);
+    report.Text(" name                         ");
+    report.Line("  path");
+}
+
+}  // namespace kestavo

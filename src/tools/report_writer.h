@@ -1,0 +1,68 @@
+// The fixed-layout text reports of the tools: lines ending with CR LF,
+// fields padded with blanks. A report is written through one buffer, to a
+// file or to a caller's stream.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace kestavo {
+
+class ReportWriter {
+public:
+    // Writes to `out`, which stays open and owned by the caller.
+    explicit ReportWriter(std::FILE* out);
+    ~ReportWriter();
+    ReportWriter(const ReportWriter&) = delete;
+    ReportWriter& operator=(const ReportWriter&) = delete;
+
+    void Text(std::string_view text);
+    void Blanks(std::size_t count);
+    // `text` preceded by blanks up to `width` characters; a longer text is
+    // written whole.
+    void RightAligned(std::string_view text, std::size_t width);
+    // `text` followed by blanks up to `width` characters; a longer text is
+    // written whole.
+    void LeftAligned(std::string_view text, std::size_t width);
+    void Number(std::int64_t value);
+    void EndLine();
+    // Writes a whole line: `text` and the line ending.
+    void Line(std::string_view text);
+    // Hands everything buffered to the stream; false when a write failed.
+    bool Flush();
+    bool Failed() const { return failed_; }
+
+private:
+    static constexpr std::size_t kFlushAt = 1 << 16;
+    std::FILE* out_;
+    std::string buffer_;
+    bool failed_ = false;
+};
+
+// Creates or truncates `path` and fills it through `write`; answers false
+// when the file cannot be created or written (the caller decides whether
+// anyone is told).
+template <class Write>
+bool WriteReportFile(const std::string& path, Write&& write) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool written = false;
+    {
+        ReportWriter report(file);
+        write(report);
+        written = report.Flush();
+    }
+    return (std::fclose(file) == 0) && written;
+}
+
+// The row line shared by the Find Files and Duplicate Files reports: the
+// date in 20 characters, the size in 10, a blank, the name padded to 30,
+// a blank and the folder.
+void WriteEntryLine(ReportWriter& report, std::string_view date, std::string_view size,
+                    std::string_view name, std::string_view folder);
+// The column heading over those lines.
+void WriteEntryHeading(ReportWriter& report);
+
+}  // namespace kestavo

@@ -1,0 +1,44 @@
+#include "tools/tree_walk.h"
+
+#include <algorithm>
+
+namespace kestavo {
+
+std::string SearchRootText(const ContainerTree& tree, TreeItem node) {
+    std::string path;
+    for (TreeItem item = node; item != kNoItem;) {
+        const std::string_view text = tree.GetItemText(item);
+        item = tree.GetParentItem(item);
+        // The topmost item has no parent, so its text never enters the path.
+        if (item == kNoItem) break;
+        if (path.empty()) path.assign(text);
+        else path = std::string(text) + "/" + path;
+    }
+    if (path.empty()) path.assign(tree.GetItemText(node));
+    return path;
+}
+
+std::vector<std::string> ItemTextChain(const ContainerTree& tree, TreeItem node) {
+    std::vector<std::string> chain;
+    for (TreeItem item = node; item != kNoItem; item = tree.GetParentItem(item))
+        chain.emplace_back(tree.GetItemText(item));
+    std::reverse(chain.begin(), chain.end());
+    return chain;
+}
+
+TreeItem FindItemByTextChain(const ContainerTree& tree, const std::vector<std::string>& chain) {
+    TreeItem item = kNoItem;
+    for (const std::string& text : chain) {
+        TreeItem found = kNoItem;
+        for (TreeItem child : tree.Children(item))
+            if (tree.GetItemText(child) == text) {
+                found = child;
+                break;
+            }
+        if (found == kNoItem) return kNoItem;
+        item = found;
+    }
+    return item;
+}
+
+}  // namespace kestavo
