@@ -7,6 +7,7 @@
 
 #include "catalog/size_unit.h"
 #include "cli/cli_commands.h"
+#include "cli/tools_commands.h"
 
 namespace {
 
@@ -17,6 +18,13 @@ const Command kCommands[] = {
     {"ls", "kestavo-cli ls [TREEPATH] [--unit U]", 0, 1, {}, {}, kestavo::cli::RunLs},
     {"properties", "kestavo-cli properties [TREEPATH] [--unit U]", 0, 1, {}, {},
      kestavo::cli::RunProperties},
+    {"find", "kestavo-cli find MASK [--root TREEPATH] [--no-subfolders] [--unit U] [--report FILE]", 1,
+     1, {"--root", "--report"}, {"--no-subfolders"}, kestavo::cli::RunFind},
+    {"duplicates",
+     "kestavo-cli duplicates [--root TREEPATH] [--no-names] [--no-sizes] [--no-dates] "
+     "[--threshold N] [--unit U] [--report FILE]",
+     0, 0, {"--root", "--threshold", "--report"}, {"--no-names", "--no-sizes", "--no-dates"},
+     kestavo::cli::RunDuplicates},
 };
 
 void PrintMainUsage(std::FILE* out) {

@@ -1,0 +1,81 @@
+#include "cli/tools_commands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "catalog/catalog_commands.h"
+#include "catalog/tree_path.h"
+#include "cli/cli_output.h"
+#include "tools/find_duplicates.h"
+#include "tools/find_files.h"
+#include "tools/report_writer.h"
+
+namespace kestavo::cli {
+namespace {
+
+// The node named by --root; the top root item without it.
+bool ResolveRoot(CatalogSet& set, const Arguments& args, TreeItem& node) {
+    const std::string* root = args.Option("--root");
+    const std::string path = root ? *root : std::string();
+    const TreePathTarget target = ResolveTreePath(set, path, false);
+    if (!target.found) {
+        std::fprintf(stderr, "No such catalog item: %s\n", path.c_str());
+        return false;
+    }
+    node = target.node;
+    return true;
+}
+
+// Writes a report to --report FILE, else to standard output.
+template <class Write>
+int WriteReport(const Arguments& args, Write&& write) {
+    if (const std::string* file = args.Option("--report")) {
+        errno = 0;
+        if (WriteReportFile(*file, write)) return kExitDone;
+        std::fprintf(stderr, "Cannot write the report %s: %s\n", file->c_str(),
+                     errno ? std::strerror(errno) : "write failed");
+        return kExitFailed;
+    }
+    ReportWriter report(stdout);
+    write(report);
+    return report.Flush() ? kExitDone : kExitFailed;
+}
+
+}  // namespace
+
+int RunFind(const Arguments& args) {
+    StderrMessages messages;
+    CatalogSet set;
+    OpenAllCatalogs(set, messages);
+    TreeItem root = kNoItem;
+    if (!ResolveRoot(set, args, root)) return kExitFailed;
+    FindFiles tool(set, root);
+    tool.SetMask(args.positional.front());
+    tool.SetLookInSubfolders(!args.Has("--no-subfolders"));
+    tool.FindNow();
+    return WriteReport(args, [&tool](ReportWriter& report) { tool.WriteReport(report); });
+}
+
+int RunDuplicates(const Arguments& args) {
+    std::int32_t threshold = 0;
+    if (const std::string* text = args.Option("--threshold");
+        text && !ParseThresholdText(*text, threshold)) {
+        std::fprintf(stderr, "%s\n", kPleaseEnterAnInteger);
+        return kExitUsage;
+    }
+    StderrMessages messages;
+    CatalogSet set;
+    OpenAllCatalogs(set, messages);
+    TreeItem root = kNoItem;
+    if (!ResolveRoot(set, args, root)) return kExitFailed;
+    FindDuplicates tool(set, root);
+    tool.SetCriteria(DuplicateCriteria{!args.Has("--no-names"), !args.Has("--no-sizes"),
+                                       !args.Has("--no-dates")});
+    tool.SetThreshold(threshold);
+    tool.FindNow();
+    return WriteReport(args, [&tool](ReportWriter& report) { tool.WriteReport(report); });
+}
+
+}  // namespace kestavo::cli
