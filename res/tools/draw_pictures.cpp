@@ -338,8 +338,18 @@ void disc(Canvas& c, double cx, double cy, double r) {
     QPainterPath ring;
     ring.addEllipse(QPointF(cx, cy), hub, hub);
     c.shape(ring, QColor(0xdc, 0xe1, 0xe8), QColor(0x8a, 0x94, 0xa1));
+    if (c.s == 1) {
+        // At 1x the spindle hole is one clear pixel in a dark 3 x 3 ring.
+        QPainterPath hole;
+        hole.addEllipse(QPointF(cx, cy), 1.5, 1.5);
+        c.p.fillPath(hole, QColor(0x6b, 0x74, 0x80));
+        QPainterPath centre;
+        centre.addRect(QRectF(cx - 0.5, cy - 0.5, 1, 1));
+        c.clear(centre);
+        return;
+    }
     QPainterPath hole;
-    const double holeR = std::max(r * 0.16, 1.0);
+    const double holeR = r * 0.16;
     hole.addEllipse(QPointF(cx, cy), holeR, holeR);
     c.shape(hole, QColor(0x6b, 0x74, 0x80), kPaperLine);
     QPainterPath inner;
@@ -372,7 +382,7 @@ void zipper(Canvas& c, double cx, double y0, double y1) {
             c.fill(cx, y, 1, 1, even ? gap : teeth);
         }
         // Pull tab.
-        c.rect(cx - 2, y0 + 2, 4, 4, vertical(y0 + 2, y0 + 6, kMetalLight, kMetal), kInk);
+        c.rect(cx - 2, y0 + 1, 4, 3, vertical(y0 + 1, y0 + 4, kMetalLight, kMetal), kInk);
     } else {
         for (double y = y0; y < y1; y += 0.5) {
             const bool even = int(y * 2) % 2 == 0;
@@ -571,7 +581,7 @@ void stripPicture(Canvas& c, int index) {
         openFolder(c, 0, 2, 15, 12, true);
         break;
     case 13:  // CD-ROM
-        disc(c, 7.5, 8, 7.5);
+        disc(c, 7.5, 8.5, 7.5);
         break;
     case 14:  // removable disk drive
         drive(c, 0, 4, 15, 9, DriveLook::Removable);
