@@ -30,7 +30,7 @@ std::vector<std::string> ListCatalogFiles(const std::string& directory) {
         if (name.size() < kExtension.size() || !name.ends_with(kExtension)) continue;
         struct stat st {};
         const std::string full = directory + "/" + std::string(name);
-        if (::stat(full.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+        if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         names.emplace_back(name);
     }
     std::sort(names.begin(), names.end());

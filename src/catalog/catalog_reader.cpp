@@ -15,18 +15,23 @@
 namespace kestavo {
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// Reads a whole file into `out`, which only ever grows (a buffer kept from
+// file to file is not cleared and refilled each time); `length` gets the
+// number of bytes read.
+bool ReadWholeFile(const std::string& path, std::string& out, std::size_t& length) {
+    // Only regular files are catalogs: a pipe or a device could block the
+    // program or never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
     // Read straight into the buffer, growing it as needed; one byte more
     // than the file's size lets the read that finds the end go through.
-    const bool regular = S_ISREG(st.st_mode) && st.st_size > 0;
-    out.resize(regular ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16);
+    const std::size_t want = static_cast<std::size_t>(st.st_size) + 1;
+    if (out.size() < want) out.resize(want);
     std::size_t used = 0;
     for (;;) {
         if (used == out.size()) out.resize(out.size() * 2);
@@ -39,7 +44,7 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
         }
         used += static_cast<std::size_t>(n);
     }
-    out.resize(used);
+    length = used;
     ::close(fd);
     return true;
 }
@@ -308,12 +313,13 @@ LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& m
 
 LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages,
                         std::string& text) {
-    if (!ReadWholeFile(path, text)) {
+    std::size_t length = 0;
+    if (!ReadWholeFile(path, text, length)) {
         set.RootItem();
         messages.Show(IncompatibleMessage(path));
         return LoadOutcome::Incompatible;
     }
-    return LoadCatalogText(set, text, path, messages);
+    return LoadCatalogText(set, std::string_view(text.data(), length), path, messages);
 }
 
 }  // namespace kestavo

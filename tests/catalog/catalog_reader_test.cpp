@@ -129,6 +129,14 @@ TEST_F(ReaderTest, MissingFileIsIncompatible) {
     EXPECT_NE(set.FindRootItem(), kNoItem);
 }
 
+TEST_F(ReaderTest, OnlyRegularFilesAreRead) {
+    for (const char* path : {"/dev/zero", "/tmp"}) {
+        RecordingMessages recorded;
+        EXPECT_EQ(LoadCatalog(set, path, recorded), LoadOutcome::Incompatible) << path;
+        EXPECT_EQ(recorded.shown.size(), 1u);
+    }
+}
+
 TEST_F(ReaderTest, QuotedNamesFoldWhiteSpaceAndEndAtTheFirstQuote) {
     Load(CatalogHeader() +
          "+ \"D\" 1 1 1 1 2000 0 0 0 <\n"
