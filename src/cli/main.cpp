@@ -7,6 +7,7 @@
 
 #include "catalog/size_unit.h"
 #include "cli/cli_commands.h"
+#include "cli/media_commands.h"
 #include "cli/tools_commands.h"
 
 namespace {
@@ -18,6 +19,11 @@ const Command kCommands[] = {
     {"ls", "kestavo-cli ls [TREEPATH] [--unit U]", 0, 1, {}, {}, kestavo::cli::RunLs},
     {"properties", "kestavo-cli properties [TREEPATH] [--unit U]", 0, 1, {}, {},
      kestavo::cli::RunProperties},
+    {"drives", "kestavo-cli drives", 0, 0, {}, {}, kestavo::cli::RunDrives},
+    {"catalog", "kestavo-cli catalog DRIVE [--label LABEL] [--eject] | DIRECTORY --label LABEL", 1, 1,
+     {"--label"}, {"--eject"}, kestavo::cli::RunCatalog},
+    {"locate", "kestavo-cli locate CATALOGPATH", 1, 1, {}, {}, kestavo::cli::RunLocate},
+    {"eject", "kestavo-cli eject", 0, 0, {}, {}, kestavo::cli::RunEject},
     {"find", "kestavo-cli find MASK [--root TREEPATH] [--no-subfolders] [--unit U] [--report FILE]", 1,
      1, {"--root", "--report"}, {"--no-subfolders"}, kestavo::cli::RunFind},
     {"duplicates",

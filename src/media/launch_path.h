@@ -1,0 +1,76 @@
+// Opening a catalogued file on the real disk: from its catalog path
+// (DISK/folder/name) to the full path through the drive that holds the
+// disk, asking for the disk while no drive holds it.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "catalog/file_data.h"
+#include "catalog/messages.h"
+#include "media/drive_map.h"
+
+namespace kestavo::media {
+
+// The launch error codes of the platform the catalogs come from.
+inline constexpr int kLaunchFileNotFound = 2;
+inline constexpr int kLaunchPathNotFound = 3;
+inline constexpr int kLaunchAccessDenied = 5;
+inline constexpr int kLaunchNotEnoughMemory = 8;
+inline constexpr int kLaunchNoAssociation = 1155;
+
+// The catalog path to open for an entry: the archive's path for an entry
+// inside a Zip Folder, else its location, "/" and its name.
+std::string LaunchCatalogPath(FileData& entry);
+
+// The disk name a catalog path begins with: everything before its first "/".
+std::string_view DiskNameOf(std::string_view catalogPath);
+
+struct LaunchTarget {
+    bool diskFound = false;
+    std::string fullPath;
+    int errorCode = 0;  // kLaunchPathNotFound for a path that would leave the disk
+};
+
+// Maps a catalog path to the full path on the drive holding its disk. A path
+// with a part "." or ".." is never made into a full path.
+LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath);
+
+// The launch error code for a full path that could not be started: missing
+// file, missing folder or no permission.
+int LaunchErrorCodeOf(const std::string& fullPath);
+
+// The "File launch failed" message for `code`; nothing for code 0.
+std::optional<Message> LaunchErrorText(int code, const std::string& fullPath);
+
+// Starts the program for a full path; answers 0 or a launch error code.
+class LaunchStarter {
+public:
+    virtual ~LaunchStarter() = default;
+    // `program` is empty for the desktop's default application.
+    virtual int Start(const std::string& fullPath, const std::string& program) = 0;
+};
+
+// The insert-disk prompt: true for Retry, false for Cancel.
+class InsertDiskPrompt {
+public:
+    virtual ~InsertDiskPrompt() = default;
+    virtual bool AskForDisk(const std::string& message) = 0;
+};
+
+struct LaunchServices {
+    std::function<DriveMap()> drives;        // read again on every attempt
+    InsertDiskPrompt* prompt = nullptr;
+    LaunchStarter* starter = nullptr;
+    MessageSink* messages = nullptr;
+    std::function<void()> waitBeforeRetry;   // two seconds in the desktop program
+};
+
+// Opens the file of `catalogPath` with `program` (empty: the default
+// application), asking for the disk until it is found or the user cancels.
+void LaunchFile(const std::string& catalogPath, const std::string& program,
+                const LaunchServices& services);
+
+}  // namespace kestavo::media

@@ -1,0 +1,57 @@
+#include "media/volume_info.h"
+
+#include <sys/statvfs.h>
+
+namespace kestavo::media {
+
+std::string DriveEntryText(const Drive& drive) { return drive.Name() + "  " + drive.label; }
+
+DriveList FillDriveList(const DriveMap& drives) {
+    DriveList list;
+    for (const Drive& drive : drives.Drives()) {
+        if (!HoldsMedium(drive)) continue;
+        list.entries.push_back(DriveEntryText(drive));
+        if (drive.type == DriveType::Removable) list.selected = static_cast<int>(list.entries.size()) - 1;
+    }
+    return list;
+}
+
+const char* DriveTypeWord(DriveType type) {
+    switch (type) {
+        case DriveType::Fixed: return "fixed";
+        case DriveType::Cdrom: return "cdrom";
+        default: return "default";
+    }
+}
+
+const char* DriveTypeWord(const DriveMap& drives, std::string_view drive) {
+    const Drive* found = drives.FindNamed(drive);
+    return found ? DriveTypeWord(found->type) : "default";
+}
+
+DiskSpace DiskSpaceOf(const std::string& directory) {
+    DiskSpace space;
+    struct statvfs st {};
+    if (directory.empty() || ::statvfs(directory.c_str(), &st) != 0) return space;
+    const auto fragment = static_cast<std::uint64_t>(st.f_frsize ? st.f_frsize : st.f_bsize);
+    const auto clamp = [](unsigned __int128 bytes) {
+        return bytes > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(bytes);
+    };
+    space.total = clamp(static_cast<unsigned __int128>(st.f_blocks) * fragment);
+    space.free = clamp(static_cast<unsigned __int128>(st.f_bfree) * fragment);
+    return space;
+}
+
+DiskSpace GetDiskSpace(const DriveMap& drives, std::string_view drive) {
+    const Drive* found = drives.FindNamed(drive);
+    return found ? DiskSpaceOf(found->directory) : DiskSpace{};
+}
+
+std::optional<std::string> FindDriveByLabel(const DriveMap& drives, std::string_view diskName) {
+    const std::vector<Drive>& all = drives.Drives();
+    for (auto it = all.rbegin(); it != all.rend(); ++it)
+        if (it->label == diskName && HoldsMedium(*it)) return it->Name();
+    return std::nullopt;
+}
+
+}  // namespace kestavo::media

@@ -1,0 +1,45 @@
+// What Kestavo asks of the drives besides the scan: the drive list, the
+// drive-type word, capacity and free space, and the drive holding a disk
+// of a given name.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "media/drive_map.h"
+
+namespace kestavo::media {
+
+// The drive list of the drive choice: one entry text per drive holding a
+// medium, in letter order; the last removable drive is the selected one.
+struct DriveList {
+    std::vector<std::string> entries;
+    int selected = -1;  // index into entries, -1 for none
+};
+
+// "E:  WORK": letter, colon, two blanks, label.
+std::string DriveEntryText(const Drive& drive);
+DriveList FillDriveList(const DriveMap& drives);
+
+// "fixed", "cdrom", or "default" for every other type.
+const char* DriveTypeWord(DriveType type);
+// The word of the drive named by `drive` ("E:"); "default" for no drive.
+const char* DriveTypeWord(const DriveMap& drives, std::string_view drive);
+
+struct DiskSpace {
+    std::int64_t total = 0;
+    std::int64_t free = 0;  // every free byte, not only those the caller may use
+};
+// Capacity and free space of the file system holding `directory`; 0 and 0
+// when it cannot be asked.
+DiskSpace DiskSpaceOf(const std::string& directory);
+DiskSpace GetDiskSpace(const DriveMap& drives, std::string_view drive);
+
+// The drive ("E:") whose volume label equals `diskName` byte for byte,
+// searching Z: down to A: among drives that hold a medium.
+std::optional<std::string> FindDriveByLabel(const DriveMap& drives, std::string_view diskName);
+
+}  // namespace kestavo::media

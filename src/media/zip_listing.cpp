@@ -1,0 +1,154 @@
+#include "media/zip_listing.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kestavo::media {
+namespace {
+
+// One folder or file of the member tree; node 0 is the archive itself.
+struct MemberNode {
+    std::string name;
+    std::int64_t size = 0;
+    std::int64_t time = 0;
+    bool folder = false;
+    std::vector<std::uint32_t> children;
+};
+
+// The member paths of an archive as a tree: each path split at "/", empty
+// parts dropped; folders take the date of their own directory member.
+class MemberTree {
+public:
+    explicit MemberTree(std::int64_t archiveTime) {
+        nodes_.push_back({"", 0, archiveTime, true, {}});
+    }
+
+    void AddMember(std::string_view path, std::int64_t size, std::int64_t time) {
+        const bool directoryMember = !path.empty() && path.back() == '/';
+        std::vector<std::string_view> parts;
+        std::size_t start = 0;
+        while (start <= path.size()) {
+            const std::size_t end = std::min(path.find('/', start), path.size());
+            if (end > start) parts.push_back(path.substr(start, end - start));
+            start = end + 1;
+        }
+        if (directoryMember && parts.empty()) return;  // "/": the archive itself
+        std::uint32_t parent = 0;
+        const std::size_t folderParts =
+            directoryMember ? parts.size() : (parts.empty() ? 0 : parts.size() - 1);
+        for (std::size_t i = 0; i < folderParts; ++i) parent = Folder(parent, parts[i]);
+        if (directoryMember) {
+            nodes_[parent].time = time;
+            return;
+        }
+        const std::uint32_t file = Add(parent, parts.empty() ? std::string_view() : parts.back(), false);
+        nodes_[file].size = size;
+        nodes_[file].time = time;
+    }
+
+    // Writes the children of the archive node, depth first, each folder's
+    // children in ascending byte order of their names.
+    void WriteChildren(CatalogWriter& out, LocalClock& clock) {
+        struct Open {
+            std::uint32_t node;
+            std::size_t next;
+        };
+        std::vector<Open> stack{{0, 0}};
+        Sort(0);
+        while (!stack.empty()) {
+            Open& top = stack.back();
+            MemberNode& node = nodes_[top.node];
+            if (top.next == node.children.size()) {
+                if (stack.size() > 1) out.EndContainer();
+                stack.pop_back();
+                continue;
+            }
+            const std::uint32_t childIndex = node.children[top.next++];
+            const MemberNode& child = nodes_[childIndex];
+            DateFields date{};
+            clock.LocalFields(child.time, date);
+            if (!child.folder) {
+                out.File(child.name, child.size, date);
+                continue;
+            }
+            out.BeginContainer(child.name, 0, date);
+            Sort(childIndex);
+            stack.push_back({childIndex, 0});
+        }
+    }
+
+private:
+    std::uint32_t Folder(std::uint32_t parent, std::string_view name) {
+        std::string key(reinterpret_cast<const char*>(&parent), sizeof parent);
+        key.append(name);
+        const auto [it, added] = folders_.try_emplace(std::move(key), 0);
+        if (added) it->second = Add(parent, name, true);
+        return it->second;
+    }
+
+    std::uint32_t Add(std::uint32_t parent, std::string_view name, bool folder) {
+        const auto index = static_cast<std::uint32_t>(nodes_.size());
+        nodes_.push_back({std::string(name), 0, nodes_[0].time, folder, {}});
+        nodes_[parent].children.push_back(index);
+        return index;
+    }
+
+    void Sort(std::uint32_t index) {
+        std::vector<std::uint32_t>& children = nodes_[index].children;
+        std::stable_sort(children.begin(), children.end(), [this](std::uint32_t a, std::uint32_t b) {
+            return nodes_[a].name < nodes_[b].name;
+        });
+    }
+
+    std::vector<MemberNode> nodes_;
+    std::unordered_map<std::string, std::uint32_t> folders_;
+};
+
+struct ArchiveCloser {
+    void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+
+}  // namespace
+
+bool ZipLister::Write(const ArchiveFile& archive, CatalogWriter& out, std::uint64_t& members) {
+    members = 0;
+    const int fd = ::openat(archive.directoryFd, archive.name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    int error = 0;
+    // On success the archive owns the descriptor; on failure it is still ours.
+    std::unique_ptr<zip_t, ArchiveCloser> zip(zip_fdopen(fd, ZIP_RDONLY, &error));
+    if (!zip) {
+        ::close(fd);
+        return false;
+    }
+    const zip_int64_t count = zip_get_num_entries(zip.get(), 0);
+    MemberTree tree(archive.time);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(zip.get(), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS, &st) != 0 ||
+            !(st.valid & ZIP_STAT_NAME) || !st.name)
+            continue;
+        const std::int64_t size = (st.valid & ZIP_STAT_SIZE)
+                                      ? static_cast<std::int64_t>(std::min<zip_uint64_t>(st.size, INT64_MAX))
+                                      : 0;
+        const std::int64_t time = (st.valid & ZIP_STAT_MTIME) ? st.mtime : archive.time;
+        tree.AddMember(st.name, size, time);
+        ++members;
+    }
+    DateFields date{};
+    clock_.LocalFields(archive.time, date);
+    out.BeginContainer(archive.name, archive.size, date);
+    tree.WriteChildren(out, clock_);
+    out.EndContainer();
+    return true;
+}
+
+}  // namespace kestavo::media

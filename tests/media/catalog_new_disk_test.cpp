@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "catalog/catalog_commands.h"
+#include "media/catalog_new_disk.h"
+#include "media/media_test_support.h"
+
+namespace kestavo {
+namespace {
+
+using media::CatalogStatus;
+
+class ScriptedQuestions : public media::CatalogQuestions {
+public:
+    bool ChooseDrive(const media::DriveList& list, media::DriveChoice& choice) override {
+        offered = list;
+        if (entries.empty()) return false;
+        choice.entryText = entries.front();
+        entries.erase(entries.begin());
+        choice.eject = eject;
+        return true;
+    }
+    bool AskLabel(const std::string& root, std::string& answer) override {
+        askedFor = root;
+        if (!label) return false;
+        answer = *label;
+        return true;
+    }
+    std::vector<std::string> entries;
+    bool eject = false;
+    std::optional<std::string> label;
+    std::string askedFor;
+    media::DriveList offered;
+};
+
+class RecordingLabeler : public media::VolumeLabeler {
+public:
+    bool SetLabel(const media::Drive& drive, const std::string& label) override {
+        set.push_back(drive.Name() + label);
+        return false;  // a mapped folder has no volume label to set
+    }
+    std::vector<std::string> set;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class CatalogNewDiskTest : public ::testing::Test {
+protected:
+    CatalogNewDiskTest() {
+        disk = (root.Path() / "work").string();
+        test::MakeFile(disk, "docs/a.txt", "hello", 1000000000);
+        test::MakeFile(disk, "b.bin", "xy", 1000000001);
+        catalogs = (root.Path() / "catalogs").string();
+        Map("E:|removable|WORK|" + disk + ";F:|fixed||" + disk + ";G:|cdrom|CD|" +
+            (root.Path() / "empty-drive").string());
+    }
+    void Map(const std::string& text) { drives = media::ParseDriveMap(text, messages); }
+
+    media::CatalogOutcome Run() {
+        media::CatalogNewDisk command(set, drives, messages);
+        command.SetCatalogDirectory(catalogs);
+        command.SetLabeler(labeler);
+        if (progress) command.SetProgress(progress);
+        return command.Run(questions);
+    }
+    TreeItem Disk(const std::string& label) { return set.Tree().FindChild(set.RootItem(), label); }
+    std::vector<std::string> CatalogFiles() {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(catalogs))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    test::TempDir root;
+    std::string disk;
+    std::string catalogs;
+    media::DriveMap drives;
+    CatalogSet set;
+    test::RecordingMessages messages;
+    ScriptedQuestions questions;
+    RecordingLabeler labeler;
+    media::ScanProgress progress;
+};
+
+TEST_F(CatalogNewDiskTest, WritesHeaderAndBodyThenLoadsTheDisk) {
+    questions.entries = {"E:  WORK"};
+    const media::CatalogOutcome outcome = Run();
+    ASSERT_EQ(outcome.status, CatalogStatus::Written);
+    EXPECT_EQ(outcome.path, catalogs + "/WORK.kvx");
+    EXPECT_EQ(questions.offered.entries, (std::vector<std::string>{"E:  WORK", "F:  "}));
+    EXPECT_EQ(questions.offered.selected, 0);
+    const std::string text = ReadAll(outcome.path);
+    EXPECT_TRUE(text.starts_with("kvx_version_1_1\r\n< \r\n   %drivetype default\r\n> \r\n+\r\n\"WORK\" "));
+    EXPECT_TRUE(messages.shown.empty());
+    const TreeItem work = Disk("WORK");
+    ASSERT_NE(work, kNoItem);
+    EXPECT_EQ(test::EntryAt(set, work, "docs/a.txt")->Size(), 5);
+    EXPECT_EQ(test::EntryAt(set, work, "b.bin")->GetTime(), 1000000001);
+    EXPECT_EQ(CatalogFiles(), (std::vector<std::string>{"WORK.kvx"}));  // no temporary left
+    EXPECT_TRUE(labeler.set.empty());
+}
+
+TEST_F(CatalogNewDiskTest, CataloguingTheSameDiskTwiceRewritesTheFileAndShowsOneDisk) {
+    questions.entries = {"E:  WORK", "E:  WORK"};
+    ASSERT_EQ(Run().status, CatalogStatus::Written);
+    test::MakeFile(disk, "new.txt", "n");
+    ASSERT_EQ(Run().status, CatalogStatus::Written);
+    EXPECT_EQ(test::ChildTexts(set, set.RootItem()), (std::vector<std::string>{"WORK"}));
+    EXPECT_NE(test::EntryAt(set, Disk("WORK"), "new.txt"), nullptr);
+    EXPECT_EQ(test::EntryNames(set, set.RootItem()).size(), 1u);
+}
+
+TEST_F(CatalogNewDiskTest, ALabelWithBlanksAndATypedEntryWithExtraBlanks) {
+    Map("E:|fixed|MY  BACKUP  |" + disk);
+    questions.entries = {"E:     MY  BACKUP  "};
+    const media::CatalogOutcome outcome = Run();
+    ASSERT_EQ(outcome.status, CatalogStatus::Written);
+    // The name the format can hold names both the file and the disk.
+    EXPECT_EQ(outcome.label, "MY BACKUP ");
+    EXPECT_EQ(outcome.path, catalogs + "/MY BACKUP .kvx");
+    EXPECT_NE(Disk("MY BACKUP "), kNoItem);
+    EXPECT_NE(ReadAll(outcome.path).find("%drivetype fixed"), std::string::npos);
+}
+
+TEST_F(CatalogNewDiskTest, AnUnlabelledDiskGetsTheTypedLabelInUpperCase) {
+    questions.entries = {"F:  "};
+    questions.label = "backup 1";
+    const media::CatalogOutcome outcome = Run();
+    ASSERT_EQ(outcome.status, CatalogStatus::Written);
+    EXPECT_EQ(questions.askedFor, disk);
+    EXPECT_EQ(labeler.set, (std::vector<std::string>{"F:BACKUP 1"}));
+    EXPECT_EQ(outcome.path, catalogs + "/BACKUP 1.kvx");
+    EXPECT_NE(Disk("BACKUP 1"), kNoItem);
+}
+
+TEST_F(CatalogNewDiskTest, NoLabelOrCancelEndsSilentlyWithoutAFile) {
+    questions.entries = {"F:"};
+    EXPECT_EQ(Run().status, CatalogStatus::Cancelled);
+    questions.entries = {"F:  "};
+    questions.label = "";
+    EXPECT_EQ(Run().status, CatalogStatus::Cancelled);
+    questions.entries = {};
+    EXPECT_EQ(Run().status, CatalogStatus::Cancelled);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(catalogs));
+}
+
+TEST_F(CatalogNewDiskTest, AFieldWithoutADriveLetterIsRefusedAndAskedAgain) {
+    questions.entries = {"WORK", "E:  WORK"};
+    EXPECT_EQ(Run().status, CatalogStatus::Written);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Choose a drive from the list, or type a drive letter and a colon.");
+}
+
+TEST_F(CatalogNewDiskTest, ADriveWithoutAMediumSaysSo) {
+    questions.entries = {"G:  CD"};
+    EXPECT_EQ(Run().status, CatalogStatus::NoDisk);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "No disk in drive G:");
+}
+
+TEST_F(CatalogNewDiskTest, ALabelThatCannotNameAFileStopsTheCommand) {
+    questions.entries = {"E:  a/b", "E:  .."};
+    EXPECT_EQ(Run().status, CatalogStatus::Failed);
+    EXPECT_EQ(Run().status, CatalogStatus::Failed);
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].text, "The label a/b cannot be used as a catalog file name.");
+    EXPECT_EQ(messages.shown[1].text, "The label .. cannot be used as a catalog file name.");
+}
+
+TEST_F(CatalogNewDiskTest, AnUnwritableCatalogDirectoryStopsBeforeTheScanWithItsReason) {
+    test::MakeFile(root.Str(), "catalogs", "a file where the directory should be");
+    questions.entries = {"E:  WORK"};
+    int scanned = 0;
+    progress = [&](const media::ScanCounts&) { return ++scanned > 0; };
+    EXPECT_EQ(Run().status, CatalogStatus::Failed);
+    EXPECT_EQ(scanned, 0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "Kestavo");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(messages.shown[0].text,
+              "Cannot write the catalog file " + catalogs + "/WORK.kvx\nNot a directory");
+}
+
+TEST_F(CatalogNewDiskTest, AScanThatDoesNotFinishKeepsTheOldCatalog) {
+    questions.entries = {"E:  WORK", "E:  WORK"};
+    ASSERT_EQ(Run().status, CatalogStatus::Written);
+    const std::string before = ReadAll(catalogs + "/WORK.kvx");
+    test::MakeFile(disk, "later/c.txt", "c");
+    progress = [](const media::ScanCounts& c) { return c.folders < 2; };
+    EXPECT_EQ(Run().status, CatalogStatus::Stopped);
+    EXPECT_EQ(ReadAll(catalogs + "/WORK.kvx"), before);
+    EXPECT_EQ(CatalogFiles(), (std::vector<std::string>{"WORK.kvx"}));
+}
+
+TEST_F(CatalogNewDiskTest, EjectingAMappedFolderReportsWhyAndStillLoads) {
+    questions.entries = {"E:  WORK"};
+    questions.eject = true;
+    EXPECT_EQ(Run().status, CatalogStatus::Written);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "Disk flush/eject error");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::None);
+    EXPECT_EQ(messages.shown[0].text,
+              "Drive E: is the folder " + disk + ", not a device; it cannot be ejected.");
+    EXPECT_NE(Disk("WORK"), kNoItem);
+}
+
+TEST_F(CatalogNewDiskTest, AFolderIsCataloguedUnderTheLabelAsGiven) {
+    media::CatalogNewDisk command(set, drives, messages);
+    command.SetCatalogDirectory(catalogs);
+    const media::CatalogOutcome outcome = command.RunOnDirectory(disk + "/docs", "Docs copy");
+    ASSERT_EQ(outcome.status, CatalogStatus::Written);
+    EXPECT_EQ(outcome.path, catalogs + "/Docs copy.kvx");
+    EXPECT_NE(test::EntryAt(set, Disk("Docs copy"), "a.txt"), nullptr);
+    EXPECT_GT(set.FindEntry(set.RootItem(), "Docs copy")->Size(), 0);
+    const media::CatalogOutcome missing = command.RunOnDirectory(disk + "/none", "X");
+    EXPECT_EQ(missing.status, CatalogStatus::Failed);
+    EXPECT_FALSE(std::filesystem::exists(catalogs + "/X.kvx"));
+}
+
+}  // namespace
+}  // namespace kestavo

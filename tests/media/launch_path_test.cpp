@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "media/launch_path.h"
+#include "media/media_test_support.h"
+
+namespace kestavo {
+namespace {
+
+using media::DriveMap;
+
+class LaunchTest : public ::testing::Test {
+protected:
+    LaunchTest() {
+        test::MakeFile(dir.Str(), "backup/DOCS/a.txt", "a");
+        drives = media::ParseDriveMap("E:|removable|BACKUP|" + dir.Str() + "/backup", messages);
+    }
+    test::TempDir dir;
+    DriveMap drives;
+    test::RecordingMessages messages;
+};
+
+TEST_F(LaunchTest, ACatalogPathBecomesTheFullPathOnTheDriveHoldingTheDisk) {
+    const media::LaunchTarget t = media::ResolveLaunchPath(drives, "BACKUP/DOCS/a.txt");
+    EXPECT_TRUE(t.diskFound);
+    EXPECT_EQ(t.errorCode, 0);
+    EXPECT_EQ(t.fullPath, dir.Str() + "/backup/DOCS/a.txt");
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP").fullPath, dir.Str() + "/backup");
+    EXPECT_FALSE(media::ResolveLaunchPath(drives, "backup/DOCS/a.txt").diskFound);
+    const DriveMap root = media::ParseDriveMap("C:|fixed|SYS|/", messages);
+    EXPECT_EQ(media::ResolveLaunchPath(root, "SYS/etc/hosts").fullPath, "/etc/hosts");
+}
+
+TEST_F(LaunchTest, APathWithDotPartsIsNeverStarted) {
+    for (const char* path : {"BACKUP/../etc/passwd", "BACKUP/DOCS/..", "BACKUP/./a", "BACKUP/x/../../y"}) {
+        const media::LaunchTarget t = media::ResolveLaunchPath(drives, path);
+        EXPECT_EQ(t.errorCode, media::kLaunchPathNotFound) << path;
+    }
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/..hidden/x").errorCode, 0);
+}
+
+TEST_F(LaunchTest, EntriesInsideZipFoldersOpenTheirArchive) {
+    test::MakeZip(dir.Str() + "/backup/DOCS/old.zip", {{"src/main.c", "m"}});
+    CatalogSet set;
+    const TreeItem disk = test::ScanAndLoad(set, dir.Str() + "/backup", "BACKUP", messages);
+    EXPECT_EQ(media::LaunchCatalogPath(*test::EntryAt(set, disk, "DOCS/old.zip/src/main.c")),
+              "BACKUP/DOCS/old.zip");
+    EXPECT_EQ(media::LaunchCatalogPath(*test::EntryAt(set, disk, "DOCS/a.txt")), "BACKUP/DOCS/a.txt");
+    EXPECT_EQ(media::LaunchCatalogPath(*set.FindEntry(set.RootItem(), "BACKUP")), "BACKUP");
+}
+
+TEST_F(LaunchTest, ErrorTextsFollowTheTableAndCodeZeroShowsNothing) {
+    EXPECT_FALSE(media::LaunchErrorText(0, "/x").has_value());
+    const auto m = media::LaunchErrorText(2, "/d/a.txt");
+    ASSERT_TRUE(m.has_value());
+    EXPECT_EQ(m->caption, "File launch failed");
+    EXPECT_EQ(m->icon, MessageIcon::Exclamation);
+    EXPECT_EQ(m->text,
+              "/d/a.txt\nThe specified file was not found.\n\nThe disk contents may have changed "
+              "since you last cataloged it.\nCheck using Tools->Compare Disk/Catalog.");
+    const std::pair<int, const char*> table[] = {
+        {3, "The specified path was not found."}, {5, "Access denied."}, {8, "Not enough memory."},
+        {32, "A sharing violation occurred."},
+        {1155, "There is no application associated with the given filename extension."},
+        {1156, "The DDE transaction failed."}, {1157, "A Required DLL was not found."},
+        {1223, "The user cancelled the request."}, {4, "Could not launch the file"}};
+    for (const auto& [code, text] : table)
+        EXPECT_NE(media::LaunchErrorText(code, "p")->text.find(std::string("p\n") + text + "\n\n"),
+                  std::string::npos) << code;
+}
+
+TEST_F(LaunchTest, FailureCodesNameWhatIsMissing) {
+    EXPECT_EQ(media::LaunchErrorCodeOf(dir.Str() + "/backup/DOCS/gone.txt"), media::kLaunchFileNotFound);
+    EXPECT_EQ(media::LaunchErrorCodeOf(dir.Str() + "/backup/GONE/x.txt"), media::kLaunchPathNotFound);
+}
+
+class ScriptedLaunch : public media::LaunchStarter, public media::InsertDiskPrompt {
+public:
+    int Start(const std::string& fullPath, const std::string& program) override {
+        started.push_back(program + ":" + fullPath);
+        return result;
+    }
+    bool AskForDisk(const std::string& message) override {
+        prompts.push_back(message);
+        if (onPrompt) onPrompt();
+        return retries-- > 0;
+    }
+    std::vector<std::string> started;
+    std::vector<std::string> prompts;
+    int retries = 0;
+    int result = 0;
+    std::function<void()> onPrompt;
+};
+
+TEST_F(LaunchTest, LaunchFileAsksForTheDiskUntilItIsInsertedOrTheUserCancels) {
+    ScriptedLaunch launch;
+    DriveMap current;  // the disk is not in any drive yet
+    int waits = 0;
+    media::LaunchServices services{[&] { return current; }, &launch, &launch, &messages, [&] { ++waits; }};
+    launch.retries = 2;
+    launch.onPrompt = [&] {
+        if (launch.prompts.size() == 2) current = drives;  // inserted before the second Retry
+    };
+    media::LaunchFile("BACKUP/DOCS/a.txt", "", services);
+    EXPECT_EQ(launch.prompts, (std::vector<std::string>(2, "Disk labeled BACKUP was not found.")));
+    EXPECT_EQ(waits, 2);
+    EXPECT_EQ(launch.started, (std::vector<std::string>{":" + dir.Str() + "/backup/DOCS/a.txt"}));
+    EXPECT_TRUE(messages.shown.empty());
+
+    current = DriveMap();
+    launch.prompts.clear();
+    launch.retries = 0;
+    media::LaunchFile("BACKUP/DOCS/a.txt", "", services);
+    EXPECT_EQ(launch.prompts.size(), 1u);
+    EXPECT_EQ(launch.started.size(), 1u);
+}
+
+TEST_F(LaunchTest, AFailedStartIsReportedAndDotPathsFailWithoutStarting) {
+    ScriptedLaunch launch;
+    launch.result = 1155;
+    media::LaunchServices services{[&] { return drives; }, &launch, &launch, &messages, {}};
+    media::LaunchFile("BACKUP/DOCS/a.txt", "editor", services);
+    EXPECT_EQ(launch.started, (std::vector<std::string>{"editor:" + dir.Str() + "/backup/DOCS/a.txt"}));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].text.find("There is no application"), std::string::npos);
+    media::LaunchFile("BACKUP/../../etc/passwd", "", services);
+    EXPECT_EQ(launch.started.size(), 1u);
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_NE(messages.shown[1].text.find("The specified path was not found."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kestavo

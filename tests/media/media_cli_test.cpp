@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "media/media_test_support.h"
+
+namespace kestavo {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Runs kestavo-cli in UTC with the given catalog directory and drive map.
+CliRun RunCli(const std::string& catalogs, const std::string& drives, const std::vector<std::string>& args) {
+    test::TempDir scratch;
+    const std::string errFile = (scratch.Path() / "err").string();
+    std::string command = "env Kestavo=" + Quote(catalogs) + " KESTAVO_DRIVES=" + Quote(drives) +
+                          " TZ=UTC LC_ALL=C.UTF-8 " + Quote(KESTAVO_CLI);
+    for (const std::string& a : args) command += " " + Quote(a);
+    command += " 2>" + Quote(errFile);
+    CliRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream err(errFile);
+    std::stringstream text;
+    text << err.rdbuf();
+    run.err = text.str();
+    return run;
+}
+
+class MediaCliTest : public ::testing::Test {
+protected:
+    MediaCliTest() {
+        work = dir.Str() + "/work";
+        blank = dir.Str() + "/blank";
+        catalogs = dir.Str() + "/catalogs";
+        test::MakeFile(work, "DOCS/a.txt", "hello", 946684800);
+        test::MakeZip(work + "/DOCS/old.zip", {{"src/main.c", "int main;"}});
+        test::MakeFile(blank, "x", "1");
+        drives = "E:|removable|WORK|" + work + ";F:|cdrom||" + blank + ";G:|removable|GONE|" + dir.Str() +
+                 "/absent;C:|fixed|SYS|/";
+    }
+    CliRun Run(const std::vector<std::string>& args) { return RunCli(catalogs, drives, args); }
+
+    test::TempDir dir;
+    std::string work, blank, catalogs, drives;
+};
+
+TEST_F(MediaCliTest, DrivesListsDrivesHoldingAMediumInLetterOrder) {
+    const CliRun run = Run({"drives"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "C:  SYS\tfixed\t/\nE:  WORK\tdefault\t" + work + "\nF:  \tcdrom\t" + blank + "\n");
+    drives += ";bad entry";
+    const CliRun warned = Run({"drives"});
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_NE(warned.err.find("\"bad entry\""), std::string::npos);
+}
+
+TEST_F(MediaCliTest, CatalogThenLsAndLocateFindTheFiles) {
+    CliRun run = Run({"catalog", "E:"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, catalogs + "/WORK.kvx\n");
+    run = Run({"ls", "WORK/DOCS"});
+    const std::string zipSize = std::to_string(std::filesystem::file_size(work + "/DOCS/old.zip"));
+    EXPECT_TRUE(run.out.starts_with("Name\tSize\tDate\na.txt\t5\t01/01/00 00:00:00\nold.zip\t" + zipSize + "\t"))
+        << run.out;
+    run = Run({"locate", "WORK/DOCS/a.txt"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, work + "/DOCS/a.txt\n");
+    run = Run({"locate", "work/docs/OLD.ZIP/src/main.c"});
+    EXPECT_EQ(run.out, work + "/DOCS/old.zip\n");
+    run = Run({"locate", "WORK/nothing"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "No such catalog item: WORK/nothing\n");
+}
+
+TEST_F(MediaCliTest, LocateWithTheDiskAbsentSaysWhichDisk) {
+    ASSERT_EQ(Run({"catalog", "E:"}).status, 0);
+    drives = "E:|removable|OTHER|" + work;
+    const CliRun run = Run({"locate", "WORK/DOCS/a.txt"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Disk labeled WORK was not found.\n");
+}
+
+TEST_F(MediaCliTest, AnUnlabelledDiskNeedsALabelWhichIsUpperCased) {
+    CliRun run = Run({"catalog", "F:"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("--label"), std::string::npos);
+    run = Run({"catalog", "F:", "--label", "cd two"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, catalogs + "/CD TWO.kvx\n");
+    std::ifstream in(catalogs + "/CD TWO.kvx", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_TRUE(text.starts_with("kvx_version_1_1\r\n< \r\n   %drivetype cdrom\r\n> \r\n+\r\n\"CD TWO\" "));
+}
+
+TEST_F(MediaCliTest, DirectoriesAreCataloguedUnderTheLabelAsGiven) {
+    CliRun run = Run({"catalog", work + "/DOCS", "--label", "Docs Copy"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, catalogs + "/Docs Copy.kvx\n");
+    run = Run({"ls", "Docs Copy"});
+    EXPECT_NE(run.out.find("a.txt\t5\t"), std::string::npos);
+    run = Run({"catalog", work + "/DOCS"});
+    EXPECT_EQ(run.status, 2);
+}
+
+TEST_F(MediaCliTest, BadDrivesAndMissingMedia) {
+    CliRun run = Run({"catalog", "WORK"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "Choose a drive from the list, or type a drive letter and a colon.\n");
+    run = Run({"catalog", "G:"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "No disk in drive G:\n");
+    run = Run({"catalog", "Q:"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "No disk in drive Q:\n");
+}
+
+TEST_F(MediaCliTest, EjectPrintsNothing) {
+    const CliRun run = Run({"eject"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+}
+
+}  // namespace
+}  // namespace kestavo

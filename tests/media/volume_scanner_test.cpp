@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+
+#include "catalog/catalog_reader.h"
+#include "media/media_test_support.h"
+#include "media/volume_scanner.h"
+
+namespace kestavo {
+namespace {
+
+using test::EntryAt;
+using test::MakeFile;
+using test::MakeFolder;
+
+class ScannerTest : public ::testing::Test {
+protected:
+    TreeItem Scan(const std::string& label = "DISK") {
+        return test::ScanAndLoad(set, dir.Str(), label, messages);
+    }
+    test::TempDir dir;
+    CatalogSet set;
+    test::RecordingMessages messages;
+};
+
+// A generated tree: every file and folder comes back with its name, size
+// and date, in byte order within each folder.
+TEST_F(ScannerTest, AGeneratedTreeReadsBackWithEveryNameSizeAndDate) {
+    std::mt19937 random(7);
+    struct Made {
+        std::string path;
+        std::int64_t size;
+        std::int64_t time;
+    };
+    std::vector<Made> files;
+    std::vector<std::string> folders = {""};
+    for (int i = 0; i < 400; ++i) {
+        const std::string& parent = folders[random() % folders.size()];
+        const std::string name = (random() % 2 ? "f" : "F") + std::to_string(random() % 1000);
+        const std::string path = parent.empty() ? name : parent + "/" + name;
+        if (std::filesystem::exists(dir.Path() / path)) continue;
+        if (random() % 5 == 0) {
+            MakeFolder(dir.Str(), path);
+            folders.push_back(path);
+        } else {
+            const std::int64_t time = 300000000 + static_cast<std::int64_t>(random() % 1500000000);
+            const std::string content(random() % 300, 'x');
+            MakeFile(dir.Str(), path, content, time);
+            files.push_back({path, static_cast<std::int64_t>(content.size()), time});
+        }
+    }
+    for (const std::string& f : folders) test::SetTime((dir.Path() / f).string(), 800000000);
+
+    const TreeItem disk = Scan();
+    ASSERT_NE(disk, kNoItem);
+    EXPECT_TRUE(messages.shown.empty());
+    for (const Made& f : files) {
+        FileData* e = EntryAt(set, disk, f.path);
+        ASSERT_NE(e, nullptr) << f.path;
+        EXPECT_EQ(e->GetKind(), KIND_FILE);
+        EXPECT_EQ(e->Size(), f.size) << f.path;
+        EXPECT_EQ(e->GetTime(), f.time) << f.path;
+    }
+    for (const std::string& f : folders) {
+        if (f.empty()) continue;
+        FileData* e = EntryAt(set, disk, f);
+        ASSERT_NE(e, nullptr) << f;
+        EXPECT_EQ(e->GetKind(), KIND_FOLDER);
+        EXPECT_EQ(e->GetTime(), 800000000);
+        EXPECT_EQ(e->GetFreeSpace(), 0);
+        // Entries are filed in file order, which is byte order of the names.
+        const std::vector<std::string> names = test::EntryNames(set, e->FindTreeItem());
+        EXPECT_TRUE(std::is_sorted(names.begin(), names.end())) << f;
+    }
+    const std::vector<std::string> top = test::EntryNames(set, disk);
+    EXPECT_TRUE(std::is_sorted(top.begin(), top.end()));
+    // Nothing more: the disk's own entry stands in for the folder "".
+    EXPECT_EQ(set.EntryCount(), files.size() + folders.size());
+}
+
+TEST_F(ScannerTest, TheDiskRecordCarriesTheFieldsAsPassed) {
+    MakeFile(dir.Str(), "a", "1");
+    const std::string text = test::ScanToText(dir.Str(), "MY DISK");
+    EXPECT_NE(text.find("\r\n+\r\n\"MY DISK\" 1000 500 6 5 2024 7 8 9 <\r\n"), std::string::npos) << text;
+    EXPECT_TRUE(text.ends_with(">\r\n"));
+}
+
+TEST_F(ScannerTest, FilesAndFoldersInterleaveInByteOrderAndHiddenEntriesCount) {
+    MakeFile(dir.Str(), "b.txt", "");
+    MakeFolder(dir.Str(), "B");
+    MakeFile(dir.Str(), ".hidden", "");
+    MakeFolder(dir.Str(), "a");
+    MakeFile(dir.Str(), "\xc3\xa9t\xc3\xa9", "");
+    const TreeItem disk = Scan();
+    EXPECT_EQ(test::EntryNames(set, disk),
+              (std::vector<std::string>{".hidden", "B", "a", "b.txt", "\xc3\xa9t\xc3\xa9"}));
+}
+
+TEST_F(ScannerTest, SymbolicLinksAreRecordedAsThemselvesAndNeverFollowed) {
+    MakeFolder(dir.Str(), "real");
+    MakeFile(dir.Str(), "real/inside", "12345");
+    ASSERT_EQ(::symlink("real", (dir.Path() / "link").c_str()), 0);
+    ASSERT_EQ(::symlink(".", (dir.Path() / "real/loop").c_str()), 0);
+    ASSERT_EQ(::symlink("missing.zip", (dir.Path() / "dangling.zip").c_str()), 0);
+    const TreeItem disk = Scan();
+    FileData* link = EntryAt(set, disk, "link");
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->GetKind(), KIND_FILE);
+    EXPECT_EQ(link->Size(), 4);  // the length of its target text
+    EXPECT_EQ(set.Tree().FindChild(disk, "link"), kNoItem);
+    EXPECT_NE(EntryAt(set, disk, "real/loop"), nullptr);
+    FileData* dangling = EntryAt(set, disk, "dangling.zip");
+    ASSERT_NE(dangling, nullptr);
+    EXPECT_EQ(dangling->GetKind(), KIND_FILE);
+}
+
+TEST_F(ScannerTest, NamesWithQuotesAndWhiteSpaceAreWrittenNormalised) {
+    MakeFile(dir.Str(), "say \"hi\".txt", "abc");
+    MakeFile(dir.Str(), "  two  blanks\tand tab ", "ab");
+    MakeFolder(dir.Str(), "folder\nwith line break");
+    MakeFile(dir.Str(), "folder\nwith line break/x", "a");
+    const TreeItem disk = Scan();
+    EXPECT_EQ(EntryAt(set, disk, "say 'hi'.txt")->Size(), 3);
+    EXPECT_EQ(EntryAt(set, disk, "two blanks and tab ")->Size(), 2);
+    EXPECT_EQ(EntryAt(set, disk, "folder with line break/x")->Size(), 1);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ScannerTest, DeepNestingNeedsNoRecursion) {
+    std::string path;
+    for (int i = 0; i < 300; ++i) path += (path.empty() ? "" : "/") + std::string("d");
+    std::filesystem::create_directories(dir.Path() / path);
+    MakeFile(dir.Str(), path + "/deep.txt", "z");
+    const TreeItem disk = Scan();
+    EXPECT_NE(EntryAt(set, disk, path + "/deep.txt"), nullptr);
+}
+
+TEST_F(ScannerTest, AnUnreadableFolderIsWrittenEmptyAndTheWalkGoesOn) {
+    if (::geteuid() == 0) GTEST_SKIP() << "the superuser reads every folder";
+    MakeFile(dir.Str(), "closed/secret", "s");
+    MakeFile(dir.Str(), "open/visible", "v");
+    ::chmod((dir.Path() / "closed").c_str(), 0);
+    const TreeItem disk = Scan();
+    ::chmod((dir.Path() / "closed").c_str(), 0755);
+    EXPECT_NE(EntryAt(set, disk, "closed"), nullptr);
+    EXPECT_EQ(EntryAt(set, disk, "closed/secret"), nullptr);
+    EXPECT_NE(EntryAt(set, disk, "open/visible"), nullptr);
+}
+
+TEST_F(ScannerTest, ARootThatCannotBeOpenedWritesNothing) {
+    media::ScanResult result;
+    const std::string text = test::ScanToText((dir.Path() / "absent").string(), "X", &result);
+    EXPECT_EQ(result.status, media::ScanStatus::RootUnreadable);
+    EXPECT_EQ(text.find('+'), std::string::npos);
+}
+
+TEST_F(ScannerTest, ProgressCountsFoldersAndFilesAndCanStopTheScan) {
+    for (int i = 0; i < 5; ++i) MakeFile(dir.Str(), "f" + std::to_string(i) + "/x", "1");
+    test::TempDir out;
+    const std::string path = (out.Path() / "p.kvx").string();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    media::CatalogWriter writer(::fileno(file));
+    std::vector<media::ScanCounts> seen;
+    const media::ScanResult all = media::ScanVolume(dir.Str(), {}, writer, [&](const media::ScanCounts& c) {
+        seen.push_back(c);
+        return true;
+    });
+    EXPECT_EQ(all.status, media::ScanStatus::Done);
+    EXPECT_EQ(all.counts.folders, 6u);
+    EXPECT_EQ(all.counts.files, 5u);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().folders, 6u);
+    const media::ScanResult stopped =
+        media::ScanVolume(dir.Str(), {}, writer, [](const media::ScanCounts& c) { return c.folders < 3; });
+    EXPECT_EQ(stopped.status, media::ScanStatus::Stopped);
+    EXPECT_LT(stopped.counts.files, 5u);
+    std::fclose(file);
+}
+
+}  // namespace
+}  // namespace kestavo
