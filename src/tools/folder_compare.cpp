@@ -36,8 +36,10 @@ int StatusImage(CompareStatus status) {
 // One folder being compared: its catalog subfolders and files, its disk
 // listing, and how far the walk has come through them.
 struct FolderComparison::Frame {
-    std::string path;
-    std::string directory;
+    // The folder's disk path and directory are the first so many characters
+    // of the walk's path buffers, which hold those of the deepest folder.
+    std::size_t pathLength = 0;
+    std::size_t directoryLength = 0;
     TreeItem item = kNoItem;
     std::vector<TreeItem> subfolders;
     std::unique_ptr<NameMatcher> subfolderNames;
@@ -52,11 +54,23 @@ FolderComparison::FolderComparison(CatalogSet& set, EntryStore& diskEntries,
                                    std::vector<CompareRow>& rows)
     : set_(set), diskEntries_(diskEntries), rows_(rows) {}
 
-FolderComparison::Frame FolderComparison::MakeFrame(std::string path, std::string directory,
-                                                     TreeItem item) const {
+// Appends "/" + `name` to the walk's paths and makes the frame of the
+// folder they then name.
+FolderComparison::Frame FolderComparison::EnterFolder(std::string_view name, TreeItem item) {
+    path_.push_back('/');
+    path_.append(name);
+    // A folder of a disk that has no directory has none either.
+    if (!directory_.empty()) {
+        if (directory_.back() != '/') directory_.push_back('/');
+        directory_.append(name);
+    }
+    return MakeFrame(item);
+}
+
+FolderComparison::Frame FolderComparison::MakeFrame(TreeItem item) const {
     Frame frame;
-    frame.path = std::move(path);
-    frame.directory = std::move(directory);
+    frame.pathLength = path_.size();
+    frame.directoryLength = directory_.size();
     frame.item = item;
     const ContainerTree& tree = set_.Tree();
     std::vector<std::string_view> names;
@@ -74,44 +88,46 @@ FolderComparison::Frame FolderComparison::MakeFrame(std::string path, std::strin
     for (FileData* file : frame.files) names.push_back(file->Name());
     frame.fileNames = std::make_unique<NameMatcher>(std::move(names));
     // A folder that cannot be listed, or that vanished, counts as empty.
-    if (!frame.directory.empty()) ListDirectory(frame.directory, frame.records);
+    if (!directory_.empty()) ListDirectory(directory_, frame.records);
     return frame;
 }
 
 void FolderComparison::Run(const std::string& path, const std::string& directory, TreeItem item) {
+    path_ = path;
+    directory_ = directory;
     // The walk keeps its own stack, so any depth of folders is compared.
     std::vector<Frame> stack;
-    stack.push_back(MakeFrame(path, directory, item));
+    stack.push_back(MakeFrame(item));
     while (!stack.empty())
         if (!Step(stack)) stack.pop_back();
 }
 
 bool FolderComparison::Step(std::vector<Frame>& stack) {
     Frame& frame = stack.back();
+    path_.resize(frame.pathLength);
+    directory_.resize(frame.directoryLength);
     if (frame.nextRecord < frame.records.size()) {
         DiskRecord& record = frame.records[frame.nextRecord++];
         const std::string name = NormalisedDiskName(record.name);
-        std::string childPath = frame.path + "/" + record.name;
         if (record.directory) {
             const std::ptrdiff_t found = frame.subfolderNames->Take(name);
             TreeItem childItem = kNoItem;
             if (found >= 0) {
                 childItem = frame.subfolders[static_cast<std::size_t>(found)];
             } else {
-                ReadDirectoryTime(frame.directory, record);
+                ReadDirectoryTime(directory_, record);
                 FileData* disk = diskEntries_.Create(record.name, frame.item, 0, 0, record.time, KIND_FOLDER);
-                disk->SetPath(frame.path);
+                disk->SetPath(path_);
                 AddRow(CompareStatus::NewDirectory, disk, nullptr);
             }
-            std::string childDirectory = JoinPath(frame.directory, record.name);
-            stack.push_back(MakeFrame(std::move(childPath), std::move(childDirectory), childItem));
+            stack.push_back(EnterFolder(record.name, childItem));
             return true;
         }
         const std::ptrdiff_t found = frame.fileNames->Take(name);
         if (found < 0) {
             FileData* disk =
                 diskEntries_.Create(record.name, frame.item, record.size, 0, record.time, KIND_FILE);
-            disk->SetPath(frame.path);
+            disk->SetPath(path_);
             AddRow(CompareStatus::New, disk, nullptr);
         } else if (FileData* catalog = frame.files[static_cast<std::size_t>(found)];
                    record.time != catalog->GetTime() || record.size != catalog->Size()) {
@@ -127,12 +143,10 @@ bool FolderComparison::Step(std::vector<Frame>& stack) {
         const std::size_t position = frame.nextSubfolder++;
         if (frame.subfolderNames->Taken(position)) continue;
         const TreeItem subfolder = frame.subfolders[position];
-        const std::string text(set_.Tree().GetItemText(subfolder));
+        const std::string_view text = set_.Tree().GetItemText(subfolder);
         if (FileData* catalog = ContainerEntry(frame.item, text))
             AddRow(CompareStatus::DeletedDirectory, nullptr, catalog);
-        std::string childPath = frame.path + "/" + text;
-        std::string childDirectory = JoinPath(frame.directory, text);
-        stack.push_back(MakeFrame(std::move(childPath), std::move(childDirectory), subfolder));
+        stack.push_back(EnterFolder(text, subfolder));
         return true;
     }
     for (std::size_t position = 0; position < frame.files.size(); ++position)

@@ -42,7 +42,8 @@ public:
 
 private:
     struct Frame;
-    Frame MakeFrame(std::string path, std::string directory, TreeItem item) const;
+    Frame EnterFolder(std::string_view name, TreeItem item);
+    Frame MakeFrame(TreeItem item) const;
     // Handles the next step of the folder on top of `stack`; answers false
     // when the folder is done.
     bool Step(std::vector<Frame>& stack);
@@ -52,6 +53,9 @@ private:
     CatalogSet& set_;
     EntryStore& diskEntries_;
     std::vector<CompareRow>& rows_;
+    // The disk path and directory of the folder on top of the walk's stack.
+    std::string path_;
+    std::string directory_;
 };
 
 }  // namespace kestavo

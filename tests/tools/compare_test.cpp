@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "catalog/entry_kind.h"
+#include "support/test_support.h"
+#include "tools/drive_compare.h"
+#include "tools/name_matcher.h"
+#include "tools_test_support.h"
+
+namespace kestavo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CatalogHeader;
+using test::LoadText;
+using test::ReportOf;
+
+// 2001-01-01 10:00:00 UTC, written in catalogs as "1 1 2001 10 0 0".
+constexpr std::int64_t kTime = 978343200;
+const std::string kDate = "1 1 2001 10 0 0";
+
+void SetTime(const fs::path& path, std::int64_t time) {
+    const timeval times[2] = {{static_cast<time_t>(time), 0}, {static_cast<time_t>(time), 0}};
+    ASSERT_EQ(::lutimes(path.c_str(), times), 0) << path;
+}
+
+void MakeFile(const fs::path& path, std::size_t size, std::int64_t time = kTime) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+    SetTime(path, time);
+}
+
+class MapOfDrives : public DriveDirectories {
+public:
+    bool DirectoryOfDrive(std::string_view drive, std::string& directory) const override {
+        auto it = drives.find(std::string(drive));
+        if (it == drives.end()) return false;
+        directory = it->second;
+        return true;
+    }
+    std::map<std::string, std::string> drives;
+};
+
+class CompareTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        disk = dir.Path() / "disk";
+        fs::create_directories(disk);
+        drives.drives["E:"] = disk.string();
+    }
+    void LoadCatalog(const std::string& label, const std::string& body) {
+        LoadText(set, CatalogHeader() + "+ \"" + label + "\" 1000 10 1 1 2001 0 0 0 < " + body + " >",
+                 messages, label + ".kvx");
+    }
+    // The rows as "status|name|folder|size catalog|size disk".
+    std::vector<std::string> RunCompare(const std::string& driveText = "E:  WORK") {
+        tool.SetDriveText(driveText);
+        tool.CompareNow(drives, messages);
+        std::vector<std::string> rows;
+        for (std::size_t i = 0; i < tool.RowCount(); ++i) {
+            const CompareRow& r = tool.Row(i);
+            rows.push_back(std::string(StatusText(r.status)) + "|" + r.name + "|" + r.folder + "|" +
+                           r.sizeCatalog + "|" + r.sizeDisk);
+        }
+        return rows;
+    }
+
+    test::TempDir dir;
+    fs::path disk;
+    MapOfDrives drives;
+    CatalogSet set;
+    test::RecordingMessages messages;
+    DriveCompare tool{set};
+};
+
+using Rows = std::vector<std::string>;
+
+Rows Sorted(Rows rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+TEST_F(CompareTest, AnIdenticalDiskGivesOneRowAndItsReport) {
+    MakeFile(disk / "a.txt", 3);
+    MakeFile(disk / "DOCS" / "b.txt", 4);
+    MakeFile(disk / "arc.zip", 22);
+    LoadCatalog("WORK", "\"a.txt\" 3 " + kDate + " +\"DOCS\" 0 0 " + kDate + " < \"b.txt\" 4 " + kDate +
+                            " > +\"arc.zip\" 22 0 " + kDate + " < \"inside\" 99 " + kDate + " >");
+    EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
+    EXPECT_EQ(tool.RowImage(0), IMAGE_IDENTICAL);
+    EXPECT_EQ(ReportOf(tool),
+              " Kestavo, Disk/catalog compare report\r\n"
+              " -----------------------------------------\r\n"
+              "\r\n"
+              " Disk compared is E:  WORK\r\n"
+              "\r\n"
+              " status          name                                size date                 path\r\n"
+              "\r\n"
+              " Identical       All files                     \r\n"
+              " 1 Differences found.\r\n");
+}
+
+TEST_F(CompareTest, ASecondOrAByteMakesAFileModifiedAndItsReportRowTwoLines) {
+    MakeFile(disk / "same.txt", 5);
+    MakeFile(disk / "later.txt", 5, kTime + 1);
+    MakeFile(disk / "longer.txt", 6);
+    LoadCatalog("WORK", "\"same.txt\" 5 " + kDate + " \"later.txt\" 5 " + kDate + " \"longer.txt\" 5 " + kDate);
+    EXPECT_EQ(Sorted(RunCompare()), (Rows{"modified|later.txt|WORK|5|5", "modified|longer.txt|WORK|5|6"}));
+    EXPECT_EQ(tool.RowImage(0), IMAGE_MODIFIED);
+    const std::size_t later = tool.Row(0).name == "later.txt" ? 0 : 1;
+    EXPECT_EQ(tool.RowText(later, CompareColumn::DateCatalog), "01/01/01 10:00:00");
+    EXPECT_EQ(tool.RowText(later, CompareColumn::DateDisk), "01/01/01 10:00:01");
+    const std::string report = ReportOf(tool);
+    EXPECT_NE(report.find(" modified        later.txt                              5 01/01/01 10:00:00    WORK\r\n" +
+                          std::string(47, ' ') + "         5 01/01/01 10:00:01   \r\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\r\n\r\n 2 Differences found.\r\n"), std::string::npos);
+}
+
+TEST_F(CompareTest, NewAndDeletedFoldersBringEverythingBelowThem) {
+    MakeFile(disk / "NEW" / "n1.txt", 1);
+    MakeFile(disk / "NEW" / "inner" / "n2.txt", 2);
+    SetTime(disk / "NEW" / "inner", kTime);
+    SetTime(disk / "NEW", kTime);
+    MakeFile(disk / "fresh.txt", 7);
+    LoadCatalog("WORK", "+\"OLD\" 0 0 " + kDate + " < \"o1.txt\" 10 " + kDate + " +\"gone\" 0 0 " + kDate +
+                            " < \"o2.txt\" 20 " + kDate + " > > \"lost.txt\" 30 " + kDate);
+    const Rows rows = RunCompare();
+    // Disk-side rows come in listing order; catalog-side rows in catalog
+    // order, depth first.
+    EXPECT_EQ(Sorted(Rows(rows.begin(), rows.begin() + 5)),
+              (Rows{"new directory|NEW|E:||0", "new directory|inner|E:/NEW||0", "new|fresh.txt|E:||7",
+                    "new|n1.txt|E:/NEW||1", "new|n2.txt|E:/NEW/inner||2"}));
+    EXPECT_EQ(rows[0], "new directory|NEW|E:||0");
+    EXPECT_EQ(Rows(rows.begin() + 5, rows.end()),
+              (Rows{"deleted directory|OLD|WORK|30|", "deleted directory|gone|WORK/OLD|20|",
+                    "deleted|o2.txt|WORK/OLD/gone|20|", "deleted|o1.txt|WORK/OLD|10|",
+                    "deleted|lost.txt|WORK|30|"}));
+    const std::string report = ReportOf(tool);
+    EXPECT_NE(report.find(" new directory   NEW                                    0 01/01/01 10:00:00    E:\r\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find(" deleted         lost.txt                              30 01/01/01 10:00:00    WORK\r\n"),
+              std::string::npos);
+    EXPECT_NE(report.find("\r\n\r\n 10 Differences found.\r\n"), std::string::npos);
+}
+
+TEST_F(CompareTest, NamesMatchWithoutRegardToCaseAtEveryLevel) {
+    MakeFile(disk / "Docs" / "SUB" / "Read.Me", 3);
+    MakeFile(disk / "A.TXT", 1);
+    LoadCatalog("work", "\"a.txt\" 1 " + kDate + " +\"DOCS\" 0 0 " + kDate + " < +\"sub\" 0 0 " + kDate +
+                            " < \"READ.ME\" 3 " + kDate + " > >");
+    EXPECT_EQ(RunCompare("E:  WORK"), (Rows{"Identical|All files|||"}));
+}
+
+TEST_F(CompareTest, FilesWhoseNamesDifferOnlyInCaseAreEachMatchedWithTheirOwn) {
+    MakeFile(disk / "readme", 3);
+    MakeFile(disk / "README", 4);
+    MakeFile(disk / "Readme", 5);
+    LoadCatalog("WORK", "\"README\" 4 " + kDate + " \"readme\" 3 " + kDate + " \"Readme\" 5 " + kDate);
+    EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
+}
+
+TEST_F(CompareTest, DiskNamesAreMatchedAsTheCatalogWriterWritesThem) {
+    MakeFile(disk / "two  blanks.txt", 1);
+    MakeFile(disk / "say \"hi\".txt", 2);
+    MakeFile(disk / " lead\ttab ", 3);
+    LoadCatalog("WORK", "\"two blanks.txt\" 1 " + kDate + " \"say 'hi'.txt\" 2 " + kDate + " \"lead tab \" 3 " + kDate);
+    EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
+    EXPECT_EQ(NormalisedDiskName("  a \t\r\n b  "), "a b ");
+    EXPECT_EQ(NormalisedDiskName("\"q\""), "'q'");
+    EXPECT_EQ(NormalisedDiskName(" \t "), "");
+}
+
+TEST_F(CompareTest, AZipFolderWithAMixedCaseExtensionIsNotOne) {
+    MakeFile(disk / "A.Zip", 40);
+    MakeFile(disk / "b.ZIP", 50);
+    LoadCatalog("WORK", "+\"A.Zip\" 40 0 " + kDate + " < \"in.txt\" 5 " + kDate + " > +\"b.ZIP\" 50 0 " + kDate +
+                            " < \"in.txt\" 6 " + kDate + " >");
+    EXPECT_EQ(RunCompare(), (Rows{"new|A.Zip|E:||40", "deleted directory|A.Zip|WORK|40|",
+                            "deleted|in.txt|WORK/A.Zip|5|"}));
+}
+
+TEST_F(CompareTest, ACatalogThatIsNotLoadedIsSaidAndLeavesNoRows) {
+    LoadCatalog("WORK", "");
+    EXPECT_FALSE(RunCompare("E:  OTHER").size());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Catalog for this disk is not loaded");
+    EXPECT_EQ(messages.shown[0].caption, "Kestavo");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Stop);
+    // Four characters or fewer leave no label.
+    EXPECT_EQ(RunCompare("E:  ").size(), 0u);
+    EXPECT_EQ(LabelOfText("E:  "), "");
+    EXPECT_EQ(DriveOfText("E"), "E");
+    EXPECT_TRUE(ReportOf(tool).ends_with("path\r\n\r\n\r\n 0 Differences found.\r\n"));
+}
+
+TEST_F(CompareTest, ADriveTextNamesTheDriveAndTheCatalogApart) {
+    drives.drives["F:"] = (dir.Path() / "elsewhere").string();
+    MakeFile(dir.Path() / "elsewhere" / "x", 1);
+    LoadCatalog("WORK", "\"x\" 1 " + kDate);
+    EXPECT_EQ(RunCompare("F:  WORK"), (Rows{"Identical|All files|||"}));
+    // A drive that cannot be listed counts as an empty disk.
+    EXPECT_EQ(RunCompare("G:  WORK"), (Rows{"deleted|x|WORK|1|"}));
+}
+
+TEST_F(CompareTest, AnyDepthOfFoldersIsCompared) {
+    constexpr int kDepth = 1000;
+    fs::path deep = disk;
+    std::string body;
+    for (int i = 0; i < kDepth; ++i) {
+        deep /= "d";
+        body += "+\"d\" 0 0 " + kDate + " < ";
+    }
+    fs::create_directories(deep);
+    MakeFile(deep / "f", 1);
+    body += "\"f\" 1 " + kDate + " \"g\" 2 " + kDate;
+    for (int i = 0; i < kDepth; ++i) body += " >";
+    LoadCatalog("WORK", body);
+    const Rows rows = RunCompare();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].substr(0, 10), "deleted|g|");
+}
+
+TEST(NameMatcherTest, TakesExactNamesFirstThenTheFirstEqualIgnoringCase) {
+    for (int extra : {0, 40}) {  // without and with the index
+        std::vector<std::string> storage{"Read.me", "READ.ME", "other"};
+        for (int i = 0; i < extra; ++i) storage.push_back("filler" + std::to_string(i));
+        std::vector<std::string_view> names(storage.begin(), storage.end());
+        NameMatcher matcher(names);
+        EXPECT_EQ(matcher.Take("READ.ME"), 1);
+        EXPECT_EQ(matcher.Take("read.me"), 0);
+        EXPECT_EQ(matcher.Take("read.me"), -1);
+        EXPECT_EQ(matcher.Take("OTHER"), 2);
+        EXPECT_TRUE(matcher.Taken(0));
+        if (extra) {
+            EXPECT_FALSE(matcher.Taken(3));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kestavo

@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include "catalog/catalog_commands.h"
+#include "catalog/entry_kind.h"
+#include "support/test_support.h"
+#include "tools/find_files.h"
+#include "tools_test_support.h"
+
+namespace kestavo {
+namespace {
+
+using test::CatalogHeader;
+using test::Child;
+using test::LoadText;
+using test::ReportOf;
+
+const std::string kDiskOne =
+    "+ \"D1\" 1000 10 1 1 2000 0 0 0 <\n"
+    "\"readme.txt\" 100 2 1 2000 10 0 0\n"
+    "\"README.TXT\" 200 3 1 2000 10 0 0\n"
+    "\"A.DOC.DOC\" 5 1 1 2000 10 0 0\n"
+    "\"A.DOCX\" 6 1 1 2000 10 0 0\n"
+    "\"AB\" 7 1 1 2000 10 0 0\n"
+    "\"X\" 8 1 1 2000 10 0 0\n"
+    "+\"DOCS\" 0 0 1 1 2000 0 0 0 <\n"
+    "\"ReadMe.txt\" 300 4 1 2000 10 0 0\n"
+    "\"abc\" 9 1 1 2000 10 0 0\n"
+    "\"ac\" 9 1 1 2000 10 0 0\n"
+    "\"abbc\" 9 1 1 2000 10 0 0\n"
+    "+\"sub\" 0 0 1 1 2000 0 0 0 < \"axa\" 1 1 1 2000 10 0 0 \"noDot\" 1 1 1 2000 10 0 0 >\n"
+    ">\n"
+    "+\"arc.zip\" 50 0 1 1 2000 0 0 0 < \"inner.doc\" 7 1 1 2000 10 0 0 >\n"
+    ">\n";
+const std::string kDiskTwo =
+    "+ \"D2\" 2000 20 1 1 2001 0 0 0 < \"two.doc\" 11 1 1 2001 12 0 0 "
+    "+\"DOCS\" 0 0 1 1 2001 0 0 0 < \"deep.doc\" 12 1 1 2001 12 0 0 > >\n";
+
+class RecordingListener : public FindFilesListener {
+public:
+    void RowsAboutToBeReset() override { ++aboutToReset; }
+    void RowsReset() override { ++resets; }
+    void SearchRootChanged() override { ++rootChanges; }
+    int aboutToReset = 0;
+    int resets = 0;
+    int rootChanges = 0;
+};
+
+class FindFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LoadText(set, CatalogHeader() + kDiskOne, messages, "D1.kvx");
+        LoadText(set, CatalogHeader() + kDiskTwo, messages, "D2.kvx");
+        root = set.RootItem();
+        d1 = Child(set, root, "D1");
+        docs = Child(set, d1, "DOCS");
+    }
+
+    std::vector<std::string> NamesOf(FindFiles& tool) {
+        std::vector<std::string> names;
+        for (std::size_t row = 0; row < tool.RowCount(); ++row)
+            names.emplace_back(tool.RowText(row, FindColumn::Name));
+        return names;
+    }
+    std::vector<std::string> Find(TreeItem node, const std::string& mask, bool subfolders = true) {
+        FindFiles tool(set, node);
+        tool.SetMask(mask);
+        tool.SetLookInSubfolders(subfolders);
+        tool.FindNow();
+        return NamesOf(tool);
+    }
+
+    CatalogSet set;
+    test::RecordingMessages messages;
+    TreeItem root{}, d1{}, docs{};
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(FindFilesTest, MasksMatchUpperCasedNamesAndTheMaskIsWrittenBackUpperCased) {
+    FindFiles tool(set, d1);
+    tool.SetMask("readme.txt");
+    tool.FindNow();
+    EXPECT_EQ(tool.Mask(), "README.TXT");
+    EXPECT_EQ(NamesOf(tool), (Names{"README.TXT", "ReadMe.txt", "readme.txt"}));
+
+    EXPECT_EQ(Find(d1, "*.doc"), (Names{"A.DOC.DOC", "inner.doc"}));
+    EXPECT_EQ(Find(docs, "a?c"), (Names{"abc"}));
+    EXPECT_EQ(Find(docs, "*a*a"), (Names{"No files found"}));
+    EXPECT_EQ(Find(docs, "*.*"), (Names{"ReadMe.txt"}));
+    EXPECT_EQ(Find(d1, "**"), (Names{"No files found"}));
+    EXPECT_EQ(Find(d1, "*?"), (Names{"No files found"}));
+}
+
+TEST_F(FindFilesTest, EveryKindIsFoundAndSubfoldersDecideHowDeep) {
+    // Disks, folders, Zip Folders and the files inside Zip Folders.
+    const Names all = Find(root, "*");
+    EXPECT_EQ(all.size(), set.EntryCount());
+    EXPECT_EQ(Find(root, ""), all);
+    EXPECT_EQ(Find(root, "D?"), (Names{"D1", "D2"}));
+    // A trailing star after a literal run needs at least one more character.
+    EXPECT_EQ(Find(root, "*doc*"), (Names{"A.DOCX", "DOCS", "DOCS"}));
+    // Without subfolders only the entries filed directly under the root.
+    EXPECT_EQ(Find(root, "*", false), (Names{"D1", "D2"}));
+    EXPECT_EQ(Find(docs, "*", false), (Names{"abbc", "abc", "ac", "ReadMe.txt", "sub"}));
+}
+
+TEST_F(FindFilesTest, SearchRootTextNamesTheNodeFromItsDisk) {
+    EXPECT_EQ(FindFiles(set, root).SearchRootText(), "My Removable Disk Drive");
+    EXPECT_EQ(FindFiles(set, kNoItem).SearchRootText(), "My Removable Disk Drive");
+    EXPECT_EQ(FindFiles(set, d1).SearchRootText(), "D1");
+    EXPECT_EQ(FindFiles(set, Child(set, docs, "sub")).SearchRootText(), "D1/DOCS/sub");
+}
+
+TEST_F(FindFilesTest, NothingFoundIsOneRowWithoutEntryThatSortingLeavesAlone) {
+    FindFiles tool(set, root);
+    tool.SetMask("nothing*here");
+    tool.FindNow();
+    ASSERT_EQ(tool.RowCount(), 1u);
+    EXPECT_EQ(tool.RowEntry(0), nullptr);
+    EXPECT_EQ(tool.RowImage(0), IMAGE_DELETED);
+    EXPECT_EQ(tool.RowText(0, FindColumn::Name), "No files found");
+    EXPECT_EQ(tool.RowText(0, FindColumn::Date), "");
+    tool.SortByColumn(2);
+    EXPECT_EQ(tool.RowText(0, FindColumn::Name), "No files found");
+    const std::string report = ReportOf(tool);
+    EXPECT_NE(report.find("  path\r\n\r\n\r\n 0 Files found.\r\n"), std::string::npos) << report;
+}
+
+TEST_F(FindFilesTest, OneDescendingNextFlagForAllColumns) {
+    FindFiles tool(set, docs);
+    tool.SetMask("*");
+    tool.SetLookInSubfolders(false);
+    tool.FindNow();
+    EXPECT_EQ(NamesOf(tool), (Names{"abbc", "abc", "ac", "ReadMe.txt", "sub"}));
+    EXPECT_TRUE(tool.DescendingNext());
+    tool.SortByColumn(0);  // descending, byte order: lower case after upper case
+    EXPECT_EQ(NamesOf(tool), (Names{"sub", "ac", "abc", "abbc", "ReadMe.txt"}));
+    tool.SortByColumn(0);
+    EXPECT_EQ(NamesOf(tool), (Names{"ReadMe.txt", "abbc", "abc", "ac", "sub"}));
+    // The flag is shared: the next click on another column sorts descending.
+    tool.SortByColumn(2);
+    // sub (computed: 2) and ReadMe (300); the three 9-byte files keep their order.
+    EXPECT_EQ(NamesOf(tool), (Names{"ReadMe.txt", "abbc", "abc", "ac", "sub"}));
+    tool.SortByColumn(3);  // ascending by date-time
+    EXPECT_EQ(NamesOf(tool).front(), "sub");
+    EXPECT_EQ(NamesOf(tool).back(), "ReadMe.txt");
+    tool.SortByColumn(4);  // no such column: nothing changes, not even the flag
+    EXPECT_TRUE(tool.DescendingNext());
+}
+
+TEST_F(FindFilesTest, SortsByFolderPathAndBySignedSize) {
+    FindFiles tool(set, d1);
+    tool.SetMask("*.doc");
+    tool.FindNow();
+    tool.SortByColumn(1);  // descending by folder
+    EXPECT_EQ(NamesOf(tool), (Names{"inner.doc", "A.DOC.DOC"}));
+    EXPECT_EQ(tool.RowText(0, FindColumn::InFolder), "D1/arc.zip");
+}
+
+TEST_F(FindFilesTest, ReportLayoutByteForByte) {
+    LoadText(set,
+             CatalogHeader() +
+                 "+ \"LONG\" 1 1 1 1 2000 0 0 0 < "
+                 "\"exactly-thirty-characters.text\" 123456 31 12 1999 23 59 59 "
+                 "\"a-name-of-more-than-thirty-characters.txt\" 7 1 1 2000 0 0 0 "
+                 "\"short\" 12345678901 1 1 2000 0 0 0 >",
+             messages);
+    FindFiles tool(set, Child(set, root, "LONG"));
+    tool.SetMask("*");
+    tool.FindNow();
+    EXPECT_EQ(ReportOf(tool),
+              " Kestavo, Find Files report\r\n"
+              " -------------------------------\r\n"
+              "\r\n"
+              " Search root        : LONG\r\n"
+              " Search mask        : *\r\n"
+              " Look in subfolders : Yes\r\n"
+              "\r\n"
+              "                time      size name                           path\r\n"
+              "\r\n"
+              "   01/01/00 00:00:00         7 a-name-of-more-than-thirty-characters.txt LONG\r\n"
+              "   12/31/99 23:59:59    123456 exactly-thirty-characters.text LONG\r\n"
+              "   01/01/00 00:00:0012345678901 short                          LONG\r\n"
+              "\r\n"
+              " 3 Files found.\r\n");
+    // The report shows the mask box as it stands when it is saved.
+    tool.SetMask("typed after the search");
+    tool.SetLookInSubfolders(false);
+    const std::string report = ReportOf(tool);
+    EXPECT_NE(report.find(" Search mask        : typed after the search\r\n Look in subfolders : No\r\n"),
+              std::string::npos);
+}
+
+TEST_F(FindFilesTest, SaveReportRemembersThePathAndFailsQuietlyOnABadPath) {
+    test::TempDir dir;
+    FindFiles tool(set, d1);
+    EXPECT_EQ(tool.ReportFileName(), "FindFiles.txt");
+    tool.SetMask("x");
+    tool.FindNow();
+    const std::string path = (dir.Path() / "out.txt").string();
+    EXPECT_TRUE(tool.SaveReport(path));
+    EXPECT_EQ(tool.ReportFileName(), path);
+    EXPECT_FALSE(tool.SaveReport((dir.Path() / "missing" / "out.txt").string()));
+}
+
+TEST_F(FindFilesTest, RowsKeepTheSizeTextsOfTheUnitTheyWereFoundIn) {
+    test::SizeUnitGuard guard;
+    FindFiles tool(set, d1);
+    tool.SetMask("README.TXT");
+    tool.SetLookInSubfolders(false);
+    tool.FindNow();
+    ASSERT_EQ(tool.RowCount(), 2u);
+    SetSizeUnit(kUnitKB);
+    set.ReleaseAllSizeTexts();
+    EXPECT_EQ(tool.RowText(0, FindColumn::Size), "200");
+    tool.FindNow();
+    EXPECT_EQ(tool.RowText(0, FindColumn::Size), "1KB");
+}
+
+TEST_F(FindFilesTest, TwoToolsKeepTheirOwnResults) {
+    FindFiles first(set, d1);
+    FindFiles second(set, Child(set, root, "D2"));
+    first.SetMask("X");
+    second.SetMask("*.DOC");
+    first.FindNow();
+    second.FindNow();
+    EXPECT_EQ(NamesOf(first), (Names{"X"}));
+    EXPECT_EQ(NamesOf(second), (Names{"deep.doc", "two.doc"}));
+}
+
+TEST_F(FindFilesTest, RemovedCatalogsClearRowsAndAGoneSearchRootBecomesTheTopRootItem) {
+    RecordingListener listener;
+    const TreeItem d2Docs = Child(set, Child(set, root, "D2"), "DOCS");
+    FindFiles onD2(set, d2Docs);
+    onD2.SetListener(&listener);
+    onD2.SetMask("*");
+    onD2.FindNow();
+    ASSERT_EQ(onD2.RowCount(), 1u);
+
+    // Deleting another catalog: the rows go (their entries could have), the root stays.
+    RemoveChildNamed(set, root, "D1");
+    EXPECT_EQ(onD2.RowCount(), 0u);
+    EXPECT_EQ(listener.resets, 2);
+    EXPECT_EQ(onD2.SearchRootText(), "D2/DOCS");
+    EXPECT_EQ(listener.rootChanges, 0);
+    onD2.FindNow();
+    EXPECT_EQ(NamesOf(onD2), (Names{"deep.doc"}));
+
+    // Deleting the catalog the root lies in.
+    RemoveChildNamed(set, root, "d2");
+    EXPECT_EQ(onD2.RowCount(), 0u);
+    EXPECT_EQ(onD2.SearchRootText(), "My Removable Disk Drive");
+    EXPECT_EQ(onD2.SearchRoot(), root);
+    EXPECT_EQ(listener.rootChanges, 1);
+    onD2.FindNow();
+    EXPECT_EQ(NamesOf(onD2), (Names{"No files found"}));
+}
+
+TEST_F(FindFilesTest, OpenAllCatalogsClearsRowsAndRootsInRemovedDisks) {
+    test::TempDir dir;
+    dir.Write("D2.kvx", CatalogHeader() + kDiskTwo);
+    FindFiles tool(set, docs);
+    tool.SetMask("*");
+    tool.FindNow();
+    ASSERT_GT(tool.RowCount(), 1u);
+    OpenAllCatalogs(set, dir.Str(), messages);
+    EXPECT_EQ(tool.RowCount(), 0u);
+    EXPECT_EQ(tool.SearchRootText(), "My Removable Disk Drive");
+    tool.FindNow();
+    EXPECT_EQ(NamesOf(tool), (Names{"D2", "deep.doc", "DOCS", "two.doc"}));
+}
+
+}  // namespace
+}  // namespace kestavo

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace kestavo {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs kestavo-cli with the given catalog directory and drive map, in UTC
+// and a UTF-8 locale.
+CliRun RunCli(const std::string& catalogs, const std::vector<std::string>& args,
+              const std::string& drives = "") {
+    test::TempDir scratch;
+    const std::string errFile = (scratch.Path() / "err").string();
+    std::string command = "env Kestavo=" + Quote(catalogs) + " KESTAVO_DRIVES=" + Quote(drives) +
+                          " TZ=UTC LC_ALL=C.UTF-8 " + Quote(KESTAVO_CLI);
+    for (const std::string& a : args) command += " " + Quote(a);
+    command += " 2>" + Quote(errFile);
+    CliRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.err = ReadFile(errFile);
+    return run;
+}
+
+const std::string kCatalogs = std::string(KESTAVO_TEST_DATA) + "/catalogs";
+
+TEST(CliFindTest, WritesTheFindFilesReport) {
+    const CliRun run = RunCli(kCatalogs, {"find", "img*", "--unit", "KB"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              " Kestavo, Find Files report\r\n"
+              " -------------------------------\r\n"
+              "\r\n"
+              " Search root        : My Removable Disk Drive\r\n"
+              " Search mask        : IMG*\r\n"
+              " Look in subfolders : Yes\r\n"
+              "\r\n"
+              "                time      size name                           path\r\n"
+              "\r\n"
+              "   01/01/01 10:00:01    2048KB IMG_0001.JPG                   BACKUP/Photos\r\n"
+              "   01/01/01 10:00:02    1025KB img_0002.jpg                   BACKUP/Photos\r\n"
+              "\r\n"
+              " 2 Files found.\r\n");
+}
+
+TEST(CliFindTest, RootSubfoldersAndReportFile) {
+    test::TempDir dir;
+    const std::string report = (dir.Path() / "found.txt").string();
+    CliRun run = RunCli(kCatalogs, {"find", "*", "--root", "backup/docs", "--no-subfolders", "--report", report});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    const std::string text = ReadFile(report);
+    EXPECT_NE(text.find(" Search root        : BACKUP/DOCS\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" Look in subfolders : No\r\n"), std::string::npos);
+    EXPECT_NE(text.find(" 3 Files found.\r\n"), std::string::npos);
+
+    run = RunCli(kCatalogs, {"find", "*", "--root", "BACKUP/none"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "No such catalog item: BACKUP/none\n");
+    run = RunCli(kCatalogs, {"find", "*", "--report", (dir.Path() / "no" / "x.txt").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Cannot write the report"), std::string::npos);
+    run = RunCli(kCatalogs, {"find"});
+    EXPECT_EQ(run.status, 2);
+}
+
+TEST(CliFindTest, WorksOnAnEmptyCatalogDirectory) {
+    test::TempDir empty;
+    const CliRun run = RunCli(empty.Str(), {"find", "*"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "No catalogs found.\nUse File->Catalog New Disk ... to create.\n");
+    EXPECT_NE(run.out.find("\r\n\r\n 0 Files found.\r\n"), std::string::npos);
+}
+
+TEST(CliDuplicatesTest, CriteriaThresholdAndReport) {
+    test::TempDir dir;
+    const std::string text = "kvx_version_1_1\r\n< %drivetype default >\r\n+\r\n";
+    dir.Write("ONE.kvx", text + "\"ONE\" 1 1 1 1 2000 0 0 0 < \"a.txt\" 5000 1 1 2000 0 0 0 \"b\" 1 1 1 2000 0 0 0 >\r\n");
+    dir.Write("TWO.kvx", text + "\"TWO\" 1 1 1 1 2000 0 0 0 < \"A.TXT\" 5000 1 1 2000 0 0 0 \"c\" 1 1 1 2000 0 0 0 >\r\n");
+    CliRun run = RunCli(dir.Str(), {"duplicates"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              " Kestavo, Duplicate Files report\r\n"
+              " ------------------------------------\r\n"
+              " Search root        : My Removable Disk Drive\r\n"
+              "\r\n"
+              "                time      size name                           path\r\n"
+              "--->\r\n"
+              "   01/01/00 00:00:00      5000 a.txt                          ONE\r\n"
+              "   01/01/00 00:00:00      5000 A.TXT                          TWO\r\n"
+              "\r\n"
+              " 1 Duplicate sets found.\r\n");
+    run = RunCli(dir.Str(), {"duplicates", "--no-names", "--no-sizes"});
+    EXPECT_NE(run.out.find(" 1 Duplicate sets found."), std::string::npos);
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 12);  // all four files
+    run = RunCli(dir.Str(), {"duplicates", "--threshold", "+5", "--unit", "KB"});
+    EXPECT_NE(run.out.find(" 0 Duplicate sets found."), std::string::npos);
+    run = RunCli(dir.Str(), {"duplicates", "--root", "ONE"});
+    EXPECT_NE(run.out.find(" Search root        : ONE\r\n"), std::string::npos);
+    EXPECT_NE(run.out.find(" 0 Duplicate sets found."), std::string::npos);
+    run = RunCli(dir.Str(), {"duplicates", "--no-names", "--no-sizes", "--no-dates"});
+    EXPECT_NE(run.out.find("path\r\n\r\n 0 Duplicate sets found."), std::string::npos);
+}
+
+TEST(CliDuplicatesTest, AThresholdThatIsNotAnIntegerIsAUsageError) {
+    for (const char* threshold : {"12abc", "", "-0"}) {
+        const CliRun run = RunCli(kCatalogs, {"duplicates", "--threshold", threshold});
+        EXPECT_EQ(run.status, 2) << threshold;
+        EXPECT_EQ(run.err, "Please enter an integer.\n");
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+}  // namespace
+}  // namespace kestavo
