@@ -31,6 +31,8 @@ const Command kCommands[] = {
      "[--threshold N] [--unit U] [--report FILE]",
      0, 0, {"--root", "--threshold", "--report"}, {"--no-names", "--no-sizes", "--no-dates"},
      kestavo::cli::RunDuplicates},
+    {"compare", "kestavo-cli compare DRIVE [--unit U] [--report FILE]", 1, 1, {"--report"}, {},
+     kestavo::cli::RunCompare},
 };
 
 void PrintMainUsage(std::FILE* out) {

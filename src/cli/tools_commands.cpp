@@ -8,6 +8,9 @@
 #include "catalog/catalog_commands.h"
 #include "catalog/tree_path.h"
 #include "cli/cli_output.h"
+#include "media/drive_map.h"
+#include "media/volume_info.h"
+#include "tools/drive_compare.h"
 #include "tools/find_duplicates.h"
 #include "tools/find_files.h"
 #include "tools/report_writer.h"
@@ -75,6 +78,29 @@ int RunDuplicates(const Arguments& args) {
                                        !args.Has("--no-dates")});
     tool.SetThreshold(threshold);
     tool.FindNow();
+    return WriteReport(args, [&tool](ReportWriter& report) { tool.WriteReport(report); });
+}
+
+int RunCompare(const Arguments& args) {
+    const std::string& target = args.positional.front();
+    if (!media::DriveLetterOf(target)) {
+        std::fprintf(stderr, "Choose a drive from the list, or type a drive letter and a colon.\n");
+        return kExitUsage;
+    }
+    StderrMessages messages;
+    const media::DriveMap drives = media::LoadDriveMap(messages);
+    const media::Drive* drive = drives.FindNamed(target);
+    if (!drive || !media::HoldsMedium(*drive)) {
+        std::fprintf(stderr, "No disk in drive %s\n", target.substr(0, 2).c_str());
+        return kExitFailed;
+    }
+    // The drive alone stands for its entry in the drive list.
+    const std::string driveText = target.size() == 2 ? media::DriveEntryText(*drive) : target;
+    CatalogSet set;
+    OpenAllCatalogs(set, messages);
+    DriveCompare tool(set);
+    tool.SetDriveText(driveText);
+    if (!tool.CompareNow(drives, messages)) return kExitFailed;
     return WriteReport(args, [&tool](ReportWriter& report) { tool.WriteReport(report); });
 }
 

@@ -8,5 +8,6 @@ namespace kestavo::cli {
 
 int RunFind(const Arguments& args);
 int RunDuplicates(const Arguments& args);
+int RunCompare(const Arguments& args);
 
 }  // namespace kestavo::cli

@@ -8,11 +8,19 @@
 
 namespace kestavo {
 
-bool ListDirectory(const std::string& directory, std::vector<DiskRecord>& records) {
+bool ListDirectory(const std::string& directory, std::vector<DiskRecord>& records,
+                   const std::uint64_t* onDevice) {
     records.clear();
     DIR* dir = ::opendir(directory.c_str());
     if (!dir) return false;
     const int fd = ::dirfd(dir);
+    if (onDevice) {
+        struct stat own {};
+        if (::fstat(fd, &own) != 0 || static_cast<std::uint64_t>(own.st_dev) != *onDevice) {
+            ::closedir(dir);
+            return true;
+        }
+    }
     while (const dirent* item = ::readdir(dir)) {
         const char* name = item->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
@@ -33,6 +41,13 @@ bool ListDirectory(const std::string& directory, std::vector<DiskRecord>& record
         records.push_back(std::move(record));
     }
     ::closedir(dir);
+    return true;
+}
+
+bool DeviceOf(const std::string& directory, std::uint64_t& device) {
+    struct stat status {};
+    if (directory.empty() || ::stat(directory.c_str(), &status) != 0) return false;
+    device = static_cast<std::uint64_t>(status.st_dev);
     return true;
 }
 

@@ -20,8 +20,13 @@ struct DiskRecord {
 // Fills `records` in listing order; false when the directory cannot be
 // opened (missing, not a directory, no permission, medium gone). An entry
 // that vanishes while it is read is left out. The time of a directory is
-// read only when asked for (see ReadDirectoryTime).
-bool ListDirectory(const std::string& directory, std::vector<DiskRecord>& records);
+// read only when asked for (see ReadDirectoryTime). With `onDevice`, a
+// directory of another file system (one mounted below) lists as empty.
+bool ListDirectory(const std::string& directory, std::vector<DiskRecord>& records,
+                   const std::uint64_t* onDevice = nullptr);
+
+// The device of the file system holding `directory`.
+bool DeviceOf(const std::string& directory, std::uint64_t& device);
 
 // Fills in the time of a directory record listed from `directory`; a
 // directory that has gone keeps time 0.

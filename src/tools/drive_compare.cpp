@@ -32,7 +32,7 @@ TreeItem DriveCompare::FindDiskItem(std::string_view label) const {
     return kNoItem;
 }
 
-bool DriveCompare::CompareNow(const DriveDirectories& drives, MessageSink& messages) {
+bool DriveCompare::CompareNow(const media::DriveMap& drives, MessageSink& messages) {
     Clear();
     const std::string drive(DriveOfText(driveText_));
     const TreeItem disk = FindDiskItem(LabelOfText(driveText_));
@@ -43,7 +43,8 @@ bool DriveCompare::CompareNow(const DriveDirectories& drives, MessageSink& messa
     }
     // A drive without a directory cannot be listed: its disk counts as empty.
     std::string directory;
-    if (!drives.DirectoryOfDrive(drive, directory)) directory.clear();
+    if (const media::Drive* mapped = drives.FindNamed(drive); mapped && media::HoldsMedium(*mapped))
+        directory = mapped->directory;
     CompareDirectory(drive, directory, disk);
     return true;
 }

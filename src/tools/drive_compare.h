@@ -10,6 +10,7 @@
 #include "catalog/catalog_set.h"
 #include "catalog/entry_store.h"
 #include "catalog/messages.h"
+#include "media/drive_map.h"
 #include "tools/folder_compare.h"
 #include "tools/report_writer.h"
 
@@ -19,14 +20,6 @@ inline constexpr const char* kCatalogNotLoaded = "Catalog for this disk is not l
 
 enum class CompareColumn { Status = 0, Name, InFolder, SizeCatalog, SizeDisk, DateCatalog, DateDisk };
 inline constexpr int kCompareColumnCount = 7;
-
-// Which directory a drive ("E:") stands for: the drive map.
-class DriveDirectories {
-public:
-    virtual ~DriveDirectories() = default;
-    // False when the drive is not mapped or holds no medium.
-    virtual bool DirectoryOfDrive(std::string_view drive, std::string& directory) const = 0;
-};
 
 // The drive of a drive box text: its first two characters.
 std::string_view DriveOfText(std::string_view driveText);
@@ -42,10 +35,11 @@ public:
     const std::string& DriveText() const { return driveText_; }
     const std::string& ReportFileName() const { return reportFileName_; }
 
-    // Compares the drive named by the drive text with the loaded catalog
-    // of its label. When no such catalog is loaded, shows "Catalog for this
-    // disk is not loaded", leaves no rows and answers false.
-    bool CompareNow(const DriveDirectories& drives, MessageSink& messages);
+    // Compares the drive named by the drive text, through the drive map,
+    // with the loaded catalog of its label. When no such catalog is loaded,
+    // shows "Catalog for this disk is not loaded", leaves no rows and
+    // answers false. A drive without a medium counts as an empty disk.
+    bool CompareNow(const media::DriveMap& drives, MessageSink& messages);
     // Compares `directory`, shown as the disk path `diskPath` (E:), with the
     // catalog disk `diskItem`: the comparison CompareNow runs once it has
     // found them.

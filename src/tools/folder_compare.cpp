@@ -4,6 +4,7 @@
 
 #include "catalog/entry_kind.h"
 #include "catalog/size_unit.h"
+#include "media/catalog_writer.h"
 #include "tools/disk_listing.h"
 #include "tools/name_matcher.h"
 
@@ -87,14 +88,17 @@ FolderComparison::Frame FolderComparison::MakeFrame(TreeItem item) const {
     names.clear();
     for (FileData* file : frame.files) names.push_back(file->Name());
     frame.fileNames = std::make_unique<NameMatcher>(std::move(names));
-    // A folder that cannot be listed, or that vanished, counts as empty.
-    if (!directory_.empty()) ListDirectory(directory_, frame.records);
+    // A folder that cannot be listed, or that vanished, counts as empty; so
+    // does a file system mounted below the disk's, which the scanner does
+    // not enter either.
+    if (!directory_.empty()) ListDirectory(directory_, frame.records, knowsDevice_ ? &device_ : nullptr);
     return frame;
 }
 
 void FolderComparison::Run(const std::string& path, const std::string& directory, TreeItem item) {
     path_ = path;
     directory_ = directory;
+    knowsDevice_ = DeviceOf(directory_, device_);
     // The walk keeps its own stack, so any depth of folders is compared.
     std::vector<Frame> stack;
     stack.push_back(MakeFrame(item));
@@ -108,7 +112,8 @@ bool FolderComparison::Step(std::vector<Frame>& stack) {
     directory_.resize(frame.directoryLength);
     if (frame.nextRecord < frame.records.size()) {
         DiskRecord& record = frame.records[frame.nextRecord++];
-        const std::string name = NormalisedDiskName(record.name);
+        // Catalogs hold names as the writer wrote them.
+        const std::string name = media::CatalogName(record.name);
         if (record.directory) {
             const std::ptrdiff_t found = frame.subfolderNames->Take(name);
             TreeItem childItem = kNoItem;

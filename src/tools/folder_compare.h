@@ -56,6 +56,9 @@ private:
     // The disk path and directory of the folder on top of the walk's stack.
     std::string path_;
     std::string directory_;
+    // The file system of the disk's directory, when known.
+    std::uint64_t device_ = 0;
+    bool knowsDevice_ = false;
 };
 
 }  // namespace kestavo

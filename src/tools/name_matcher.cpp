@@ -3,29 +3,6 @@
 #include "catalog/name_compare.h"
 
 namespace kestavo {
-namespace {
-bool IsWhite(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-}  // namespace
-
-std::string NormalisedDiskName(std::string_view name) {
-    std::string out;
-    out.reserve(name.size());
-    bool inWhite = false;
-    for (char c : name) {
-        if (IsWhite(c)) {
-            inWhite = true;
-            continue;
-        }
-        if (inWhite && !out.empty()) out.push_back(' ');
-        inWhite = false;
-        out.push_back(c == '"' ? '\'' : c);
-    }
-    if (inWhite && !out.empty()) out.push_back(' ');
-    return out;
-}
-
 NameMatcher::NameMatcher(std::vector<std::string_view> names)
     : names_(std::move(names)), taken_(names_.size(), false) {
     if (names_.size() < kIndexFrom) return;

@@ -1,7 +1,6 @@
 // Matching the names of a disk folder with the names of its catalog
-// container: a disk name is normalised the way the catalog writer writes
-// names, and then taken by the first remaining candidate with exactly that
-// name, else by the first remaining one equal without regard to case.
+// container: a name is taken by the first remaining candidate with exactly
+// that name, else by the first remaining one equal without regard to case.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +10,6 @@
 #include <vector>
 
 namespace kestavo {
-
-// The name as the catalog writer writes it: a double quote becomes an
-// apostrophe, leading white space is dropped and every run of white space
-// (blank, tab, CR, LF, VT, FF) becomes one blank, a trailing run included.
-std::string NormalisedDiskName(std::string_view name);
 
 class NameMatcher {
 public:

@@ -9,6 +9,7 @@
 #include "catalog/entry_kind.h"
 #include "support/test_support.h"
 #include "tools/drive_compare.h"
+#include "media/catalog_new_disk.h"
 #include "tools/name_matcher.h"
 #include "tools_test_support.h"
 
@@ -35,23 +36,12 @@ void MakeFile(const fs::path& path, std::size_t size, std::int64_t time = kTime)
     SetTime(path, time);
 }
 
-class MapOfDrives : public DriveDirectories {
-public:
-    bool DirectoryOfDrive(std::string_view drive, std::string& directory) const override {
-        auto it = drives.find(std::string(drive));
-        if (it == drives.end()) return false;
-        directory = it->second;
-        return true;
-    }
-    std::map<std::string, std::string> drives;
-};
-
 class CompareTest : public ::testing::Test {
 protected:
     void SetUp() override {
         disk = dir.Path() / "disk";
         fs::create_directories(disk);
-        drives.drives["E:"] = disk.string();
+        drives.Add(media::Drive{'E', media::DriveType::Removable, "WORK", disk.string(), {}, {}});
     }
     void LoadCatalog(const std::string& label, const std::string& body) {
         LoadText(set, CatalogHeader() + "+ \"" + label + "\" 1000 10 1 1 2001 0 0 0 < " + body + " >",
@@ -72,7 +62,7 @@ protected:
 
     test::TempDir dir;
     fs::path disk;
-    MapOfDrives drives;
+    media::DriveMap drives;
     CatalogSet set;
     test::RecordingMessages messages;
     DriveCompare tool{set};
@@ -173,9 +163,6 @@ TEST_F(CompareTest, DiskNamesAreMatchedAsTheCatalogWriterWritesThem) {
     MakeFile(disk / " lead\ttab ", 3);
     LoadCatalog("WORK", "\"two blanks.txt\" 1 " + kDate + " \"say 'hi'.txt\" 2 " + kDate + " \"lead tab \" 3 " + kDate);
     EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
-    EXPECT_EQ(NormalisedDiskName("  a \t\r\n b  "), "a b ");
-    EXPECT_EQ(NormalisedDiskName("\"q\""), "'q'");
-    EXPECT_EQ(NormalisedDiskName(" \t "), "");
 }
 
 TEST_F(CompareTest, AZipFolderWithAMixedCaseExtensionIsNotOne) {
@@ -202,12 +189,14 @@ TEST_F(CompareTest, ACatalogThatIsNotLoadedIsSaidAndLeavesNoRows) {
 }
 
 TEST_F(CompareTest, ADriveTextNamesTheDriveAndTheCatalogApart) {
-    drives.drives["F:"] = (dir.Path() / "elsewhere").string();
     MakeFile(dir.Path() / "elsewhere" / "x", 1);
+    drives.Add(media::Drive{'F', media::DriveType::Fixed, "", (dir.Path() / "elsewhere").string(), {}, {}});
+    drives.Add(media::Drive{'G', media::DriveType::Fixed, "", (dir.Path() / "no medium").string(), {}, {}});
     LoadCatalog("WORK", "\"x\" 1 " + kDate);
     EXPECT_EQ(RunCompare("F:  WORK"), (Rows{"Identical|All files|||"}));
-    // A drive that cannot be listed counts as an empty disk.
+    // A drive without a medium, or not in the map, counts as an empty disk.
     EXPECT_EQ(RunCompare("G:  WORK"), (Rows{"deleted|x|WORK|1|"}));
+    EXPECT_EQ(RunCompare("H:  WORK"), (Rows{"deleted|x|WORK|1|"}));
 }
 
 TEST_F(CompareTest, AnyDepthOfFoldersIsCompared) {
@@ -226,6 +215,54 @@ TEST_F(CompareTest, AnyDepthOfFoldersIsCompared) {
     const Rows rows = RunCompare();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].substr(0, 10), "deleted|g|");
+}
+
+// Catalogs written by the scanner, then the disk changed under them.
+class ScannedCompareTest : public CompareTest {
+protected:
+    void Catalog() {
+        media::CatalogNewDisk command(set, drives, messages);
+        command.SetCatalogDirectory((dir.Path() / "catalogs").string());
+        ASSERT_EQ(command.RunOnDirectory(disk.string(), "WORK").status, media::CatalogStatus::Written);
+    }
+};
+
+TEST_F(ScannedCompareTest, AnUnchangedDiskIsIdenticalWhateverItsNames) {
+    MakeFile(disk / "a.txt", 3);
+    MakeFile(disk / "DOCS" / "Old" / "c.txt", 5);
+    MakeFile(disk / " spaced  \tname.txt", 6);
+    MakeFile(disk / "say \"hi\".txt", 7);
+    MakeFile(disk / "Mixed.Zip", 8);  // not read as an archive
+    MakeFile(disk / "README", 9);
+    MakeFile(disk / "readme", 10);
+    fs::create_directories(disk / "empty");
+    Catalog();
+    EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
+    // Letter case changed on the disk at every level is no difference.
+    fs::rename(disk / "DOCS", disk / "docs");
+    fs::rename(disk / "docs" / "Old", disk / "docs" / "OLD");
+    fs::rename(disk / "docs" / "OLD" / "c.txt", disk / "docs" / "OLD" / "C.TXT");
+    EXPECT_EQ(RunCompare("E:  work"), (Rows{"Identical|All files|||"}));
+}
+
+TEST_F(ScannedCompareTest, ChangesAfterCataloguingAreEachFound) {
+    MakeFile(disk / "a.txt", 3);
+    MakeFile(disk / "b.txt", 4);
+    MakeFile(disk / "DOCS" / "Old" / "c.txt", 5);
+    MakeFile(disk / "DOCS" / "keep.txt", 6);
+    Catalog();
+    SetTime(disk / "a.txt", kTime + 1);
+    MakeFile(disk / "b.txt", 40);
+    fs::remove_all(disk / "DOCS" / "Old");
+    MakeFile(disk / "NEW" / "d.txt", 7);
+    const Rows rows = RunCompare();
+    ASSERT_EQ(rows.size(), 6u) << ::testing::PrintToString(rows);
+    EXPECT_EQ(rows[0], "new directory|NEW|E:||0");
+    EXPECT_EQ(rows[1], "new|d.txt|E:/NEW||7");
+    EXPECT_EQ(Sorted(Rows(rows.begin() + 2, rows.begin() + 4)),
+              (Rows{"modified|a.txt|WORK|3|3", "modified|b.txt|WORK|4|40"}));
+    EXPECT_EQ(rows[4], "deleted directory|Old|WORK/DOCS|5|");
+    EXPECT_EQ(rows[5], "deleted|c.txt|WORK/DOCS/Old|5|");
 }
 
 TEST(NameMatcherTest, TakesExactNamesFirstThenTheFirstEqualIgnoringCase) {

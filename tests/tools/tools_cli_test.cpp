@@ -2,11 +2,13 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "media/catalog_new_disk.h"
 #include "support/test_support.h"
 
 namespace kestavo {
@@ -140,6 +142,59 @@ TEST(CliDuplicatesTest, AThresholdThatIsNotAnIntegerIsAUsageError) {
         EXPECT_EQ(run.err, "Please enter an integer.\n");
         EXPECT_EQ(run.out, "");
     }
+}
+
+TEST(CliCompareTest, ComparesADriveOfTheMapWithItsCatalog) {
+    test::TempDir dir;
+    const std::string disk = (dir.Path() / "disk").string();
+    const std::string catalogs = (dir.Path() / "catalogs").string();
+    std::filesystem::create_directories(disk);
+    std::ofstream(disk + "/a.txt") << "abc";
+    {
+        CatalogSet set;
+        test::RecordingMessages messages;
+        media::DriveMap none;
+        media::CatalogNewDisk command(set, none, messages);
+        command.SetCatalogDirectory(catalogs);
+        ASSERT_EQ(command.RunOnDirectory(disk, "WORK").status, media::CatalogStatus::Written);
+    }
+    const std::string drives = "E:|removable|WORK|" + disk + ";F:|fixed|GONE|" + disk + "/missing";
+    CliRun run = RunCli(catalogs, {"compare", "E:"}, drives);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              " Kestavo, Disk/catalog compare report\r\n"
+              " -----------------------------------------\r\n"
+              "\r\n"
+              " Disk compared is E:  WORK\r\n"
+              "\r\n"
+              " status          name                                size date                 path\r\n"
+              "\r\n"
+              " Identical       All files                     \r\n"
+              " 1 Differences found.\r\n");
+
+    std::ofstream(disk + "/new.txt") << "x";
+    const std::string report = (dir.Path() / "compare.txt").string();
+    run = RunCli(catalogs, {"compare", "E:  work", "--report", report}, drives);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    const std::string text = ReadFile(report);
+    EXPECT_NE(text.find(" Disk compared is E:  work\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" new             new.txt" + std::string(32, ' ') + "1 "), std::string::npos) << text;
+    EXPECT_NE(text.find(" 1 Differences found.\r\n"), std::string::npos);
+
+    run = RunCli(catalogs, {"compare", "E:  OTHER"}, drives);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Catalog for this disk is not loaded\n");
+    EXPECT_EQ(run.out, "");
+    run = RunCli(catalogs, {"compare", "F:"}, drives);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "No disk in drive F:\n");
+    run = RunCli(catalogs, {"compare", "Q:"}, drives);
+    EXPECT_EQ(run.err, "No disk in drive Q:\n");
+    run = RunCli(catalogs, {"compare", "work"}, drives);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "Choose a drive from the list, or type a drive letter and a colon.\n");
 }
 
 }  // namespace
