@@ -41,7 +41,7 @@ int ListArchives(kestavo::media::CatalogWriter& out) {
     while (std::getline(std::cin, path)) {
         kestavo::media::ArchiveFile archive{AT_FDCWD, path.c_str(), 0, 0};
         std::uint64_t members = 0;
-        if (!lister.Write(archive, out, members)) return 1;
+        if (lister.Write(archive, out, members) != kestavo::media::ZipLister::Outcome::Listed) return 1;
         total += members;
         ++archives;
     }

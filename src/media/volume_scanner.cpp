@@ -167,7 +167,12 @@ void VolumeWalker::Visit(OpenFolder& parent, const Listed& entry, std::vector<Op
     if (S_ISREG(entry.mode) && PassesZipTest(entry.name)) {
         std::uint64_t members = 0;
         const ArchiveFile archive{parentFd, entry.name.c_str(), entry.size, entry.time};
-        if (zips_.Write(archive, out_, members)) {
+        const ZipLister::Outcome listed = zips_.Write(archive, out_, members);
+        if (listed == ZipLister::Outcome::Gone) {
+            --counts_.files;  // it went away during the walk: left out
+            return;
+        }
+        if (listed == ZipLister::Outcome::Listed) {
             counts_.files += members;
             stopped_ = !Report();
             return;

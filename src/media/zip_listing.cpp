@@ -5,6 +5,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -117,16 +118,17 @@ struct ArchiveCloser {
 
 }  // namespace
 
-bool ZipLister::Write(const ArchiveFile& archive, CatalogWriter& out, std::uint64_t& members) {
+ZipLister::Outcome ZipLister::Write(const ArchiveFile& archive, CatalogWriter& out,
+                                    std::uint64_t& members) {
     members = 0;
     const int fd = ::openat(archive.directoryFd, archive.name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return errno == ENOENT ? Outcome::Gone : Outcome::NotAZip;
     int error = 0;
     // On success the archive owns the descriptor; on failure it is still ours.
     std::unique_ptr<zip_t, ArchiveCloser> zip(zip_fdopen(fd, ZIP_RDONLY, &error));
     if (!zip) {
         ::close(fd);
-        return false;
+        return Outcome::NotAZip;
     }
     const zip_int64_t count = zip_get_num_entries(zip.get(), 0);
     MemberTree tree(archive.time);
@@ -148,7 +150,7 @@ bool ZipLister::Write(const ArchiveFile& archive, CatalogWriter& out, std::uint6
     out.BeginContainer(archive.name, archive.size, date);
     tree.WriteChildren(out, clock_);
     out.EndContainer();
-    return true;
+    return Outcome::Listed;
 }
 
 }  // namespace kestavo::media

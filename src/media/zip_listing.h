@@ -21,10 +21,14 @@ class ZipLister {
 public:
     explicit ZipLister(LocalClock& clock) : clock_(clock) {}
 
-    // Writes the Zip Folder record of the archive with its members and
-    // answers true, or writes nothing and answers false when the file
-    // cannot be read as a ZIP archive. `members` gets the member count.
-    bool Write(const ArchiveFile& archive, CatalogWriter& out, std::uint64_t& members);
+    enum class Outcome {
+        Listed,    // the Zip Folder record was written with its members
+        NotAZip,   // nothing was written: libzip cannot read it as an archive
+        Gone,      // nothing was written: the file went away
+    };
+    // Writes the Zip Folder record of the archive with its members;
+    // `members` gets the member count.
+    Outcome Write(const ArchiveFile& archive, CatalogWriter& out, std::uint64_t& members);
 
 private:
     LocalClock& clock_;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 
 #include "catalog/catalog_reader.h"
 #include "media/catalog_new_disk.h"
@@ -19,28 +20,63 @@ namespace {
 
 class AnswerDrive : public media::CatalogQuestions {
 public:
-    explicit AnswerDrive(std::string drive) : drive_(std::move(drive)) {}
+    AnswerDrive(std::string drive, std::string label) : drive_(std::move(drive)), label_(std::move(label)) {}
     bool ChooseDrive(const media::DriveList&, media::DriveChoice& choice) override {
         choice.entryText = drive_;
         return true;
     }
-    bool AskLabel(const std::string&, std::string&) override { return false; }
+    bool AskLabel(const std::string&, std::string& label) override {
+        label = label_;
+        return !label_.empty();
+    }
 
 private:
     std::string drive_;
+    std::string label_;
+};
+
+// An ext2 image of 4 MiB, with `label` when not empty, mounted at
+// `mountPoint` through a loop device until the end of the scope.
+class MountedImage {
+public:
+    MountedImage(const test::TempDir& dir, const std::string& label) : mountPoint_(dir.Str() + "/mnt") {
+        if (::geteuid() != 0) {
+            why_ = "needs the superuser";
+            return;
+        }
+        const std::string image = dir.Str() + "/disk.img";
+        std::filesystem::create_directories(mountPoint_);
+        std::vector<std::string> format = {"mkfs.ext2", "-q", "-F"};
+        if (!label.empty()) format.insert(format.end(), {"-L", label});
+        format.push_back(image);
+        if (media::RunProgram({"truncate", "-s", "4M", image}) != 0 || media::RunProgram(format) != 0) {
+            why_ = "cannot make an ext2 image";
+            return;
+        }
+        if (media::RunProgram({"mount", "-o", "loop", image, mountPoint_}) != 0) {
+            why_ = "loop devices do not work here";
+            return;
+        }
+        mounted_ = true;
+    }
+    ~MountedImage() {
+        if (mounted_) ::umount2(mountPoint_.c_str(), 0);
+    }
+    const std::string& MountPoint() const { return mountPoint_; }
+    const std::string& WhyNot() const { return why_; }
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::string mountPoint_;
+    std::string why_;
+    bool mounted_ = false;
 };
 
 TEST(LoopDeviceTest, AFormattedAndMountedVolumeIsFoundByLabelAndCatalogued) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs the superuser";
     test::TempDir dir;
-    const std::string image = dir.Str() + "/disk.img";
-    const std::string mountPoint = dir.Str() + "/mnt";
-    std::filesystem::create_directories(mountPoint);
-    if (media::RunProgram({"truncate", "-s", "4M", image}) != 0 ||
-        media::RunProgram({"mkfs.ext2", "-q", "-F", "-L", "KVLOOP1", image}) != 0)
-        GTEST_SKIP() << "cannot make an ext2 image";
-    if (media::RunProgram({"mount", "-o", "loop", image, mountPoint}) != 0)
-        GTEST_SKIP() << "loop devices do not work here";
+    std::optional<MountedImage> image(std::in_place, dir, "KVLOOP1");
+    if (!image->Mounted()) GTEST_SKIP() << image->WhyNot();
+    const std::string mountPoint = image->MountPoint();
     test::MakeFile(mountPoint, "photos/img.jpg", std::string(3000, 'j'), 1200000000);
 
     const media::DriveMap drives = media::DetectDrives();
@@ -51,12 +87,12 @@ TEST(LoopDeviceTest, AFormattedAndMountedVolumeIsFoundByLabelAndCatalogued) {
     if (drive) {
         EXPECT_EQ(drives.FindNamed(*drive)->directory, mountPoint);
         EXPECT_EQ(drives.FindNamed(*drive)->fsType, "ext2");
-        AnswerDrive answers(media::DriveEntryText(*drives.FindNamed(*drive)));
+        AnswerDrive answers(media::DriveEntryText(*drives.FindNamed(*drive)), "");
         media::CatalogNewDisk command(set, drives, messages);
         command.SetCatalogDirectory(dir.Str() + "/catalogs");
         outcome = command.Run(answers);
     }
-    ::umount2(mountPoint.c_str(), 0);
+    image.reset();
     ASSERT_TRUE(drive.has_value()) << "the mounted image was not found by its label";
     ASSERT_EQ(outcome.status, media::CatalogStatus::Written);
     const TreeItem disk = set.Tree().FindChild(set.RootItem(), "KVLOOP1");
@@ -65,6 +101,29 @@ TEST(LoopDeviceTest, AFormattedAndMountedVolumeIsFoundByLabelAndCatalogued) {
     EXPECT_GT(entry->Size(), 3000000);  // the file system's capacity
     EXPECT_EQ(test::EntryAt(set, disk, "photos/img.jpg")->Size(), 3000);
     EXPECT_NE(test::EntryAt(set, disk, "lost+found"), nullptr);
+}
+
+// Without UDisks2 the superuser labels the volume with the file system's
+// own tool.
+TEST(LoopDeviceTest, AnUnlabelledVolumeGetsTheLabelTypedForIt) {
+    test::TempDir dir;
+    MountedImage image(dir, "");
+    if (!image.Mounted()) GTEST_SKIP() << image.WhyNot();
+    const media::DriveMap drives = media::DetectDrives();
+    const media::Drive* drive = nullptr;
+    for (const media::Drive& d : drives.Drives())
+        if (d.directory == image.MountPoint()) drive = &d;
+    ASSERT_NE(drive, nullptr);
+    EXPECT_EQ(drive->label, "");
+    CatalogSet set;
+    test::RecordingMessages messages;
+    AnswerDrive answers(drive->Name(), "kvloop2");
+    media::CatalogNewDisk command(set, drives, messages);
+    command.SetCatalogDirectory(dir.Str() + "/catalogs");
+    const media::CatalogOutcome outcome = command.Run(answers);
+    EXPECT_EQ(outcome.status, media::CatalogStatus::Written);
+    EXPECT_EQ(outcome.label, "KVLOOP2");
+    EXPECT_EQ(media::DetectDrives().FindNamed(drive->Name())->label, "KVLOOP2");
 }
 
 }  // namespace
