@@ -50,12 +50,19 @@ bool flushdisk(const DriveMap& drives, const std::string& drive, bool eject, cha
 
 void strdelete(char* text) { delete[] text; }
 
-void EjectRemovableDisks(const DriveMap& drives) {
+std::vector<std::string> RemovableDrivesToEject(const DriveMap& drives) {
+    std::vector<std::string> names;
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         const Drive* drive = drives.Find(letter);
-        if (!drive || drive->type != DriveType::Removable) continue;
+        if (drive && drive->type == DriveType::Removable) names.push_back(drive->Name());
+    }
+    return names;
+}
+
+void EjectRemovableDisks(const DriveMap& drives) {
+    for (const std::string& name : RemovableDrivesToEject(drives)) {
         char* error = nullptr;
-        flushdisk(drives, drive->Name(), true, error);
+        flushdisk(drives, name, true, error);
         if (error) strdelete(error);
     }
 }

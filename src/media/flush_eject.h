@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "media/drive_map.h"
 
@@ -16,6 +17,10 @@ std::string FlushDrive(const DriveMap& drives, const std::string& drive, bool ej
 // allocated message, which the caller frees with strdelete.
 bool flushdisk(const DriveMap& drives, const std::string& drive, bool eject, char*& error);
 void strdelete(char* text);
+
+// The drives Eject Removable Disks hands to flushdisk: the removable ones
+// from C: to Z: (A: and B: are never touched), in letter order.
+std::vector<std::string> RemovableDrivesToEject(const DriveMap& drives);
 
 // Flushes and ejects every removable drive from C: to Z:; errors are
 // dropped unseen.

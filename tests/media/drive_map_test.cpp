@@ -3,6 +3,7 @@
 #include <map>
 
 #include "media/drive_map.h"
+#include "media/flush_eject.h"
 #include "media/mount_detection.h"
 #include "media/volume_info.h"
 #include "support/test_support.h"
@@ -81,6 +82,23 @@ TEST_F(DriveMapTest, FindDriveByLabelSearchesZDownToAExactlyAmongDrivesWithAMedi
     EXPECT_EQ(media::FindDriveByLabel(map, "work"), "E:");
     EXPECT_EQ(media::FindDriveByLabel(map, "Work"), std::nullopt);
     EXPECT_EQ(media::FindDriveByLabel(map, "WOR"), std::nullopt);
+}
+
+TEST_F(DriveMapTest, FlushAndEjectOfMappedFolders) {
+    const DriveMap map = Parse("A:|removable|FLOPPY|" + Folder("a") + ";E:|removable|USB|" + Folder("e") +
+                               ";F:|cdrom|CD|" + Folder("f") + ";G:|removable|GONE|/nowhere;H:|fixed|HD|" +
+                               Folder("h"));
+    EXPECT_EQ(media::RemovableDrivesToEject(map), (std::vector<std::string>{"E:", "G:"}));
+    char* error = nullptr;
+    EXPECT_TRUE(media::flushdisk(map, "H:", true, error));  // a fixed drive is flushed, not ejected
+    EXPECT_EQ(error, nullptr);
+    EXPECT_FALSE(media::flushdisk(map, "E:", true, error));
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(std::string(error), "Drive E: is the folder " + dir.Str() + "/e, not a device; it cannot be ejected.");
+    media::strdelete(error);
+    EXPECT_EQ(media::FlushDrive(map, "G:", false), "No disk in drive G:");
+    EXPECT_EQ(media::FlushDrive(map, "Q:", false), "There is no drive Q:.");
+    EXPECT_EQ(media::FlushDrive(map, "F:", false), "");
 }
 
 // The mount table of a desktop machine, with device facts made up.
