@@ -1,9 +1,13 @@
 #include "media/launch_path.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
+
+#include "media/catalog_writer.h"
 
 #include "media/volume_info.h"
 
@@ -34,19 +38,56 @@ bool LeavesTheDisk(std::string_view rest) {
     return false;
 }
 
+// The name in `folder` that a catalog name stands for: the name itself
+// when it exists, else the one name that the catalog writes as it (names
+// holding double quotes or runs of white space are written changed).
+std::string RealName(const std::string& folder, const std::string& catalogName) {
+    struct stat st {};
+    if (::lstat((folder + "/" + catalogName).c_str(), &st) == 0) return catalogName;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) return catalogName;
+    std::string found;
+    int matches = 0;
+    while (const dirent* item = ::readdir(dir.get())) {
+        if (CatalogName(item->d_name) != catalogName) continue;
+        found = item->d_name;
+        ++matches;
+    }
+    return matches == 1 ? found : catalogName;
+}
+
+// `directory` followed by the parts of `rest` ("/a/b"), each part the name
+// it stands for on the disk.
+std::string PathOnDisk(const std::string& directory, std::string_view rest) {
+    std::string path = directory == "/" ? std::string() : directory;
+    std::size_t start = 1;
+    while (start <= rest.size()) {
+        const std::size_t end = std::min(rest.find('/', start), rest.size());
+        path += "/" + RealName(path.empty() ? "/" : path, std::string(rest.substr(start, end - start)));
+        start = end + 1;
+    }
+    return path.empty() ? "/" : path;
+}
+
 }  // namespace
 
 LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath) {
     LaunchTarget target;
     const std::string_view diskName = DiskNameOf(catalogPath);
-    const std::optional<std::string> drive = FindDriveByLabel(drives, diskName);
+    // An empty disk name would match any unlabelled drive.
+    const std::optional<std::string> drive =
+        diskName.empty() ? std::nullopt : FindDriveByLabel(drives, diskName);
     if (!drive) return target;
     target.diskFound = true;
     const std::string_view rest = catalogPath.substr(diskName.size());
     std::string directory = drives.FindNamed(*drive)->directory;
     while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
-    target.fullPath = directory == "/" && !rest.empty() ? std::string(rest) : directory + std::string(rest);
-    if (LeavesTheDisk(rest)) target.errorCode = kLaunchPathNotFound;
+    if (LeavesTheDisk(rest)) {
+        target.errorCode = kLaunchPathNotFound;
+        target.fullPath = (directory == "/" ? std::string() : directory) + std::string(rest);
+        return target;
+    }
+    target.fullPath = rest.empty() ? directory : PathOnDisk(directory, rest);
     return target;
 }
 

@@ -27,8 +27,20 @@ TEST_F(LaunchTest, ACatalogPathBecomesTheFullPathOnTheDriveHoldingTheDisk) {
     EXPECT_EQ(t.fullPath, dir.Str() + "/backup/DOCS/a.txt");
     EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP").fullPath, dir.Str() + "/backup");
     EXPECT_FALSE(media::ResolveLaunchPath(drives, "backup/DOCS/a.txt").diskFound);
+    const DriveMap unlabelled = media::ParseDriveMap("F:|fixed||" + dir.Str(), messages);
+    EXPECT_FALSE(media::ResolveLaunchPath(unlabelled, "/backup/DOCS/a.txt").diskFound);
     const DriveMap root = media::ParseDriveMap("C:|fixed|SYS|/", messages);
     EXPECT_EQ(media::ResolveLaunchPath(root, "SYS/etc/hosts").fullPath, "/etc/hosts");
+}
+
+// Names the catalog could not hold as they are lead to the files they
+// stand for.
+TEST_F(LaunchTest, NormalisedNamesLeadBackToTheFilesOnTheDisk) {
+    test::MakeFile(dir.Str(), "backup/say \"hi\"/a  b.txt", "x");
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/say 'hi'/a b.txt").fullPath,
+              dir.Str() + "/backup/say \"hi\"/a  b.txt");
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/DOCS/gone.txt").fullPath,
+              dir.Str() + "/backup/DOCS/gone.txt");
 }
 
 TEST_F(LaunchTest, APathWithDotPartsIsNeverStarted) {
