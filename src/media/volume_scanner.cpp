@@ -41,7 +41,7 @@ public:
     ScanResult Walk(const std::string& rootDirectory, const DiskRecord& disk);
 
 private:
-    bool List(OpenFolder& folder);
+    void List(OpenFolder& folder);
     void Visit(OpenFolder& parent, const Listed& entry, std::vector<OpenFolder>& stack);
     bool Report();
     DateFields Date(std::int64_t time) {
@@ -110,7 +110,7 @@ ScanResult VolumeWalker::Walk(const std::string& rootDirectory, const DiskRecord
 
 // Reads and sorts the folder's entries. A file that has gone away by the
 // time it is looked at is left out.
-bool VolumeWalker::List(OpenFolder& folder) {
+void VolumeWalker::List(OpenFolder& folder) {
     const int fd = ::dirfd(folder.dir);
     errno = 0;
     while (const dirent* item = ::readdir(folder.dir)) {
@@ -138,7 +138,6 @@ bool VolumeWalker::List(OpenFolder& folder) {
     std::sort(folder.entries.begin(), folder.entries.end(),
               [](const Listed& a, const Listed& b) { return a.name < b.name; });
     ++counts_.folders;
-    return true;
 }
 
 void VolumeWalker::Visit(OpenFolder& parent, const Listed& entry, std::vector<OpenFolder>& stack) {

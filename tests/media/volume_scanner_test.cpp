@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "catalog/catalog_reader.h"
@@ -87,6 +88,25 @@ TEST_F(ScannerTest, TheDiskRecordCarriesTheFieldsAsPassed) {
     const std::string text = test::ScanToText(dir.Str(), "MY DISK");
     EXPECT_NE(text.find("\r\n+\r\n\"MY DISK\" 1000 500 6 5 2024 7 8 9 <\r\n"), std::string::npos) << text;
     EXPECT_TRUE(text.ends_with(">\r\n"));
+}
+
+TEST_F(ScannerTest, ScandiskMapsTheRootThroughTheDriveMap) {
+    MakeFile(dir.Str(), "a.txt", "1");
+    const media::DriveMap drives = media::ParseDriveMap("E:|removable|X|" + dir.Str(), messages);
+    test::TempDir out;
+    const std::string path = (out.Path() / "s.kvx").string();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    {
+        media::CatalogWriter writer(::fileno(file));
+        EXPECT_EQ(media::scandisk(drives, "E:/*", "WORK", 5, 4, 31, 12, 1999, 23, 59, 58, writer).status,
+                  media::ScanStatus::Done);
+        EXPECT_EQ(media::scandisk(drives, "F:/*", "WORK", 5, 4, 31, 12, 1999, 23, 59, 58, writer).status,
+                  media::ScanStatus::RootUnreadable);
+    }
+    std::fclose(file);
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_TRUE(text.starts_with("+\r\n\"WORK\" 5 4 31 12 1999 23 59 58 <\r\n\"a.txt\" 1 ")) << text;
 }
 
 TEST_F(ScannerTest, FilesAndFoldersInterleaveInByteOrderAndHiddenEntriesCount) {
