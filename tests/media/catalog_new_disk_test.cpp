@@ -140,6 +140,16 @@ TEST_F(CatalogNewDiskTest, AnUnlabelledDiskGetsTheTypedLabelInUpperCase) {
     EXPECT_NE(Disk("BACKUP 1"), kNoItem);
 }
 
+// Blanks alone would be read back as an empty disk name, apart from the
+// file named after them: such a disk counts as unlabelled.
+TEST_F(CatalogNewDiskTest, ALabelPartOfOnlyBlanksAsksForALabel) {
+    questions.entries = {"E:      "};
+    questions.label = "spare";
+    const media::CatalogOutcome outcome = Run();
+    EXPECT_EQ(questions.askedFor, disk);
+    EXPECT_EQ(outcome.path, catalogs + "/SPARE.kvx");
+}
+
 TEST_F(CatalogNewDiskTest, NoLabelOrCancelEndsSilentlyWithoutAFile) {
     questions.entries = {"F:"};
     EXPECT_EQ(Run().status, CatalogStatus::Cancelled);
