@@ -1,6 +1,7 @@
 #include "tools/row_order.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "catalog/list_rows.h"
 #include "catalog/name_compare.h"
@@ -9,23 +10,78 @@
 namespace kestavo {
 namespace {
 
-// The first eight bytes of a name with A-Z folded, most significant first
-// and padded with zeros. Names hold no NUL byte, so the padding orders a
-// shorter name first just as the full comparison does.
-std::uint64_t FoldedPrefix(std::string_view name) {
-    std::uint64_t key = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        unsigned char c = i < name.size() ? static_cast<unsigned char>(name[i]) : 0;
-        if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
-        key = (key << 8) | c;
-    }
-    return key;
+unsigned char Folded(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+// Eight bytes of a name from `from` on, with A-Z folded, most significant
+// first and padded with zeros. Names hold no NUL byte, so the padding
+// orders a shorter name first just as the full comparison does.
+std::uint64_t FoldedWord(std::string_view name, std::size_t from) {
+    std::uint64_t word = 0;
+    for (std::size_t i = from; i < from + 8; ++i)
+        word = (word << 8) | (i < name.size() ? Folded(static_cast<unsigned char>(name[i])) : 0);
+    return word;
 }
 
 struct SortKey {
-    std::uint64_t prefix;
+    std::uint64_t words[4];  // folded bytes 0 to 31
+    std::uint32_t length;
     std::uint32_t index;
+    // One bit per byte of the first 32, most significant first, set for a
+    // lower-case letter: among names whose folded bytes agree, their plain
+    // byte order over those bytes.
+    std::uint32_t lowerCase;
 };
+// Within a run of equal prefixes of names up to 32 bytes the lengths
+// are equal, because the padding would differ otherwise.
+constexpr std::size_t kKeyBytes = 32;
+
+std::uint32_t LowerCaseBits(std::string_view name) {
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < kKeyBytes; ++i) {
+        const bool lower = i < name.size() && name[i] >= 'a' && name[i] <= 'z';
+        bits = (bits << 1) | (lower ? 1u : 0u);
+    }
+    return bits;
+}
+
+bool SamePrefix(const SortKey& a, const SortKey& b) {
+    return a.words[0] == b.words[0] && a.words[1] == b.words[1] && a.words[2] == b.words[2] &&
+           a.words[3] == b.words[3];
+}
+
+bool KeyLess(const SortKey& a, const SortKey& b) {
+    for (int w = 0; w < 4; ++w)
+        if (a.words[w] != b.words[w]) return a.words[w] < b.words[w];
+    if (a.lowerCase != b.lowerCase) return a.lowerCase < b.lowerCase;
+    return a.index < b.index;
+}
+
+// Rows whose first 32 folded bytes agree and of which one is longer are put
+// in order again by their whole names.
+void OrderLongNames(std::vector<SortKey>& keys, const std::vector<FileData*>& rows) {
+    std::vector<std::pair<std::string_view, std::uint32_t>> run;
+    for (std::size_t start = 0; start < keys.size();) {
+        std::size_t end = start + 1;
+        bool longName = keys[start].length > kKeyBytes;
+        while (end < keys.size() && SamePrefix(keys[end], keys[start])) {
+            longName = longName || keys[end].length > kKeyBytes;
+            ++end;
+        }
+        if (longName && end - start > 1) {
+            run.clear();
+            for (std::size_t i = start; i < end; ++i)
+                run.emplace_back(rows[keys[i].index]->Name(), keys[i].index);
+            std::sort(run.begin(), run.end(), [](const auto& a, const auto& b) {
+                const int order = CompareDisplayOrder(a.first, b.first);
+                return order != 0 ? order < 0 : a.second < b.second;
+            });
+            for (std::size_t i = start; i < end; ++i) keys[i].index = run[i - start].second;
+        }
+        start = end;
+    }
+}
 
 }  // namespace
 
@@ -36,14 +92,16 @@ void SortInInitialOrder(std::vector<FileData*>& rows) {
         return;
     }
     std::vector<SortKey> keys(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        keys[i] = SortKey{FoldedPrefix(rows[i]->Name()), static_cast<std::uint32_t>(i)};
-    std::sort(keys.begin(), keys.end(), [&rows](const SortKey& a, const SortKey& b) {
-        if (a.prefix != b.prefix) return a.prefix < b.prefix;
-        const int order = CompareDisplayOrder(rows[a.index]->Name(), rows[b.index]->Name());
-        if (order != 0) return order < 0;
-        return a.index < b.index;
-    });
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string_view name = rows[i]->Name();
+        keys[i] = SortKey{{FoldedWord(name, 0), FoldedWord(name, 8), FoldedWord(name, 16),
+                           FoldedWord(name, 24)},
+                          static_cast<std::uint32_t>(std::min<std::size_t>(name.size(), UINT32_MAX)),
+                          static_cast<std::uint32_t>(i), LowerCaseBits(name)};
+    }
+    // First by the first 32 bytes only, which decide for most rows.
+    std::sort(keys.begin(), keys.end(), KeyLess);
+    OrderLongNames(keys, rows);
     std::vector<FileData*> sorted(rows.size());
     for (std::size_t i = 0; i < keys.size(); ++i) sorted[i] = rows[keys[i].index];
     rows.swap(sorted);

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "catalog/catalog_commands.h"
+#include <random>
+
 #include "catalog/entry_kind.h"
+#include "catalog/entry_store.h"
+#include "catalog/list_rows.h"
+#include "tools/row_order.h"
 #include "support/test_support.h"
 #include "tools/find_files.h"
 #include "tools_test_support.h"
@@ -268,6 +273,26 @@ TEST_F(FindFilesTest, OpenAllCatalogsClearsRowsAndRootsInRemovedDisks) {
     EXPECT_EQ(tool.SearchRootText(), "My Removable Disk Drive");
     tool.FindNow();
     EXPECT_EQ(NamesOf(tool), (Names{"D2", "deep.doc", "DOCS", "two.doc"}));
+}
+
+TEST(RowOrderTest, TheFastInitialOrderIsTheListsInitialOrder) {
+    // Many names that agree in their first 16 or 32 bytes, differ in case
+    // only, or are prefixes of one another.
+    std::mt19937 random(7);
+    const std::vector<std::string> stems{"a", "A", "ab", "aB", "abcdefghijklmnop", "ABCDEFGHIJKLMNOP",
+                                         "abcdefghijklmnopqrstuvwxyz012345", "Z_", "z~", "\xc3\xa9t\xc3\xa9"};
+    EntryStore store(nullptr, 1);
+    std::vector<FileData*> rows;
+    for (int i = 0; i < 3000; ++i) {
+        std::string name = stems[random() % stems.size()];
+        const int tail = static_cast<int>(random() % 4);
+        for (int k = 0; k < tail; ++k) name += "aAzZ._"[random() % 6];
+        rows.push_back(store.Create(name, kNoItem, 0, 0, 0, KIND_FILE));
+    }
+    std::vector<FileData*> expected = rows;
+    SortRowsInInitialOrder(expected);
+    SortInInitialOrder(rows);
+    EXPECT_EQ(rows, expected);
 }
 
 }  // namespace

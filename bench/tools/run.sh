@@ -1,0 +1,27 @@
+#!/bin/sh
+# The tools benchmark: the searches over the generated catalogs, and the
+# comparison of the generated tree with its catalog (1 % of the file
+# records changed) beside find -printf over the same tree, best of three.
+set -eu
+build=${1:?release build directory}
+data="$build/bench-data"
+"$build/bench/tools/kestavo-bench-tools" --catalogs "$data/catalogs"
+
+tree="$data/tree"
+if [ ! -f "$tree/Folder 199/sub_98/file_9.txt" ]; then
+  rm -rf "$tree"
+  "$build/bench/media/kestavo-generate-tree" "$tree"
+fi
+now() { date +%s.%N; }
+find "$tree" -printf '%s %T@ %p\n' > /dev/null
+find_s=$(for i in 1 2 3; do
+  t0=$(now); find "$tree" -printf '%s %T@ %p\n' > /dev/null; t1=$(now)
+  echo "$t1 - $t0" | bc -l
+done | sort -n | head -n 1)
+work="$data/tools-compare"
+rm -rf "$work"
+compare_s=$("$build/bench/tools/kestavo-bench-tools" --compare "$tree" "$work")
+rm -rf "$work"
+echo "compare tree with its catalog: $(printf %.3f "$compare_s") s"
+echo "find -printf over the same tree: $(printf %.3f "$find_s") s"
+echo "ratio compare/find: $(echo "$compare_s / $find_s" | bc -l | cut -c1-5) (target <= 1.5)"

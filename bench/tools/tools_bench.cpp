@@ -1,0 +1,182 @@
+// Times the search and compare tools on the benchmark data.
+//   kestavo-bench-tools --catalogs DIR
+//       Find Files *.JPG and * over every loaded entry (search, texts and
+//       sorted rows), the memory a * search adds, Find Duplicates with all
+//       three criteria, and the Find Files report of 1 million rows.
+//   kestavo-bench-tools --compare TREE WORKDIR
+//       catalogs TREE into WORKDIR, changes 1 % of the file records of the
+//       catalog, loads it and times the comparison of TREE with it.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "catalog/catalog_commands.h"
+#include "catalog/catalog_reader.h"
+#include "catalog/catalog_set.h"
+#include "media/catalog_new_disk.h"
+#include "tools/drive_compare.h"
+#include "tools/find_duplicates.h"
+#include "tools/find_files.h"
+
+namespace {
+
+class CountedMessages : public kestavo::MessageSink {
+public:
+    kestavo::MessageAnswer Show(const kestavo::Message& message) override {
+        ++count;
+        return message.defaultAnswer;
+    }
+    int count = 0;
+};
+
+long CurrentRssKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return 0;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+template <class Work>
+double Timed(Work&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return Seconds(start);
+}
+
+double FindSeconds(kestavo::CatalogSet& set, const char* mask, std::size_t& rows) {
+    kestavo::FindFiles tool(set, set.RootItem());
+    tool.SetMask(mask);
+    const double seconds = Timed([&] { tool.FindNow(); });
+    rows = tool.RowCount();
+    return seconds;
+}
+
+int BenchCatalogs(const std::string& directory) {
+    CountedMessages messages;
+    kestavo::CatalogSet set;
+    kestavo::OpenAllCatalogs(set, directory, messages);
+    const std::size_t entries = set.EntryCount();
+    std::printf("loaded %zu entries\n", entries);
+
+    std::size_t rows = 0;
+    double seconds = FindSeconds(set, "*.JPG", rows);
+    std::printf("find *.JPG: %zu rows in %.3f s (target <= 0.4 s)\n", rows, seconds);
+
+    // The first * search makes every size, date and location text; what it
+    // adds stays with the entries and the rows.
+    {
+        const long beforeKb = CurrentRssKb();
+        kestavo::FindFiles all(set, set.RootItem());
+        all.SetMask("*");
+        seconds = Timed([&] { all.FindNow(); });
+        const long afterKb = CurrentRssKb();
+        std::printf("find * (first, texts made): %zu rows in %.3f s (target <= 1.5 s)\n", all.RowCount(),
+                    seconds);
+        std::printf("memory added by the * search: %.1f bytes per entry (target <= 64)\n",
+                    (afterKb - beforeKb) * 1024.0 / static_cast<double>(entries));
+
+        // A report of the first million rows, written to a file.
+        const std::string path = directory + "/../tools-bench-report.txt";
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        std::size_t written = 0;
+        seconds = Timed([&] {
+            kestavo::ReportWriter report(file);
+            for (std::size_t row = 0; row < all.RowCount() && written < 1'000'000; ++row, ++written)
+                kestavo::WriteEntryLine(report, all.RowText(row, kestavo::FindColumn::Date),
+                                        all.RowText(row, kestavo::FindColumn::Size),
+                                        all.RowText(row, kestavo::FindColumn::Name),
+                                        all.RowText(row, kestavo::FindColumn::InFolder));
+            report.Flush();
+            std::fclose(file);
+        });
+        std::printf("report rows: %zu in %.3f s (target <= 1 s for 1 million)\n", written, seconds);
+        seconds = Timed([&] { all.SaveReport(path); });
+        std::printf("whole Find Files report (%zu rows): %.3f s\n", all.RowCount(), seconds);
+        std::filesystem::remove(path);
+    }
+    seconds = FindSeconds(set, "*", rows);
+    std::printf("find * (again, texts cached): %zu rows in %.3f s\n", rows, seconds);
+
+    kestavo::FindDuplicates duplicates(set, set.RootItem());
+    seconds = Timed([&] { duplicates.FindNow(); });
+    std::printf("duplicates, all criteria: %zu rows in %.3f s (target <= 2.5 s)\n",
+                duplicates.RowCount(), seconds);
+    return 0;
+}
+
+// Changes the size of every 100th file record of a catalog's text.
+std::string ChangeOnePercent(const std::string& text, int& changed) {
+    std::istringstream in(text);
+    std::string out, line;
+    int files = 0;
+    while (std::getline(in, line)) {
+        const std::size_t quote = line.rfind('"');
+        if (!line.empty() && line.front() == '"' && quote != 0 && ++files % 100 == 0) {
+            // "name" size day month year hour minute second
+            const std::size_t sizeStart = quote + 2;
+            const std::size_t sizeEnd = line.find(' ', sizeStart);
+            line = line.substr(0, sizeStart) +
+                   std::to_string(std::stoll(line.substr(sizeStart, sizeEnd - sizeStart)) + 1) +
+                   line.substr(sizeEnd);
+            ++changed;
+        }
+        out += line;
+        out += '\n';
+    }
+    return out;
+}
+
+int BenchCompare(const std::string& tree, const std::string& work) {
+    CountedMessages messages;
+    const std::string catalogs = work + "/catalogs";
+    std::filesystem::create_directories(catalogs);
+    {
+        kestavo::CatalogSet scratch;
+        kestavo::media::DriveMap none;
+        kestavo::media::CatalogNewDisk command(scratch, none, messages);
+        command.SetCatalogDirectory(catalogs);
+        if (command.RunOnDirectory(tree, "TREE").status != kestavo::media::CatalogStatus::Written) {
+            std::fprintf(stderr, "cannot catalog %s\n", tree.c_str());
+            return 1;
+        }
+    }
+    std::ifstream in(catalogs + "/TREE.kvx", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    int changed = 0;
+    const std::string altered = ChangeOnePercent(text.str(), changed);
+
+    kestavo::CatalogSet set;
+    kestavo::LoadCatalogText(set, altered, catalogs + "/TREE.kvx", messages);
+    const kestavo::TreeItem disk = set.Tree().GetChildItem(set.RootItem());
+    kestavo::DriveCompare tool(set);
+    double best = 1e9;
+    for (int run = 0; run < 3; ++run)
+        best = std::min(best, Timed([&] { tool.CompareDirectory("T:", tree, disk); }));
+    std::printf("%.3f\n", best);
+    std::fprintf(stderr, "compare: %zu rows for %d changed files of %zu entries\n", tool.RowCount(),
+                 changed, set.EntryCount());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--catalogs" && argc == 3) return BenchCatalogs(argv[2]);
+    if (mode == "--compare" && argc == 4) return BenchCompare(argv[2], argv[3]);
+    std::fprintf(stderr, "usage: kestavo-bench-tools --catalogs DIR | --compare TREE WORKDIR\n");
+    return 2;
+}
