@@ -28,16 +28,34 @@ std::string LabelOfEntryText(const std::string& entryText) {
 CatalogNewDisk::CatalogNewDisk(CatalogSet& set, const DriveMap& drives, MessageSink& messages)
     : set_(set), drives_(drives), messages_(messages), directory_(CatalogDirectory()) {}
 
-CatalogOutcome CatalogNewDisk::Run(CatalogQuestions& questions) {
-    CatalogOutcome outcome;
-    DriveChoice choice;
+// The drive choice, asked again while the field does not begin with a
+// drive letter and a colon; false on Cancel.
+bool CatalogNewDisk::ChooseDrive(CatalogQuestions& questions, DriveChoice& choice) {
     const DriveList list = FillDriveList(drives_);
-    if (!questions.ChooseDrive(list, choice)) return outcome;
+    if (!questions.ChooseDrive(list, choice)) return false;
     while (!DriveLetterOf(choice.entryText)) {
         Stop("Choose a drive from the list, or type a drive letter and a colon.",
              MessageIcon::Exclamation);
-        if (!questions.ChooseDrive(list, choice)) return outcome;
+        if (!questions.ChooseDrive(list, choice)) return false;
     }
+    return true;
+}
+
+// The label typed for an unlabelled disk, upper-cased and normalised, and
+// given to the volume so that its label and the disk name agree. Empty
+// when the user gives none.
+std::string CatalogNewDisk::AskLabel(CatalogQuestions& questions, const Drive& drive) {
+    std::string typed;
+    if (!questions.AskLabel(drive.directory, typed)) return {};
+    const std::string label = CatalogName(UpperCased(typed));
+    if (!label.empty()) labeler_->SetLabel(drive, label);
+    return label;
+}
+
+CatalogOutcome CatalogNewDisk::Run(CatalogQuestions& questions) {
+    CatalogOutcome outcome;
+    DriveChoice choice;
+    if (!ChooseDrive(questions, choice)) return outcome;
     const std::string driveName = choice.entryText.substr(0, 2);
     const Drive* drive = drives_.FindNamed(driveName);
     std::string label = CatalogName(LabelOfEntryText(choice.entryText));
@@ -55,14 +73,7 @@ CatalogOutcome CatalogNewDisk::Run(CatalogQuestions& questions) {
     target.driveTypeWord = DriveTypeWord(drive->type);
     target.eject = choice.eject;
 
-    if (label.empty()) {
-        std::string typed;
-        if (questions.AskLabel(drive->directory, typed)) {
-            label = UpperCased(typed);
-            if (!label.empty()) labeler_->SetLabel(*drive, label);
-            label = CatalogName(label);
-        }
-    }
+    if (label.empty()) label = AskLabel(questions, *drive);
     if (label.empty()) return outcome;  // no label: nothing is written
     return Write(target, label);
 }

@@ -74,6 +74,8 @@ private:
         bool eject = false;
     };
 
+    bool ChooseDrive(CatalogQuestions& questions, DriveChoice& choice);
+    std::string AskLabel(CatalogQuestions& questions, const Drive& drive);
     CatalogOutcome Write(const Target& target, const std::string& label);
     bool ScanIntoFile(const Target& target, const std::string& label, int fd, CatalogOutcome& outcome);
     void Stop(const std::string& text, MessageIcon icon = MessageIcon::Stop);

@@ -131,7 +131,7 @@ TEST_F(CatalogNewDiskTest, ALabelWithBlanksAndATypedEntryWithExtraBlanks) {
 
 TEST_F(CatalogNewDiskTest, AnUnlabelledDiskGetsTheTypedLabelInUpperCase) {
     questions.entries = {"F:  "};
-    questions.label = "backup 1";
+    questions.label = "backup  1";
     const media::CatalogOutcome outcome = Run();
     ASSERT_EQ(outcome.status, CatalogStatus::Written);
     EXPECT_EQ(questions.askedFor, disk);
