@@ -2,6 +2,8 @@
 
 #include <sys/statvfs.h>
 
+#include "media/catalog_writer.h"
+
 namespace kestavo::media {
 
 std::string DriveEntryText(const Drive& drive) { return drive.Name() + "  " + drive.label; }
@@ -47,10 +49,14 @@ DiskSpace GetDiskSpace(const DriveMap& drives, std::string_view drive) {
     return found ? DiskSpaceOf(found->directory) : DiskSpace{};
 }
 
+// Disk names are written the way the catalog format can hold them, so a
+// volume label with double quotes or runs of white space matches the name
+// it was written as.
 std::optional<std::string> FindDriveByLabel(const DriveMap& drives, std::string_view diskName) {
     const std::vector<Drive>& all = drives.Drives();
     for (auto it = all.rbegin(); it != all.rend(); ++it)
-        if (it->label == diskName && HoldsMedium(*it)) return it->Name();
+        if ((it->label == diskName || CatalogName(it->label) == diskName) && HoldsMedium(*it))
+            return it->Name();
     return std::nullopt;
 }
 

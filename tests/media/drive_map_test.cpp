@@ -82,6 +82,10 @@ TEST_F(DriveMapTest, FindDriveByLabelSearchesZDownToAExactlyAmongDrivesWithAMedi
     EXPECT_EQ(media::FindDriveByLabel(map, "work"), "E:");
     EXPECT_EQ(media::FindDriveByLabel(map, "Work"), std::nullopt);
     EXPECT_EQ(media::FindDriveByLabel(map, "WOR"), std::nullopt);
+    // A label the catalog holds normalised is found by the normalised name.
+    const DriveMap odd = Parse("F:|removable|MY  \"DISK\"|" + Folder("f"));
+    EXPECT_EQ(media::FindDriveByLabel(odd, "MY 'DISK'"), "F:");
+    EXPECT_EQ(media::FindDriveByLabel(odd, "MY  \"DISK\""), "F:");
 }
 
 TEST_F(DriveMapTest, FlushAndEjectOfMappedFolders) {
