@@ -14,16 +14,6 @@ unsigned char Folded(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
 }
 
-// Eight bytes of a name from `from` on, with A-Z folded, most significant
-// first and padded with zeros. Names hold no NUL byte, so the padding
-// orders a shorter name first just as the full comparison does.
-std::uint64_t FoldedWord(std::string_view name, std::size_t from) {
-    std::uint64_t word = 0;
-    for (std::size_t i = from; i < from + 8; ++i)
-        word = (word << 8) | (i < name.size() ? Folded(static_cast<unsigned char>(name[i])) : 0);
-    return word;
-}
-
 struct SortKey {
     std::uint64_t words[4];  // folded bytes 0 to 31
     std::uint32_t length;
@@ -37,13 +27,23 @@ struct SortKey {
 // are equal, because the padding would differ otherwise.
 constexpr std::size_t kKeyBytes = 32;
 
-std::uint32_t LowerCaseBits(std::string_view name) {
-    std::uint32_t bits = 0;
+// The key of a name: its first 32 bytes with A-Z folded, most significant
+// first and padded with zeros. Names hold no NUL byte, so the padding
+// orders a shorter name first just as the full comparison does.
+SortKey MakeKey(std::string_view name, std::uint32_t index) {
+    unsigned char bytes[kKeyBytes] = {};
+    std::memcpy(bytes, name.data(), std::min(name.size(), kKeyBytes));
+    SortKey key{};
     for (std::size_t i = 0; i < kKeyBytes; ++i) {
-        const bool lower = i < name.size() && name[i] >= 'a' && name[i] <= 'z';
-        bits = (bits << 1) | (lower ? 1u : 0u);
+        const bool lower = bytes[i] >= 'a' && bytes[i] <= 'z';
+        key.lowerCase = (key.lowerCase << 1) | (lower ? 1u : 0u);
+        bytes[i] = Folded(bytes[i]);
     }
-    return bits;
+    for (std::size_t w = 0; w < 4; ++w)
+        for (std::size_t i = 8 * w; i < 8 * w + 8; ++i) key.words[w] = (key.words[w] << 8) | bytes[i];
+    key.length = static_cast<std::uint32_t>(std::min<std::size_t>(name.size(), UINT32_MAX));
+    key.index = index;
+    return key;
 }
 
 bool SamePrefix(const SortKey& a, const SortKey& b) {
@@ -92,13 +92,8 @@ void SortInInitialOrder(std::vector<FileData*>& rows) {
         return;
     }
     std::vector<SortKey> keys(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const std::string_view name = rows[i]->Name();
-        keys[i] = SortKey{{FoldedWord(name, 0), FoldedWord(name, 8), FoldedWord(name, 16),
-                           FoldedWord(name, 24)},
-                          static_cast<std::uint32_t>(std::min<std::size_t>(name.size(), UINT32_MAX)),
-                          static_cast<std::uint32_t>(i), LowerCaseBits(name)};
-    }
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        keys[i] = MakeKey(rows[i]->Name(), static_cast<std::uint32_t>(i));
     // First by the first 32 bytes only, which decide for most rows.
     std::sort(keys.begin(), keys.end(), KeyLess);
     OrderLongNames(keys, rows);
