@@ -170,9 +170,14 @@ void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t t
             for (std::size_t i = start; i < end; ++i) {
                 key.clear();
                 AppendDuplicateKey(*collection[hashed[i].index], criteria_, key);
+                // Files of one hash nearly always share one key; a collision
+                // of different keys makes a second set.
                 auto same = std::find_if(run.begin(), run.end(),
                                          [&key](const DuplicateSet& s) { return s.key == key; });
-                if (same == run.end()) run.push_back(DuplicateSet{key, {}}), same = run.end() - 1;
+                if (same == run.end()) {
+                    run.push_back(DuplicateSet{key, {}});
+                    same = run.end() - 1;
+                }
                 same->members.push_back(hashed[i].index);
             }
             for (DuplicateSet& s : run)
