@@ -3,6 +3,7 @@
 // every top folder but one file per top folder is a ZIP archive of 500
 // members, so 200 000 files with 200 archives and 100 000 members. File
 // sizes are set without writing data; dates are spread over 25 years.
+// With --big-archive, one ZIP64 archive of 100 000 members instead.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,9 +27,9 @@ void Put(std::string& out, std::uint64_t value, int bytes) {
 
 // A ZIP archive of stored, empty members under nested folders, with DOS
 // dates, written the way archivers write one.
-std::string ArchiveBytes(std::mt19937& random) {
+std::string ArchiveBytes(std::mt19937& random, int members) {
     std::string body, directory;
-    for (int i = 0; i < kMembersPerArchive; ++i) {
+    for (int i = 0; i < members; ++i) {
         const std::string name = "src" + std::to_string(i % 7) + "/part" + std::to_string(i % 23) +
                                  "/member_" + std::to_string(i) + ".txt";
         const std::uint32_t when = ((20u + random() % 20) << 25) | ((1u + random() % 12) << 21) |
@@ -56,12 +57,29 @@ std::string ArchiveBytes(std::mt19937& random) {
         directory += name;
     }
     std::string out = body + directory;
+    const bool zip64 = members > 0xffff;
+    if (zip64) {
+        const std::uint64_t record = out.size();
+        Put(out, 0x06064b50, 4);
+        Put(out, 44, 8);
+        Put(out, 45, 2);
+        Put(out, 45, 2);
+        Put(out, 0, 8);
+        Put(out, members, 8);
+        Put(out, members, 8);
+        Put(out, directory.size(), 8);
+        Put(out, body.size(), 8);
+        Put(out, 0x07064b50, 4);
+        Put(out, 0, 4);
+        Put(out, record, 8);
+        Put(out, 1, 4);
+    }
     Put(out, 0x06054b50, 4);
     Put(out, 0, 4);
-    Put(out, kMembersPerArchive, 2);
-    Put(out, kMembersPerArchive, 2);
-    Put(out, directory.size(), 4);
-    Put(out, body.size(), 4);
+    Put(out, zip64 ? 0xffff : members, 2);
+    Put(out, zip64 ? 0xffff : members, 2);
+    Put(out, zip64 ? 0xffffffffu : directory.size(), 4);
+    Put(out, zip64 ? 0xffffffffu : body.size(), 4);
     Put(out, 0, 2);
     return out;
 }
@@ -79,12 +97,15 @@ bool MakeFile(const std::string& path, const std::string& content, std::int64_t 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kestavo-generate-tree DIRECTORY\n");
+    const bool bigArchive = argc == 3 && std::string(argv[1]) == "--big-archive";
+    if (argc != 2 && !bigArchive) {
+        std::fprintf(stderr, "usage: kestavo-generate-tree DIRECTORY | --big-archive FILE\n");
         return 2;
     }
-    const std::string root = argv[1];
     std::mt19937 random(2024);
+    if (bigArchive)  // one ZIP64 archive of 100 000 members
+        return MakeFile(argv[2], ArchiveBytes(random, 100000), 0, 1000000000) ? 0 : 1;
+    const std::string root = argv[1];
     ::mkdir(root.c_str(), 0755);
     for (int top = 0; top < kTopFolders; ++top) {
         const std::string topPath = root + "/Folder " + std::to_string(top);
@@ -97,7 +118,7 @@ int main(int argc, char** argv) {
                 const bool archive = sub < 0 && f == 0;
                 const std::string name = archive ? "archive_" + std::to_string(top) + ".zip"
                                                  : "file_" + std::to_string(f) + (f % 3 ? ".txt" : ".DAT");
-                const std::string content = archive ? ArchiveBytes(random) : std::string();
+                const std::string content = archive ? ArchiveBytes(random, kMembersPerArchive) : std::string();
                 if (!MakeFile(folder + "/" + name, content, random() % 2000000, time)) {
                     std::perror((folder + "/" + name).c_str());
                     return 1;

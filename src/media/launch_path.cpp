@@ -63,7 +63,9 @@ std::string PathOnDisk(const std::string& directory, std::string_view rest) {
     std::size_t start = 1;
     while (start <= rest.size()) {
         const std::size_t end = std::min(rest.find('/', start), rest.size());
-        path += "/" + RealName(path.empty() ? "/" : path, std::string(rest.substr(start, end - start)));
+        const std::string name = RealName(path.empty() ? "/" : path, std::string(rest.substr(start, end - start)));
+        path += '/';
+        path += name;
         start = end + 1;
     }
     return path.empty() ? "/" : path;
