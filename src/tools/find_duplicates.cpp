@@ -8,6 +8,7 @@
 #include "catalog/entry_kind.h"
 #include "catalog/name_compare.h"
 #include "catalog/size_unit.h"
+#include "tools/large_buffer.h"
 #include "tools/tree_walk.h"
 
 namespace kestavo {
@@ -149,7 +150,8 @@ void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t t
         std::uint64_t hash;
         std::uint32_t index;
     };
-    std::vector<Hashed> hashed(collection.size());
+    LargeBuffer<Hashed> buffer(collection.size());
+    const std::span<Hashed> hashed = buffer.Items();
     std::string key;
     for (std::size_t i = 0; i < collection.size(); ++i) {
         key.clear();
@@ -185,7 +187,6 @@ void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t t
         }
         start = end;
     }
-    std::vector<Hashed>().swap(hashed);
     std::sort(sets.begin(), sets.end(), [](const DuplicateSet& a, const DuplicateSet& b) {
         return CompareBytes(a.key, b.key) < 0;
     });

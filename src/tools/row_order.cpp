@@ -6,6 +6,7 @@
 #include "catalog/list_rows.h"
 #include "catalog/name_compare.h"
 #include "catalog/size_unit.h"
+#include "tools/large_buffer.h"
 
 namespace kestavo {
 namespace {
@@ -60,7 +61,7 @@ bool KeyLess(const SortKey& a, const SortKey& b) {
 
 // Rows whose first 32 folded bytes agree and of which one is longer are put
 // in order again by their whole names.
-void OrderLongNames(std::vector<SortKey>& keys, const std::vector<FileData*>& rows) {
+void OrderLongNames(std::span<SortKey> keys, const std::vector<FileData*>& rows) {
     std::vector<std::pair<std::string_view, std::uint32_t>> run;
     for (std::size_t start = 0; start < keys.size();) {
         std::size_t end = start + 1;
@@ -91,7 +92,8 @@ void SortInInitialOrder(std::vector<FileData*>& rows) {
         SortRowsInInitialOrder(rows);
         return;
     }
-    std::vector<SortKey> keys(rows.size());
+    LargeBuffer<SortKey> buffer(rows.size());
+    const std::span<SortKey> keys = buffer.Items();
     for (std::size_t i = 0; i < rows.size(); ++i)
         keys[i] = MakeKey(rows[i]->Name(), static_cast<std::uint32_t>(i));
     // First by the first 32 bytes only, which decide for most rows.
