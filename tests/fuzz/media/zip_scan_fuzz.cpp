@@ -24,15 +24,24 @@ public:
     }
 };
 
-// The folder the archive is written into, made once per run.
+void RemoveScanFolder();
+
+// The folder the archive is written into, made once per run and removed
+// when the run ends (kept alive past static destruction for that).
 const std::string& ScanFolder() {
-    static const std::string folder = [] {
-        std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
-                              std::string("/kestavo-fuzz-XXXXXX");
-        if (!mkdtemp(pattern.data())) std::abort();
+    static const std::string* folder = [] {
+        auto* pattern = new std::string((access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                                        std::string("/kestavo-fuzz-XXXXXX"));
+        if (!mkdtemp(pattern->data())) std::abort();
+        std::atexit(RemoveScanFolder);
         return pattern;
     }();
-    return folder;
+    return *folder;
+}
+
+void RemoveScanFolder() {
+    unlink((ScanFolder() + "/input.zip").c_str());
+    rmdir(ScanFolder().c_str());
 }
 
 std::string ReadAll(int fd) {
