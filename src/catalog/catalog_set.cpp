@@ -136,6 +136,11 @@ void CatalogSet::ReleaseAllSizeTexts() {
 
 void CatalogSet::CollectMatching(TreeItem item, std::string_view mask,
                                  std::vector<FileData*>& list) const {
+    // "*" and the empty mask match every name: the names need not be read.
+    if (mask.empty() || mask == "*") {
+        ForEachEntryUnder(item, [&](FileData& e) { list.push_back(&e); });
+        return;
+    }
     std::string upper;
     ForEachEntryUnder(item, [&](FileData& e) {
         upper.assign(e.Name());
