@@ -134,6 +134,10 @@ void FindFiles::WriteReport(ReportWriter& report) {
     std::int64_t written = 0;
     for (std::size_t row = 0; row < RowCount(); ++row) {
         if (!RowEntry(row)) continue;
+        // Rows in name order visit the entries out of memory order: fetch
+        // the entries and their names a few rows ahead.
+        if (row + 16 < rows_.size()) __builtin_prefetch(rows_[row + 16]);
+        if (row + 8 < rows_.size()) __builtin_prefetch(rows_[row + 8]->GetName());
         // Only the size text may live in the scratch buffer; the others do not touch it.
         WriteEntryLine(report, RowText(row, FindColumn::Date), RowText(row, FindColumn::Size),
                        RowText(row, FindColumn::Name),
