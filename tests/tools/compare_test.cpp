@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
@@ -263,6 +264,21 @@ TEST_F(ScannedCompareTest, ChangesAfterCataloguingAreEachFound) {
               (Rows{"modified|a.txt|WORK|3|3", "modified|b.txt|WORK|4|40"}));
     EXPECT_EQ(rows[4], "deleted directory|Old|WORK/DOCS|5|");
     EXPECT_EQ(rows[5], "deleted|c.txt|WORK/DOCS/Old|5|");
+}
+
+TEST_F(ScannedCompareTest, AFileSystemMountedBelowTheDiskIsAnEmptyFolder) {
+    MakeFile(disk / "a.txt", 1);
+    const fs::path mounted = disk / "mnt";
+    fs::create_directories(mounted);
+    if (::mount("kestavo-test", mounted.c_str(), "tmpfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "mounting needs privileges";
+    MakeFile(mounted / "inside.txt", 2);
+    Catalog();
+    const Rows rows = RunCompare();
+    ::umount(mounted.c_str());
+    // The scanner records the folder without its contents, and so does
+    // the comparison.
+    EXPECT_EQ(rows, (Rows{"Identical|All files|||"}));
 }
 
 TEST(NameMatcherTest, TakesExactNamesFirstThenTheFirstEqualIgnoringCase) {
