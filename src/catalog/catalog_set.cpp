@@ -141,6 +141,14 @@ void CatalogSet::CollectMatching(TreeItem item, std::string_view mask,
         ForEachEntryUnder(item, [&](FileData& e) { list.push_back(&e); });
         return;
     }
+    // "*" and a literal: the rightmost place of the literal must end the
+    // name, so the mask asks for the names ending in it.
+    if (const std::string_view suffix = SuffixOfStarMask(mask); !suffix.empty()) {
+        ForEachEntryUnder(item, [&](FileData& e) {
+            if (UpperCasedEndsWith(e.Name(), suffix)) list.push_back(&e);
+        });
+        return;
+    }
     std::string upper;
     ForEachEntryUnder(item, [&](FileData& e) {
         upper.assign(e.Name());
@@ -274,6 +282,64 @@ void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
         parent.files += done.acc.files;
         parent.folders += done.acc.folders;
     }
+}
+
+std::int64_t CatalogSet::ContentSize(TreeItem item) const {
+    auto fileSizes = [this](TreeItem it) {
+        std::int64_t size = 0;
+        ForEachEntryUnder(it, [&size](FileData& e) {
+            if (!e.IsContainer()) size = AddSizes(size, e.Size());
+        });
+        return size;
+    };
+    std::int64_t total = fileSizes(item);
+    if (item == kNoItem || !tree_.IsValid(item)) return total;
+
+    // A folder's own entry can keep the count when it names this very item
+    // (exactly) and its catalogued size was 0.
+    auto keepsCount = [this](const FileData* entry, TreeItem child) {
+        return !entry->IsZipFolder() && entry->Name() == tree_.GetItemText(child);
+    };
+    struct Frame {
+        TreeItem item;
+        FileData* entry;
+        std::int64_t size;
+        std::size_t nextChild = 0;
+        std::unique_ptr<ChildEntryFinder> finder;
+    };
+    std::vector<Frame> stack;
+    stack.push_back(Frame{item, nullptr, total, 0, nullptr});
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        const auto children = tree_.Children(frame.item);
+        if (frame.nextChild < children.size()) {
+            if (!frame.finder)
+                frame.finder = std::make_unique<ChildEntryFinder>(*this, frame.item, children.size());
+            const TreeItem child = children[frame.nextChild++];
+            auto* entry = const_cast<FileData*>(frame.finder->Find(tree_.GetItemText(child)));
+            if (!entry || !entry->IsContainer()) continue;
+            if (entry->IsZipFolder()) {
+                frame.size = AddSizes(frame.size, entry->Size());
+                continue;
+            }
+            if (entry->sizeCounted_ && keepsCount(entry, child)) {
+                frame.size = AddSizes(frame.size, entry->Size());
+                continue;
+            }
+            stack.push_back(Frame{child, entry, fileSizes(child), 0, nullptr});
+            continue;
+        }
+        Frame done = std::move(stack.back());
+        stack.pop_back();
+        if (done.entry && done.entry->size_ == 0 && !done.entry->sizeCounted_ &&
+            keepsCount(done.entry, done.item)) {
+            done.entry->size_ = done.size;
+            done.entry->sizeCounted_ = 1;
+        }
+        if (stack.empty()) return done.size;
+        stack.back().size = AddSizes(stack.back().size, done.size);
+    }
+    return total;
 }
 
 bool IdentityLess(const FileData* a, const FileData* b) {

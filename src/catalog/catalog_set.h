@@ -70,6 +70,10 @@ public:
     // Adds the sizes and counts of everything below `item`: files under it
     // and, through its child items, every folder and Zip Folder below.
     void CountContents(TreeItem item, ContentCounts& counts) const;
+    // The size CountContents finds for `item`. Folders counted on the way
+    // keep their content size, so that asking for every folder's size does
+    // not count the same entries again and again.
+    std::int64_t ContentSize(TreeItem item) const;
 
     // Calls `visit` for each entry filed under `item`, in filing order.
     template <class Visit>

@@ -18,7 +18,8 @@ FileData::FileData(EntryStore& store, TextRef name, TreeItem parentItem, std::in
       name_(name),
       parentItem_(parentItem),
       kind_(kind),
-      serial_(serial) {}
+      serial_(serial & 0x7fffffffu),
+      sizeCounted_(0) {}
 
 const char* FileData::GetName() const { return name_ == kNoText ? "" : store_->Text(name_); }
 
@@ -26,13 +27,11 @@ std::string_view FileData::Name() const { return GetName(); }
 
 std::string_view FileData::GetSizeText() {
     if (sizeText_ != kNoText) return store_->SizeText(sizeText_);
-    if (IsContainer() && size_ == 0) {
+    if (IsContainer() && size_ == 0 && !sizeCounted_) {
         const TreeItem item = FindTreeItem();
-        if (item != kNoItem) {
-            ContentCounts counts;
-            CountContents(item, counts);
-            size_ = counts.size;
-        }
+        const CatalogSet* owner = store_->Owner();
+        if (item != kNoItem && owner) size_ = owner->ContentSize(item);
+        sizeCounted_ = 1;
     }
     sizeText_ = store_->AddSizeText(FormatSize(size_));
     return sizeText_ == kNoText ? std::string_view() : store_->SizeText(sizeText_);

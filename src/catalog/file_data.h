@@ -90,7 +90,9 @@ private:
     TextRef pathText_ = kNoText;
     TreeItem parentItem_;
     int kind_;
-    std::uint32_t serial_;
+    std::uint32_t serial_ : 31;
+    // A container whose catalogued size was 0 holds its content size.
+    std::uint32_t sizeCounted_ : 1;
 };
 
 // Whether a container name makes a Zip Folder: the first ".zip" (or, when

@@ -41,4 +41,20 @@ bool MatchMask(std::string_view mask, std::string_view name) {
     }
 }
 
+std::string_view SuffixOfStarMask(std::string_view mask) {
+    if (mask.size() < 2 || mask[0] != '*') return {};
+    const std::string_view literal = mask.substr(1);
+    return literal.find_first_of("*?") == std::string_view::npos ? literal : std::string_view();
+}
+
+bool UpperCasedEndsWith(std::string_view name, std::string_view suffix) {
+    if (name.size() < suffix.size()) return false;
+    const char* tail = name.data() + (name.size() - suffix.size());
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        const char c = tail[i];
+        if (((c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c) != suffix[i]) return false;
+    }
+    return true;
+}
+
 }  // namespace kestavo

@@ -10,4 +10,11 @@ namespace kestavo {
 // "*" directly followed by "*" or "?" matches only a name equal to the mask.
 bool MatchMask(std::string_view mask, std::string_view name);
 
+// For a mask made of "*" and a literal without wildcards ("*.JPG"), the
+// literal: such a mask matches exactly the upper-cased names ending in it.
+// Empty for every other mask.
+std::string_view SuffixOfStarMask(std::string_view mask);
+// Whether `name`, upper-cased, ends with `suffix`.
+bool UpperCasedEndsWith(std::string_view name, std::string_view suffix);
+
 }  // namespace kestavo

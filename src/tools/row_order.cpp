@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "catalog/list_rows.h"
 #include "catalog/name_compare.h"
@@ -27,6 +28,8 @@ struct SortKey {
 // Within a run of equal prefixes of names up to 32 bytes the lengths
 // are equal, because the padding would differ otherwise.
 constexpr std::size_t kKeyBytes = 32;
+// From this many rows the sort uses a second thread.
+constexpr std::size_t kSortInParallelFrom = 100000;
 
 // The key of a name: its first 32 bytes with A-Z folded, most significant
 // first and padded with zeros. Names hold no NUL byte, so the padding
@@ -94,10 +97,28 @@ void SortInInitialOrder(std::vector<FileData*>& rows) {
     }
     LargeBuffer<SortKey> buffer(rows.size());
     const std::span<SortKey> keys = buffer.Items();
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        keys[i] = MakeKey(rows[i]->Name(), static_cast<std::uint32_t>(i));
-    // First by the first 32 bytes only, which decide for most rows.
-    std::sort(keys.begin(), keys.end(), KeyLess);
+    // First by the first 32 bytes only, which decide for most rows. The two
+    // halves are keyed and sorted side by side, then merged; the order is
+    // total (the index breaks every tie), so the result is the same.
+    const std::size_t half = keys.size() / 2;
+    auto keyAndSort = [&rows, &keys](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            keys[i] = MakeKey(rows[i]->Name(), static_cast<std::uint32_t>(i));
+        std::sort(keys.begin() + static_cast<std::ptrdiff_t>(from),
+                  keys.begin() + static_cast<std::ptrdiff_t>(to), KeyLess);
+    };
+    if (keys.size() >= kSortInParallelFrom) {
+        std::thread firstHalf(keyAndSort, std::size_t{0}, half);
+        keyAndSort(half, keys.size());
+        firstHalf.join();
+        LargeBuffer<SortKey> merged(keys.size());
+        std::merge(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(half),
+                   keys.begin() + static_cast<std::ptrdiff_t>(half), keys.end(),
+                   merged.Items().begin(), KeyLess);
+        std::copy(merged.Items().begin(), merged.Items().end(), keys.begin());
+    } else {
+        keyAndSort(0, keys.size());
+    }
     OrderLongNames(keys, rows);
     std::vector<FileData*> sorted(rows.size());
     for (std::size_t i = 0; i < keys.size(); ++i) sorted[i] = rows[keys[i].index];

@@ -116,6 +116,28 @@ TEST_F(EntryTest, ContainerOfSizeZeroShowsItsContentsOnceWithArchivesAtTheirOwnS
     EXPECT_EQ(Entry(set.RootItem(), "D1").GetSizeText(), "5000000");
 }
 
+TEST_F(EntryTest, FolderSizesAgreeInWhateverOrderTheyAreAskedFor) {
+    // Inner folders first, then outer ones, then a fresh set outer first:
+    // counted sizes kept on the way must give the same texts.
+    EXPECT_EQ(Entry(zip, "inner").GetSizeText(), "4");
+    EXPECT_EQ(Entry(dir, "sub").GetSizeText(), "3000");
+    EXPECT_EQ(Entry(disk, "dir").GetSizeText(), "53600");
+    CatalogSet other;
+    LoadText(other, CatalogHeader() +
+                        "+ \"D\" 1 1 1 1 2000 0 0 0 < +\"a\" 0 0 1 1 2000 0 0 0 < "
+                        "+\"b\" 0 0 1 1 2000 0 0 0 < \"f\" 5 1 1 2000 0 0 0 > "
+                        "+\"stored\" 700 0 1 1 2000 0 0 0 < \"g\" 6 1 1 2000 0 0 0 > > >",
+             messages);
+    const TreeItem a = Child(other, Child(other, other.RootItem(), "D"), "a");
+    EXPECT_EQ(other.FindEntry(Child(other, other.RootItem(), "D"), "a")->GetSizeText(), "11");
+    EXPECT_EQ(other.FindEntry(a, "b")->GetSizeText(), "5");
+    // A folder with a catalogued size shows it, while its parent counts its contents.
+    EXPECT_EQ(other.FindEntry(a, "stored")->GetSizeText(), "700");
+    ContentCounts counts;
+    other.CountContents(a, counts);
+    EXPECT_EQ(counts.size, 11);
+}
+
 TEST_F(EntryTest, CountContentsCountsInsideArchivesButAddsOnlyTheirSize) {
     ContentCounts counts;
     Entry(disk, "dir").CountContents(dir, counts);

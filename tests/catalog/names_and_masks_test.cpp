@@ -72,5 +72,18 @@ TEST(MaskTest, StarFollowedByAWildcardMatchesOnlyItself) {
     EXPECT_FALSE(MatchMask("**", ""));
 }
 
+TEST(MaskTest, StarAndLiteralIsTheSameAsASuffix) {
+    const char* names[] = {"A.JPG", "a.jpg", "B.JPG.JPG", ".JPG", "JPG", "X.JPGX", "", "*.JPG",
+                           "photo.Jpg", "G", "AB", "ÉTÉ.JPG"};
+    for (const char* mask : {"*.JPG", "*G", "*B", "*.jpg", "*ÉTÉ.JPG"}) {
+        ASSERT_FALSE(SuffixOfStarMask(mask).empty()) << mask;
+        for (const char* name : names)
+            EXPECT_EQ(UpperCasedEndsWith(name, SuffixOfStarMask(mask)), MatchMask(mask, UpperCased(name)))
+                << mask << " " << name;
+    }
+    for (const char* mask : {"*", "**", "*?", "*.J?G", "A*", "*A*", ""})
+        EXPECT_TRUE(SuffixOfStarMask(mask).empty()) << mask;
+}
+
 }  // namespace
 }  // namespace kestavo
