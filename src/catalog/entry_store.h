@@ -36,9 +36,9 @@ public:
     // Names, dates and locations live as long as the store; size texts until
     // ReleaseSizeTexts.
     TextRef AddText(std::string_view text) { return texts_.Add(text); }
-    const char* Text(TextRef ref) const { return texts_.Get(ref); }
+    std::string_view Text(TextRef ref) const { return texts_.View(ref); }
     TextRef AddSizeText(std::string_view text) { return sizeTexts_.Add(text); }
-    const char* SizeText(TextRef ref) const { return sizeTexts_.Get(ref); }
+    std::string_view SizeText(TextRef ref) const { return sizeTexts_.View(ref); }
     void ReleaseSizeTexts();
 
     // The location text shared by every entry filed under `item`.

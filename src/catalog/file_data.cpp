@@ -21,9 +21,10 @@ FileData::FileData(EntryStore& store, TextRef name, TreeItem parentItem, std::in
       serial_(serial & 0x7fffffffu),
       sizeCounted_(0) {}
 
-const char* FileData::GetName() const { return name_ == kNoText ? "" : store_->Text(name_); }
+// Texts in the store end with a NUL byte, so a name is also a C string.
+const char* FileData::GetName() const { return name_ == kNoText ? "" : store_->Text(name_).data(); }
 
-std::string_view FileData::Name() const { return GetName(); }
+std::string_view FileData::Name() const { return name_ == kNoText ? "" : store_->Text(name_); }
 
 std::string_view FileData::GetSizeText() {
     if (sizeText_ != kNoText) return store_->SizeText(sizeText_);

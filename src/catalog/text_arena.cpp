@@ -12,16 +12,27 @@ TextRef TextArena::AddChunk(std::size_t size) {
     return static_cast<TextRef>((chunks_.size() - 1) << kOffsetBits);
 }
 
+namespace {
+
+// Writes the length, the text and a NUL byte at `out`.
+void Store(char* out, std::string_view text, std::size_t lengthBytes, std::uint16_t longText) {
+    const std::uint16_t length =
+        text.size() < longText ? static_cast<std::uint16_t>(text.size()) : longText;
+    std::memcpy(out, &length, lengthBytes);
+    std::memcpy(out + lengthBytes, text.data(), text.size());
+    out[lengthBytes + text.size()] = '\0';
+}
+
+}  // namespace
+
 TextRef TextArena::Add(std::string_view text) {
-    const std::size_t need = text.size() + 1;
+    const std::size_t need = kLengthBytes + text.size() + 1;
     if (need > kMaxChunk / 4) {
         // A long text gets a chunk of its own, so the shared chunks stay small.
         const TextRef ref = AddChunk(need);
         if (ref == kNoText) return kNoText;
-        char* out = chunks_.back().data.get();
-        std::memcpy(out, text.data(), text.size());
-        out[text.size()] = '\0';
-        return ref;  // the shared chunk being filled stays the current one
+        Store(chunks_.back().data.get(), text, kLengthBytes, kLongText);
+        return ref + kLengthBytes;  // the shared chunk being filled stays the current one
     }
     if (current_ == static_cast<std::size_t>(-1) || used_ + need > chunks_[current_].size) {
         const std::size_t size =
@@ -32,10 +43,8 @@ TextRef TextArena::Add(std::string_view text) {
         current_ = chunks_.size() - 1;
         used_ = 0;
     }
-    char* out = chunks_[current_].data.get() + used_;
-    std::memcpy(out, text.data(), text.size());
-    out[text.size()] = '\0';
-    const TextRef ref = static_cast<TextRef>((current_ << kOffsetBits) | used_);
+    Store(chunks_[current_].data.get() + used_, text, kLengthBytes, kLongText);
+    const TextRef ref = static_cast<TextRef>((current_ << kOffsetBits) | (used_ + kLengthBytes));
     used_ += need;
     return ref;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -21,10 +22,20 @@ public:
     const char* Get(TextRef ref) const {
         return chunks_[ref >> kOffsetBits].data.get() + (ref & kOffsetMask);
     }
+    // The text with its length, which is kept in the two bytes before it
+    // (texts of 65535 bytes and more are measured).
+    std::string_view View(TextRef ref) const {
+        const char* text = Get(ref);
+        std::uint16_t length = 0;
+        std::memcpy(&length, text - kLengthBytes, kLengthBytes);
+        return length != kLongText ? std::string_view(text, length) : std::string_view(text);
+    }
     void Clear();
     std::size_t BytesReserved() const { return reserved_; }
 
 private:
+    static constexpr std::size_t kLengthBytes = 2;
+    static constexpr std::uint16_t kLongText = 0xFFFF;
     static constexpr unsigned kOffsetBits = 16;
     static constexpr std::uint32_t kOffsetMask = (1u << kOffsetBits) - 1;
     static constexpr std::size_t kMaxChunk = std::size_t{1} << kOffsetBits;
