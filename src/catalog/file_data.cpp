@@ -34,25 +34,28 @@ std::string_view FileData::GetSizeText() {
         if (item != kNoItem && owner) size_ = owner->ContentSize(item);
         sizeCounted_ = 1;
     }
-    sizeText_ = store_->AddSizeText(FormatSize(size_));
+    char buffer[kSizeTextCapacity];
+    sizeText_ = store_->AddSizeText(FormatSize(size_, buffer));
     return sizeText_ == kNoText ? std::string_view() : store_->SizeText(sizeText_);
 }
 
 std::string_view FileData::GetFreeSpaceText() {
-    if (freeSpaceText_ == kNoText) freeSpaceText_ = store_->AddSizeText(FormatSize(freeSpace_));
+    char buffer[kSizeTextCapacity];
+    if (freeSpaceText_ == kNoText) freeSpaceText_ = store_->AddSizeText(FormatSize(freeSpace_, buffer));
     return freeSpaceText_ == kNoText ? std::string_view() : store_->SizeText(freeSpaceText_);
 }
 
 std::string_view FileData::GetDateText() {
     if (dateText_ == kNoText) {
-        CatalogSet* owner = store_->Owner();
-        if (owner) {
-            dateText_ = store_->AddText(owner->Clock().DateText(time_));
-        } else {
-            LocalClock clock;
-            dateText_ = store_->AddText(clock.DateText(time_));
-        }
+        if (CatalogSet* owner = store_->Owner()) return GetDateText(owner->Clock());
+        LocalClock clock;
+        return GetDateText(clock);
     }
+    return store_->Text(dateText_);
+}
+
+std::string_view FileData::GetDateText(LocalClock& clock) {
+    if (dateText_ == kNoText) dateText_ = store_->AddText(clock.DateText(time_));
     return dateText_ == kNoText ? std::string_view() : store_->Text(dateText_);
 }
 

@@ -13,6 +13,7 @@
 namespace kestavo {
 
 class EntryStore;
+class LocalClock;
 
 // Adds two byte counts, stopping at the limits of the type instead of
 // overflowing (only a damaged catalog holds such sizes).
@@ -54,6 +55,9 @@ public:
     std::string_view GetSizeText();
     std::string_view GetFreeSpaceText();
     std::string_view GetDateText();
+    // The same, made with `clock` when not yet cached; lets work on entries
+    // of different catalogs go on side by side, each with its own clock.
+    std::string_view GetDateText(LocalClock& clock);
     // The chain of container names from the disk label down to the entry's
     // own container, joined by "/"; empty for a disk, and empty when no tree
     // is known. `tree` defaults to the tree of the entry's catalog set.

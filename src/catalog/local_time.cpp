@@ -206,8 +206,28 @@ const std::string& LocalClock::TimeOfDayText(int secondOfDay) {
     auto& block = timeTexts_[static_cast<std::size_t>(secondOfDay / 3600)];
     if (!block) block = std::make_unique<std::string[]>(3600);
     std::string& text = block[static_cast<std::size_t>(secondOfDay % 3600)];
-    if (text.empty()) text = Strftime("%X", TmOfCivil(0, secondOfDay));
+    if (text.empty()) FillMinute(block.get() + secondOfDay % 3600 / 60 * 60, secondOfDay / 60 * 60);
     return text;
+}
+
+void LocalClock::FillMinute(std::string* texts, int minuteStart) {
+    // Most locales write the seconds as two digits in one place: then one
+    // text of the minute, with its seconds replaced, gives all sixty. Three
+    // probes make sure of it; otherwise every second is formatted.
+    const std::string probe37 = Strftime("%X", TmOfCivil(0, minuteStart + 37));
+    const std::string probe48 = Strftime("%X", TmOfCivil(0, minuteStart + 48));
+    const std::string probe05 = Strftime("%X", TmOfCivil(0, minuteStart + 5));
+    const std::size_t at = probe37.find("37");
+    auto withSeconds = [&](int second) {
+        std::string text = probe37;
+        text[at] = static_cast<char>('0' + second / 10);
+        text[at + 1] = static_cast<char>('0' + second % 10);
+        return text;
+    };
+    const bool patchable = at != std::string::npos && probe37.find("37", at + 1) == std::string::npos &&
+                           withSeconds(48) == probe48 && withSeconds(5) == probe05;
+    for (int second = 0; second < 60; ++second)
+        texts[second] = patchable ? withSeconds(second) : Strftime("%X", TmOfCivil(0, minuteStart + second));
 }
 
 std::string_view LocalClock::DateText(std::int64_t time) {

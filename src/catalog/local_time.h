@@ -66,6 +66,7 @@ public:
 private:
     const std::string& DayText(std::int64_t day);
     const std::string& TimeOfDayText(int secondOfDay);
+    void FillMinute(std::string* texts, int minuteStart);
 
     UtcOffsetHistory offsets_;
     std::unordered_map<std::int64_t, std::string> dayTexts_;

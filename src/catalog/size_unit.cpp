@@ -1,5 +1,7 @@
 #include "catalog/size_unit.h"
 
+#include <charconv>
+
 namespace kestavo {
 namespace {
 // The one piece of program-wide state of the model: set by the View
@@ -31,17 +33,37 @@ std::string_view SizeUnitName(int unit) {
     }
 }
 
-std::string FormatSize(std::int64_t value) {
-    const std::int64_t divisor = g_sizeUnit == 0 ? 1 : g_sizeUnit;
+namespace {
+
+std::string_view FormatSizeInto(std::int64_t value, int unit, char (&buffer)[kSizeTextCapacity]) {
+    const std::int64_t divisor = unit == 0 ? 1 : unit;
     std::int64_t number = 0;
     if (value != 0) {
         number = value / divisor;
         if (value % divisor != 0) number += 1;
     }
-    std::string text = std::to_string(number);
-    if (divisor == kUnitKB) text += "KB";
-    else if (divisor == kUnitMB) text += "MB";
-    return text;
+    char* end = std::to_chars(buffer, buffer + kSizeTextCapacity - 2, number).ptr;
+    if (divisor == kUnitKB || divisor == kUnitMB) {
+        *end++ = divisor == kUnitKB ? 'K' : 'M';
+        *end++ = 'B';
+    }
+    return std::string_view(buffer, static_cast<std::size_t>(end - buffer));
+}
+
+}  // namespace
+
+std::string_view FormatSize(std::int64_t value, char (&buffer)[kSizeTextCapacity]) {
+    return FormatSizeInto(value, g_sizeUnit, buffer);
+}
+
+std::string FormatSize(std::int64_t value) {
+    char buffer[kSizeTextCapacity];
+    return std::string(FormatSize(value, buffer));
+}
+
+std::string FormatSizeIn(std::int64_t value, int unit) {
+    char buffer[kSizeTextCapacity];
+    return std::string(FormatSizeInto(value, unit, buffer));
 }
 
 }  // namespace kestavo

@@ -23,5 +23,11 @@ std::string_view SizeUnitName(int unit);
 // A byte count as text in the current unit: rounded up to whole units,
 // followed directly by "KB" or "MB" (0 stays 0).
 std::string FormatSize(std::int64_t value);
+// The same text written into `buffer`, without allocating.
+inline constexpr std::size_t kSizeTextCapacity = 24;
+std::string_view FormatSize(std::int64_t value, char (&buffer)[kSizeTextCapacity]);
+// The size text of `value` in `unit` (1, 1024 or 1048576), whatever the
+// current unit is.
+std::string FormatSizeIn(std::int64_t value, int unit);
 
 }  // namespace kestavo

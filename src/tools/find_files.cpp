@@ -1,6 +1,7 @@
 #include "tools/find_files.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "catalog/entry_kind.h"
 #include "catalog/name_compare.h"
@@ -11,6 +12,8 @@
 namespace kestavo {
 namespace {
 constexpr const char* kNothingFound = "No files found";
+// From this many loaded entries a search of every catalog uses two threads.
+constexpr std::size_t kTwoGroupsFrom = 100000;
 }  // namespace
 
 FindFiles::FindFiles(CatalogSet& set, TreeItem searchRoot) : set_(set) {
@@ -43,22 +46,62 @@ void FindFiles::FindNow() {
     if (searchRoot_ == kNoItem) SetSearchRoot(set_.RootItem());
 
     const ContainerTree& tree = set_.Tree();
-    if (lookInSubfolders_) {
-        ForEachNodeDepthFirst(tree, searchRoot_, [&](TreeItem node) { CollectFrom(node, rows_); });
+    if (lookInSubfolders_ && searchRoot_ == set_.RootItem()) {
+        FindInEveryCatalog();
     } else {
-        CollectFrom(searchRoot_, rows_);
-    }
-    // The texts are made once here and kept by the entries, so that sorts,
-    // views and reports only read them.
-    for (FileData* entry : rows_) {
-        entry->GetPath(&tree);
-        entry->GetSizeText();
-        entry->GetDateText();
+        if (lookInSubfolders_) {
+            ForEachNodeDepthFirst(tree, searchRoot_, [&](TreeItem node) { CollectFrom(node, rows_); });
+        } else {
+            CollectFrom(searchRoot_, rows_);
+        }
+        MakeTexts(rows_.begin(), rows_.end(), set_.Clock());
     }
     rowsSizeUnit_ = GetSizeUnit();
     SortInInitialOrder(rows_);
     nothingFound_ = rows_.empty();
     if (listener_) listener_->RowsReset();
+}
+
+void FindFiles::MakeTexts(std::vector<FileData*>::iterator first, std::vector<FileData*>::iterator last,
+                          LocalClock& clock) const {
+    // The texts are made once here and kept by the entries, so that sorts,
+    // views and reports only read them.
+    const ContainerTree& tree = set_.Tree();
+    for (auto it = first; it != last; ++it) {
+        (*it)->GetPath(&tree);
+        (*it)->GetSizeText();
+        (*it)->GetDateText(clock);
+    }
+}
+
+void FindFiles::FindInEveryCatalog() {
+    // The disks are searched in two groups side by side. Each catalog's
+    // entries and texts live in that catalog's own store, and each group
+    // makes its date texts with its own clock, so the groups share nothing
+    // they change; the rows come out in the order of a walk from the top.
+    const ContainerTree& tree = set_.Tree();
+    const TreeItem root = set_.RootItem();
+    CollectFrom(root, rows_);
+    const std::vector<TreeItem> disks(tree.Children(root).begin(), tree.Children(root).end());
+    const std::size_t half = disks.size() / 2;
+    auto search = [&](std::size_t from, std::size_t to, std::vector<FileData*>& found, LocalClock& clock) {
+        for (std::size_t d = from; d < to; ++d)
+            ForEachNodeDepthFirst(tree, disks[d], [&](TreeItem node) { CollectFrom(node, found); });
+        MakeTexts(found.begin(), found.end(), clock);
+    };
+    std::vector<FileData*> first, second;
+    LocalClock secondClock;
+    if (half > 0 && set_.EntryCount() >= kTwoGroupsFrom) {
+        std::thread other([&] { search(half, disks.size(), second, secondClock); });
+        search(0, half, first, set_.Clock());
+        other.join();
+    } else {
+        search(0, disks.size(), first, set_.Clock());
+    }
+    MakeTexts(rows_.begin(), rows_.end(), set_.Clock());
+    rows_.reserve(rows_.size() + first.size() + second.size());
+    rows_.insert(rows_.end(), first.begin(), first.end());
+    rows_.insert(rows_.end(), second.begin(), second.end());
 }
 
 int FindFiles::CompareForSort(FileData* a, FileData* b, int key) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalog/catalog_set.h"
+#include "catalog/local_time.h"
 #include "catalog/list_sink.h"
 #include "tools/report_writer.h"
 
@@ -86,6 +87,9 @@ private:
     void FindSearchRootAgain();
     bool IsAtOrBelow(TreeItem node, TreeItem top) const;
     void CollectFrom(TreeItem node, std::vector<FileData*>& found) const;
+    void MakeTexts(std::vector<FileData*>::iterator first, std::vector<FileData*>::iterator last,
+                   LocalClock& clock) const;
+    void FindInEveryCatalog();
     static int CompareForSort(FileData* a, FileData* b, int key);
 
     CatalogSet& set_;

@@ -125,17 +125,4 @@ void SortInInitialOrder(std::vector<FileData*>& rows) {
     rows.swap(sorted);
 }
 
-std::string FormatSizeIn(std::int64_t value, int unit) {
-    const std::int64_t divisor = unit == 0 ? 1 : unit;
-    std::int64_t number = 0;
-    if (value != 0) {
-        number = value / divisor;
-        if (value % divisor != 0) number += 1;
-    }
-    std::string text = std::to_string(number);
-    if (divisor == kUnitKB) text += "KB";
-    else if (divisor == kUnitMB) text += "MB";
-    return text;
-}
-
 }  // namespace kestavo

@@ -15,8 +15,4 @@ namespace kestavo {
 // comparison on large lists.
 void SortInInitialOrder(std::vector<FileData*>& rows);
 
-// A byte count as text in the given unit (1, 1024 or 1048576), as the size
-// texts are made: rounded up to whole units, "KB" or "MB" appended.
-std::string FormatSizeIn(std::int64_t value, int unit);
-
 }  // namespace kestavo

@@ -297,3 +297,54 @@ TEST(RowOrderTest, TheFastInitialOrderIsTheListsInitialOrder) {
 
 }  // namespace
 }  // namespace kestavo
+
+namespace kestavo {
+namespace {
+
+// Enough catalogs for a search of every catalog to run in two groups: the
+// rows, their order and their texts must be those of a plain walk.
+TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) {
+    CatalogSet set;
+    test::RecordingMessages messages;
+    std::mt19937 random(5);
+    for (int disk = 0; disk < 5; ++disk) {
+        std::string text = test::CatalogHeader() + "+ \"DISK" + std::to_string(disk) + "\" 0 0 1 1 2000 0 0 0 < ";
+        for (int folder = 0; folder < 60; ++folder) {
+            text += "+\"f" + std::to_string(folder) + "\" 0 0 1 1 2000 0 0 0 < ";
+            for (int file = 0; file < 400; ++file)
+                text += "\"n" + std::to_string(random() % 5000) + (file % 3 ? ".jpg" : ".TXT") + "\" " +
+                        std::to_string(random() % 100000) + " " + std::to_string(1 + random() % 28) + " " +
+                        std::to_string(1 + random() % 12) + " " + std::to_string(1990 + random() % 30) + " " +
+                        std::to_string(random() % 24) + " 0 " + std::to_string(random() % 60) + " ";
+            text += "> ";
+        }
+        text += ">";
+        ASSERT_EQ(test::LoadText(set, text, messages), LoadOutcome::Loaded);
+    }
+    ASSERT_GT(set.EntryCount(), 100000u);
+
+    FindFiles tool(set, set.RootItem());
+    tool.SetMask("*.JPG");
+    tool.FindNow();
+
+    std::vector<FileData*> expected;
+    std::vector<TreeItem> pending{set.RootItem()};
+    while (!pending.empty()) {
+        const TreeItem node = pending.back();
+        pending.pop_back();
+        set.CollectMatching(node, "*.JPG", expected);
+        const auto children = set.Tree().Children(node);
+        for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(*it);
+    }
+    SortRowsInInitialOrder(expected);
+    ASSERT_EQ(tool.RowCount(), expected.size());
+    LocalClock clock;
+    for (std::size_t row = 0; row < expected.size(); ++row) {
+        ASSERT_EQ(tool.RowEntry(row), expected[row]) << row;
+        EXPECT_EQ(tool.RowText(row, FindColumn::Date), clock.DateText(expected[row]->GetTime())) << row;
+    }
+    EXPECT_EQ(tool.RowText(0, FindColumn::Size), std::to_string(expected[0]->Size()));
+}
+
+}  // namespace
+}  // namespace kestavo
