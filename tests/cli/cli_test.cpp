@@ -12,44 +12,15 @@
 namespace kestavo {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& word) {
-    std::string quoted = "'";
-    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // Runs kestavo-cli with the given catalog directory, in UTC and a UTF-8 locale.
-CliRun RunCli(const std::string& catalogs, const std::vector<std::string>& args) {
-    test::TempDir scratch;
-    const std::string errFile = (scratch.Path() / "err").string();
-    std::string command = "env Kestavo=" + Quote(catalogs) + " TZ=UTC LC_ALL=C.UTF-8 " +
-                          Quote(KESTAVO_CLI);
-    for (const std::string& a : args) command += " " + Quote(a);
-    command += " 2>" + Quote(errFile);
-    CliRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream err(errFile);
-    std::stringstream text;
-    text << err.rdbuf();
-    run.err = text.str();
-    return run;
+test::CliRun RunCli(const std::string& catalogs, const std::vector<std::string>& args) {
+    return test::RunProgram(KESTAVO_CLI, {{"Kestavo", catalogs}}, args);
 }
 
 const std::string kCatalogs = std::string(KESTAVO_TEST_DATA) + "/catalogs";
 
 TEST(CliLsTest, ListsTheDisksUnderTheTopRootItem) {
-    const CliRun run = RunCli(kCatalogs, {"ls"});
+    const test::CliRun run = RunCli(kCatalogs, {"ls"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
@@ -60,7 +31,7 @@ TEST(CliLsTest, ListsTheDisksUnderTheTopRootItem) {
 }
 
 TEST(CliLsTest, ListsAContainerInNameOrderWithComputedFolderSizes) {
-    const CliRun run = RunCli(kCatalogs, {"ls", "BACKUP"});
+    const test::CliRun run = RunCli(kCatalogs, {"ls", "BACKUP"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
               "Name\tSize\tDate\n"
@@ -71,7 +42,7 @@ TEST(CliLsTest, ListsAContainerInNameOrderWithComputedFolderSizes) {
 }
 
 TEST(CliLsTest, PathPartsMatchWithoutRegardToCaseAndUnitsApply) {
-    CliRun run = RunCli(kCatalogs, {"ls", "backup/docs/OLD.ZIP"});
+    test::CliRun run = RunCli(kCatalogs, {"ls", "backup/docs/OLD.ZIP"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "Name\tSize\tDate\nREADME\t700\t09/01/98 12:00:00\nsrc\t4000\t09/01/98 12:00:00\n");
     run = RunCli(kCatalogs, {"ls", "--unit", "KB", "BACKUP/Photos"});
@@ -83,7 +54,7 @@ TEST(CliLsTest, PathPartsMatchWithoutRegardToCaseAndUnitsApply) {
 }
 
 TEST(CliLsTest, NamesThatNameNothingFail) {
-    CliRun run = RunCli(kCatalogs, {"ls", "BACKUP/nope"});
+    test::CliRun run = RunCli(kCatalogs, {"ls", "BACKUP/nope"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "No such catalog item: BACKUP/nope\n");
     EXPECT_EQ(run.out, "");
@@ -92,7 +63,7 @@ TEST(CliLsTest, NamesThatNameNothingFail) {
 }
 
 TEST(CliPropertiesTest, FolderFileAndTopRootItem) {
-    CliRun run = RunCli(kCatalogs, {"properties", "BACKUP/DOCS"});
+    test::CliRun run = RunCli(kCatalogs, {"properties", "BACKUP/DOCS"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
               "Name: DOCS\nType: File Folder\nLocation: BACKUP\nSize: 106276\n"
@@ -114,7 +85,7 @@ TEST(CliPropertiesTest, FolderFileAndTopRootItem) {
 
 TEST(CliCommonTest, UsageVersionAndEmptyCatalogDirectory) {
     test::TempDir empty;
-    CliRun run = RunCli(empty.Str(), {"ls"});
+    test::CliRun run = RunCli(empty.Str(), {"ls"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "No catalogs found.\nUse File->Catalog New Disk ... to create.\n");
     EXPECT_EQ(run.out, "Disk\tTotal Size\tFree Space\tDate Cataloged\n");
@@ -139,7 +110,7 @@ TEST(CliCommonTest, DamagedAndForeignCatalogsAreReportedAndTheRestListed) {
     test::TempDir dir;
     dir.Write("a.kvx", "hello");
     dir.Write("b.kvx", "kvx_version_1_1 < %drivetype fixed > + \"HALF\" 1 1 1 1 2000 0 0 0 < \"f\" 1 1 1 2000");
-    const CliRun run = RunCli(dir.Str(), {"ls", "HALF"});
+    const test::CliRun run = RunCli(dir.Str(), {"ls", "HALF"});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.err.find("Cannot read " + dir.Str() + "/a.kvx\n"), std::string::npos);
     EXPECT_NE(run.err.find(dir.Str() + "/b.kvx is damaged"), std::string::npos);

@@ -10,38 +10,9 @@
 namespace kestavo {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& word) {
-    std::string quoted = "'";
-    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // Runs kestavo-cli in UTC with the given catalog directory and drive map.
-CliRun RunCli(const std::string& catalogs, const std::string& drives, const std::vector<std::string>& args) {
-    test::TempDir scratch;
-    const std::string errFile = (scratch.Path() / "err").string();
-    std::string command = "env Kestavo=" + Quote(catalogs) + " KESTAVO_DRIVES=" + Quote(drives) +
-                          " TZ=UTC LC_ALL=C.UTF-8 " + Quote(KESTAVO_CLI);
-    for (const std::string& a : args) command += " " + Quote(a);
-    command += " 2>" + Quote(errFile);
-    CliRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream err(errFile);
-    std::stringstream text;
-    text << err.rdbuf();
-    run.err = text.str();
-    return run;
+test::CliRun RunCli(const std::string& catalogs, const std::string& drives, const std::vector<std::string>& args) {
+    return test::RunProgram(KESTAVO_CLI, {{"Kestavo", catalogs}, {"KESTAVO_DRIVES", drives}}, args);
 }
 
 class MediaCliTest : public ::testing::Test {
@@ -56,24 +27,24 @@ protected:
         drives = "E:|removable|WORK|" + work + ";F:|cdrom||" + blank + ";G:|removable|GONE|" + dir.Str() +
                  "/absent;C:|fixed|SYS|/";
     }
-    CliRun Run(const std::vector<std::string>& args) { return RunCli(catalogs, drives, args); }
+    test::CliRun Run(const std::vector<std::string>& args) { return RunCli(catalogs, drives, args); }
 
     test::TempDir dir;
     std::string work, blank, catalogs, drives;
 };
 
 TEST_F(MediaCliTest, DrivesListsDrivesHoldingAMediumInLetterOrder) {
-    const CliRun run = Run({"drives"});
+    const test::CliRun run = Run({"drives"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "C:  SYS\tfixed\t/\nE:  WORK\tdefault\t" + work + "\nF:  \tcdrom\t" + blank + "\n");
     drives += ";bad entry";
-    const CliRun warned = Run({"drives"});
+    const test::CliRun warned = Run({"drives"});
     EXPECT_EQ(warned.status, 0);
     EXPECT_NE(warned.err.find("\"bad entry\""), std::string::npos);
 }
 
 TEST_F(MediaCliTest, CatalogThenLsAndLocateFindTheFiles) {
-    CliRun run = Run({"catalog", "E:"});
+    test::CliRun run = Run({"catalog", "E:"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, catalogs + "/WORK.kvx\n");
     run = Run({"ls", "WORK/DOCS"});
@@ -93,13 +64,13 @@ TEST_F(MediaCliTest, CatalogThenLsAndLocateFindTheFiles) {
 TEST_F(MediaCliTest, LocateWithTheDiskAbsentSaysWhichDisk) {
     ASSERT_EQ(Run({"catalog", "E:"}).status, 0);
     drives = "E:|removable|OTHER|" + work;
-    const CliRun run = Run({"locate", "WORK/DOCS/a.txt"});
+    const test::CliRun run = Run({"locate", "WORK/DOCS/a.txt"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Disk labeled WORK was not found.\n");
 }
 
 TEST_F(MediaCliTest, AnUnlabelledDiskNeedsALabelWhichIsUpperCased) {
-    CliRun run = Run({"catalog", "F:"});
+    test::CliRun run = Run({"catalog", "F:"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("--label"), std::string::npos);
     run = Run({"catalog", "F:", "--label", "cd two"});
@@ -111,7 +82,7 @@ TEST_F(MediaCliTest, AnUnlabelledDiskNeedsALabelWhichIsUpperCased) {
 }
 
 TEST_F(MediaCliTest, DirectoriesAreCataloguedUnderTheLabelAsGiven) {
-    CliRun run = Run({"catalog", work + "/DOCS", "--label", "Docs Copy"});
+    test::CliRun run = Run({"catalog", work + "/DOCS", "--label", "Docs Copy"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, catalogs + "/Docs Copy.kvx\n");
     run = Run({"ls", "Docs Copy"});
@@ -121,7 +92,7 @@ TEST_F(MediaCliTest, DirectoriesAreCataloguedUnderTheLabelAsGiven) {
 }
 
 TEST_F(MediaCliTest, BadDrivesAndMissingMedia) {
-    CliRun run = Run({"catalog", "WORK"});
+    test::CliRun run = Run({"catalog", "WORK"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "Choose a drive from the list, or type a drive letter and a colon.\n");
     run = Run({"catalog", "G:"});
@@ -133,7 +104,7 @@ TEST_F(MediaCliTest, BadDrivesAndMissingMedia) {
 }
 
 TEST_F(MediaCliTest, EjectPrintsNothing) {
-    const CliRun run = Run({"eject"});
+    const test::CliRun run = Run({"eject"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");

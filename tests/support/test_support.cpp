@@ -1,6 +1,10 @@
 #include "support/test_support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <sstream>
 
 #include <fstream>
 #include <random>
@@ -61,6 +65,44 @@ std::vector<std::string> EntryNames(const CatalogSet& set, TreeItem item) {
 
 TreeItem Child(const CatalogSet& set, TreeItem parent, const std::string& text) {
     return set.Tree().FindChild(parent, text);
+}
+
+namespace {
+
+std::string Quote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+}  // namespace
+
+CliRun RunProgram(const std::string& program, const std::vector<std::pair<std::string, std::string>>& env,
+                  const std::vector<std::string>& args) {
+    TempDir scratch;
+    const std::string errFile = (scratch.Path() / "err").string();
+    std::string command = "env TZ=UTC LC_ALL=C.UTF-8";
+    for (const auto& [name, value] : env) command += " " + name + "=" + Quote(value);
+    command += " " + Quote(program);
+    for (const std::string& a : args) command += " " + Quote(a);
+    command += " 2>" + Quote(errFile);
+    CliRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.err = ReadWholeFile(errFile);
+    return run;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 std::string CatalogHeader(const std::string& driveType) {

@@ -64,6 +64,19 @@ std::vector<std::string> EntryNames(const CatalogSet& set, TreeItem item);
 // The child item of `parent` with exactly this text.
 TreeItem Child(const CatalogSet& set, TreeItem parent, const std::string& text);
 
+// What a program run printed and how it ended.
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+// Runs `program` with `args` and the environment variables `env` added,
+// in UTC and a UTF-8 locale.
+CliRun RunProgram(const std::string& program, const std::vector<std::pair<std::string, std::string>>& env,
+                  const std::vector<std::string>& args);
+// The whole content of a file ("" when it cannot be read).
+std::string ReadWholeFile(const std::string& path);
+
 // A catalog with the header of a disk of drive type `driveType`.
 std::string CatalogHeader(const std::string& driveType = "default");
 

@@ -14,50 +14,19 @@
 namespace kestavo {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& word) {
-    std::string quoted = "'";
-    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string ReadFile(const std::string& path) { return test::ReadWholeFile(path); }
 
 // Runs kestavo-cli with the given catalog directory and drive map, in UTC
 // and a UTF-8 locale.
-CliRun RunCli(const std::string& catalogs, const std::vector<std::string>& args,
-              const std::string& drives = "") {
-    test::TempDir scratch;
-    const std::string errFile = (scratch.Path() / "err").string();
-    std::string command = "env Kestavo=" + Quote(catalogs) + " KESTAVO_DRIVES=" + Quote(drives) +
-                          " TZ=UTC LC_ALL=C.UTF-8 " + Quote(KESTAVO_CLI);
-    for (const std::string& a : args) command += " " + Quote(a);
-    command += " 2>" + Quote(errFile);
-    CliRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.err = ReadFile(errFile);
-    return run;
+test::CliRun RunCli(const std::string& catalogs, const std::vector<std::string>& args,
+                    const std::string& drives = "") {
+    return test::RunProgram(KESTAVO_CLI, {{"Kestavo", catalogs}, {"KESTAVO_DRIVES", drives}}, args);
 }
 
 const std::string kCatalogs = std::string(KESTAVO_TEST_DATA) + "/catalogs";
 
 TEST(CliFindTest, WritesTheFindFilesReport) {
-    const CliRun run = RunCli(kCatalogs, {"find", "img*", "--unit", "KB"});
+    const test::CliRun run = RunCli(kCatalogs, {"find", "img*", "--unit", "KB"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
@@ -79,7 +48,7 @@ TEST(CliFindTest, WritesTheFindFilesReport) {
 TEST(CliFindTest, RootSubfoldersAndReportFile) {
     test::TempDir dir;
     const std::string report = (dir.Path() / "found.txt").string();
-    CliRun run = RunCli(kCatalogs, {"find", "*", "--root", "backup/docs", "--no-subfolders", "--report", report});
+    test::CliRun run = RunCli(kCatalogs, {"find", "*", "--root", "backup/docs", "--no-subfolders", "--report", report});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
     const std::string text = ReadFile(report);
@@ -99,7 +68,7 @@ TEST(CliFindTest, RootSubfoldersAndReportFile) {
 
 TEST(CliFindTest, WorksOnAnEmptyCatalogDirectory) {
     test::TempDir empty;
-    const CliRun run = RunCli(empty.Str(), {"find", "*"});
+    const test::CliRun run = RunCli(empty.Str(), {"find", "*"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "No catalogs found.\nUse File->Catalog New Disk ... to create.\n");
     EXPECT_NE(run.out.find("\r\n\r\n 0 Files found.\r\n"), std::string::npos);
@@ -110,7 +79,7 @@ TEST(CliDuplicatesTest, CriteriaThresholdAndReport) {
     const std::string text = "kvx_version_1_1\r\n< %drivetype default >\r\n+\r\n";
     dir.Write("ONE.kvx", text + "\"ONE\" 1 1 1 1 2000 0 0 0 < \"a.txt\" 5000 1 1 2000 0 0 0 \"b\" 1 1 1 2000 0 0 0 >\r\n");
     dir.Write("TWO.kvx", text + "\"TWO\" 1 1 1 1 2000 0 0 0 < \"A.TXT\" 5000 1 1 2000 0 0 0 \"c\" 1 1 1 2000 0 0 0 >\r\n");
-    CliRun run = RunCli(dir.Str(), {"duplicates"});
+    test::CliRun run = RunCli(dir.Str(), {"duplicates"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
               " Kestavo, Duplicate Files report\r\n"
@@ -137,7 +106,7 @@ TEST(CliDuplicatesTest, CriteriaThresholdAndReport) {
 
 TEST(CliDuplicatesTest, AThresholdThatIsNotAnIntegerIsAUsageError) {
     for (const char* threshold : {"12abc", "", "-0"}) {
-        const CliRun run = RunCli(kCatalogs, {"duplicates", "--threshold", threshold});
+        const test::CliRun run = RunCli(kCatalogs, {"duplicates", "--threshold", threshold});
         EXPECT_EQ(run.status, 2) << threshold;
         EXPECT_EQ(run.err, "Please enter an integer.\n");
         EXPECT_EQ(run.out, "");
@@ -159,7 +128,7 @@ TEST(CliCompareTest, ComparesADriveOfTheMapWithItsCatalog) {
         ASSERT_EQ(command.RunOnDirectory(disk, "WORK").status, media::CatalogStatus::Written);
     }
     const std::string drives = "E:|removable|WORK|" + disk + ";F:|fixed|GONE|" + disk + "/missing";
-    CliRun run = RunCli(catalogs, {"compare", "E:"}, drives);
+    test::CliRun run = RunCli(catalogs, {"compare", "E:"}, drives);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
