@@ -227,6 +227,29 @@ private:
     std::unordered_map<std::string, const FileData*> index_;
 };
 
+// The child items of one container that stand for a container entry, in
+// tree order, each with that entry.
+class ChildContainers {
+public:
+    ChildContainers(const CatalogSet& set, TreeItem item) : set_(set), item_(item) {}
+    bool Next(TreeItem& child, const FileData*& entry) {
+        const auto children = set_.Tree().Children(item_);
+        while (next_ < children.size()) {
+            if (!finder_) finder_ = std::make_unique<ChildEntryFinder>(set_, item_, children.size());
+            child = children[next_++];
+            entry = finder_->Find(set_.Tree().GetItemText(child));
+            if (entry && entry->IsContainer()) return true;
+        }
+        return false;
+    }
+
+private:
+    const CatalogSet& set_;
+    TreeItem item_;
+    std::size_t next_ = 0;
+    std::unique_ptr<ChildEntryFinder> finder_;
+};
+
 }  // namespace
 
 void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
@@ -245,21 +268,15 @@ void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
         TreeItem item;
         const FileData* entry;  // the container's own entry; null at the top
         ContentCounts acc;
-        std::size_t nextChild = 0;
-        std::unique_ptr<ChildEntryFinder> finder;
+        ChildContainers children;
     };
     std::vector<Frame> stack;
-    stack.push_back(Frame{item, nullptr, counts, 0, nullptr});
+    stack.push_back(Frame{item, nullptr, counts, ChildContainers(*this, item)});
     while (!stack.empty()) {
-        Frame& frame = stack.back();
-        const auto children = tree_.Children(frame.item);
-        if (frame.nextChild < children.size()) {
-            if (!frame.finder)
-                frame.finder = std::make_unique<ChildEntryFinder>(*this, frame.item, children.size());
-            const TreeItem child = children[frame.nextChild++];
-            const FileData* entry = frame.finder->Find(tree_.GetItemText(child));
-            if (!entry || !entry->IsContainer()) continue;
-            Frame next{child, entry, ContentCounts{}, 0, nullptr};
+        TreeItem child = kNoItem;
+        const FileData* entry = nullptr;
+        if (stack.back().children.Next(child, entry)) {
+            Frame next{child, entry, ContentCounts{}, ChildContainers(*this, child)};
             addFiles(child, next.acc);
             stack.push_back(std::move(next));
             continue;
@@ -304,29 +321,21 @@ std::int64_t CatalogSet::ContentSize(TreeItem item) const {
         TreeItem item;
         FileData* entry;
         std::int64_t size;
-        std::size_t nextChild = 0;
-        std::unique_ptr<ChildEntryFinder> finder;
+        ChildContainers children;
     };
     std::vector<Frame> stack;
-    stack.push_back(Frame{item, nullptr, total, 0, nullptr});
+    stack.push_back(Frame{item, nullptr, total, ChildContainers(*this, item)});
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        const auto children = tree_.Children(frame.item);
-        if (frame.nextChild < children.size()) {
-            if (!frame.finder)
-                frame.finder = std::make_unique<ChildEntryFinder>(*this, frame.item, children.size());
-            const TreeItem child = children[frame.nextChild++];
-            auto* entry = const_cast<FileData*>(frame.finder->Find(tree_.GetItemText(child)));
-            if (!entry || !entry->IsContainer()) continue;
-            if (entry->IsZipFolder()) {
+        TreeItem child = kNoItem;
+        const FileData* found = nullptr;
+        if (frame.children.Next(child, found)) {
+            auto* entry = const_cast<FileData*>(found);
+            if (entry->IsZipFolder() || (entry->sizeCounted_ && keepsCount(entry, child))) {
                 frame.size = AddSizes(frame.size, entry->Size());
                 continue;
             }
-            if (entry->sizeCounted_ && keepsCount(entry, child)) {
-                frame.size = AddSizes(frame.size, entry->Size());
-                continue;
-            }
-            stack.push_back(Frame{child, entry, fileSizes(child), 0, nullptr});
+            stack.push_back(Frame{child, entry, fileSizes(child), ChildContainers(*this, child)});
             continue;
         }
         Frame done = std::move(stack.back());
