@@ -9,38 +9,17 @@
 #include <fstream>
 #include <string>
 
+#include "bench_support.h"
 #include "catalog/catalog_commands.h"
 #include "catalog/catalog_reader.h"
 #include "catalog/catalog_set.h"
 
 namespace {
 
-class CountedMessages : public kestavo::MessageSink {
-public:
-    kestavo::MessageAnswer Show(const kestavo::Message& message) override {
-        ++count;
-        return message.defaultAnswer;
-    }
-    int count = 0;
-};
-
-long CurrentRssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return 0;
-}
-
-long PeakRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
+using kestavo::bench::CountedMessages;
+using kestavo::bench::CurrentRssKb;
+using kestavo::bench::PeakRssKb;
+using kestavo::bench::Seconds;
 
 }  // namespace
 

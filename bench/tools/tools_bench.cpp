@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench_support.h"
 #include "catalog/catalog_commands.h"
 #include "catalog/catalog_reader.h"
 #include "catalog/catalog_set.h"
@@ -27,26 +28,10 @@
 
 namespace {
 
-class CountedMessages : public kestavo::MessageSink {
-public:
-    kestavo::MessageAnswer Show(const kestavo::Message& message) override {
-        ++count;
-        return message.defaultAnswer;
-    }
-    int count = 0;
-};
-
-long CurrentRssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return 0;
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
+using kestavo::bench::CountedMessages;
+using kestavo::bench::CurrentRssKb;
+using kestavo::bench::PeakRssKb;
+using kestavo::bench::Seconds;
 
 template <class Work>
 double Timed(Work&& work) {
