@@ -123,7 +123,13 @@ TEST(LoopDeviceTest, AnUnlabelledVolumeGetsTheLabelTypedForIt) {
     const media::CatalogOutcome outcome = command.Run(answers);
     EXPECT_EQ(outcome.status, media::CatalogStatus::Written);
     EXPECT_EQ(outcome.label, "KVLOOP2");
-    EXPECT_EQ(media::DetectDrives().FindNamed(drive->Name())->label, "KVLOOP2");
+    // Found again by its folder: other mounts may have moved the letters.
+    const media::DriveMap after = media::DetectDrives();
+    const media::Drive* labelled = nullptr;
+    for (const media::Drive& d : after.Drives())
+        if (d.directory == image.MountPoint()) labelled = &d;
+    ASSERT_NE(labelled, nullptr);
+    EXPECT_EQ(labelled->label, "KVLOOP2");
 }
 
 }  // namespace
