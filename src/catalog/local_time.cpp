@@ -159,8 +159,7 @@ bool UtcOffsetHistory::ConstantOver(std::int64_t from, std::int64_t to, std::int
 LocalClock::LocalClock() = default;
 LocalClock::~LocalClock() = default;
 
-std::int64_t LocalClock::MakeTime(int year, int month, int day, int hour, int minute,
-                                  int second) {
+std::int64_t LocalClock::MakeTime(int year, int month, int day, int hour, int minute, int second) {
     const std::int64_t months = static_cast<std::int64_t>(year) * 12 + (std::int64_t{month} - 1);
     const std::int64_t y = FloorDiv(months, 12);
     const int m = static_cast<int>(months - y * 12) + 1;
@@ -190,30 +189,40 @@ bool LocalClock::LocalFields(std::int64_t time, Fields& out) {
     const std::time_t t = static_cast<std::time_t>(time);
     std::tm tm{};
     if (!localtime_r(&t, &tm)) return false;
-    out = {std::int64_t{tm.tm_year} + 1900, tm.tm_mon + 1, tm.tm_mday,
-           tm.tm_hour, tm.tm_min, tm.tm_sec};
+    out = {std::int64_t{tm.tm_year} + 1900,
+           tm.tm_mon + 1,
+           tm.tm_mday,
+           tm.tm_hour,
+           tm.tm_min,
+           tm.tm_sec};
     return true;
 }
 
-const std::string& LocalClock::DayText(std::int64_t day) {
-    auto [it, added] = dayTexts_.try_emplace(day);
-    if (added) it->second = Strftime("%x", TmOfCivil(day, 0));
-    return it->second;
+std::string_view LocalClock::DayText(std::int64_t day) {
+    // Every day of the years the cached arithmetic serves, with a year's
+    // margin on both sides.
+    static const std::int64_t firstDay = DaysFromCivil(kFastYearMin - 1, 1, 1);
+    static const std::int64_t lastDay = DaysFromCivil(kFastYearMax + 2, 1, 1);
+    if (day < firstDay || day >= lastDay) {
+        dayScratch_ = Strftime("%x", TmOfCivil(day, 0));
+        return dayScratch_;
+    }
+    if (dayTextAt_.empty()) dayTextAt_.resize(static_cast<std::size_t>(lastDay - firstDay));
+    std::uint32_t& at = dayTextAt_[static_cast<std::size_t>(day - firstDay)];
+    if (at == 0) {
+        const std::string text = Strftime("%x", TmOfCivil(day, 0));  // at most 255 bytes
+        at = static_cast<std::uint32_t>(dayChars_.size() + 1);
+        dayChars_ += static_cast<char>(static_cast<unsigned char>(text.size()));
+        dayChars_ += text;
+    }
+    return std::string_view(dayChars_).substr(at, static_cast<unsigned char>(dayChars_[at - 1]));
 }
 
-const std::string& LocalClock::TimeOfDayText(int secondOfDay) {
-    if (timeTexts_.empty()) timeTexts_.resize(24);
-    auto& block = timeTexts_[static_cast<std::size_t>(secondOfDay / 3600)];
-    if (!block) block = std::make_unique<std::string[]>(3600);
-    std::string& text = block[static_cast<std::size_t>(secondOfDay % 3600)];
-    if (text.empty()) FillMinute(block.get() + secondOfDay % 3600 / 60 * 60, secondOfDay / 60 * 60);
-    return text;
-}
-
-void LocalClock::FillMinute(std::string* texts, int minuteStart) {
+void LocalClock::MakeMinute(MinuteTexts& minute, int minuteStart) {
     // Most locales write the seconds as two digits in one place: then one
     // text of the minute, with its seconds replaced, gives all sixty. Three
     // probes make sure of it; otherwise every second is formatted.
+    minute.made = true;
     const std::string probe37 = Strftime("%X", TmOfCivil(0, minuteStart + 37));
     const std::string probe48 = Strftime("%X", TmOfCivil(0, minuteStart + 48));
     const std::string probe05 = Strftime("%X", TmOfCivil(0, minuteStart + 5));
@@ -224,10 +233,30 @@ void LocalClock::FillMinute(std::string* texts, int minuteStart) {
         text[at + 1] = static_cast<char>('0' + second % 10);
         return text;
     };
-    const bool patchable = at != std::string::npos && probe37.find("37", at + 1) == std::string::npos &&
-                           withSeconds(48) == probe48 && withSeconds(5) == probe05;
+    if (at != std::string::npos && probe37.find("37", at + 1) == std::string::npos &&
+        withSeconds(48) == probe48 && withSeconds(5) == probe05) {
+        minute.pattern = probe37;
+        minute.secondsAt = at;
+        return;
+    }
+    minute.seconds = std::make_unique<std::string[]>(60);
     for (int second = 0; second < 60; ++second)
-        texts[second] = patchable ? withSeconds(second) : Strftime("%X", TmOfCivil(0, minuteStart + second));
+        minute.seconds[second] = Strftime("%X", TmOfCivil(0, minuteStart + second));
+}
+
+void LocalClock::AppendTimeOfDay(int secondOfDay, std::string& out) {
+    if (minutes_.empty()) minutes_.resize(24 * 60);
+    MinuteTexts& minute = minutes_[static_cast<std::size_t>(secondOfDay / 60)];
+    if (!minute.made) MakeMinute(minute, secondOfDay / 60 * 60);
+    const int second = secondOfDay % 60;
+    if (minute.secondsAt == std::string::npos) {
+        out += minute.seconds[second];
+        return;
+    }
+    const std::size_t at = out.size() + minute.secondsAt;
+    out += minute.pattern;
+    out[at] = static_cast<char>('0' + second / 10);
+    out[at + 1] = static_cast<char>('0' + second % 10);
 }
 
 std::string_view LocalClock::DateText(std::int64_t time) {
@@ -240,9 +269,9 @@ std::string_view LocalClock::DateText(std::int64_t time) {
             int rest = static_cast<int>(local - days * 86400);
             const bool midnight = rest == 0;
             if (midnight) rest = 1;
-            text_ = DayText(days);
+            text_.assign(DayText(days));
             text_ += ' ';
-            text_ += TimeOfDayText(rest);
+            AppendTimeOfDay(rest, text_);
             if (midnight) ReplaceLastOneByZero(text_);
             return text_;
         }

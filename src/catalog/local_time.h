@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -64,14 +63,27 @@ public:
     bool LocalFields(std::int64_t time, Fields& out);
 
 private:
-    const std::string& DayText(std::int64_t day);
-    const std::string& TimeOfDayText(int secondOfDay);
-    void FillMinute(std::string* texts, int minuteStart);
+    // The texts of the sixty seconds of one minute: one text with the two
+    // digits of the seconds patched in where the locale writes them so,
+    // else every second's own text.
+    struct MinuteTexts {
+        bool made = false;
+        std::size_t secondsAt = std::string::npos;
+        std::string pattern;
+        std::unique_ptr<std::string[]> seconds;
+    };
+    std::string_view DayText(std::int64_t day);
+    void AppendTimeOfDay(int secondOfDay, std::string& out);
+    void MakeMinute(MinuteTexts& minute, int minuteStart);
 
     UtcOffsetHistory offsets_;
-    std::unordered_map<std::int64_t, std::string> dayTexts_;
-    // Time-of-day texts, one block of 3600 seconds per hour used.
-    std::vector<std::unique_ptr<std::string[]>> timeTexts_;
+    // Day texts, each a length byte and its characters, one after another;
+    // where a day's text starts (plus one) is kept by day, 0 until made.
+    // Both stay small enough for the cache over millions of dates.
+    std::vector<std::uint32_t> dayTextAt_;
+    std::string dayChars_;
+    std::string dayScratch_;
+    std::vector<MinuteTexts> minutes_;
     std::string text_;
 };
 
