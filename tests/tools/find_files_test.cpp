@@ -276,23 +276,27 @@ TEST_F(FindFilesTest, OpenAllCatalogsClearsRowsAndRootsInRemovedDisks) {
 }
 
 TEST(RowOrderTest, TheFastInitialOrderIsTheListsInitialOrder) {
-    // Many names that agree in their first 16 or 32 bytes, differ in case
-    // only, or are prefixes of one another.
-    std::mt19937 random(7);
+    // Many names that agree in their first 16, 24 or 32 bytes, differ in
+    // case only, or are prefixes of one another; few rows sort on one
+    // thread, many on two.
     const std::vector<std::string> stems{"a", "A", "ab", "aB", "abcdefghijklmnop", "ABCDEFGHIJKLMNOP",
-                                         "abcdefghijklmnopqrstuvwxyz012345", "Z_", "z~", "\xc3\xa9t\xc3\xa9"};
-    EntryStore store(nullptr, 1);
-    std::vector<FileData*> rows;
-    for (int i = 0; i < 3000; ++i) {
-        std::string name = stems[random() % stems.size()];
-        const int tail = static_cast<int>(random() % 4);
-        for (int k = 0; k < tail; ++k) name += "aAzZ._"[random() % 6];
-        rows.push_back(store.Create(name, kNoItem, 0, 0, 0, KIND_FILE));
+                                         "abcdefghijklmnopqrstuvwx", "abcdefghijklmnopqrstuvwxyz012345",
+                                         "Z_", "z~", "\xc3\xa9t\xc3\xa9", "\x7f\x80\xff"};
+    for (const int count : {3000, 150000}) {
+        std::mt19937 random(7);
+        EntryStore store(nullptr, 1);
+        std::vector<FileData*> rows;
+        for (int i = 0; i < count; ++i) {
+            std::string name = stems[random() % stems.size()];
+            const int tail = static_cast<int>(random() % 4);
+            for (int k = 0; k < tail; ++k) name += "aAzZ._@[`{"[random() % 10];
+            rows.push_back(store.Create(name, kNoItem, 0, 0, 0, KIND_FILE));
+        }
+        std::vector<FileData*> expected = rows;
+        SortRowsInInitialOrder(expected);
+        SortInInitialOrder(rows);
+        EXPECT_EQ(rows, expected) << count << " rows";
     }
-    std::vector<FileData*> expected = rows;
-    SortRowsInInitialOrder(expected);
-    SortInInitialOrder(rows);
-    EXPECT_EQ(rows, expected);
 }
 
 }  // namespace
