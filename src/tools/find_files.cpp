@@ -6,6 +6,7 @@
 #include "catalog/entry_kind.h"
 #include "catalog/name_compare.h"
 #include "catalog/size_unit.h"
+#include "tools/large_buffer.h"
 #include "tools/row_order.h"
 #include "tools/tree_walk.h"
 
@@ -30,8 +31,8 @@ FindFiles::~FindFiles() {
 void FindFiles::SetSearchRoot(TreeItem node) {
     searchRoot_ = node;
     searchRootChain_ = ItemTextChain(set_.Tree(), node);
-    searchRootText_ = node == kNoItem ? std::string(kRootItemText)
-                                      : kestavo::SearchRootText(set_.Tree(), node);
+    searchRootText_ =
+        node == kNoItem ? std::string(kRootItemText) : kestavo::SearchRootText(set_.Tree(), node);
 }
 
 void FindFiles::CollectFrom(TreeItem node, std::vector<FileData*>& found) const {
@@ -50,7 +51,8 @@ void FindFiles::FindNow() {
         FindInEveryCatalog();
     } else {
         if (lookInSubfolders_) {
-            ForEachNodeDepthFirst(tree, searchRoot_, [&](TreeItem node) { CollectFrom(node, rows_); });
+            ForEachNodeDepthFirst(tree, searchRoot_,
+                                  [&](TreeItem node) { CollectFrom(node, rows_); });
         } else {
             CollectFrom(searchRoot_, rows_);
         }
@@ -62,8 +64,8 @@ void FindFiles::FindNow() {
     if (listener_) listener_->RowsReset();
 }
 
-void FindFiles::MakeTexts(std::vector<FileData*>::iterator first, std::vector<FileData*>::iterator last,
-                          LocalClock& clock) const {
+void FindFiles::MakeTexts(std::vector<FileData*>::iterator first,
+                          std::vector<FileData*>::iterator last, LocalClock& clock) const {
     // The texts are made once here and kept by the entries, so that sorts,
     // views and reports only read them.
     const ContainerTree& tree = set_.Tree();
@@ -81,26 +83,34 @@ void FindFiles::FindInEveryCatalog() {
     // they change; the rows come out in the order of a walk from the top.
     const ContainerTree& tree = set_.Tree();
     const TreeItem root = set_.RootItem();
-    CollectFrom(root, rows_);
     const std::vector<TreeItem> disks(tree.Children(root).begin(), tree.Children(root).end());
-    const std::size_t half = disks.size() / 2;
-    auto search = [&](std::size_t from, std::size_t to, std::vector<FileData*>& found, LocalClock& clock) {
-        for (std::size_t d = from; d < to; ++d)
-            ForEachNodeDepthFirst(tree, disks[d], [&](TreeItem node) { CollectFrom(node, found); });
-        MakeTexts(found.begin(), found.end(), clock);
-    };
-    std::vector<FileData*> first, second;
-    LocalClock secondClock;
-    if (half > 0 && set_.EntryCount() >= kTwoGroupsFrom) {
-        std::thread other([&] { search(half, disks.size(), second, secondClock); });
-        search(0, half, first, set_.Clock());
-        other.join();
-    } else {
-        search(0, disks.size(), first, set_.Clock());
-    }
+    // Room for every entry is reserved but touched only as far as it is
+    // filled, so the vectors never move while they grow.
+    ReserveLarge(rows_, set_.EntryCount());
+    CollectFrom(root, rows_);
     MakeTexts(rows_.begin(), rows_.end(), set_.Clock());
-    rows_.reserve(rows_.size() + first.size() + second.size());
-    rows_.insert(rows_.end(), first.begin(), first.end());
+    // Each folder's texts are made right after its entries are found, while
+    // they are still in the cache.
+    auto search = [&](std::size_t from, std::size_t to, std::vector<FileData*>& found,
+                      LocalClock& clock) {
+        for (std::size_t d = from; d < to; ++d)
+            ForEachNodeDepthFirst(tree, disks[d], [&](TreeItem node) {
+                const std::size_t before = found.size();
+                CollectFrom(node, found);
+                MakeTexts(found.begin() + static_cast<std::ptrdiff_t>(before), found.end(), clock);
+            });
+    };
+    const std::size_t half = disks.size() / 2;
+    if (half == 0 || set_.EntryCount() < kTwoGroupsFrom) {
+        search(0, disks.size(), rows_, set_.Clock());
+        return;
+    }
+    std::vector<FileData*> second;
+    ReserveLarge(second, set_.EntryCount());
+    LocalClock secondClock;
+    std::thread other([&] { search(half, disks.size(), second, secondClock); });
+    search(0, half, rows_, set_.Clock());
+    other.join();
     rows_.insert(rows_.end(), second.begin(), second.end());
 }
 
@@ -110,11 +120,20 @@ int FindFiles::CompareForSort(FileData* a, FileData* b, int key) {
     auto order = [](auto x, auto y) { return x < y ? -1 : (x > y ? 1 : 0); };
     int result = 0;
     switch (key * sign) {
-        case 1: result = CompareBytes(a->Name(), b->Name()); break;
-        case 2: result = CompareBytes(a->GetPath(), b->GetPath()); break;
-        case 3: result = order(a->Size(), b->Size()); break;
-        case 4: result = order(a->GetTime(), b->GetTime()); break;
-        default: break;
+        case 1:
+            result = CompareBytes(a->Name(), b->Name());
+            break;
+        case 2:
+            result = CompareBytes(a->GetPath(), b->GetPath());
+            break;
+        case 3:
+            result = order(a->Size(), b->Size());
+            break;
+        case 4:
+            result = order(a->GetTime(), b->GetTime());
+            break;
+        default:
+            break;
     }
     return order(result, 0) * sign;
 }
@@ -124,9 +143,8 @@ void FindFiles::SortByColumn(int column) {
     if (number < 1 || number > kFindColumnCount) return;
     const int key = descendingNext_ ? -number : number;
     if (listener_) listener_->RowsAboutToBeReset();
-    std::stable_sort(rows_.begin(), rows_.end(), [key](FileData* a, FileData* b) {
-        return CompareForSort(a, b, key) < 0;
-    });
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [key](FileData* a, FileData* b) { return CompareForSort(a, b, key) < 0; });
     descendingNext_ = !descendingNext_;
     if (listener_) listener_->RowsReset();
 }
@@ -144,14 +162,17 @@ std::string_view FindFiles::RowText(std::size_t row, FindColumn column) {
     FileData* entry = RowEntry(row);
     if (!entry) return nothingFound_ && row == 0 && column == FindColumn::Name ? kNothingFound : "";
     switch (column) {
-        case FindColumn::Name: return entry->Name();
-        case FindColumn::InFolder: return entry->GetPath(&set_.Tree());
+        case FindColumn::Name:
+            return entry->Name();
+        case FindColumn::InFolder:
+            return entry->GetPath(&set_.Tree());
         case FindColumn::Size:
             // The rows keep the size texts of the unit they were found in.
             if (GetSizeUnit() == rowsSizeUnit_) return entry->GetSizeText();
             scratch_ = FormatSizeIn(entry->Size(), rowsSizeUnit_);
             return scratch_;
-        case FindColumn::Date: return entry->GetDateText();
+        case FindColumn::Date:
+            return entry->GetDateText();
     }
     return {};
 }
@@ -183,8 +204,7 @@ void FindFiles::WriteReport(ReportWriter& report) {
         if (row + 8 < rows_.size()) __builtin_prefetch(rows_[row + 8]->GetName());
         // Only the size text may live in the scratch buffer; the others do not touch it.
         WriteEntryLine(report, RowText(row, FindColumn::Date), RowText(row, FindColumn::Size),
-                       RowText(row, FindColumn::Name),
-                       RowText(row, FindColumn::InFolder));
+                       RowText(row, FindColumn::Name), RowText(row, FindColumn::InFolder));
         ++written;
     }
     report.EndLine();
@@ -216,7 +236,9 @@ void FindFiles::ItemRemoved(TreeItem, int) {
     FindSearchRootAgain();
 }
 
-void FindFiles::ResetFinished() { FindSearchRootAgain(); }
+void FindFiles::ResetFinished() {
+    FindSearchRootAgain();
+}
 
 // After a batch of changes the search root's handle may be gone or reused:
 // the root stays where it was only when the same chain of names still
