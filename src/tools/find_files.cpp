@@ -1,6 +1,7 @@
 #include "tools/find_files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "catalog/entry_kind.h"
@@ -14,7 +15,7 @@ namespace kestavo {
 namespace {
 constexpr const char* kNothingFound = "No files found";
 // From this many loaded entries a search of every catalog uses two threads.
-constexpr std::size_t kTwoGroupsFrom = 100000;
+constexpr std::size_t kTwoWorkersFrom = 100000;
 }  // namespace
 
 FindFiles::FindFiles(CatalogSet& set, TreeItem searchRoot) : set_(set) {
@@ -77,41 +78,42 @@ void FindFiles::MakeTexts(std::vector<FileData*>::iterator first,
 }
 
 void FindFiles::FindInEveryCatalog() {
-    // The disks are searched in two groups side by side. Each catalog's
-    // entries and texts live in that catalog's own store, and each group
-    // makes its date texts with its own clock, so the groups share nothing
-    // they change; the rows come out in the order of a walk from the top.
+    // Two workers take the disks one at a time. Each catalog's entries and
+    // texts live in that catalog's own store, and each worker makes its
+    // date texts with its own clock, so the workers share nothing they
+    // change. Each disk's rows are kept apart and joined in the order of
+    // the disks: the rows of a walk from the top.
     const ContainerTree& tree = set_.Tree();
     const TreeItem root = set_.RootItem();
     const std::vector<TreeItem> disks(tree.Children(root).begin(), tree.Children(root).end());
-    // Room for every entry is reserved but touched only as far as it is
-    // filled, so the vectors never move while they grow.
     ReserveLarge(rows_, set_.EntryCount());
     CollectFrom(root, rows_);
     MakeTexts(rows_.begin(), rows_.end(), set_.Clock());
     // Each folder's texts are made right after its entries are found, while
     // they are still in the cache.
-    auto search = [&](std::size_t from, std::size_t to, std::vector<FileData*>& found,
-                      LocalClock& clock) {
-        for (std::size_t d = from; d < to; ++d)
-            ForEachNodeDepthFirst(tree, disks[d], [&](TreeItem node) {
-                const std::size_t before = found.size();
-                CollectFrom(node, found);
-                MakeTexts(found.begin() + static_cast<std::ptrdiff_t>(before), found.end(), clock);
-            });
+    auto searchDisk = [&](TreeItem disk, std::vector<FileData*>& found, LocalClock& clock) {
+        ForEachNodeDepthFirst(tree, disk, [&](TreeItem node) {
+            const std::size_t before = found.size();
+            CollectFrom(node, found);
+            MakeTexts(found.begin() + static_cast<std::ptrdiff_t>(before), found.end(), clock);
+        });
     };
-    const std::size_t half = disks.size() / 2;
-    if (half == 0 || set_.EntryCount() < kTwoGroupsFrom) {
-        search(0, disks.size(), rows_, set_.Clock());
+    if (disks.size() < 2 || set_.EntryCount() < kTwoWorkersFrom) {
+        for (const TreeItem disk : disks) searchDisk(disk, rows_, set_.Clock());
         return;
     }
-    std::vector<FileData*> second;
-    ReserveLarge(second, set_.EntryCount());
-    LocalClock secondClock;
-    std::thread other([&] { search(half, disks.size(), second, secondClock); });
-    search(0, half, rows_, set_.Clock());
+    std::vector<std::vector<FileData*>> foundOnDisk(disks.size());
+    std::atomic<std::size_t> nextDisk{0};
+    auto work = [&](LocalClock& clock) {
+        for (std::size_t d = nextDisk++; d < disks.size(); d = nextDisk++)
+            searchDisk(disks[d], foundOnDisk[d], clock);
+    };
+    LocalClock otherClock;
+    std::thread other([&] { work(otherClock); });
+    work(set_.Clock());
     other.join();
-    rows_.insert(rows_.end(), second.begin(), second.end());
+    for (const std::vector<FileData*>& found : foundOnDisk)
+        rows_.insert(rows_.end(), found.begin(), found.end());
 }
 
 int FindFiles::CompareForSort(FileData* a, FileData* b, int key) {
