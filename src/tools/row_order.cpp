@@ -1,6 +1,7 @@
 #include "tools/row_order.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <thread>
@@ -121,9 +122,50 @@ void MakeKeys(const std::vector<FileData*>& rows, std::span<SortKey> keys, std::
         keys[i] = MakeKey(rows[i]->Name(), static_cast<std::uint32_t>(i));
 }
 
+// Byte `depth` (0 to 23) of a key's folded name.
+unsigned KeyByte(const SortKey& key, std::size_t depth) {
+    return static_cast<unsigned>(key.words[depth / 8] >> (56 - 8 * (depth % 8))) & 0xFFu;
+}
+
+// Below this many keys a comparison sort is quicker than another pass.
+constexpr std::size_t kCompareBelow = 64;
+
+// Sorts keys that agree in their first `depth` bytes: in place into 256
+// buckets by byte `depth`, then each bucket by the bytes after it, until a
+// bucket is small enough to be sorted by comparisons.
+void RadixSort(std::span<SortKey> keys, std::size_t depth) {
+    while (keys.size() >= kCompareBelow && depth < kKeyBytes) {
+        std::array<std::size_t, 257> bucketStart{};
+        for (const SortKey& key : keys) ++bucketStart[KeyByte(key, depth) + 1];
+        if (std::find(bucketStart.begin(), bucketStart.end(), keys.size()) != bucketStart.end()) {
+            ++depth;  // all in one bucket: nothing to move
+            continue;
+        }
+        for (std::size_t b = 1; b <= 256; ++b) bucketStart[b] += bucketStart[b - 1];
+        // Each key is swapped straight into the next free place of its bucket.
+        std::array<std::size_t, 256> next{};
+        std::copy_n(bucketStart.begin(), 256, next.begin());
+        for (unsigned b = 0; b < 256; ++b) {
+            while (next[b] < bucketStart[b + 1]) {
+                SortKey key = keys[next[b]];
+                for (unsigned c = KeyByte(key, depth); c != b; c = KeyByte(key, depth))
+                    std::swap(key, keys[next[c]++]);
+                keys[next[b]++] = key;
+            }
+        }
+        // A zero byte is past the end of the name (names hold no NUL byte),
+        // so those keys agree in every byte that follows.
+        std::sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(bucketStart[1]),
+                  KeyLess);
+        for (unsigned b = 1; b < 256; ++b)
+            RadixSort(keys.subspan(bucketStart[b], bucketStart[b + 1] - bucketStart[b]), depth + 1);
+        return;
+    }
+    std::sort(keys.begin(), keys.end(), KeyLess);
+}
+
 void SortRange(std::span<SortKey> keys, std::size_t from, std::size_t to) {
-    std::sort(keys.begin() + static_cast<std::ptrdiff_t>(from),
-              keys.begin() + static_cast<std::ptrdiff_t>(to), KeyLess);
+    RadixSort(keys.subspan(from, to - from), 0);
 }
 
 // Runs `first` on a second thread and `second` on this one.
