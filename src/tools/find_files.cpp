@@ -102,18 +102,35 @@ void FindFiles::FindInEveryCatalog() {
         for (const TreeItem disk : disks) searchDisk(disk, rows_, set_.Clock());
         return;
     }
-    std::vector<std::vector<FileData*>> foundOnDisk(disks.size());
+    // Each worker keeps its rows in one vector and notes where each of its
+    // disks' rows lie in it.
+    struct Worker {
+        std::vector<FileData*> found;
+        LocalClock* clock;
+    };
+    struct Span {
+        const Worker* worker = nullptr;
+        std::size_t begin = 0, end = 0;
+    };
+    std::vector<Span> spanOfDisk(disks.size());
     std::atomic<std::size_t> nextDisk{0};
-    auto work = [&](LocalClock& clock) {
-        for (std::size_t d = nextDisk++; d < disks.size(); d = nextDisk++)
-            searchDisk(disks[d], foundOnDisk[d], clock);
+    auto work = [&](Worker& worker) {
+        ReserveLarge(worker.found, set_.EntryCount());
+        for (std::size_t d = nextDisk++; d < disks.size(); d = nextDisk++) {
+            const std::size_t begin = worker.found.size();
+            searchDisk(disks[d], worker.found, *worker.clock);
+            spanOfDisk[d] = {&worker, begin, worker.found.size()};
+        }
     };
     LocalClock otherClock;
-    std::thread other([&] { work(otherClock); });
-    work(set_.Clock());
+    Worker first{{}, &set_.Clock()}, second{{}, &otherClock};
+    std::thread other([&] { work(second); });
+    work(first);
     other.join();
-    for (const std::vector<FileData*>& found : foundOnDisk)
-        rows_.insert(rows_.end(), found.begin(), found.end());
+    for (const Span& span : spanOfDisk)
+        rows_.insert(rows_.end(),
+                     span.worker->found.begin() + static_cast<std::ptrdiff_t>(span.begin),
+                     span.worker->found.begin() + static_cast<std::ptrdiff_t>(span.end));
 }
 
 int FindFiles::CompareForSort(FileData* a, FileData* b, int key) {
