@@ -1,9 +1,11 @@
 #include "tools/find_duplicates.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cstring>
+#include <thread>
 
 #include "catalog/entry_kind.h"
 #include "catalog/name_compare.h"
@@ -14,7 +16,12 @@
 namespace kestavo {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// From this many files the keys are hashed on two threads.
+constexpr std::size_t kHashInParallelFrom = 100000;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::uint64_t Mix(std::uint64_t h) {
     h ^= h >> 31;
@@ -40,10 +47,92 @@ std::uint64_t HashKey(std::string_view key) {
 
 // One duplicate set while sets are gathered: its key and its members, as
 // positions in the collection (so in the collection's order).
+// One set of duplicates: where its key lies in the keys of all sets, and
+// where its members (positions in the collection) lie in all members.
 struct DuplicateSet {
-    std::string key;
-    std::vector<std::uint32_t> members;
+    std::size_t keyAt;
+    std::size_t keyLength;
+    std::size_t firstMember;
+    std::size_t memberCount;
 };
+
+// The sets found, their keys and members each kept in one block.
+struct DuplicateSets {
+    std::vector<DuplicateSet> sets;
+    std::string keys;
+    std::vector<std::uint32_t> members;
+
+    void Add(std::string_view key, std::span<const std::uint32_t> setMembers) {
+        sets.push_back(DuplicateSet{keys.size(), key.size(), members.size(), setMembers.size()});
+        keys.append(key);
+        members.insert(members.end(), setMembers.begin(), setMembers.end());
+    }
+    std::string_view KeyOf(const DuplicateSet& set) const {
+        return std::string_view(keys).substr(set.keyAt, set.keyLength);
+    }
+    std::span<const std::uint32_t> MembersOf(const DuplicateSet& set) const {
+        return std::span<const std::uint32_t>(members).subspan(set.firstMember, set.memberCount);
+    }
+};
+
+// Files whose keys share a hash but differ: one set per key with more than
+// one file, members in their order.
+void AddSetsOfCollidingKeys(const std::vector<FileData*>& collection,
+                            std::span<const std::uint32_t> members,
+                            const DuplicateCriteria& criteria, DuplicateSets& found) {
+    std::vector<std::pair<std::string, std::vector<std::uint32_t>>> byKey;
+    std::string key;
+    for (const std::uint32_t i : members) {
+        key.clear();
+        AppendDuplicateKey(*collection[i], criteria, key);
+        auto same = std::find_if(byKey.begin(), byKey.end(),
+                                 [&key](const auto& group) { return group.first == key; });
+        if (same == byKey.end()) same = byKey.insert(byKey.end(), {key, {}});
+        same->second.push_back(i);
+    }
+    for (const auto& [groupKey, groupMembers] : byKey)
+        if (groupMembers.size() > 1) found.Add(groupKey, groupMembers);
+}
+
+struct Hashed {
+    std::uint64_t hash;
+    std::uint32_t index;
+};
+
+bool HashedLess(const Hashed& a, const Hashed& b) {
+    return a.hash != b.hash ? a.hash < b.hash : a.index < b.index;
+}
+
+// Sorts by hash, then position: in place into 256 buckets by the top byte
+// of the hash, then bucket by bucket, each small enough for the cache, the
+// lower and the upper buckets on two threads.
+void SortHashed(std::span<Hashed> hashed) {
+    auto topByte = [](const Hashed& h) { return static_cast<unsigned>(h.hash >> 56); };
+    std::array<std::size_t, 257> bucketStart{};
+    for (const Hashed& h : hashed) ++bucketStart[topByte(h) + 1];
+    for (std::size_t b = 1; b <= 256; ++b) bucketStart[b] += bucketStart[b - 1];
+    std::array<std::size_t, 256> next{};
+    std::copy_n(bucketStart.begin(), 256, next.begin());
+    for (unsigned b = 0; b < 256; ++b) {
+        while (next[b] < bucketStart[b + 1]) {
+            Hashed h = hashed[next[b]];
+            for (unsigned c = topByte(h); c != b; c = topByte(h)) std::swap(h, hashed[next[c]++]);
+            hashed[next[b]++] = h;
+        }
+    }
+    auto sortBuckets = [&](unsigned from, unsigned to) {
+        for (unsigned b = from; b < to; ++b)
+            std::sort(hashed.begin() + static_cast<std::ptrdiff_t>(bucketStart[b]),
+                      hashed.begin() + static_cast<std::ptrdiff_t>(bucketStart[b + 1]), HashedLess);
+    };
+    if (hashed.size() < kHashInParallelFrom) {
+        sortBuckets(0, 256);
+        return;
+    }
+    std::thread lower(sortBuckets, 0u, 128u);
+    sortBuckets(128, 256);
+    lower.join();
+}
 
 }  // namespace
 
@@ -73,10 +162,14 @@ bool ParseThresholdText(std::string_view text, std::int32_t& value) {
 
 std::string UnitLabel(int sizeUnit) {
     switch (sizeUnit) {
-        case kUnitByte: return "bytes";
-        case kUnitKB: return "KB";
-        case kUnitMB: return "MB";
-        default: return "error";
+        case kUnitByte:
+            return "bytes";
+        case kUnitKB:
+            return "KB";
+        case kUnitMB:
+            return "MB";
+        default:
+            return "error";
     }
 }
 
@@ -89,7 +182,11 @@ void AppendDuplicateKey(FileData& entry, const DuplicateCriteria& criteria, std:
         key.push_back('~');
     }
     if (criteria.sizes) {
-        key.append(entry.GetSizeText());
+        // A file's size text is its size in the unit in force, so it is made
+        // here without being kept: keys are made for every file, and may be
+        // made on several threads at once.
+        char buffer[kSizeTextCapacity];
+        key.append(entry.IsContainer() ? entry.GetSizeText() : FormatSize(entry.Size(), buffer));
         key.push_back('~');
     }
     if (criteria.dates) {
@@ -136,9 +233,11 @@ void FindDuplicates::FindNow() {
     // The threshold in bytes, as a 64-bit product so that it cannot wrap.
     const std::int64_t thresholdBytes = std::int64_t{GetSizeUnit()} * threshold_;
     std::vector<FileData*> collection;
+    ReserveLarge(collection, set_.EntryCount());
     Collect(collection);
     ListSets(collection, thresholdBytes);
-    if (rows_.empty()) rows_.push_back(Row{nullptr, kNoDuplicatesFound, RowKind::Message, IMAGE_IDENTICAL});
+    if (rows_.empty())
+        rows_.push_back(Row{nullptr, kNoDuplicatesFound, RowKind::Message, IMAGE_IDENTICAL});
 }
 
 // Files are grouped by a hash of their key first, so that only files whose
@@ -146,65 +245,87 @@ void FindDuplicates::FindNow() {
 // then put in byte order of their keys.
 void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t thresholdBytes) {
     if (collection.size() > UINT32_MAX) collection.resize(UINT32_MAX);
-    struct Hashed {
-        std::uint64_t hash;
-        std::uint32_t index;
-    };
     LargeBuffer<Hashed> buffer(collection.size());
     const std::span<Hashed> hashed = buffer.Items();
-    std::string key;
-    for (std::size_t i = 0; i < collection.size(); ++i) {
-        key.clear();
-        AppendDuplicateKey(*collection[i], criteria_, key);
-        hashed[i] = Hashed{HashKey(key), static_cast<std::uint32_t>(i)};
+    auto hashKeys = [&](std::size_t from, std::size_t to) {
+        std::string key;
+        for (std::size_t i = from; i < to; ++i) {
+            key.clear();
+            AppendDuplicateKey(*collection[i], criteria_, key);
+            hashed[i] = Hashed{HashKey(key), static_cast<std::uint32_t>(i)};
+        }
+    };
+    // The collection holds files only, and making a file's key only reads
+    // it, so two halves are hashed side by side.
+    if (collection.size() >= kHashInParallelFrom) {
+        const std::size_t half = collection.size() / 2;
+        std::thread firstHalf(hashKeys, std::size_t{0}, half);
+        hashKeys(half, collection.size());
+        firstHalf.join();
+    } else {
+        hashKeys(0, collection.size());
     }
-    std::sort(hashed.begin(), hashed.end(), [](const Hashed& a, const Hashed& b) {
-        return a.hash != b.hash ? a.hash < b.hash : a.index < b.index;
-    });
+    std::string key;
+    SortHashed(hashed);
 
-    std::vector<DuplicateSet> sets;
-    std::vector<DuplicateSet> run;
+    DuplicateSets found;
+    std::string other;
+    std::vector<std::uint32_t> runMembers;
     for (std::size_t start = 0; start < hashed.size();) {
         std::size_t end = start + 1;
         while (end < hashed.size() && hashed[end].hash == hashed[start].hash) ++end;
         if (end - start > 1) {
-            run.clear();
+            // Files of one hash nearly always share one key: checked here,
+            // with the files fetched ahead since they lie all over memory.
+            runMembers.clear();
+            bool oneKey = true;
             for (std::size_t i = start; i < end; ++i) {
-                key.clear();
-                AppendDuplicateKey(*collection[hashed[i].index], criteria_, key);
-                // Files of one hash nearly always share one key; a collision
-                // of different keys makes a second set.
-                auto same = std::find_if(run.begin(), run.end(),
-                                         [&key](const DuplicateSet& s) { return s.key == key; });
-                if (same == run.end()) {
-                    run.push_back(DuplicateSet{key, {}});
-                    same = run.end() - 1;
-                }
-                same->members.push_back(hashed[i].index);
+                if (i + 16 < hashed.size()) __builtin_prefetch(collection[hashed[i + 16].index]);
+                if (i + 8 < hashed.size())
+                    __builtin_prefetch(collection[hashed[i + 8].index]->GetName());
+                std::string& into = i == start ? key : other;
+                into.clear();
+                AppendDuplicateKey(*collection[hashed[i].index], criteria_, into);
+                oneKey = oneKey && (i == start || other == key);
+                runMembers.push_back(hashed[i].index);
             }
-            for (DuplicateSet& s : run)
-                if (s.members.size() > 1) sets.push_back(std::move(s));
+            if (oneKey) {
+                found.Add(key, runMembers);
+            } else {
+                AddSetsOfCollidingKeys(collection, runMembers, criteria_, found);
+            }
         }
         start = end;
     }
-    std::sort(sets.begin(), sets.end(), [](const DuplicateSet& a, const DuplicateSet& b) {
-        return CompareBytes(a.key, b.key) < 0;
-    });
+    std::sort(found.sets.begin(), found.sets.end(),
+              [&found](const DuplicateSet& a, const DuplicateSet& b) {
+                  return CompareBytes(found.KeyOf(a), found.KeyOf(b)) < 0;
+              });
 
-    const ContainerTree& tree = set_.Tree();
-    for (const DuplicateSet& s : sets) {
-        const bool reachesThreshold = std::any_of(
-            s.members.begin(), s.members.end(),
-            [&](std::uint32_t i) { return collection[i]->Size() >= thresholdBytes; });
+    // The texts of the files listed are made in the order of the collection,
+    // which is close to their order in memory, rather than set by set.
+    std::vector<const DuplicateSet*> listed;
+    std::vector<bool> isListed(collection.size(), false);
+    for (const DuplicateSet& s : found.sets) {
+        const std::span<const std::uint32_t> members = found.MembersOf(s);
+        const bool reachesThreshold =
+            std::any_of(members.begin(), members.end(),
+                        [&](std::uint32_t i) { return collection[i]->Size() >= thresholdBytes; });
         if (!reachesThreshold) continue;
+        listed.push_back(&s);
+        for (std::uint32_t i : members) isListed[i] = true;
+    }
+    const ContainerTree& tree = set_.Tree();
+    for (std::size_t i = 0; i < collection.size(); ++i) {
+        if (!isListed[i]) continue;
+        collection[i]->GetSizeText();
+        collection[i]->GetDateText();
+        collection[i]->GetPath(&tree);
+    }
+    for (const DuplicateSet* s : listed) {
         rows_.push_back(Row{nullptr, "---", RowKind::Separator, KIND_FOLDER});
-        for (std::uint32_t i : s.members) {
-            FileData* entry = collection[i];
-            entry->GetSizeText();
-            entry->GetDateText();
-            entry->GetPath(&tree);
-            rows_.push_back(Row{entry, nullptr, RowKind::Entry, 0});
-        }
+        for (std::uint32_t i : found.MembersOf(*s))
+            rows_.push_back(Row{collection[i], nullptr, RowKind::Entry, 0});
     }
 }
 
@@ -217,10 +338,14 @@ std::string_view FindDuplicates::RowText(std::size_t row, DuplicateColumn column
     const Row& r = rows_[row];
     if (r.kind != RowKind::Entry) return column == DuplicateColumn::Name ? r.message : "";
     switch (column) {
-        case DuplicateColumn::Name: return r.entry->Name();
-        case DuplicateColumn::Size: return r.entry->GetSizeText();
-        case DuplicateColumn::Date: return r.entry->GetDateText();
-        case DuplicateColumn::InFolder: return r.entry->GetPath(&set_.Tree());
+        case DuplicateColumn::Name:
+            return r.entry->Name();
+        case DuplicateColumn::Size:
+            return r.entry->GetSizeText();
+        case DuplicateColumn::Date:
+            return r.entry->GetDateText();
+        case DuplicateColumn::InFolder:
+            return r.entry->GetPath(&set_.Tree());
     }
     return {};
 }
@@ -240,8 +365,10 @@ void FindDuplicates::WriteReport(ReportWriter& report) const {
     std::int64_t sets = 0;
     for (std::size_t row = 0; row < rows_.size(); ++row) {
         // The entries of the sets lie all over memory: fetch them ahead.
-        if (row + 16 < rows_.size() && rows_[row + 16].entry) __builtin_prefetch(rows_[row + 16].entry);
-        if (row + 8 < rows_.size() && rows_[row + 8].entry) __builtin_prefetch(rows_[row + 8].entry->GetName());
+        if (row + 16 < rows_.size() && rows_[row + 16].entry)
+            __builtin_prefetch(rows_[row + 16].entry);
+        if (row + 8 < rows_.size() && rows_[row + 8].entry)
+            __builtin_prefetch(rows_[row + 8].entry->GetName());
         switch (rows_[row].kind) {
             case RowKind::Separator:
                 report.Line("--->");
@@ -249,10 +376,12 @@ void FindDuplicates::WriteReport(ReportWriter& report) const {
                 break;
             case RowKind::Entry:
                 WriteEntryLine(report, RowText(row, DuplicateColumn::Date),
-                               RowText(row, DuplicateColumn::Size), RowText(row, DuplicateColumn::Name),
+                               RowText(row, DuplicateColumn::Size),
+                               RowText(row, DuplicateColumn::Name),
                                RowText(row, DuplicateColumn::InFolder));
                 break;
-            case RowKind::Message: break;
+            case RowKind::Message:
+                break;
         }
     }
     report.EndLine();

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "catalog/entry_kind.h"
 #include "support/test_support.h"
 #include "tools/find_duplicates.h"
@@ -214,6 +217,50 @@ TEST(UnitLabelTest, NamesTheUnitInForce) {
     EXPECT_EQ(FindDuplicates(set, kNoItem).UnitLabel(), "MB");
     EXPECT_EQ(UnitLabel(kUnitKB), "KB");
     EXPECT_EQ(UnitLabel(7), "error");
+}
+
+// Enough files for the hashing and the sorting to share the work between
+// two threads: the sets, their order and their members must be those of a
+// plain grouping of the files by key.
+TEST_F(FindDuplicatesTest, ManyFilesGiveTheSetsOfAPlainGroupingByKey) {
+    std::mt19937 random(11);
+    for (int disk = 0; disk < 3; ++disk) {
+        std::string body;
+        for (int folder = 0; folder < 40; ++folder) {
+            body += "+\"f" + std::to_string(folder) + "\" 0 0 1 1 2000 0 0 0 < ";
+            for (int file = 0; file < 1000; ++file) {
+                std::string name = "n" + std::to_string(random() % 20000) + (random() % 2 ? ".jpg" : ".JPG");
+                body += "\"" + name + "\" " + std::to_string(random() % 8 * 1000) + " 1 1 " +
+                        std::to_string(2000 + random() % 3) + " 0 0 0 ";
+            }
+            body += "> ";
+        }
+        Load("D" + std::to_string(disk), body);
+    }
+    std::vector<FileData*> files;
+    set.CollectAllFiles(files);
+    ASSERT_GT(files.size(), 100000u);
+
+    for (const DuplicateCriteria criteria : {kNamesOnly, DuplicateCriteria{true, true, true}}) {
+        std::map<std::string, std::vector<FileData*>> byKey;
+        for (FileData* file : files) {
+            std::string key;
+            AppendDuplicateKey(*file, criteria, key);
+            byKey[key].push_back(file);
+        }
+        std::vector<FileData*> expected;  // null for a separator
+        for (const auto& [key, members] : byKey) {
+            if (members.size() < 2) continue;
+            expected.push_back(nullptr);
+            expected.insert(expected.end(), members.begin(), members.end());
+        }
+        FindDuplicates tool(set, kNoItem);
+        tool.SetCriteria(criteria);
+        tool.FindNow();
+        std::vector<FileData*> rows;
+        for (std::size_t row = 0; row < tool.RowCount(); ++row) rows.push_back(tool.RowEntry(row));
+        EXPECT_EQ(rows, expected) << criteria.sizes;
+    }
 }
 
 }  // namespace
