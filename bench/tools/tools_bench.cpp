@@ -53,6 +53,10 @@ int BenchCatalogs(const std::string& directory) {
     kestavo::CatalogSet set;
     kestavo::OpenAllCatalogs(set, directory, messages);
     const std::size_t entries = set.EntryCount();
+    if (entries == 0) {
+        std::fprintf(stderr, "no catalogs in %s\n", directory.c_str());
+        return 1;
+    }
     std::printf("loaded %zu entries\n", entries);
 
     std::size_t rows = 0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "catalog/prefault.h"
+
 namespace kestavo {
 
 EntryStore::EntryStore(CatalogSet* owner, std::uint64_t serial) : owner_(owner), serial_(serial) {}
@@ -13,6 +15,7 @@ FileData* EntryStore::Create(std::string_view name, TreeItem parentItem, std::in
             chunks_.empty() ? kFirstChunk : std::min(kMaxChunk, chunks_.back().capacity() * 2);
         chunks_.emplace_back();
         chunks_.back().reserve(capacity);
+        if (capacity == kMaxChunk) PrefaultPages(chunks_.back().data(), capacity * sizeof(FileData));
     }
     const TextRef nameRef = texts_.Add(name);
     FileData& entry = chunks_.back().emplace_back(*this, nameRef, parentItem, size, freeSpace,

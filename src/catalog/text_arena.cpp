@@ -3,35 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include <sys/mman.h>
-#include <unistd.h>
+#include "catalog/prefault.h"
 
 namespace kestavo {
-
-namespace {
-
-// Maps the whole pages inside a new chunk in one call rather than one
-// page fault at a time as the texts fill it. Only a hint: where the system
-// refuses, the pages come as they are touched.
-void Prefault(char* data, std::size_t size) {
-#if defined(MADV_POPULATE_WRITE)
-    static const std::uintptr_t pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t first = (begin + pageSize - 1) & ~(pageSize - 1);
-    const std::uintptr_t last = (begin + size) & ~(pageSize - 1);
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-#else
-    (void)data;
-    (void)size;
-#endif
-}
-
-}  // namespace
 
 TextRef TextArena::AddChunk(std::size_t size) {
     if (chunks_.size() >= kMaxChunks) return kNoText;
     chunks_.push_back(Chunk{std::make_unique_for_overwrite<char[]>(size), size});
-    if (size >= kMaxChunk) Prefault(chunks_.back().data.get(), size);
+    if (size >= kMaxChunk) PrefaultPages(chunks_.back().data.get(), size);
     reserved_ += size;
     return static_cast<TextRef>((chunks_.size() - 1) << kOffsetBits);
 }
