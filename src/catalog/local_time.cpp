@@ -207,8 +207,13 @@ std::string_view LocalClock::DayText(std::int64_t day) {
         dayScratch_ = Strftime("%x", TmOfCivil(day, 0));
         return dayScratch_;
     }
-    if (dayTextAt_.empty()) dayTextAt_.resize(static_cast<std::size_t>(lastDay - firstDay));
-    std::uint32_t& at = dayTextAt_[static_cast<std::size_t>(day - firstDay)];
+    const auto index = static_cast<std::size_t>(day - firstDay);
+    const std::size_t block = index >> kDayBlockBits;
+    if (dayTextAt_.empty())
+        dayTextAt_.resize(((static_cast<std::size_t>(lastDay - firstDay)) >> kDayBlockBits) + 1);
+    if (!dayTextAt_[block])
+        dayTextAt_[block] = std::make_unique<std::uint32_t[]>(std::size_t{1} << kDayBlockBits);
+    std::uint32_t& at = dayTextAt_[block][index & ((std::size_t{1} << kDayBlockBits) - 1)];
     if (at == 0) {
         const std::string text = Strftime("%x", TmOfCivil(day, 0));  // at most 255 bytes
         at = static_cast<std::uint32_t>(dayChars_.size() + 1);

@@ -78,9 +78,11 @@ private:
 
     UtcOffsetHistory offsets_;
     // Day texts, each a length byte and its characters, one after another;
-    // where a day's text starts (plus one) is kept by day, 0 until made.
-    // Both stay small enough for the cache over millions of dates.
-    std::vector<std::uint32_t> dayTextAt_;
+    // where a day's text starts (plus one) is kept by day in blocks of 512
+    // days made as they are first needed, 0 until made. Both stay small
+    // enough for the cache over millions of dates.
+    static constexpr int kDayBlockBits = 9;
+    std::vector<std::unique_ptr<std::uint32_t[]>> dayTextAt_;
     std::string dayChars_;
     std::string dayScratch_;
     std::vector<MinuteTexts> minutes_;
