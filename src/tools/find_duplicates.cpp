@@ -10,6 +10,7 @@
 #include "catalog/entry_kind.h"
 #include "catalog/name_compare.h"
 #include "catalog/size_unit.h"
+#include "tools/byte_buckets.h"
 #include "tools/large_buffer.h"
 #include "tools/tree_walk.h"
 
@@ -107,19 +108,8 @@ bool HashedLess(const Hashed& a, const Hashed& b) {
 // of the hash, then bucket by bucket, each small enough for the cache, the
 // lower and the upper buckets on two threads.
 void SortHashed(std::span<Hashed> hashed) {
-    auto topByte = [](const Hashed& h) { return static_cast<unsigned>(h.hash >> 56); };
-    std::array<std::size_t, 257> bucketStart{};
-    for (const Hashed& h : hashed) ++bucketStart[topByte(h) + 1];
-    for (std::size_t b = 1; b <= 256; ++b) bucketStart[b] += bucketStart[b - 1];
-    std::array<std::size_t, 256> next{};
-    std::copy_n(bucketStart.begin(), 256, next.begin());
-    for (unsigned b = 0; b < 256; ++b) {
-        while (next[b] < bucketStart[b + 1]) {
-            Hashed h = hashed[next[b]];
-            for (unsigned c = topByte(h); c != b; c = topByte(h)) std::swap(h, hashed[next[c]++]);
-            hashed[next[b]++] = h;
-        }
-    }
+    const ByteBucketStarts bucketStart = SortIntoByteBuckets(
+        hashed, [](const Hashed& h) { return static_cast<unsigned>(h.hash >> 56); });
     auto sortBuckets = [&](unsigned from, unsigned to) {
         for (unsigned b = from; b < to; ++b)
             std::sort(hashed.begin() + static_cast<std::ptrdiff_t>(bucketStart[b]),

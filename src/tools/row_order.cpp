@@ -12,6 +12,7 @@
 
 #include "catalog/list_rows.h"
 #include "catalog/name_compare.h"
+#include "tools/byte_buckets.h"
 #include "tools/large_buffer.h"
 
 namespace kestavo {
@@ -135,23 +136,12 @@ constexpr std::size_t kCompareBelow = 64;
 // bucket is small enough to be sorted by comparisons.
 void RadixSort(std::span<SortKey> keys, std::size_t depth) {
     while (keys.size() >= kCompareBelow && depth < kKeyBytes) {
-        std::array<std::size_t, 257> bucketStart{};
-        for (const SortKey& key : keys) ++bucketStart[KeyByte(key, depth) + 1];
-        if (std::find(bucketStart.begin(), bucketStart.end(), keys.size()) != bucketStart.end()) {
-            ++depth;  // all in one bucket: nothing to move
+        const ByteBucketStarts bucketStart =
+            SortIntoByteBuckets(keys, [depth](const SortKey& key) { return KeyByte(key, depth); });
+        const unsigned firstByte = KeyByte(keys[0], depth);
+        if (bucketStart[firstByte + 1] - bucketStart[firstByte] == keys.size()) {
+            ++depth;  // all in one bucket: the next byte decides
             continue;
-        }
-        for (std::size_t b = 1; b <= 256; ++b) bucketStart[b] += bucketStart[b - 1];
-        // Each key is swapped straight into the next free place of its bucket.
-        std::array<std::size_t, 256> next{};
-        std::copy_n(bucketStart.begin(), 256, next.begin());
-        for (unsigned b = 0; b < 256; ++b) {
-            while (next[b] < bucketStart[b + 1]) {
-                SortKey key = keys[next[b]];
-                for (unsigned c = KeyByte(key, depth); c != b; c = KeyByte(key, depth))
-                    std::swap(key, keys[next[c]++]);
-                keys[next[b]++] = key;
-            }
         }
         // A zero byte is past the end of the name (names hold no NUL byte),
         // so those keys agree in every byte that follows.
