@@ -103,6 +103,13 @@ TEST(LoopDeviceTest, AFormattedAndMountedVolumeIsFoundByLabelAndCatalogued) {
     EXPECT_NE(test::EntryAt(set, disk, "lost+found"), nullptr);
 }
 
+// The drive whose folder is `mountPoint`, or null.
+const media::Drive* DriveMountedAt(const media::DriveMap& drives, const std::string& mountPoint) {
+    for (const media::Drive& d : drives.Drives())
+        if (d.directory == mountPoint) return &d;
+    return nullptr;
+}
+
 // Without UDisks2 the superuser labels the volume with the file system's
 // own tool.
 TEST(LoopDeviceTest, AnUnlabelledVolumeGetsTheLabelTypedForIt) {
@@ -110,9 +117,7 @@ TEST(LoopDeviceTest, AnUnlabelledVolumeGetsTheLabelTypedForIt) {
     MountedImage image(dir, "");
     if (!image.Mounted()) GTEST_SKIP() << image.WhyNot();
     const media::DriveMap drives = media::DetectDrives();
-    const media::Drive* drive = nullptr;
-    for (const media::Drive& d : drives.Drives())
-        if (d.directory == image.MountPoint()) drive = &d;
+    const media::Drive* drive = DriveMountedAt(drives, image.MountPoint());
     ASSERT_NE(drive, nullptr);
     EXPECT_EQ(drive->label, "");
     CatalogSet set;
@@ -125,9 +130,7 @@ TEST(LoopDeviceTest, AnUnlabelledVolumeGetsTheLabelTypedForIt) {
     EXPECT_EQ(outcome.label, "KVLOOP2");
     // Found again by its folder: other mounts may have moved the letters.
     const media::DriveMap after = media::DetectDrives();
-    const media::Drive* labelled = nullptr;
-    for (const media::Drive& d : after.Drives())
-        if (d.directory == image.MountPoint()) labelled = &d;
+    const media::Drive* labelled = DriveMountedAt(after, image.MountPoint());
     ASSERT_NE(labelled, nullptr);
     EXPECT_EQ(labelled->label, "KVLOOP2");
 }
