@@ -3,10 +3,13 @@
 #include <algorithm>
 
 #include "catalog/name_compare.h"
+#include "media/catalog_writer.h"
 
 namespace kestavo {
 
-std::string_view DriveOfText(std::string_view driveText) { return driveText.substr(0, 2); }
+std::string_view DriveOfText(std::string_view driveText) {
+    return driveText.substr(0, 2);
+}
 
 std::string_view LabelOfText(std::string_view driveText) {
     return driveText.size() > 4 ? driveText.substr(4) : std::string_view();
@@ -19,55 +22,117 @@ void DriveCompare::Clear() {
     diskEntries_ = std::make_unique<EntryStore>(&set_, 0);
 }
 
-// The disk item named `label`: exactly, else the first equal without
-// regard to case.
+// The disk item of `label`: named exactly so, or with the name the catalog
+// writer makes of it (runs of blanks as one); else the first equal to one of
+// them without regard to case.
 TreeItem DriveCompare::FindDiskItem(std::string_view label) const {
     const TreeItem root = set_.FindRootItem();
     if (root == kNoItem) return kNoItem;
     const ContainerTree& tree = set_.Tree();
-    for (TreeItem disk : tree.Children(root))
-        if (tree.GetItemText(disk) == label) return disk;
-    for (TreeItem disk : tree.Children(root))
-        if (SameNameIgnoringCase(tree.GetItemText(disk), label)) return disk;
+    const std::string written = media::CatalogName(label);
+    for (std::string_view name : {label, std::string_view(written)})
+        for (TreeItem disk : tree.Children(root))
+            if (tree.GetItemText(disk) == name) return disk;
+    for (std::string_view name : {label, std::string_view(written)})
+        for (TreeItem disk : tree.Children(root))
+            if (SameNameIgnoringCase(tree.GetItemText(disk), name)) return disk;
     return kNoItem;
 }
 
+std::string DiskNotReadText(std::string_view drive, std::string_view reason) {
+    std::string text = "The disk in drive ";
+    text.append(drive);
+    text += " could not be read: ";
+    text.append(reason);
+    text += "\nThe comparison was stopped.";
+    return text;
+}
+
 bool DriveCompare::CompareNow(const media::DriveMap& drives, MessageSink& messages) {
+    std::optional<CompareJob> job = Prepare(drives, messages);
+    if (!job) return false;
+    ReadDisk(*job, {}, nullptr);
+    return Finish(*job, messages) == CompareOutcome::Compared;
+}
+
+std::optional<CompareJob> DriveCompare::Prepare(const media::DriveMap& drives,
+                                                MessageSink& messages) {
     Clear();
-    const std::string drive(DriveOfText(driveText_));
-    const TreeItem disk = FindDiskItem(LabelOfText(driveText_));
+    CompareJob job;
+    job.drive = DriveOfText(driveText_);
+    job.label = LabelOfText(driveText_);
+    if (FindDiskItem(job.label) == kNoItem) {
+        messages.Show(Message{kApplicationName, kCatalogNotLoaded, MessageIcon::Stop,
+                              MessageButtons::Ok, MessageAnswer::Ok});
+        return std::nullopt;
+    }
+    // A drive without a directory cannot be listed: its disk counts as empty.
+    if (const media::Drive* mapped = drives.FindNamed(job.drive);
+        mapped && media::HoldsMedium(*mapped))
+        job.directory = mapped->directory;
+    return job;
+}
+
+void DriveCompare::ReadDisk(CompareJob& job, const DiskReadProgress& progress,
+                            const std::atomic<bool>* stop) {
+    job.status = ReadDiskTree(job.directory, job.disk, progress, stop);
+}
+
+CompareOutcome DriveCompare::Finish(CompareJob& job, MessageSink& messages) {
+    Clear();
+    if (job.status == DiskReadStatus::Stopped) return CompareOutcome::Stopped;
+    if (job.status == DiskReadStatus::Failed) {
+        // Nothing is reported as deleted from a disk that could not be read.
+        messages.Show(Message{kApplicationName,
+                              DiskNotReadText(job.drive, job.disk.Failure().reason),
+                              MessageIcon::Stop, MessageButtons::Ok, MessageAnswer::Ok});
+        return CompareOutcome::Failed;
+    }
+    const TreeItem disk = FindDiskItem(job.label);
     if (disk == kNoItem) {
         messages.Show(Message{kApplicationName, kCatalogNotLoaded, MessageIcon::Stop,
                               MessageButtons::Ok, MessageAnswer::Ok});
-        return false;
+        return CompareOutcome::NotLoaded;
     }
-    // A drive without a directory cannot be listed: its disk counts as empty.
-    std::string directory;
-    if (const media::Drive* mapped = drives.FindNamed(drive); mapped && media::HoldsMedium(*mapped))
-        directory = mapped->directory;
-    CompareDirectory(drive, directory, disk);
-    return true;
+    CompareTree(job.drive, job.disk, disk);
+    return CompareOutcome::Compared;
 }
 
 void DriveCompare::CompareDirectory(const std::string& diskPath, const std::string& directory,
                                     TreeItem diskItem) {
     Clear();
-    FolderComparison(set_, *diskEntries_, rows_).Run(diskPath, directory, diskItem);
+    DiskTree disk;
+    if (ReadDiskTree(directory, disk, {}, nullptr) == DiskReadStatus::Read)
+        CompareTree(diskPath, disk, diskItem);
+}
+
+void DriveCompare::CompareTree(const std::string& diskPath, const DiskTree& disk,
+                               TreeItem diskItem) {
+    Clear();
+    FolderComparison(set_, *diskEntries_, rows_).Run(diskPath, disk, diskItem);
     std::stable_sort(rows_.begin(), rows_.end(),
                      [](const CompareRow& a, const CompareRow& b) { return a.status < b.status; });
-    if (rows_.empty()) rows_.push_back(CompareRow{CompareStatus::Identical, "All files", {}, {}, {}, {}, {}});
+    if (rows_.empty())
+        rows_.push_back(CompareRow{CompareStatus::Identical, "All files", {}, {}, {}, {}, {}});
 }
 
 std::string_view DriveCompare::RowText(std::size_t row, CompareColumn column) const {
     const CompareRow& r = rows_[row];
     switch (column) {
-        case CompareColumn::Status: return StatusText(r.status);
-        case CompareColumn::Name: return r.name;
-        case CompareColumn::InFolder: return r.folder;
-        case CompareColumn::SizeCatalog: return r.sizeCatalog;
-        case CompareColumn::SizeDisk: return r.sizeDisk;
-        case CompareColumn::DateCatalog: return r.dateCatalog;
-        case CompareColumn::DateDisk: return r.dateDisk;
+        case CompareColumn::Status:
+            return StatusText(r.status);
+        case CompareColumn::Name:
+            return r.name;
+        case CompareColumn::InFolder:
+            return r.folder;
+        case CompareColumn::SizeCatalog:
+            return r.sizeCatalog;
+        case CompareColumn::SizeDisk:
+            return r.sizeDisk;
+        case CompareColumn::DateCatalog:
+            return r.dateCatalog;
+        case CompareColumn::DateDisk:
+            return r.dateDisk;
     }
     return {};
 }
@@ -84,7 +149,8 @@ void DriveCompare::WriteReport(ReportWriter& report) const {
     report.Text(" Disk compared is ");
     report.Line(driveText_);
     report.EndLine();
-    report.Line(" status          name                                size date                 path");
+    report.Line(
+        " status          name                                size date                 path");
     report.EndLine();
     for (const CompareRow& row : rows_) {
         report.Blanks(1);

@@ -2,7 +2,9 @@
 // of the same name, its result rows and its report. One object per window.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "catalog/entry_store.h"
 #include "catalog/messages.h"
 #include "media/drive_map.h"
+#include "tools/disk_tree.h"
 #include "tools/folder_compare.h"
 #include "tools/report_writer.h"
 
@@ -18,7 +21,19 @@ namespace kestavo {
 
 inline constexpr const char* kCatalogNotLoaded = "Catalog for this disk is not loaded";
 
-enum class CompareColumn { Status = 0, Name, InFolder, SizeCatalog, SizeDisk, DateCatalog, DateDisk };
+// The message of a disk that could not be read: "The disk in drive E: could
+// not be read: REASON\nThe comparison was stopped."
+std::string DiskNotReadText(std::string_view drive, std::string_view reason);
+
+enum class CompareColumn {
+    Status = 0,
+    Name,
+    InFolder,
+    SizeCatalog,
+    SizeDisk,
+    DateCatalog,
+    DateDisk
+};
 inline constexpr int kCompareColumnCount = 7;
 
 // The drive of a drive box text: its first two characters.
@@ -26,6 +41,32 @@ std::string_view DriveOfText(std::string_view driveText);
 // The disk label of a drive box text: all after its first four characters.
 std::string_view LabelOfText(std::string_view driveText);
 
+// One comparison between its steps: what Prepare found, and the snapshot
+// of the disk ReadDisk took.
+struct CompareJob {
+    std::string drive;      // the drive as shown in the rows (E:)
+    std::string label;      // the disk name the catalog is looked up by
+    std::string directory;  // the drive's directory; empty: no medium
+    DiskTree disk;
+    DiskReadStatus status = DiskReadStatus::Read;
+};
+
+enum class CompareOutcome { Compared, NotLoaded, Stopped, Failed };
+
+// Compare Now in three steps, so that a window can read the disk on a
+// worker thread while the catalogs (which are not thread-safe) are touched
+// on its own thread only:
+//
+//   std::optional<CompareJob> job = tool.Prepare(drives, messages);  // UI thread
+//   DriveCompare::ReadDisk(*job, progress, &stop);                   // any thread
+//   CompareOutcome outcome = tool.Finish(*job, messages);            // UI thread
+//
+// Prepare empties the rows, finds the catalog of the drive text's disk and
+// answers nullopt (after "Catalog for this disk is not loaded") when none is
+// loaded. ReadDisk touches neither this object nor the catalogs. Finish
+// looks the catalog up again (the catalogs may have changed meanwhile) and
+// fills the rows; a stopped read leaves no rows and shows nothing, a failed
+// one leaves no rows and shows why.
 class DriveCompare {
 public:
     // `set` must outlive this object.
@@ -36,14 +77,21 @@ public:
     const std::string& ReportFileName() const { return reportFileName_; }
 
     // Compares the drive named by the drive text, through the drive map,
-    // with the loaded catalog of its label. When no such catalog is loaded,
-    // shows "Catalog for this disk is not loaded", leaves no rows and
-    // answers false. A drive without a medium counts as an empty disk.
+    // with the loaded catalog of its label: the three steps above in a row.
+    // A drive without a medium counts as an empty disk. Answers whether rows
+    // were made.
     bool CompareNow(const media::DriveMap& drives, MessageSink& messages);
+
+    std::optional<CompareJob> Prepare(const media::DriveMap& drives, MessageSink& messages);
+    static void ReadDisk(CompareJob& job, const DiskReadProgress& progress,
+                         const std::atomic<bool>* stop);
+    CompareOutcome Finish(CompareJob& job, MessageSink& messages);
+
     // Compares `directory`, shown as the disk path `diskPath` (E:), with the
-    // catalog disk `diskItem`: the comparison CompareNow runs once it has
-    // found them.
-    void CompareDirectory(const std::string& diskPath, const std::string& directory, TreeItem diskItem);
+    // catalog disk `diskItem`, in one go and without messages; a disk that
+    // cannot be read leaves no rows.
+    void CompareDirectory(const std::string& diskPath, const std::string& directory,
+                          TreeItem diskItem);
 
     std::size_t RowCount() const { return rows_.size(); }
     const CompareRow& Row(std::size_t row) const { return rows_[row]; }
@@ -55,6 +103,7 @@ public:
 
 private:
     void Clear();
+    void CompareTree(const std::string& diskPath, const DiskTree& disk, TreeItem diskItem);
     TreeItem FindDiskItem(std::string_view label) const;
 
     CatalogSet& set_;

@@ -1,23 +1,30 @@
 #include "tools/folder_compare.h"
 
 #include <memory>
+#include <unordered_map>
 
 #include "catalog/entry_kind.h"
+#include "catalog/name_compare.h"
 #include "catalog/size_unit.h"
 #include "media/catalog_writer.h"
-#include "tools/disk_listing.h"
 #include "tools/name_matcher.h"
 
 namespace kestavo {
 
 const char* StatusText(CompareStatus status) {
     switch (status) {
-        case CompareStatus::NewDirectory: return "new directory";
-        case CompareStatus::New: return "new";
-        case CompareStatus::Modified: return "modified";
-        case CompareStatus::DeletedDirectory: return "deleted directory";
-        case CompareStatus::Deleted: return "deleted";
-        case CompareStatus::Identical: return "Identical";
+        case CompareStatus::NewDirectory:
+            return "new directory";
+        case CompareStatus::New:
+            return "new";
+        case CompareStatus::Modified:
+            return "modified";
+        case CompareStatus::DeletedDirectory:
+            return "deleted directory";
+        case CompareStatus::Deleted:
+            return "deleted";
+        case CompareStatus::Identical:
+            return "Identical";
     }
     return "";
 }
@@ -25,160 +32,338 @@ const char* StatusText(CompareStatus status) {
 int StatusImage(CompareStatus status) {
     switch (status) {
         case CompareStatus::NewDirectory:
-        case CompareStatus::New: return IMAGE_NEW;
-        case CompareStatus::Modified: return IMAGE_MODIFIED;
+        case CompareStatus::New:
+            return IMAGE_NEW;
+        case CompareStatus::Modified:
+            return IMAGE_MODIFIED;
         case CompareStatus::DeletedDirectory:
-        case CompareStatus::Deleted: return IMAGE_DELETED;
-        case CompareStatus::Identical: return IMAGE_IDENTICAL;
+        case CompareStatus::Deleted:
+            return IMAGE_DELETED;
+        case CompareStatus::Identical:
+            return IMAGE_IDENTICAL;
     }
     return 0;
 }
 
-// One folder being compared: its catalog subfolders and files, its disk
-// listing, and how far the walk has come through them.
+// One folder being compared: where its results lie in the walk's shared
+// lists, and how far the walk has come through them.
 struct FolderComparison::Frame {
-    // The folder's disk path and directory are the first so many characters
-    // of the walk's path buffers, which hold those of the deepest folder.
-    std::size_t pathLength = 0;
-    std::size_t directoryLength = 0;
+    std::uint32_t diskFolder = DiskEntry::kNoFolder;
     TreeItem item = kNoItem;
-    std::vector<TreeItem> subfolders;
-    std::unique_ptr<NameMatcher> subfolderNames;
-    std::vector<FileData*> files;
-    std::unique_ptr<NameMatcher> fileNames;
-    std::vector<DiskRecord> records;
-    std::size_t nextRecord = 0;
-    std::size_t nextSubfolder = 0;  // while deleted subfolders are reported
+    std::size_t entryCount = 0;
+    std::size_t nextEntry = 0;
+    std::size_t firstMatch = 0;
+    std::size_t firstDeletedFolder = 0;
+    std::size_t deletedFolderCount = 0;
+    std::size_t nextDeletedFolder = 0;
+    std::size_t firstDeletedFile = 0;
+    // The folder's paths are the first so many characters of the walk's
+    // path buffers; its catalog path as shown leaves out trailing empty
+    // names, as FileData::GetPath does.
+    std::size_t diskPathLength = 0;
+    std::size_t catalogPathLength = 0;
+    std::size_t catalogShownLength = 0;
 };
+
+namespace {
+
+// The entry of a catalog subfolder among the entries filed under its parent:
+// the one filed with exactly its name, else the first equal without regard
+// to case. Indexed once many subfolders are asked for.
+class ContainerEntries {
+public:
+    ContainerEntries(const CatalogSet& set, TreeItem parent) : set_(set), parent_(parent) {}
+
+    FileData* Find(std::string_view name) {
+        if (++asked_ <= kIndexFrom) return FindLinear(name);
+        if (exact_.empty()) Index();
+        if (auto it = exact_.find(name); it != exact_.end()) return it->second;
+        auto it = folded_.find(FoldedNameKey(name));
+        return it == folded_.end() ? nullptr : it->second;
+    }
+
+private:
+    static constexpr int kIndexFrom = 8;
+
+    FileData* FindLinear(std::string_view name) const {
+        FileData* exact = nullptr;
+        set_.ForEachEntryUnder(parent_, [&](FileData& e) {
+            if (!exact && e.Name() == name) exact = &e;
+        });
+        return exact ? exact : set_.FindEntry(parent_, name);
+    }
+    void Index() {
+        set_.ForEachEntryUnder(parent_, [&](FileData& e) {
+            exact_.try_emplace(e.Name(), &e);
+            folded_.try_emplace(FoldedNameKey(e.Name()), &e);
+        });
+    }
+
+    const CatalogSet& set_;
+    TreeItem parent_;
+    int asked_ = 0;
+    std::unordered_map<std::string_view, FileData*> exact_;
+    std::unordered_map<std::string, FileData*> folded_;
+};
+
+std::vector<std::string_view> NamesOf(const ContainerTree& tree,
+                                      const std::vector<TreeItem>& items) {
+    std::vector<std::string_view> names;
+    names.reserve(items.size());
+    for (TreeItem item : items) names.push_back(tree.GetItemText(item));
+    return names;
+}
+
+std::vector<std::string_view> NamesOf(const std::vector<FileData*>& files) {
+    std::vector<std::string_view> names;
+    names.reserve(files.size());
+    for (const FileData* file : files) names.push_back(file->Name());
+    return names;
+}
+
+std::string UnchangedKey(std::string_view name, std::int64_t size, std::int64_t time) {
+    std::string key(name);
+    key.push_back('\0');
+    key.append(reinterpret_cast<const char*>(&size), sizeof size);
+    key.append(reinterpret_cast<const char*>(&time), sizeof time);
+    return key;
+}
+
+// When the writer's clean-up made catalog names equal ("a b" for both
+// "a b" and "a  b"), a disk file first takes a catalog file of its name
+// with its own size and time, so that an unchanged disk matches one to one.
+void PairUnchangedFiles(std::span<const DiskEntry> entries, const std::vector<std::string>& names,
+                        const std::vector<FileData*>& files, NameMatcher& fileNames,
+                        std::vector<FileData*>& matched) {
+    struct Queue {
+        std::vector<std::size_t> positions;
+        std::size_t next = 0;
+    };
+    std::unordered_map<std::string, Queue> unchanged;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        unchanged[UnchangedKey(files[i]->Name(), files[i]->Size(), files[i]->GetTime())]
+            .positions.push_back(i);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].directory) continue;
+        auto it = unchanged.find(UnchangedKey(names[i], entries[i].size, entries[i].time));
+        if (it == unchanged.end() || it->second.next == it->second.positions.size()) continue;
+        const std::size_t position = it->second.positions[it->second.next++];
+        fileNames.TakeAt(position);
+        matched[i] = files[position];
+    }
+}
+
+}  // namespace
 
 FolderComparison::FolderComparison(CatalogSet& set, EntryStore& diskEntries,
                                    std::vector<CompareRow>& rows)
     : set_(set), diskEntries_(diskEntries), rows_(rows) {}
 
-// Appends "/" + `name` to the walk's paths and makes the frame of the
-// folder they then name.
-FolderComparison::Frame FolderComparison::EnterFolder(std::string_view name, TreeItem item) {
-    path_.push_back('/');
-    path_.append(name);
-    // A folder of a disk that has no directory has none either.
-    if (!directory_.empty()) {
-        if (directory_.back() != '/') directory_.push_back('/');
-        directory_.append(name);
+// Matches the disk entries of one folder with the catalog container `item`
+// and notes, in the shared lists, what each entry matched and what the
+// catalog holds that the disk does not.
+void FolderComparison::MatchFolder(std::span<const DiskEntry> entries, Match* matches,
+                                   TreeItem item, Frame& frame) {
+    const ContainerTree& tree = set_.Tree();
+    subfolders_.clear();
+    zipFolders_.clear();
+    // Zip Folders are compared as the archive files they are on the disk,
+    // or as the same container when the disk holds a directory of that name.
+    for (TreeItem child : tree.Children(item))
+        (PassesZipTest(tree.GetItemText(child)) ? zipFolders_ : subfolders_).push_back(child);
+    set_.CollectFilesAndZipFolders(item, files_);
+    NameMatcher folderNames(NamesOf(tree, subfolders_));
+    NameMatcher fileNames(NamesOf(files_));
+
+    // Catalogs hold names as the writer wrote them.
+    std::vector<std::string> names(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        names[i] = media::CatalogName(disk_->Name(entries[i]));
+    std::vector<FileData*> matchedFiles(entries.size(), nullptr);
+    if (fileNames.HasRepeatedNames())
+        PairUnchangedFiles(entries, names, files_, fileNames, matchedFiles);
+
+    std::unique_ptr<NameMatcher> zipNames;
+    std::unordered_map<std::string_view, std::vector<std::size_t>> zipEntries;
+    bool zipEntriesIndexed = false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        Match& match = matches[i];
+        if (!entries[i].directory) {
+            match.file = matchedFiles[i];
+            if (!match.file)
+                if (const std::ptrdiff_t found = fileNames.Take(names[i]); found >= 0)
+                    match.file = files_[static_cast<std::size_t>(found)];
+            continue;
+        }
+        if (const std::ptrdiff_t found = folderNames.Take(names[i]); found >= 0) {
+            match.item = subfolders_[static_cast<std::size_t>(found)];
+            continue;
+        }
+        if (zipFolders_.empty()) continue;
+        if (!zipNames) zipNames = std::make_unique<NameMatcher>(NamesOf(tree, zipFolders_));
+        if (const std::ptrdiff_t found = zipNames->Take(names[i]); found >= 0) {
+            match.item = zipFolders_[static_cast<std::size_t>(found)];
+            // Its Zip Folder entry is then no deleted file.
+            if (!zipEntriesIndexed && (zipEntriesIndexed = true))
+                for (std::size_t f = 0; f < files_.size(); ++f)
+                    if (files_[f]->IsZipFolder()) zipEntries[files_[f]->Name()].push_back(f);
+            if (auto it = zipEntries.find(tree.GetItemText(match.item)); it != zipEntries.end())
+                for (std::size_t f : it->second)
+                    if (!fileNames.Taken(f)) {
+                        fileNames.TakeAt(f);
+                        break;
+                    }
+        }
     }
-    return MakeFrame(item);
+
+    frame.firstDeletedFolder = deletedFolders_.size();
+    ContainerEntries containerEntries(set_, item);
+    for (std::size_t i = 0; i < subfolders_.size(); ++i)
+        if (!folderNames.Taken(i)) {
+            deletedFolders_.push_back(subfolders_[i]);
+            deletedFolderEntries_.push_back(
+                containerEntries.Find(tree.GetItemText(subfolders_[i])));
+        }
+    frame.deletedFolderCount = deletedFolders_.size() - frame.firstDeletedFolder;
+    frame.firstDeletedFile = deletedFiles_.size();
+    for (std::size_t i = 0; i < files_.size(); ++i)
+        if (!fileNames.Taken(i)) deletedFiles_.push_back(files_[i]);
 }
 
-FolderComparison::Frame FolderComparison::MakeFrame(TreeItem item) const {
+FolderComparison::Frame FolderComparison::MakeFrame(std::uint32_t diskFolder, TreeItem item,
+                                                    std::size_t catalogShown) {
     Frame frame;
-    frame.pathLength = path_.size();
-    frame.directoryLength = directory_.size();
+    frame.diskFolder = diskFolder;
     frame.item = item;
-    const ContainerTree& tree = set_.Tree();
-    std::vector<std::string_view> names;
-    if (item != kNoItem) {
-        // Zip Folders are compared as the archive files they are on the disk.
-        for (TreeItem child : tree.Children(item))
-            if (!PassesZipTest(tree.GetItemText(child))) {
-                frame.subfolders.push_back(child);
-                names.push_back(tree.GetItemText(child));
-            }
-        set_.CollectFilesAndZipFolders(item, frame.files);
-    }
-    frame.subfolderNames = std::make_unique<NameMatcher>(std::move(names));
-    names.clear();
-    for (FileData* file : frame.files) names.push_back(file->Name());
-    frame.fileNames = std::make_unique<NameMatcher>(std::move(names));
-    // A folder that cannot be listed, or that vanished, counts as empty; so
-    // does a file system mounted below the disk's, which the scanner does
-    // not enter either.
-    if (!directory_.empty()) ListDirectory(directory_, frame.records, knowsDevice_ ? &device_ : nullptr);
+    frame.diskPathLength = diskPath_.size();
+    frame.catalogPathLength = catalogPath_.size();
+    frame.catalogShownLength = catalogShown;
+    std::span<const DiskEntry> entries;
+    if (diskFolder != DiskEntry::kNoFolder) entries = disk_->Entries(diskFolder);
+    frame.entryCount = entries.size();
+    frame.firstMatch = matches_.size();
+    matches_.resize(matches_.size() + entries.size());
+    frame.firstDeletedFolder = deletedFolders_.size();
+    frame.firstDeletedFile = deletedFiles_.size();
+    if (item != kNoItem) MatchFolder(entries, matches_.data() + frame.firstMatch, item, frame);
     return frame;
 }
 
-void FolderComparison::Run(const std::string& path, const std::string& directory, TreeItem item) {
-    path_ = path;
-    directory_ = directory;
-    knowsDevice_ = DeviceOf(directory_, device_);
-    // The walk keeps its own stack, so any depth of folders is compared.
+// Enters the folder `diskName` (on the disk) / `item` (in the catalog)
+// below the folder on top of the stack.
+void FolderComparison::PushChild(std::vector<Frame>& stack, std::string_view diskName,
+                                 std::uint32_t diskFolder, TreeItem item) {
+    diskPath_.push_back('/');
+    diskPath_.append(diskName);
+    std::size_t shown = stack.back().catalogShownLength;
+    if (item != kNoItem) {
+        const std::string_view text = set_.Tree().GetItemText(item);
+        catalogPath_.push_back('/');
+        catalogPath_.append(text);
+        if (!text.empty()) shown = catalogPath_.size();
+    }
+    stack.push_back(MakeFrame(diskFolder, item, shown));
+}
+
+std::string_view FolderComparison::CatalogPath(const Frame& frame) const {
+    return std::string_view(catalogPath_).substr(0, frame.catalogShownLength);
+}
+
+std::string_view FolderComparison::DiskPath(const Frame& frame) const {
+    return std::string_view(diskPath_).substr(0, frame.diskPathLength);
+}
+
+void FolderComparison::Run(const std::string& path, const DiskTree& disk, TreeItem item) {
+    disk_ = &disk;
+    diskPath_ = path;
+    catalogPath_.clear();
+    matches_.clear();
+    deletedFolders_.clear();
+    deletedFolderEntries_.clear();
+    deletedFiles_.clear();
+    std::size_t shown = 0;
+    if (item != kNoItem) {
+        // The catalog path of the first container, made as FileData::GetPath
+        // makes it; those below are made from it one name at a time.
+        std::vector<std::string_view> parts;
+        const ContainerTree& tree = set_.Tree();
+        for (TreeItem at = item; tree.GetParentItem(at) != kNoItem; at = tree.GetParentItem(at))
+            parts.push_back(tree.GetItemText(at));
+        for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+            if (part != parts.rbegin()) catalogPath_.push_back('/');
+            catalogPath_.append(*part);
+            if (!part->empty()) shown = catalogPath_.size();
+        }
+    }
     std::vector<Frame> stack;
-    stack.push_back(MakeFrame(item));
+    stack.push_back(MakeFrame(DiskTree::kRoot, item, shown));
     while (!stack.empty())
-        if (!Step(stack)) stack.pop_back();
+        if (!Step(stack)) {
+            const Frame& done = stack.back();
+            matches_.resize(done.firstMatch);
+            deletedFolders_.resize(done.firstDeletedFolder);
+            deletedFolderEntries_.resize(done.firstDeletedFolder);
+            deletedFiles_.resize(done.firstDeletedFile);
+            stack.pop_back();
+        }
+}
+
+// The next entry of the disk folder on top of the stack.
+bool FolderComparison::StepDiskEntry(std::vector<Frame>& stack) {
+    Frame& frame = stack.back();
+    const std::size_t index = frame.nextEntry++;
+    const DiskEntry& entry = disk_->Entries(frame.diskFolder)[index];
+    const Match match = matches_[frame.firstMatch + index];
+    const std::string_view name = disk_->Name(entry);
+    if (entry.directory) {
+        if (match.item == kNoItem) {
+            FileData* disk = diskEntries_.Create(name, frame.item, 0, 0, entry.time, KIND_FOLDER);
+            disk->SetPath(DiskPath(frame));
+            AddRow(CompareStatus::NewDirectory, disk, nullptr, DiskPath(frame));
+        }
+        PushChild(stack, name, entry.folder, match.item);
+        return true;
+    }
+    if (!match.file) {
+        FileData* disk =
+            diskEntries_.Create(name, frame.item, entry.size, 0, entry.time, KIND_FILE);
+        disk->SetPath(DiskPath(frame));
+        AddRow(CompareStatus::New, disk, nullptr, DiskPath(frame));
+    } else if (entry.time != match.file->GetTime() || entry.size != match.file->Size()) {
+        FileData* disk = diskEntries_.Create(name, match.file->GetParentItem(), entry.size, 0,
+                                             entry.time, KIND_FILE);
+        AddRow(CompareStatus::Modified, disk, match.file, CatalogPath(frame));
+    }
+    return true;
 }
 
 bool FolderComparison::Step(std::vector<Frame>& stack) {
     Frame& frame = stack.back();
-    path_.resize(frame.pathLength);
-    directory_.resize(frame.directoryLength);
-    if (frame.nextRecord < frame.records.size()) {
-        DiskRecord& record = frame.records[frame.nextRecord++];
-        // Catalogs hold names as the writer wrote them.
-        const std::string name = media::CatalogName(record.name);
-        if (record.directory) {
-            const std::ptrdiff_t found = frame.subfolderNames->Take(name);
-            TreeItem childItem = kNoItem;
-            if (found >= 0) {
-                childItem = frame.subfolders[static_cast<std::size_t>(found)];
-            } else {
-                ReadDirectoryTime(directory_, record);
-                FileData* disk = diskEntries_.Create(record.name, frame.item, 0, 0, record.time, KIND_FOLDER);
-                disk->SetPath(path_);
-                AddRow(CompareStatus::NewDirectory, disk, nullptr);
-            }
-            stack.push_back(EnterFolder(record.name, childItem));
-            return true;
-        }
-        const std::ptrdiff_t found = frame.fileNames->Take(name);
-        if (found < 0) {
-            FileData* disk =
-                diskEntries_.Create(record.name, frame.item, record.size, 0, record.time, KIND_FILE);
-            disk->SetPath(path_);
-            AddRow(CompareStatus::New, disk, nullptr);
-        } else if (FileData* catalog = frame.files[static_cast<std::size_t>(found)];
-                   record.time != catalog->GetTime() || record.size != catalog->Size()) {
-            FileData* disk = diskEntries_.Create(record.name, catalog->GetParentItem(), record.size, 0,
-                                                 record.time, KIND_FILE);
-            AddRow(CompareStatus::Modified, disk, catalog);
-        }
-        return true;
-    }
+    diskPath_.resize(frame.diskPathLength);
+    catalogPath_.resize(frame.catalogPathLength);
+    if (frame.nextEntry < frame.entryCount) return StepDiskEntry(stack);
     // What the catalog holds and the disk no longer does: folders first,
-    // each with everything below it, then files.
-    while (frame.nextSubfolder < frame.subfolders.size()) {
-        const std::size_t position = frame.nextSubfolder++;
-        if (frame.subfolderNames->Taken(position)) continue;
-        const TreeItem subfolder = frame.subfolders[position];
-        const std::string_view text = set_.Tree().GetItemText(subfolder);
-        if (FileData* catalog = ContainerEntry(frame.item, text))
-            AddRow(CompareStatus::DeletedDirectory, nullptr, catalog);
-        stack.push_back(EnterFolder(text, subfolder));
+    // each with everything below it, then files. Nothing of the disk is read
+    // for them.
+    if (frame.nextDeletedFolder < frame.deletedFolderCount) {
+        const std::size_t at = frame.firstDeletedFolder + frame.nextDeletedFolder++;
+        if (FileData* catalog = deletedFolderEntries_[at])
+            AddRow(CompareStatus::DeletedDirectory, nullptr, catalog, CatalogPath(frame));
+        const TreeItem subfolder = deletedFolders_[at];
+        PushChild(stack, set_.Tree().GetItemText(subfolder), DiskEntry::kNoFolder, subfolder);
         return true;
     }
-    for (std::size_t position = 0; position < frame.files.size(); ++position)
-        if (!frame.fileNames->Taken(position))
-            AddRow(CompareStatus::Deleted, nullptr, frame.files[position]);
+    for (std::size_t at = frame.firstDeletedFile; at < deletedFiles_.size(); ++at)
+        AddRow(CompareStatus::Deleted, nullptr, deletedFiles_[at], CatalogPath(frame));
     return false;
 }
 
-// The entry of a subfolder item: the one filed with exactly its name, else
-// the first equal without regard to case.
-FileData* FolderComparison::ContainerEntry(TreeItem parent, std::string_view name) const {
-    FileData* exact = nullptr;
-    set_.ForEachEntryUnder(parent, [&](FileData& e) {
-        if (!exact && e.Name() == name) exact = &e;
-    });
-    return exact ? exact : set_.FindEntry(parent, name);
-}
-
-void FolderComparison::AddRow(CompareStatus status, FileData* disk, FileData* catalog) {
-    CompareRow row{status, {}, {}, {}, {}, {}, {}};
-    if (disk) {
-        row.name = disk->Name();
-        if (!catalog) row.folder = disk->GetPath();
-    }
+void FolderComparison::AddRow(CompareStatus status, FileData* disk, FileData* catalog,
+                              std::string_view folder) {
+    CompareRow row{status, {}, std::string(folder), {}, {}, {}, {}};
+    if (disk) row.name = disk->Name();
     if (catalog) {
         row.name = catalog->Name();
-        row.folder = catalog->GetPath();
         row.sizeCatalog = catalog->GetSizeText();
         row.dateCatalog = catalog->GetDateText();
     }

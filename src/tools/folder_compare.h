@@ -1,18 +1,28 @@
-// The side-by-side walk of a disk folder and its catalog container that
-// finds what is new, modified or deleted on the disk, row by row.
+// The side-by-side walk of a disk's folder tree (read beforehand) and its
+// catalog container that finds what is new, modified or deleted on the
+// disk, row by row.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "catalog/catalog_set.h"
 #include "catalog/entry_store.h"
+#include "tools/disk_tree.h"
 
 namespace kestavo {
 
 // In descending order of their texts, the order the rows are shown in.
-enum class CompareStatus : std::uint8_t { NewDirectory, New, Modified, DeletedDirectory, Deleted, Identical };
+enum class CompareStatus : std::uint8_t {
+    NewDirectory,
+    New,
+    Modified,
+    DeletedDirectory,
+    Deleted,
+    Identical
+};
 
 const char* StatusText(CompareStatus status);
 int StatusImage(CompareStatus status);
@@ -35,30 +45,53 @@ public:
     // to `rows` in the order the walk finds them.
     FolderComparison(CatalogSet& set, EntryStore& diskEntries, std::vector<CompareRow>& rows);
 
-    // Compares the disk folder shown as `path` (E: or E:/DOCS), which is
-    // the directory `directory` (empty: none), with the catalog container
-    // `item` (kNoItem: none), and everything below both, depth first.
-    void Run(const std::string& path, const std::string& directory, TreeItem item);
+    // Compares the whole of `disk`, shown as the disk path `path` (E:), with
+    // the catalog container `item` (kNoItem: none), depth first. Every disk
+    // name comes from the snapshot; a catalog folder missing from the disk is
+    // reported from the catalog alone. Keeps its own stack; the cost grows
+    // with the number of entries, not with their depth.
+    void Run(const std::string& path, const DiskTree& disk, TreeItem item);
 
 private:
+    // What a disk entry was matched with: a catalog folder (or Zip Folder)
+    // item for a directory, a catalog file (or Zip Folder) entry for a file.
+    struct Match {
+        TreeItem item = kNoItem;
+        FileData* file = nullptr;
+    };
     struct Frame;
-    Frame EnterFolder(std::string_view name, TreeItem item);
-    Frame MakeFrame(TreeItem item) const;
+
+    Frame MakeFrame(std::uint32_t diskFolder, TreeItem item, std::size_t catalogShown);
+    void MatchFolder(std::span<const DiskEntry> entries, Match* matches, TreeItem item,
+                     Frame& frame);
+    void PushChild(std::vector<Frame>& stack, std::string_view diskName, std::uint32_t diskFolder,
+                   TreeItem item);
     // Handles the next step of the folder on top of `stack`; answers false
     // when the folder is done.
     bool Step(std::vector<Frame>& stack);
-    void AddRow(CompareStatus status, FileData* disk, FileData* catalog);
-    FileData* ContainerEntry(TreeItem parent, std::string_view name) const;
+    bool StepDiskEntry(std::vector<Frame>& stack);
+    void AddRow(CompareStatus status, FileData* disk, FileData* catalog, std::string_view folder);
+    std::string_view CatalogPath(const Frame& frame) const;
+    std::string_view DiskPath(const Frame& frame) const;
 
     CatalogSet& set_;
     EntryStore& diskEntries_;
     std::vector<CompareRow>& rows_;
-    // The disk path and directory of the folder on top of the walk's stack.
-    std::string path_;
-    std::string directory_;
-    // The file system of the disk's directory, when known.
-    std::uint64_t device_ = 0;
-    bool knowsDevice_ = false;
+    const DiskTree* disk_ = nullptr;
+    // The disk path (E:/DOCS) and catalog path (WORK/DOCS) of the deepest
+    // folder of the walk; each frame knows how much of them is its own.
+    std::string diskPath_;
+    std::string catalogPath_;
+    // Per-folder results kept for the folders on the stack, each frame's
+    // part after its parent's, so that a frame holds only offsets.
+    std::vector<Match> matches_;
+    std::vector<TreeItem> deletedFolders_;
+    std::vector<FileData*> deletedFolderEntries_;
+    std::vector<FileData*> deletedFiles_;
+    // Scratch lists for making one frame.
+    std::vector<TreeItem> subfolders_;
+    std::vector<TreeItem> zipFolders_;
+    std::vector<FileData*> files_;
 };
 
 }  // namespace kestavo

@@ -21,11 +21,20 @@ std::ptrdiff_t NameMatcher::TakeFrom(Queue& queue) {
 
 std::ptrdiff_t NameMatcher::TakeLinear(std::string_view name) {
     for (std::size_t i = 0; i < names_.size(); ++i)
-        if (!taken_[i] && names_[i] == name) return taken_[i] = true, static_cast<std::ptrdiff_t>(i);
+        if (!taken_[i] && names_[i] == name)
+            return taken_[i] = true, static_cast<std::ptrdiff_t>(i);
     for (std::size_t i = 0; i < names_.size(); ++i)
         if (!taken_[i] && SameNameIgnoringCase(names_[i], name))
             return taken_[i] = true, static_cast<std::ptrdiff_t>(i);
     return -1;
+}
+
+bool NameMatcher::HasRepeatedNames() const {
+    if (indexed_) return exact_.size() < names_.size();
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        for (std::size_t j = i + 1; j < names_.size(); ++j)
+            if (names_[i] == names_[j]) return true;
+    return false;
 }
 
 std::ptrdiff_t NameMatcher::Take(std::string_view name) {

@@ -19,7 +19,11 @@ public:
     // Takes the candidate that `name` matches and answers its position, or
     // -1 when no remaining candidate matches.
     std::ptrdiff_t Take(std::string_view name);
+    // Takes the candidate at `position` itself.
+    void TakeAt(std::size_t position) { taken_[position] = true; }
     bool Taken(std::size_t position) const { return taken_[position]; }
+    // Whether two candidates have exactly the same name.
+    bool HasRepeatedNames() const;
     std::size_t Size() const { return names_.size(); }
 
 private:

@@ -6,11 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "catalog/entry_kind.h"
+#include "media/catalog_new_disk.h"
 #include "support/test_support.h"
 #include "tools/drive_compare.h"
-#include "media/catalog_new_disk.h"
 #include "tools/name_matcher.h"
 #include "tools_test_support.h"
 
@@ -45,7 +46,8 @@ protected:
         drives.Add(media::Drive{'E', media::DriveType::Removable, "WORK", disk.string(), {}, {}});
     }
     void LoadCatalog(const std::string& label, const std::string& body) {
-        LoadText(set, CatalogHeader() + "+ \"" + label + "\" 1000 10 1 1 2001 0 0 0 < " + body + " >",
+        LoadText(set,
+                 CatalogHeader() + "+ \"" + label + "\" 1000 10 1 1 2001 0 0 0 < " + body + " >",
                  messages, label + ".kvx");
     }
     // The rows as "status|name|folder|size catalog|size disk".
@@ -80,34 +82,39 @@ TEST_F(CompareTest, AnIdenticalDiskGivesOneRowAndItsReport) {
     MakeFile(disk / "a.txt", 3);
     MakeFile(disk / "DOCS" / "b.txt", 4);
     MakeFile(disk / "arc.zip", 22);
-    LoadCatalog("WORK", "\"a.txt\" 3 " + kDate + " +\"DOCS\" 0 0 " + kDate + " < \"b.txt\" 4 " + kDate +
-                            " > +\"arc.zip\" 22 0 " + kDate + " < \"inside\" 99 " + kDate + " >");
+    LoadCatalog("WORK", "\"a.txt\" 3 " + kDate + " +\"DOCS\" 0 0 " + kDate + " < \"b.txt\" 4 " +
+                            kDate + " > +\"arc.zip\" 22 0 " + kDate + " < \"inside\" 99 " + kDate +
+                            " >");
     EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
     EXPECT_EQ(tool.RowImage(0), IMAGE_IDENTICAL);
-    EXPECT_EQ(ReportOf(tool),
-              " Kestavo, Disk/catalog compare report\r\n"
-              " -----------------------------------------\r\n"
-              "\r\n"
-              " Disk compared is E:  WORK\r\n"
-              "\r\n"
-              " status          name                                size date                 path\r\n"
-              "\r\n"
-              " Identical       All files                     \r\n"
-              " 1 Differences found.\r\n");
+    EXPECT_EQ(
+        ReportOf(tool),
+        " Kestavo, Disk/catalog compare report\r\n"
+        " -----------------------------------------\r\n"
+        "\r\n"
+        " Disk compared is E:  WORK\r\n"
+        "\r\n"
+        " status          name                                size date                 path\r\n"
+        "\r\n"
+        " Identical       All files                     \r\n"
+        " 1 Differences found.\r\n");
 }
 
 TEST_F(CompareTest, ASecondOrAByteMakesAFileModifiedAndItsReportRowTwoLines) {
     MakeFile(disk / "same.txt", 5);
     MakeFile(disk / "later.txt", 5, kTime + 1);
     MakeFile(disk / "longer.txt", 6);
-    LoadCatalog("WORK", "\"same.txt\" 5 " + kDate + " \"later.txt\" 5 " + kDate + " \"longer.txt\" 5 " + kDate);
-    EXPECT_EQ(Sorted(RunCompare()), (Rows{"modified|later.txt|WORK|5|5", "modified|longer.txt|WORK|5|6"}));
+    LoadCatalog("WORK", "\"same.txt\" 5 " + kDate + " \"later.txt\" 5 " + kDate +
+                            " \"longer.txt\" 5 " + kDate);
+    EXPECT_EQ(Sorted(RunCompare()),
+              (Rows{"modified|later.txt|WORK|5|5", "modified|longer.txt|WORK|5|6"}));
     EXPECT_EQ(tool.RowImage(0), IMAGE_MODIFIED);
     const std::size_t later = tool.Row(0).name == "later.txt" ? 0 : 1;
     EXPECT_EQ(tool.RowText(later, CompareColumn::DateCatalog), "01/01/01 10:00:00");
     EXPECT_EQ(tool.RowText(later, CompareColumn::DateDisk), "01/01/01 10:00:01");
     const std::string report = ReportOf(tool);
-    EXPECT_NE(report.find(" modified        later.txt                              5 01/01/01 10:00:00    WORK\r\n" +
+    EXPECT_NE(report.find(" modified        later.txt                              5 01/01/01 "
+                          "10:00:00    WORK\r\n" +
                           std::string(47, ' ') + "         5 01/01/01 10:00:01   \r\n"),
               std::string::npos)
         << report;
@@ -120,24 +127,26 @@ TEST_F(CompareTest, NewAndDeletedFoldersBringEverythingBelowThem) {
     SetTime(disk / "NEW" / "inner", kTime);
     SetTime(disk / "NEW", kTime);
     MakeFile(disk / "fresh.txt", 7);
-    LoadCatalog("WORK", "+\"OLD\" 0 0 " + kDate + " < \"o1.txt\" 10 " + kDate + " +\"gone\" 0 0 " + kDate +
-                            " < \"o2.txt\" 20 " + kDate + " > > \"lost.txt\" 30 " + kDate);
+    LoadCatalog("WORK", "+\"OLD\" 0 0 " + kDate + " < \"o1.txt\" 10 " + kDate + " +\"gone\" 0 0 " +
+                            kDate + " < \"o2.txt\" 20 " + kDate + " > > \"lost.txt\" 30 " + kDate);
     const Rows rows = RunCompare();
     // Disk-side rows come in listing order; catalog-side rows in catalog
     // order, depth first.
     EXPECT_EQ(Sorted(Rows(rows.begin(), rows.begin() + 5)),
-              (Rows{"new directory|NEW|E:||0", "new directory|inner|E:/NEW||0", "new|fresh.txt|E:||7",
-                    "new|n1.txt|E:/NEW||1", "new|n2.txt|E:/NEW/inner||2"}));
+              (Rows{"new directory|NEW|E:||0", "new directory|inner|E:/NEW||0",
+                    "new|fresh.txt|E:||7", "new|n1.txt|E:/NEW||1", "new|n2.txt|E:/NEW/inner||2"}));
     EXPECT_EQ(rows[0], "new directory|NEW|E:||0");
     EXPECT_EQ(Rows(rows.begin() + 5, rows.end()),
               (Rows{"deleted directory|OLD|WORK|30|", "deleted directory|gone|WORK/OLD|20|",
                     "deleted|o2.txt|WORK/OLD/gone|20|", "deleted|o1.txt|WORK/OLD|10|",
                     "deleted|lost.txt|WORK|30|"}));
     const std::string report = ReportOf(tool);
-    EXPECT_NE(report.find(" new directory   NEW                                    0 01/01/01 10:00:00    E:\r\n"),
+    EXPECT_NE(report.find(" new directory   NEW                                    0 01/01/01 "
+                          "10:00:00    E:\r\n"),
               std::string::npos)
         << report;
-    EXPECT_NE(report.find(" deleted         lost.txt                              30 01/01/01 10:00:00    WORK\r\n"),
+    EXPECT_NE(report.find(" deleted         lost.txt                              30 01/01/01 "
+                          "10:00:00    WORK\r\n"),
               std::string::npos);
     EXPECT_NE(report.find("\r\n\r\n 10 Differences found.\r\n"), std::string::npos);
 }
@@ -145,8 +154,8 @@ TEST_F(CompareTest, NewAndDeletedFoldersBringEverythingBelowThem) {
 TEST_F(CompareTest, NamesMatchWithoutRegardToCaseAtEveryLevel) {
     MakeFile(disk / "Docs" / "SUB" / "Read.Me", 3);
     MakeFile(disk / "A.TXT", 1);
-    LoadCatalog("work", "\"a.txt\" 1 " + kDate + " +\"DOCS\" 0 0 " + kDate + " < +\"sub\" 0 0 " + kDate +
-                            " < \"READ.ME\" 3 " + kDate + " > >");
+    LoadCatalog("work", "\"a.txt\" 1 " + kDate + " +\"DOCS\" 0 0 " + kDate + " < +\"sub\" 0 0 " +
+                            kDate + " < \"READ.ME\" 3 " + kDate + " > >");
     EXPECT_EQ(RunCompare("E:  WORK"), (Rows{"Identical|All files|||"}));
 }
 
@@ -154,7 +163,8 @@ TEST_F(CompareTest, FilesWhoseNamesDifferOnlyInCaseAreEachMatchedWithTheirOwn) {
     MakeFile(disk / "readme", 3);
     MakeFile(disk / "README", 4);
     MakeFile(disk / "Readme", 5);
-    LoadCatalog("WORK", "\"README\" 4 " + kDate + " \"readme\" 3 " + kDate + " \"Readme\" 5 " + kDate);
+    LoadCatalog("WORK",
+                "\"README\" 4 " + kDate + " \"readme\" 3 " + kDate + " \"Readme\" 5 " + kDate);
     EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
 }
 
@@ -162,17 +172,18 @@ TEST_F(CompareTest, DiskNamesAreMatchedAsTheCatalogWriterWritesThem) {
     MakeFile(disk / "two  blanks.txt", 1);
     MakeFile(disk / "say \"hi\".txt", 2);
     MakeFile(disk / " lead\ttab ", 3);
-    LoadCatalog("WORK", "\"two blanks.txt\" 1 " + kDate + " \"say 'hi'.txt\" 2 " + kDate + " \"lead tab \" 3 " + kDate);
+    LoadCatalog("WORK", "\"two blanks.txt\" 1 " + kDate + " \"say 'hi'.txt\" 2 " + kDate +
+                            " \"lead tab \" 3 " + kDate);
     EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
 }
 
 TEST_F(CompareTest, AZipFolderWithAMixedCaseExtensionIsNotOne) {
     MakeFile(disk / "A.Zip", 40);
     MakeFile(disk / "b.ZIP", 50);
-    LoadCatalog("WORK", "+\"A.Zip\" 40 0 " + kDate + " < \"in.txt\" 5 " + kDate + " > +\"b.ZIP\" 50 0 " + kDate +
-                            " < \"in.txt\" 6 " + kDate + " >");
+    LoadCatalog("WORK", "+\"A.Zip\" 40 0 " + kDate + " < \"in.txt\" 5 " + kDate +
+                            " > +\"b.ZIP\" 50 0 " + kDate + " < \"in.txt\" 6 " + kDate + " >");
     EXPECT_EQ(RunCompare(), (Rows{"new|A.Zip|E:||40", "deleted directory|A.Zip|WORK|40|",
-                            "deleted|in.txt|WORK/A.Zip|5|"}));
+                                  "deleted|in.txt|WORK/A.Zip|5|"}));
 }
 
 TEST_F(CompareTest, ACatalogThatIsNotLoadedIsSaidAndLeavesNoRows) {
@@ -191,8 +202,10 @@ TEST_F(CompareTest, ACatalogThatIsNotLoadedIsSaidAndLeavesNoRows) {
 
 TEST_F(CompareTest, ADriveTextNamesTheDriveAndTheCatalogApart) {
     MakeFile(dir.Path() / "elsewhere" / "x", 1);
-    drives.Add(media::Drive{'F', media::DriveType::Fixed, "", (dir.Path() / "elsewhere").string(), {}, {}});
-    drives.Add(media::Drive{'G', media::DriveType::Fixed, "", (dir.Path() / "no medium").string(), {}, {}});
+    drives.Add(media::Drive{
+        'F', media::DriveType::Fixed, "", (dir.Path() / "elsewhere").string(), {}, {}});
+    drives.Add(media::Drive{
+        'G', media::DriveType::Fixed, "", (dir.Path() / "no medium").string(), {}, {}});
     LoadCatalog("WORK", "\"x\" 1 " + kDate);
     EXPECT_EQ(RunCompare("F:  WORK"), (Rows{"Identical|All files|||"}));
     // A drive without a medium, or not in the map, counts as an empty disk.
@@ -218,13 +231,74 @@ TEST_F(CompareTest, AnyDepthOfFoldersIsCompared) {
     EXPECT_EQ(rows[0].substr(0, 10), "deleted|g|");
 }
 
+TEST_F(CompareTest, TheStepsOfACompareGiveTheRowsOfCompareNow) {
+    MakeFile(disk / "DOCS" / "b.txt", 4);
+    LoadCatalog("WORK", "\"a.txt\" 3 " + kDate);
+    tool.SetDriveText("E:  WORK");
+    std::optional<CompareJob> job = tool.Prepare(drives, messages);
+    ASSERT_TRUE(job);
+    std::uint64_t files = 0;
+    DriveCompare::ReadDisk(
+        *job, [&](const DiskReadCounts& counts) { return files = counts.files, true; }, nullptr);
+    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::Compared);
+    EXPECT_EQ(tool.RowCount(), 3u);
+    EXPECT_EQ(tool.Row(0).name, "DOCS");
+    EXPECT_EQ(tool.Row(2).name, "a.txt");
+    EXPECT_TRUE(messages.shown.empty());
+
+    // A stopped read leaves no rows and says nothing.
+    job = tool.Prepare(drives, messages);
+    std::atomic<bool> stop{true};
+    DriveCompare::ReadDisk(*job, {}, &stop);
+    EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::Stopped);
+    EXPECT_EQ(tool.RowCount(), 0u);
+    EXPECT_TRUE(messages.shown.empty());
+
+    // The catalog unloaded while the disk was read.
+    job = tool.Prepare(drives, messages);
+    DriveCompare::ReadDisk(*job, {}, nullptr);
+    set.DeleteAllEntries();
+    set.Tree().DeleteItem(set.Tree().GetChildItem(set.RootItem()));
+    EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::NotLoaded);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, kCatalogNotLoaded);
+}
+
+TEST_F(CompareTest, ADiskThatCannotBeReadStopsTheComparisonWithoutDeletedRows) {
+    MakeFile(disk / "a.txt", 3);
+    LoadCatalog("WORK", "\"a.txt\" 3 " + kDate + " \"b.txt\" 3 " + kDate);
+    tool.SetDriveText("E:  WORK");
+    std::optional<CompareJob> job = tool.Prepare(drives, messages);
+    ASSERT_TRUE(job);
+    fs::remove_all(disk);  // the medium went away after the drive was chosen
+    DriveCompare::ReadDisk(*job, {}, nullptr);
+    EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::Failed);
+    EXPECT_EQ(tool.RowCount(), 0u);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "The disk in drive E: could not be read: No such file or directory\n"
+              "The comparison was stopped.");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Stop);
+}
+
+TEST_F(CompareTest, ACatalogFolderNamedDotDotNeverReadsOutsideTheDisk) {
+    MakeFile(dir.Path() / "outside_secret.txt", 1);
+    MakeFile(disk / "a.txt", 3);
+    LoadCatalog("WORK", "\"a.txt\" 3 " + kDate + " +\"..\" 0 0 " + kDate + " < +\"..\" 0 0 " +
+                            kDate + " < \"x\" 1 " + kDate + " > >");
+    EXPECT_EQ(RunCompare(), (Rows{"deleted directory|..|WORK|1|", "deleted directory|..|WORK/..|1|",
+                                  "deleted|x|WORK/../..|1|"}));
+}
+
 // Catalogs written by the scanner, then the disk changed under them.
 class ScannedCompareTest : public CompareTest {
 protected:
     void Catalog() {
         media::CatalogNewDisk command(set, drives, messages);
         command.SetCatalogDirectory((dir.Path() / "catalogs").string());
-        ASSERT_EQ(command.RunOnDirectory(disk.string(), "WORK").status, media::CatalogStatus::Written);
+        ASSERT_EQ(command.RunOnDirectory(disk.string(), "WORK").status,
+                  media::CatalogStatus::Written);
     }
 };
 
