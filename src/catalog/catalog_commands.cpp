@@ -1,6 +1,7 @@
 #include "catalog/catalog_commands.h"
 
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,20 +15,54 @@
 
 namespace kestavo {
 
+namespace {
+
+// A variable that is unset or empty gives nothing.
+const char* NonEmptyVariable(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : nullptr;
+}
+
+// HOME, else the home directory the password database gives the user.
+std::string HomeDirectory() {
+    if (const char* home = NonEmptyVariable("HOME")) return home;
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    struct passwd record {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &record, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir)
+        return found->pw_dir;
+    return std::string();
+}
+
+bool EndsWithCatalogExtension(std::string_view name) {
+    constexpr std::string_view kExtension = ".kvx";
+    if (name.size() < kExtension.size()) return false;
+    const std::string_view tail = name.substr(name.size() - kExtension.size());
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        const char c = tail[i];
+        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        if (lower != kExtension[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string CatalogDirectory() {
-    if (const char* value = std::getenv("Kestavo")) return value;
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/Kestavo";
+    if (const char* value = NonEmptyVariable("Kestavo")) return value;
+    return HomeDirectory() + "/Kestavo";
 }
 
 std::vector<std::string> ListCatalogFiles(const std::string& directory) {
     std::vector<std::string> names;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
     if (!dir) return names;
-    constexpr std::string_view kExtension = ".kvx";
     while (const dirent* item = ::readdir(dir.get())) {
         const std::string_view name = item->d_name;
-        if (name.size() < kExtension.size() || !name.ends_with(kExtension)) continue;
+        // FLOPPY.KVX copied from a FAT medium is a catalog too.
+        if (!EndsWithCatalogExtension(name)) continue;
         struct stat st {};
         const std::string full = directory + "/" + std::string(name);
         if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
@@ -53,10 +88,18 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
 
     const std::vector<std::string> files = ListCatalogFiles(directory);
     std::string buffer;
+    // Each load would fill the list with every disk loaded so far; only the
+    // last list is ever seen, so it is filled once at the end.
+    ListSink* list = set.GetListSink();
+    set.SetListSink(nullptr);
+    bool showDisks = false;
     for (const std::string& name : files) {
-        LoadCatalog(set, directory + "/" + name, messages, buffer);
+        if (LoadCatalog(set, directory + "/" + name, messages, buffer) != LoadOutcome::Incompatible)
+            showDisks = true;
         tree.Expand(root);
     }
+    set.SetListSink(list);
+    if (showDisks) set.ShowContents(root, kNoItem);
     if (files.empty()) {
         Message m;
         m.caption = kApplicationName;
@@ -81,12 +124,8 @@ std::string CatalogFilePath(const std::string& directory, const std::string& lab
 }
 
 void RemoveChildNamed(CatalogSet& set, TreeItem parent, std::string_view name) {
-    ContainerTree& tree = set.Tree();
-    for (TreeItem child : tree.Children(parent))
-        if (EqualUpperCased(tree.GetItemText(child), name)) {
-            set.RemoveContainer(parent, child, name);
-            return;
-        }
+    const TreeItem child = set.Tree().FindChildUpperCased(parent, name);
+    if (child != kNoItem) set.RemoveContainer(parent, child, name);
 }
 
 DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, MessageSink& messages) {
@@ -96,30 +135,36 @@ DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, MessageSink& mes
 DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, const std::string& directory,
                             MessageSink& messages) {
     ContainerTree& tree = set.Tree();
-    if (diskItem == kNoItem || !tree.IsValid(diskItem) ||
-        tree.GetParentItem(diskItem) != set.FindRootItem() || set.FindRootItem() == kNoItem)
+    const TreeItem root = set.FindRootItem();
+    if (diskItem == kNoItem || !tree.IsValid(diskItem) || root == kNoItem ||
+        tree.GetParentItem(diskItem) != root)
         return DeleteOutcome::NotADisk;
     const std::string label(tree.GetItemText(diskItem));
+    // Only the file the disk was read from is ever deleted; the label is
+    // never made into a path, so a label that differs from the file name,
+    // or one holding "/" or "..", cannot reach another file.
+    const std::string file = set.CatalogFileOf(diskItem);
 
     Message question;
     question.caption = kApplicationName;
     question.text = "Are you sure you want to permanently delete the " + label +
-                    " catalog file?\n" + "(Catalogs cannot be recreated without the original disk)";
+                    " catalog file?\n" + (file.empty() ? std::string() : file + "\n") +
+                    "(Catalogs cannot be recreated without the original disk)";
     question.icon = MessageIcon::Question;
     question.buttons = MessageButtons::YesNo;
     question.defaultAnswer = MessageAnswer::No;
     if (messages.Show(question) != MessageAnswer::Yes) return DeleteOutcome::Declined;
 
-    const std::string path = CatalogFilePath(directory, label);
-    if (!IsUsableCatalogLabel(label) || ::unlink(path.c_str()) != 0) {
+    if (file.empty() || ::unlink(file.c_str()) != 0) {
         Message failure;
         failure.caption = kApplicationName;
-        failure.text = "Unable to delete the file " + path + "\nCheck file protection" +
-                       "\nDelete operation cancelled (safely !)";
+        failure.text = "Unable to delete the file " +
+                       (file.empty() ? CatalogFilePath(directory, label) : file) +
+                       "\nCheck file protection" + "\nDelete operation cancelled (safely !)";
         messages.Show(failure);
         return DeleteOutcome::Failed;
     }
-    RemoveChildNamed(set, set.FindRootItem(), label);
+    set.RemoveContainer(root, diskItem, label);
     if (ListSink* list = set.GetListSink()) list->ClearRows();
     return DeleteOutcome::Deleted;
 }

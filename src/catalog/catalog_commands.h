@@ -11,9 +11,11 @@
 
 namespace kestavo {
 
-// The catalog directory: the variable Kestavo, else $HOME/Kestavo.
+// The catalog directory: the variable Kestavo, else $HOME/Kestavo (an empty
+// variable counts as unset; without HOME, the password database's home).
 std::string CatalogDirectory();
-// The catalog files of `directory` ("*.kvx"), in ascending byte order.
+// The catalog files of `directory` (names ending in ".kvx" in any letter
+// case), in ascending byte order.
 std::vector<std::string> ListCatalogFiles(const std::string& directory);
 
 // Removes every disk and entry, then reads every catalog of the catalog
@@ -27,9 +29,9 @@ LoadOutcome OpenSelectedCatalog(CatalogSet& set, const std::string& path, Messag
 
 enum class DeleteOutcome { NotADisk, Declined, Deleted, Failed };
 
-// Deletes the catalog file of the disk `diskItem` after asking, and removes
-// the disk from the set. A label that would lead outside the catalog
-// directory is never made into a path.
+// Deletes the file the disk `diskItem` was read from after asking (the
+// question names it), and removes that disk from the set. A disk whose file
+// is not known is not deleted; its label is never made into a path.
 DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, MessageSink& messages);
 DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, const std::string& directory,
                             MessageSink& messages);

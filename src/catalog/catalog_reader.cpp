@@ -4,8 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <unordered_map>
+#include <new>
 #include <vector>
 
 #include "catalog/catalog_commands.h"
@@ -15,26 +16,46 @@
 namespace kestavo {
 namespace {
 
+// The largest catalog read: a quarter of the memory, as its entries take
+// about twice the room of its text. A larger file (a sparse one of holes,
+// say) is refused like an unreadable one instead of exhausting memory.
+std::size_t LargestCatalogSize() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return std::size_t{1} << 30;
+    return static_cast<std::size_t>(pages) / 4 * static_cast<std::size_t>(pageSize);
+}
+
 // Reads a whole file into `out`, which only ever grows (a buffer kept from
 // file to file is not cleared and refilled each time); `length` gets the
-// number of bytes read.
-bool ReadWholeFile(const std::string& path, std::string& out, std::size_t& length) {
+// number of bytes read. False for a file that cannot be read or is larger
+// than `limit`.
+bool ReadWholeFile(const std::string& path, std::string& out, std::size_t& length,
+                   std::size_t limit) {
     // Only regular files are catalogs: a pipe or a device could block the
     // program or never end.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<std::uint64_t>(st.st_size) > limit) {
         ::close(fd);
         return false;
     }
     // Read straight into the buffer, growing it as needed; one byte more
-    // than the file's size lets the read that finds the end go through.
+    // than the file's size lets the read that finds the end go through. A
+    // file that grows while it is read stops at the limit.
     const std::size_t want = static_cast<std::size_t>(st.st_size) + 1;
     if (out.size() < want) out.resize(want);
     std::size_t used = 0;
     for (;;) {
-        if (used == out.size()) out.resize(out.size() * 2);
+        if (used == out.size()) {
+            if (used > limit) {
+                ::close(fd);
+                return false;
+            }
+            out.resize(std::min(out.size() * 2, limit + 1));
+        }
         const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
         if (n == 0) break;
         if (n < 0) {
@@ -69,12 +90,17 @@ Message DamagedMessage(const std::string& path) {
     return m;
 }
 
-Message InvalidDateMessage(const std::string& where) {
+// The warning for the first file of a catalog with a date past 2035; the
+// others of the same catalog are only counted in it.
+Message InvalidDateMessage(const std::string& where, std::size_t others) {
     Message m;
     m.caption = "Warning: file date invalid";
     m.text = "The file " + where + " has invalid date information.\n" +
              "A default date will be presented: Feb 5, 2036\n\n" +
              "You may re-catalog the disk to eliminate this message.\n\n" + "Press OK to continue";
+    if (others > 0)
+        m.text += "\n\n(and " + std::to_string(others) +
+                  (others == 1 ? " more file" : " more files") + " with the same problem)";
     m.icon = MessageIcon::Exclamation;
     return m;
 }
@@ -105,6 +131,8 @@ public:
         : set_(set), tree_(set.Tree()), tokens_(text), path_(path), messages_(messages) {}
 
     LoadOutcome Load();
+    // The disk item the load made, or kNoItem.
+    TreeItem Disk() const { return disk_; }
 
 private:
     struct Frame {
@@ -116,10 +144,8 @@ private:
     ReadStatus OpenContainer(TreeItem parent, int kind, int selected);
     ReadStatus ReadFile(TreeItem parent, const std::string& name);
     ReadStatus ReadContainers(int diskKind);
-    void RemoveChildNamed(TreeItem parent, std::string_view name);
     void CloseFrame();
-    void ShowDuringLoad(const Message& message);
-    static std::uint64_t ChildKey(TreeItem parent, std::string_view name);
+    void NoteInvalidDate(FileData* entry, const std::string& name);
 
     CatalogSet& set_;
     ContainerTree& tree_;
@@ -129,26 +155,11 @@ private:
     TreeItem root_ = kNoItem;
     std::vector<Frame> open_;
     std::string name_;
-    // Containers made by this load, by parent and upper-cased name, so that
-    // a same-named container is found without walking all its siblings.
-    std::unordered_multimap<std::uint64_t, TreeItem> madeHere_;
+    TreeItem disk_ = kNoItem;
+    // Files dated past 2035: where the first one is, and how many there are.
+    std::string firstInvalidDate_;
+    std::size_t invalidDates_ = 0;
 };
-
-std::uint64_t Reader::ChildKey(TreeItem parent, std::string_view name) {
-    std::uint64_t hash = 1469598103934665603ull ^ parent;
-    for (char c : name) {
-        const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-        hash = (hash ^ static_cast<unsigned char>(upper)) * 1099511628211ull;
-    }
-    return hash;
-}
-
-void Reader::ShowDuringLoad(const Message& message) {
-    // A window may repaint while the message is up: let it see the tree.
-    tree_.EndBatch();
-    messages_.Show(message);
-    tree_.BeginBatch();
-}
 
 ReadStatus Reader::ReadDriveType(int& kind) {
     kind = KIND_DEFAULT_DISK;
@@ -176,31 +187,14 @@ ReadStatus Reader::ReadDate(Date& d) {
     return ReadStatus::Ok;
 }
 
-void Reader::RemoveChildNamed(TreeItem parent, std::string_view name) {
-    TreeItem found = kNoItem;
-    if (parent == root_) {
-        kestavo::RemoveChildNamed(set_, parent, name);
-        return;
-    }
-    {
-        auto [first, last] = madeHere_.equal_range(ChildKey(parent, name));
-        for (auto it = first; it != last; ++it) {
-            const TreeItem candidate = it->second;
-            if (tree_.IsValid(candidate) && tree_.GetParentItem(candidate) == parent &&
-                EqualUpperCased(tree_.GetItemText(candidate), name)) {
-                found = candidate;
-                madeHere_.erase(it);
-                break;
-            }
-        }
-    }
-    if (found != kNoItem) set_.RemoveContainer(parent, found, name);
-}
-
 ReadStatus Reader::OpenContainer(TreeItem parent, int kind, int selected) {
     ReadStatus status = tokens_.ReadQuotedName(name_);
     if (status != ReadStatus::Ok) return status;
-    RemoveChildNamed(parent, name_);
+    // A reloaded disk replaces the disk of the same name. Below the disk a
+    // container never replaces a sibling: folders that differ only in
+    // letter case, or that the writer's clean-up made equal, are different
+    // folders, and each keeps its entries.
+    if (parent == root_) kestavo::RemoveChildNamed(set_, parent, name_);
     if (PassesZipTest(name_)) {
         kind = KIND_ZIP_FOLDER;
         selected = IMAGE_ZIP_FOLDER_OPEN;
@@ -211,10 +205,11 @@ ReadStatus Reader::OpenContainer(TreeItem parent, int kind, int selected) {
     Date d{};
     if ((status = ReadDate(d)) != ReadStatus::Ok) return status;
     ApplyDateRule(d);
-    const std::int64_t time = set_.Clock().MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
+    const std::int64_t time =
+        set_.Clock().MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
     set_.AddEntry(parent, name_, size, second, time, kind);
     const TreeItem item = tree_.InsertItem(name_, kind, selected, parent);
-    if (parent != root_) madeHere_.emplace(ChildKey(parent, name_), item);
+    if (parent == root_) disk_ = item;
     std::string_view word;
     if (!tokens_.ReadWord(word)) return ReadStatus::End;
     if (word == "<") open_.push_back(Frame{item});
@@ -229,19 +224,21 @@ ReadStatus Reader::ReadFile(TreeItem parent, const std::string& name) {
     if ((status = ReadDate(d)) != ReadStatus::Ok) return status;
     const bool wasFeb5 = d.day == 5 && d.month == 2 && d.year == 2036;
     const bool warn = ApplyDateRule(d) && !wasFeb5;
-    const std::int64_t time = set_.Clock().MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
-    set_.AddEntry(parent, name, size, 0, time, KIND_FILE);
-    if (warn) {
-        FileData* entry = set_.FindEntry(parent, name);
-        std::string where = name;
-        if (entry) {
-            where.assign(entry->GetPath(&tree_));
-            where += '/';
-            where += entry->Name();
-        }
-        ShowDuringLoad(InvalidDateMessage(where));
-    }
+    const std::int64_t time =
+        set_.Clock().MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
+    FileData* entry = set_.AddEntry(parent, name, size, 0, time, KIND_FILE);
+    if (warn) NoteInvalidDate(entry, name);
     return ReadStatus::Ok;
+}
+
+void Reader::NoteInvalidDate(FileData* entry, const std::string& name) {
+    if (invalidDates_++ > 0) return;
+    firstInvalidDate_ = name;
+    if (entry) {
+        firstInvalidDate_.assign(entry->GetPath(&tree_));
+        firstInvalidDate_ += '/';
+        firstInvalidDate_ += entry->Name();
+    }
 }
 
 void Reader::CloseFrame() {
@@ -283,15 +280,24 @@ LoadOutcome Reader::Load() {
     set_.StartNewStore();
     ReadStatus status = ReadStatus::Ok;
     int diskKind = KIND_DEFAULT_DISK;
-    if (word == kCatalogVersion) status = ReadDriveType(diskKind);
-    if (status == ReadStatus::Ok && tokens_.ReadWord(word) && word == "+")
-        status = ReadContainers(diskKind);
+    try {
+        if (word == kCatalogVersion) status = ReadDriveType(diskKind);
+        if (status == ReadStatus::Ok && tokens_.ReadWord(word) && word == "+")
+            status = ReadContainers(diskKind);
+    } catch (const std::bad_alloc&) {
+        // A catalog too large for the memory left: what was read stays, as
+        // for a damaged file, and the program goes on.
+        while (!open_.empty()) CloseFrame();
+        status = ReadStatus::Bad;
+    }
     // A file that ends before its root marker holds no disk; it is not damaged.
     const bool damaged = status == ReadStatus::Bad || (status == ReadStatus::End && word == "+");
     tree_.SortChildren(root_);
     tree_.Expand(root_);
     tree_.EndBatch();
     set_.ShowContents(root_, kNoItem);
+    // One message for all the files of this catalog with a date past 2035.
+    if (invalidDates_ > 0) messages_.Show(InvalidDateMessage(firstInvalidDate_, invalidDates_ - 1));
     if (damaged) {
         messages_.Show(DamagedMessage(path_));
         return LoadOutcome::Damaged;
@@ -299,11 +305,22 @@ LoadOutcome Reader::Load() {
     return LoadOutcome::Loaded;
 }
 
+// Loads the text; `fromFile` tells whether `path` is the file it was read
+// from, which the set then remembers for the disk.
+LoadOutcome LoadText(CatalogSet& set, std::string_view text, const std::string& path,
+                     MessageSink& messages, bool fromFile) {
+    Reader reader(set, text, path, messages);
+    const LoadOutcome outcome = reader.Load();
+    if (fromFile && reader.Disk() != kNoItem && set.Tree().IsValid(reader.Disk()))
+        set.SetCatalogFile(reader.Disk(), path);
+    return outcome;
+}
+
 }  // namespace
 
 LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::string& path,
                             MessageSink& messages) {
-    return Reader(set, text, path, messages).Load();
+    return LoadText(set, text, path, messages, false);
 }
 
 LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages) {
@@ -314,12 +331,18 @@ LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& m
 LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages,
                         std::string& text) {
     std::size_t length = 0;
-    if (!ReadWholeFile(path, text, length)) {
+    bool read = false;
+    try {
+        read = ReadWholeFile(path, text, length, LargestCatalogSize());
+    } catch (const std::bad_alloc&) {
+        std::string().swap(text);
+    }
+    if (!read) {
         set.RootItem();
         messages.Show(IncompatibleMessage(path));
         return LoadOutcome::Incompatible;
     }
-    return LoadCatalogText(set, std::string_view(text.data(), length), path, messages);
+    return LoadText(set, std::string_view(text.data(), length), path, messages, true);
 }
 
 }  // namespace kestavo

@@ -19,6 +19,17 @@ TreeItem CatalogSet::RootItem() {
     return rootItem_;
 }
 
+std::string CatalogSet::CatalogFileOf(TreeItem disk) const {
+    if (disk == kNoItem || !tree_.IsValid(disk) || tree_.GetParentItem(disk) != rootItem_)
+        return {};
+    auto it = catalogFiles_.find(disk);
+    return it == catalogFiles_.end() ? std::string() : it->second;
+}
+
+void CatalogSet::SetCatalogFile(TreeItem disk, std::string path) {
+    if (disk != kNoItem) catalogFiles_[disk] = std::move(path);
+}
+
 void CatalogSet::StartNewStore() {
     stores_.push_back(std::make_unique<EntryStore>(this, nextStoreSerial_++));
     current_ = stores_.back().get();
@@ -29,10 +40,13 @@ FileData* CatalogSet::AddEntry(TreeItem parent, std::string_view name, std::int6
                                std::int64_t freeSpace, std::int64_t time, int kind) {
     if (!current_) StartNewStore();
     FileData* entry = current_->Create(name, parent, size, freeSpace, time, kind);
-    if (parent >= byItem_.size()) byItem_.resize(std::max<std::size_t>(parent + 1, byItem_.size() * 2));
+    if (parent >= byItem_.size())
+        byItem_.resize(std::max<std::size_t>(parent + 1, byItem_.size() * 2));
     ItemEntries& list = byItem_[parent];
-    if (list.tail) list.tail->nextInItem_ = entry;
-    else list.head = entry;
+    if (list.tail)
+        list.tail->nextInItem_ = entry;
+    else
+        list.head = entry;
     list.tail = entry;
     return entry;
 }
@@ -52,6 +66,7 @@ void CatalogSet::DeleteAllEntries() {
     stores_.clear();
     current_ = nullptr;
     byItem_.clear();
+    catalogFiles_.clear();
 }
 
 void CatalogSet::RemoveEntriesOf(TreeItem item) {
@@ -79,8 +94,10 @@ void CatalogSet::RemoveNamedEntry(TreeItem parent, std::string_view name) {
     for (FileData* e = list.head; e; previous = e, e = e->nextInItem_) {
         if (!EqualUpperCased(e->Name(), name)) continue;
         NotifyRemoval();
-        if (previous) previous->nextInItem_ = e->nextInItem_;
-        else list.head = e->nextInItem_;
+        if (previous)
+            previous->nextInItem_ = e->nextInItem_;
+        else
+            list.head = e->nextInItem_;
         if (list.tail == e) list.tail = previous;
         e->Store().Destroy(*e);
         if (listSink_) listSink_->ClearRows();
@@ -102,6 +119,7 @@ void CatalogSet::RemoveEntriesBelow(TreeItem top) {
 void CatalogSet::RemoveContainer(TreeItem parent, TreeItem item, std::string_view name) {
     RemoveEntriesBelow(item);
     RemoveNamedEntry(parent, name);
+    catalogFiles_.erase(item);
     tree_.DeleteItem(item);
 }
 
@@ -127,7 +145,9 @@ void CatalogSet::ShowContents(TreeItem item, TreeItem parent) {
     listSink_->EndRows();
 }
 
-void CatalogSet::Refresh() { ShowContents(shownItem_, shownParent_); }
+void CatalogSet::Refresh() {
+    ShowContents(shownItem_, shownParent_);
+}
 
 void CatalogSet::ReleaseAllSizeTexts() {
     for (auto& store : stores_) store->ReleaseSizeTexts();
@@ -195,9 +215,13 @@ std::size_t CatalogSet::EntryCount() const {
     return count;
 }
 
-void CatalogSet::AddObserver(CatalogSetObserver* observer) { observers_.push_back(observer); }
+void CatalogSet::AddObserver(CatalogSetObserver* observer) {
+    observers_.push_back(observer);
+}
 
-void CatalogSet::RemoveObserver(CatalogSetObserver* observer) { std::erase(observers_, observer); }
+void CatalogSet::RemoveObserver(CatalogSetObserver* observer) {
+    std::erase(observers_, observer);
+}
 
 namespace {
 
@@ -208,9 +232,8 @@ public:
     ChildEntryFinder(const CatalogSet& set, TreeItem item, std::size_t childCount)
         : set_(set), item_(item) {
         if (childCount <= kIndexFrom) return;
-        set.ForEachEntryUnder(item, [this](FileData& e) {
-            index_.try_emplace(FoldedNameKey(e.Name()), &e);
-        });
+        set.ForEachEntryUnder(
+            item, [this](FileData& e) { index_.try_emplace(FoldedNameKey(e.Name()), &e); });
         indexed_ = true;
     }
     const FileData* Find(std::string_view name) const {
@@ -235,7 +258,8 @@ public:
     bool Next(TreeItem& child, const FileData*& entry) {
         const auto children = set_.Tree().Children(item_);
         while (next_ < children.size()) {
-            if (!finder_) finder_ = std::make_unique<ChildEntryFinder>(set_, item_, children.size());
+            if (!finder_)
+                finder_ = std::make_unique<ChildEntryFinder>(set_, item_, children.size());
             child = children[next_++];
             entry = finder_->Find(set_.Tree().GetItemText(child));
             if (entry && entry->IsContainer()) return true;

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "catalog/container_tree.h"
@@ -32,6 +34,11 @@ public:
     TreeItem RootItem();
     // The top root item, or kNoItem before it exists.
     TreeItem FindRootItem() const { return rootItem_; }
+
+    // The file the disk `disk` was read from; empty when it is not known
+    // (a disk read from text, or an item that is not a loaded disk).
+    std::string CatalogFileOf(TreeItem disk) const;
+    void SetCatalogFile(TreeItem disk, std::string path);
 
     // Entries added from now on are kept together (one catalog load).
     void StartNewStore();
@@ -118,6 +125,7 @@ private:
     ListSink* listSink_ = nullptr;
     TreeNavigator* navigator_ = nullptr;
     std::vector<CatalogSetObserver*> observers_;
+    std::unordered_map<TreeItem, std::string> catalogFiles_;  // by disk item
 };
 
 // Sorts entry pointers into identity order (the order of creation) and

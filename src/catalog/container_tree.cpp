@@ -38,9 +38,11 @@ TreeItem ContainerTree::InsertItem(std::string_view text, int image, int selecte
     node.alive = true;
     node.childrenSorted = true;
     Node& parentNode = At(parent);
-    if (!parentNode.children.empty() &&
-        CompareDisplayOrder(At(parentNode.children.back()).text, node.text) > 0)
+    if (parentNode.childrenSorted && !parentNode.children.empty() &&
+        CompareDisplayOrder(At(parentNode.children.back()).text, node.text) > 0) {
         parentNode.childrenSorted = false;
+        parentNode.sortedPrefix = static_cast<std::uint32_t>(parentNode.children.size());
+    }
     parentNode.children.push_back(item);
     if (Notifying())
         for (auto* o : observers_) o->ItemInserted(item);
@@ -77,6 +79,7 @@ void ContainerTree::DeleteItem(TreeItem item) {
         for (auto* o : observers_) o->ItemAboutToBeRemoved(item);
     auto& siblings = At(parent).children;
     siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(row));
+    if (row < At(parent).sortedPrefix) --At(parent).sortedPrefix;
     RenumberRows(parent, row);
     ReleaseSubtree(item);
     if (Notifying())
@@ -150,20 +153,47 @@ TreeItem ContainerTree::FindChild(TreeItem parent, std::string_view text) const 
     return kNoItem;
 }
 
+TreeItem ContainerTree::FindChildUpperCased(TreeItem parent, std::string_view text) const {
+    if (!IsValid(parent) && parent != kNoItem) return kNoItem;
+    const Node& node = At(parent);
+    if (node.childrenSorted) {
+        // Texts equal with a-z folded are next to each other in display order.
+        auto it = std::lower_bound(node.children.begin(), node.children.end(), text,
+                                   [this](TreeItem child, std::string_view wanted) {
+                                       return CompareFoldedAscii(At(child).text, wanted) < 0;
+                                   });
+        return it != node.children.end() && EqualUpperCased(At(*it).text, text) ? *it : kNoItem;
+    }
+    for (TreeItem child : node.children)
+        if (EqualUpperCased(At(child).text, text)) return child;
+    return kNoItem;
+}
+
 bool ContainerTree::IsValid(TreeItem item) const {
     return item != kNoItem && item < nodes_.size() && nodes_[item].alive;
 }
 
 void ContainerTree::SortChildren(TreeItem item) {
     if (!IsValid(item) && item != kNoItem) return;
-    auto& children = At(item).children;
-    if (children.size() < 2) return;
+    Node& node = At(item);
+    auto& children = node.children;
+    // Children that are in order already stay as they are; otherwise only
+    // the children added since they were last in order are sorted, then
+    // merged in, so that adding one disk at a time costs little.
+    if (node.childrenSorted || children.size() < 2) {
+        node.childrenSorted = true;
+        return;
+    }
     const bool notify = Notifying();
     if (notify)
         for (auto* o : observers_) o->ChildrenAboutToBeSorted(item);
-    std::stable_sort(children.begin(), children.end(), [this](TreeItem a, TreeItem b) {
+    auto less = [this](TreeItem a, TreeItem b) {
         return CompareDisplayOrder(At(a).text, At(b).text) < 0;
-    });
+    };
+    const auto middle =
+        children.begin() + std::min<std::ptrdiff_t>(node.sortedPrefix, children.size());
+    std::stable_sort(middle, children.end(), less);
+    std::inplace_merge(children.begin(), middle, children.end(), less);
     RenumberRows(item, 0);
     At(item).childrenSorted = true;
     if (notify)
@@ -195,7 +225,9 @@ void ContainerTree::EndBatch() {
             for (auto* o : observers_) o->ExpandRequested(item);
 }
 
-void ContainerTree::AddObserver(TreeObserver* observer) { observers_.push_back(observer); }
+void ContainerTree::AddObserver(TreeObserver* observer) {
+    observers_.push_back(observer);
+}
 
 void ContainerTree::RemoveObserver(TreeObserver* observer) {
     std::erase(observers_, observer);

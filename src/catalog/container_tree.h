@@ -66,6 +66,9 @@ public:
     // The child of `parent` whose text equals `text` exactly, or kNoItem.
     // Fast once the children are sorted.
     TreeItem FindChild(TreeItem parent, std::string_view text) const;
+    // The first child of `parent` whose text equals `text` with a-z and A-Z
+    // folded, or kNoItem. Fast once the children are sorted.
+    TreeItem FindChildUpperCased(TreeItem parent, std::string_view text) const;
     bool IsValid(TreeItem item) const;
     std::size_t ItemCount() const { return nodes_.size() - 1 - freeSlots_.size(); }
 
@@ -92,6 +95,8 @@ private:
         std::int16_t selectedImage = 0;
         bool alive = false;
         bool childrenSorted = true;  // children are in display order
+        // While they are not: how many leading children still are.
+        std::uint32_t sortedPrefix = 0;
     };
 
     Node& At(TreeItem item) { return nodes_[item]; }

@@ -22,9 +22,13 @@ FileData::FileData(EntryStore& store, TextRef name, TreeItem parentItem, std::in
       sizeCounted_(0) {}
 
 // Texts in the store end with a NUL byte, so a name is also a C string.
-const char* FileData::GetName() const { return name_ == kNoText ? "" : store_->Text(name_).data(); }
+const char* FileData::GetName() const {
+    return name_ == kNoText ? "" : store_->Text(name_).data();
+}
 
-std::string_view FileData::Name() const { return name_ == kNoText ? "" : store_->Text(name_); }
+std::string_view FileData::Name() const {
+    return name_ == kNoText ? "" : store_->Text(name_);
+}
 
 std::string_view FileData::GetSizeText() {
     if (sizeText_ != kNoText) return store_->SizeText(sizeText_);
@@ -41,7 +45,8 @@ std::string_view FileData::GetSizeText() {
 
 std::string_view FileData::GetFreeSpaceText() {
     char buffer[kSizeTextCapacity];
-    if (freeSpaceText_ == kNoText) freeSpaceText_ = store_->AddSizeText(FormatSize(freeSpace_, buffer));
+    if (freeSpaceText_ == kNoText)
+        freeSpaceText_ = store_->AddSizeText(FormatSize(freeSpace_, buffer));
     return freeSpaceText_ == kNoText ? std::string_view() : store_->SizeText(freeSpaceText_);
 }
 
@@ -96,16 +101,28 @@ std::string_view FileData::GetPath(const ContainerTree* tree) {
     return pathText_ == kNoText ? std::string_view() : store_->Text(pathText_);
 }
 
-void FileData::SetPath(std::string_view path) { pathText_ = store_->AddText(path); }
+void FileData::SetPath(std::string_view path) {
+    pathText_ = store_->AddText(path);
+}
 
 bool FileData::GetZipArchivePath(std::string& out) {
     out.clear();
     const std::string_view path = GetPath();
-    std::size_t pos = path.find(".zip");
-    if (pos == std::string_view::npos) pos = path.find(".ZIP");
-    if (pos == std::string_view::npos || pos == 0) return false;
-    out.assign(path.substr(0, pos + 4));
-    return true;
+    // The archive is the first part after the disk name that passes the Zip
+    // test; a disk name is never an archive, and ".zip" inside a longer
+    // name ("my.zipfiles") makes no archive.
+    std::size_t start = path.find('/');
+    while (start != std::string_view::npos) {
+        const std::size_t end = path.find('/', start + 1);
+        const std::string_view part =
+            path.substr(start + 1, end == std::string_view::npos ? end : end - start - 1);
+        if (PassesZipTest(part)) {
+            out.assign(path.substr(0, start + 1 + part.size()));
+            return true;
+        }
+        start = end;
+    }
+    return false;
 }
 
 TreeItem FileData::FindTreeItem() const {

@@ -63,8 +63,9 @@ public:
     // is known. `tree` defaults to the tree of the entry's catalog set.
     std::string_view GetPath(const ContainerTree* tree = nullptr);
     void SetPath(std::string_view path);
-    // Whether the entry lies inside a Zip Folder; `out` gets the archive's
-    // path (Label/dir/archive.zip).
+    // Whether the entry lies inside a Zip Folder: a part of its location
+    // after the disk name passes the Zip test. `out` gets the path of the
+    // first such part, the archive (Label/dir/archive.zip).
     bool GetZipArchivePath(std::string& out);
     // The tree item showing this container, or kNoItem.
     TreeItem FindTreeItem() const;

@@ -1,8 +1,28 @@
 #include "catalog/mask.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 namespace kestavo {
+namespace {
+
+// How many bytes of `name` from `at` make one character as the user's
+// locale decodes it; a byte that does not decode is one character.
+std::ptrdiff_t CharacterWidth(std::string_view name, std::ptrdiff_t at) {
+    if (at < 0 || at >= static_cast<std::ptrdiff_t>(name.size())) return 1;
+    if (static_cast<unsigned char>(name[static_cast<std::size_t>(at)]) < 0x80 || MB_CUR_MAX == 1)
+        return 1;
+    std::mbstate_t state{};
+    wchar_t wc = 0;
+    const std::size_t used =
+        std::mbrtowc(&wc, name.data() + at, name.size() - static_cast<std::size_t>(at), &state);
+    if (used == 0 || used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2))
+        return 1;
+    return static_cast<std::ptrdiff_t>(used);
+}
+
+}  // namespace
 
 bool MatchMask(std::string_view mask, std::string_view name) {
     if (mask == name) return true;
@@ -30,7 +50,11 @@ bool MatchMask(std::string_view mask, std::string_view name) {
             i = found + n - 1;
             p = p + n;
         } else {
-            if (mask[p] != '?' && mask[p] != at(i)) return false;
+            // "?" takes one whole character of the name, however many bytes.
+            if (mask[p] == '?')
+                i += CharacterWidth(name, i) - 1;
+            else if (mask[p] != at(i))
+                return false;
             if (p == lm - 1 && i == ln - 1) return true;
         }
         ++p;
@@ -52,7 +76,8 @@ bool UpperCasedEndsWith(std::string_view name, std::string_view suffix) {
     const char* tail = name.data() + (name.size() - suffix.size());
     for (std::size_t i = 0; i < suffix.size(); ++i) {
         const char c = tail[i];
-        if (((c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c) != suffix[i]) return false;
+        if (((c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c) != suffix[i])
+            return false;
     }
     return true;
 }

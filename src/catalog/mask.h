@@ -1,4 +1,6 @@
-// Wildcard masks of Find Files: "*" for any run of characters, "?" for one.
+// Wildcard masks of Find Files: "*" for any run of bytes, "?" for one
+// character as the user's locale decodes it (a byte that does not decode
+// counts as one).
 #pragma once
 
 #include <string_view>

@@ -7,7 +7,9 @@
 namespace kestavo {
 namespace {
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 unsigned char LowerAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
 }
@@ -44,7 +46,8 @@ void AppendFolded(std::string_view name, std::string& out) {
             continue;
         }
         out.push_back(static_cast<char>(0xFF));
-        const std::uint32_t code = static_cast<std::uint32_t>(std::towlower(static_cast<wint_t>(wc)));
+        const std::uint32_t code =
+            static_cast<std::uint32_t>(std::towlower(static_cast<wint_t>(wc)));
         out.append(reinterpret_cast<const char*>(&code), sizeof code);
         i += used;
     }
@@ -95,7 +98,7 @@ int CompareBytes(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-int CompareDisplayOrder(std::string_view a, std::string_view b) {
+int CompareFoldedAscii(std::string_view a, std::string_view b) {
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
         const int ca = LowerAscii(static_cast<unsigned char>(a[i]));
@@ -103,7 +106,12 @@ int CompareDisplayOrder(std::string_view a, std::string_view b) {
         if (ca != cb) return ca - cb;
     }
     if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-    return CompareBytes(a, b);
+    return 0;
+}
+
+int CompareDisplayOrder(std::string_view a, std::string_view b) {
+    const int folded = CompareFoldedAscii(a, b);
+    return folded != 0 ? folded : CompareBytes(a, b);
 }
 
 }  // namespace kestavo

@@ -25,6 +25,9 @@ std::string FoldedNameKey(std::string_view name);
 // and A-Z folded (as strcasecmp in the C locale), ties by plain byte order.
 // Negative, zero or positive.
 int CompareDisplayOrder(std::string_view a, std::string_view b);
+// Bytes compared with a-z and A-Z folded, then lengths: zero exactly when
+// EqualUpperCased holds. Display order refines this order.
+int CompareFoldedAscii(std::string_view a, std::string_view b);
 // Plain unsigned byte order, a prefix first. Negative, zero or positive.
 int CompareBytes(std::string_view a, std::string_view b);
 

@@ -1,8 +1,9 @@
+#include "catalog/catalog_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 
-#include "catalog/catalog_reader.h"
 #include "support/test_support.h"
 
 namespace kestavo {
@@ -29,7 +30,9 @@ class ReaderTest : public ::testing::Test {
 protected:
     LoadOutcome Load(const std::string& text) { return LoadText(set, text, messages); }
     TreeItem Root() { return set.RootItem(); }
-    FileData* Entry(TreeItem parent, const std::string& name) { return set.FindEntry(parent, name); }
+    FileData* Entry(TreeItem parent, const std::string& name) {
+        return set.FindEntry(parent, name);
+    }
     TreeItem Disk(const std::string& label) { return Child(set, Root(), label); }
 
     CatalogSet set;
@@ -70,8 +73,8 @@ TEST_F(ReaderTest, ReadsTheDiskFolderFileAndZipFolderOfASmallCatalog) {
 
 TEST_F(ReaderTest, DriveTypeWordGivesTheDiskKind) {
     const std::pair<std::string, int> cases[] = {
-        {"cdrom", KIND_CDROM_DISK},       {"fixed", KIND_FIXED_DISK},
-        {"default", KIND_DEFAULT_DISK},   {"removable", KIND_REMOVABLE_DISK},
+        {"cdrom", KIND_CDROM_DISK},     {"fixed", KIND_FIXED_DISK},
+        {"default", KIND_DEFAULT_DISK}, {"removable", KIND_REMOVABLE_DISK},
         {"floppy", KIND_DEFAULT_DISK},
     };
     for (const auto& [word, kind] : cases) {
@@ -85,8 +88,9 @@ TEST_F(ReaderTest, DriveTypeWordGivesTheDiskKind) {
 }
 
 TEST_F(ReaderTest, HeaderDirectivesOtherThanDriveTypeAreSkippedAndTheLastKnownWordWins) {
-    Load("kvx_version_1_1 < %comment hello %drivetype fixed %drivetype bogus junk > "
-         "+ \"D\" 1 1 1 1 2000 0 0 0 < >");
+    Load(
+        "kvx_version_1_1 < %comment hello %drivetype fixed %drivetype bogus junk > "
+        "+ \"D\" 1 1 1 1 2000 0 0 0 < >");
     EXPECT_EQ(Entry(Root(), "D")->GetKind(), KIND_FIXED_DISK);
 }
 
@@ -104,8 +108,8 @@ TEST_F(ReaderTest, CurrentVersionWithoutHeaderLoadsNothingAndSaysNothing) {
 }
 
 TEST_F(ReaderTest, NotACatalogShowsTheIncompatibilityMessageAndAddsNothing) {
-    for (const std::string text : {"kvx_version_2_0 < > + \"D\" 1 1 1 1 2000 0 0 0 < >",
-                                   "", "  \n", "DISK1"}) {
+    for (const std::string text :
+         {"kvx_version_2_0 < > + \"D\" 1 1 1 1 2000 0 0 0 < >", "", "  \n", "DISK1"}) {
         CatalogSet fresh;
         RecordingMessages recorded;
         EXPECT_EQ(LoadText(fresh, text, recorded, "/cat/x.kvx"), LoadOutcome::Incompatible);
@@ -192,12 +196,14 @@ TEST_F(ReaderTest, DiskLabelledLikeAnArchiveIsAZipFolderRoot) {
     EXPECT_EQ(set.Tree().GetItemSelectedImage(Disk("DISK.ZIP")), IMAGE_ZIP_FOLDER_OPEN);
 }
 
-TEST_F(ReaderTest, DatesPast2035BecomeFebruaryFifth2036WithOneWarningPerFile) {
+TEST_F(ReaderTest, DatesPast2035BecomeFebruaryFifth2036WithOneWarningForTheCatalog) {
     Load(CatalogHeader() +
          "+ \"D\" 1 1 1 1 2000 0 0 0 < "
          "+\"dir\" 0 0 3 3 2040 10 10 10 < "
          "\"late.txt\" 10 1 1 2037 12 0 0 "
          "\"feb5.txt\" 10 5 2 2036 14 0 0 "
+         "\"later.txt\" 10 1 1 2038 12 0 0 "
+         "\"latest.txt\" 10 1 1 2039 12 0 0 "
          "\"ok.txt\" 10 31 12 2035 23 59 59 >>");
     const TreeItem dir = Child(set, Disk("D"), "dir");
     EXPECT_EQ(Entry(Disk("D"), "dir")->GetDateText(), "02/05/36 00:00:00");
@@ -210,7 +216,13 @@ TEST_F(ReaderTest, DatesPast2035BecomeFebruaryFifth2036WithOneWarningPerFile) {
               "The file D/dir/late.txt has invalid date information.\n"
               "A default date will be presented: Feb 5, 2036\n\n"
               "You may re-catalog the disk to eliminate this message.\n\n"
-              "Press OK to continue");
+              "Press OK to continue\n\n(and 2 more files with the same problem)");
+    // Each catalog has its own message.
+    Load(CatalogHeader() +
+         "+ \"E\" 1 1 1 1 2000 0 0 0 < \"x\" 1 1 1 2040 0 0 0 \"y\" 1 1 1 2040 0 0 0 >");
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text.substr(0, 42), "The file E/x has invalid date information.");
+    EXPECT_TRUE(messages.shown[1].text.ends_with("\n\n(and 1 more file with the same problem)"));
 }
 
 TEST_F(ReaderTest, FileSizesAreSixtyFourBitAndClampedAtTheLimits) {
@@ -283,17 +295,30 @@ TEST_F(ReaderTest, LoadingTheSameDiskAgainReplacesItWhateverTheCase) {
     EXPECT_EQ(set.EntryCount(), 2u);
 }
 
-TEST_F(ReaderTest, SameNamedFolderLaterInACatalogReplacesTheEarlierOne) {
+TEST_F(ReaderTest, SiblingFoldersWithTheSameNameIgnoringCaseAreAllKept) {
+    // Docs, docs and DOCS are three folders on Linux; two folders the
+    // writer's clean-up made equal ("a b" and "a  b") are two as well.
     Load(CatalogHeader() +
          "+ \"D\" 1 1 1 1 2000 0 0 0 < "
          "+\"Dup\" 0 0 1 1 2000 0 0 0 < +\"inner\" 0 0 1 1 2000 0 0 0 < \"x\" 1 1 1 2000 0 0 0 > > "
          "\"between\" 1 1 1 2000 0 0 0 "
-         "+\"DUP\" 0 0 2 2 2002 0 0 0 < \"y\" 1 1 1 2000 0 0 0 > >");
+         "+\"DUP\" 0 0 2 2 2002 0 0 0 < \"y\" 1 1 1 2000 0 0 0 > "
+         "+\"a b\" 0 0 1 1 2000 0 0 0 < \"p\" 1 1 1 2000 0 0 0 > "
+         "+\"a  b\" 0 0 1 1 2000 0 0 0 < \"q\" 1 1 1 2000 0 0 0 > >");
     const TreeItem disk = Disk("D");
-    EXPECT_EQ(ChildTexts(set, disk), std::vector<std::string>{"DUP"});
-    EXPECT_EQ(EntryNames(set, disk), (std::vector<std::string>{"between", "DUP"}));
+    EXPECT_EQ(ChildTexts(set, disk), (std::vector<std::string>{"a b", "a b", "DUP", "Dup"}));
+    EXPECT_EQ(EntryNames(set, disk),
+              (std::vector<std::string>{"Dup", "between", "DUP", "a b", "a b"}));
     EXPECT_EQ(EntryNames(set, Child(set, disk, "DUP")), std::vector<std::string>{"y"});
-    EXPECT_EQ(set.EntryCount(), 4u);
+    EXPECT_EQ(ChildTexts(set, Child(set, disk, "Dup")), std::vector<std::string>{"inner"});
+    const auto sameText = set.Tree().Children(disk);
+    EXPECT_EQ(EntryNames(set, sameText[0]), std::vector<std::string>{"p"});
+    EXPECT_EQ(EntryNames(set, sameText[1]), std::vector<std::string>{"q"});
+    EXPECT_EQ(set.EntryCount(), 11u);
+    // A reloaded disk still replaces the disk of the same name.
+    Load(CatalogHeader() + "+ \"d\" 1 1 1 1 2000 0 0 0 < \"only\" 1 1 1 2000 0 0 0 >");
+    EXPECT_EQ(ChildTexts(set, Root()), std::vector<std::string>{"d"});
+    EXPECT_EQ(set.EntryCount(), 2u);
 }
 
 TEST_F(ReaderTest, TreeChildrenEndUpInDisplayOrderWhileEntriesKeepFileOrder) {
@@ -336,9 +361,8 @@ TEST_F(ReaderTest, EveryPrefixOfACatalogLoadsWithoutHarm) {
 }
 
 TEST_F(ReaderTest, IntegerWithoutDigitsEndsTheLoadAsDamaged) {
-    EXPECT_EQ(Load(CatalogHeader() +
-                   "+ \"D\" 1 1 1 1 2000 0 0 0 < \"good\" 1 1 1 2000 0 0 0 "
-                   "\"bad\" 1 x 1 2000 0 0 0 \"never\" 1 1 1 2000 0 0 0 >"),
+    EXPECT_EQ(Load(CatalogHeader() + "+ \"D\" 1 1 1 1 2000 0 0 0 < \"good\" 1 1 1 2000 0 0 0 "
+                                     "\"bad\" 1 x 1 2000 0 0 0 \"never\" 1 1 1 2000 0 0 0 >"),
               LoadOutcome::Damaged);
     EXPECT_EQ(EntryNames(set, Disk("D")), std::vector<std::string>{"good"});
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -383,7 +407,8 @@ TEST_F(ReaderTest, ManySiblingFoldersLoadInOrder) {
     constexpr int kCount = 20000;
     std::string text = CatalogHeader() + "+ \"D\" 1 1 1 1 2000 0 0 0 < ";
     for (int i = kCount - 1; i >= 0; --i)
-        text += "+\"f" + std::to_string(100000 + i) + "\" 0 0 1 1 2000 0 0 0 < \"x\" 1 1 1 2000 0 0 0 >";
+        text += "+\"f" + std::to_string(100000 + i) +
+                "\" 0 0 1 1 2000 0 0 0 < \"x\" 1 1 1 2000 0 0 0 >";
     text += ">";
     ASSERT_EQ(Load(text), LoadOutcome::Loaded);
     const auto texts = ChildTexts(set, Disk("D"));

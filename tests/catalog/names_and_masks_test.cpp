@@ -54,6 +54,26 @@ TEST(MaskTest, StarAndQuestionMark) {
     EXPECT_TRUE(MatchMask("F?LE*.D?C", "FILE12.DOC"));
 }
 
+TEST(MaskTest, QuestionMarkTakesOneCharacterOfTheLocale) {
+    // In a UTF-8 locale "é" is two bytes and one character.
+    EXPECT_TRUE(MatchMask("CAF?", "CAF\xc3\xa9"));
+    EXPECT_FALSE(MatchMask("CAF??", "CAF\xc3\xa9"));
+    EXPECT_TRUE(MatchMask("?AF?",
+                          "\xc3\x89"
+                          "AF\xc3\xa9"));
+    EXPECT_TRUE(MatchMask("?", "\xe2\x82\xac"));
+    EXPECT_TRUE(MatchMask("?.TXT", "\xe2\x82\xac.TXT"));
+    EXPECT_TRUE(MatchMask("?*", "\xf0\x9f\x98\x80X"));
+    // Bytes that do not decode count one each.
+    EXPECT_TRUE(MatchMask("A??", "A\xff\xfe"));
+    EXPECT_FALSE(MatchMask("A?", "A\xff\xfe"));
+    EXPECT_TRUE(MatchMask("A??",
+                          "A\xc3"
+                          "B"));
+    // "*" is unchanged: it matches any run of bytes.
+    EXPECT_TRUE(MatchMask("CAF*", "CAF\xc3\xa9"));
+}
+
 TEST(MaskTest, LiteralAfterAStarMatchesAtItsRightmostPlace) {
     EXPECT_TRUE(MatchMask("*.DOC", "A.DOC.DOC"));
     EXPECT_FALSE(MatchMask("*A*A", "AXA"));
@@ -73,12 +93,13 @@ TEST(MaskTest, StarFollowedByAWildcardMatchesOnlyItself) {
 }
 
 TEST(MaskTest, StarAndLiteralIsTheSameAsASuffix) {
-    const char* names[] = {"A.JPG", "a.jpg", "B.JPG.JPG", ".JPG", "JPG", "X.JPGX", "", "*.JPG",
-                           "photo.Jpg", "G", "AB", "ÉTÉ.JPG"};
+    const char* names[] = {"A.JPG", "a.jpg", "B.JPG.JPG", ".JPG", "JPG", "X.JPGX",
+                           "",      "*.JPG", "photo.Jpg", "G",    "AB",  "ÉTÉ.JPG"};
     for (const char* mask : {"*.JPG", "*G", "*B", "*.jpg", "*ÉTÉ.JPG"}) {
         ASSERT_FALSE(SuffixOfStarMask(mask).empty()) << mask;
         for (const char* name : names)
-            EXPECT_EQ(UpperCasedEndsWith(name, SuffixOfStarMask(mask)), MatchMask(mask, UpperCased(name)))
+            EXPECT_EQ(UpperCasedEndsWith(name, SuffixOfStarMask(mask)),
+                      MatchMask(mask, UpperCased(name)))
                 << mask << " " << name;
     }
     for (const char* mask : {"*", "**", "*?", "*.J?G", "A*", "*A*", ""})
