@@ -15,7 +15,9 @@ namespace {
 
 using media::DriveMap;
 
-void Error(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void Error(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
 
 // Answers the questions of Catalog New Disk from the command's arguments.
 class ArgumentAnswers : public media::CatalogQuestions {
@@ -47,6 +49,8 @@ private:
 
 int CatalogExitStatus(const media::CatalogOutcome& outcome) {
     if (outcome.status != media::CatalogStatus::Written) return kExitFailed;
+    const std::string unreadable = media::UnreadableFoldersText(outcome.unreadable);
+    if (!unreadable.empty()) Error(unreadable);
     std::printf("%s\n", outcome.path.c_str());
     return kExitDone;
 }
@@ -81,8 +85,8 @@ int RunDrives(const Arguments&) {
 int RunCatalog(const Arguments& args) {
     const std::string& target = args.positional.front();
     if (target.find('/') != std::string::npos) return CatalogFolder(target, args);
-    if (!media::DriveLetterOf(target)) {
-        Error("Choose a drive from the list, or type a drive letter and a colon.");
+    if (!media::IsDriveFieldValid(target)) {
+        Error(media::kChooseADrive);
         return kExitUsage;
     }
     StderrMessages messages;

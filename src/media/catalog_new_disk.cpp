@@ -1,12 +1,15 @@
 #include "media/catalog_new_disk.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <random>
 
 #include "catalog/catalog_commands.h"
@@ -16,6 +19,168 @@
 #include "media/flush_eject.h"
 
 namespace kestavo::media {
+namespace {
+
+constexpr const char* kTemporaryMark = ".kvx-new-";
+
+Message StopMessage(const std::string& text, MessageIcon icon = MessageIcon::Stop) {
+    Message m;
+    m.caption = kApplicationName;
+    m.text = text;
+    m.icon = icon;
+    return m;
+}
+
+Message CannotWrite(const std::string& path, int error) {
+    return StopMessage("Cannot write the catalog file " + path + "\n" + std::strerror(error));
+}
+
+std::string Unusable(const std::string& label) {
+    return "The label " + label + " cannot be used as a catalog file name.";
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool HasCatalogExtension(std::string_view name, std::size_t at) {
+    if (name.size() != at + 4) return false;
+    const std::string extension = UpperCased(std::string(name.substr(at)));
+    return extension == ".KVX";
+}
+
+// The catalog file of a disk: LABEL.kvx, or the file of the directory
+// named LABEL and ".kvx" in another letter case, which is the one Open All
+// read for that disk.
+std::string CatalogPathFor(const std::string& directory, const std::string& label) {
+    const std::string exact = CatalogFilePath(directory, label);
+    if (IsRegularFile(exact)) return exact;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
+    std::string found;
+    while (const dirent* item = dir ? ::readdir(dir.get()) : nullptr) {
+        const std::string_view name = item->d_name;
+        if (!name.starts_with(label) || !HasCatalogExtension(name, label.size())) continue;
+        const std::string path = directory + "/" + std::string(name);
+        if (IsRegularFile(path) && (found.empty() || path < found)) found = path;
+    }
+    return found.empty() ? exact : found;
+}
+
+// The beginning of the names of a disk's temporary catalogs.
+std::string TemporaryPrefix(const std::string& label) {
+    return "." + label + kTemporaryMark;
+}
+
+// Removes the temporary catalogs of this disk left by runs that were
+// killed: those whose process no longer exists.
+void RemoveLeftTemporaries(const std::string& directory, const std::string& label) {
+    const std::string prefix = TemporaryPrefix(label);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
+    while (const dirent* item = dir ? ::readdir(dir.get()) : nullptr) {
+        const std::string_view name = item->d_name;
+        if (!name.starts_with(prefix)) continue;
+        const std::string_view rest = name.substr(prefix.size());
+        const long pid =
+            std::strtol(std::string(rest.substr(0, rest.find('-'))).c_str(), nullptr, 10);
+        if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+            ::unlink((directory + "/" + std::string(name)).c_str());
+    }
+}
+
+// A new file beside the catalog, named after the disk and this process so
+// that a later run can tell it apart, and so that Open All never reads it.
+int CreateTemporary(const std::string& directory, const std::string& label, std::string& path) {
+    std::random_device random;
+    std::string prefix = TemporaryPrefix(label);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = directory + "/" + prefix + std::to_string(::getpid()) + "-" +
+               std::to_string(random() & 0xffffff);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return fd;
+        if (errno == ENAMETOOLONG && prefix != kTemporaryMark)
+            prefix = kTemporaryMark;  // a label near the limit
+        else if (errno != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
+// The new catalog keeps the mode of the one it replaces; a first catalog
+// has the mode the umask leaves.
+void KeepModeOf(const std::string& catalogPath, int fd) {
+    struct stat st {};
+    if (::stat(catalogPath.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        ::fchmod(fd, st.st_mode & 07777);
+}
+
+// The longest label, in characters, that a file system type holds; 0 when
+// not known.
+std::size_t LabelLimit(std::string_view fsType) {
+    if (fsType == "vfat" || fsType == "msdos") return 11;
+    if (fsType == "xfs") return 12;
+    if (fsType == "exfat") return 15;
+    if (fsType == "ext2" || fsType == "ext3" || fsType == "ext4") return 16;
+    if (fsType == "ntfs" || fsType == "ntfs3") return 128;
+    if (fsType == "btrfs") return 255;
+    return 0;
+}
+
+std::size_t CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+// Writes header and body into `fd`; false, with its message stored, when
+// the scan did not finish.
+bool ScanIntoFile(CatalogJob& job, int fd, const ScanProgress& progress,
+                  const std::atomic<bool>* stop) {
+    CatalogWriter writer(fd);
+    writer.Header(job.driveTypeWord);
+    const ScanResult result = ScanVolume(job.directory, job.disk, writer, progress, stop);
+    writer.Flush();
+    job.outcome.unreadable = result.unreadable;
+    const std::string where = job.driveName.empty() ? "The folder " + job.directory
+                                                    : "The disk in drive " + job.driveName;
+    switch (result.status) {
+        case ScanStatus::Done:
+            if (!writer.Failed()) return true;
+            job.messages.push_back(CannotWrite(job.outcome.path, writer.Error()));
+            return false;
+        case ScanStatus::WriteFailed:
+            job.messages.push_back(CannotWrite(job.outcome.path, result.error));
+            return false;
+        case ScanStatus::RootUnreadable:
+            job.messages.push_back(StopMessage(where +
+                                               " cannot be read: " + std::strerror(result.error) +
+                                               "\nThe catalog was not changed."));
+            return false;
+        case ScanStatus::MediumLost:
+            job.messages.push_back(StopMessage(
+                where + " could not be read to the end: " + std::strerror(result.error) +
+                "\nThe catalog was not changed."));
+            return false;
+        case ScanStatus::Stopped:
+            job.outcome.status = CatalogStatus::Stopped;
+            return false;
+    }
+    return false;
+}
+
+void FlushAndEject(CatalogJob& job) {
+    if (job.driveName.empty()) return;
+    char* error = nullptr;
+    flushdisk(job.drives, job.driveName, job.eject, error);
+    if (!error) return;
+    Message m;
+    m.caption = "Disk flush/eject error";
+    m.text = error;
+    job.messages.push_back(m);
+    strdelete(error);
+}
+
+}  // namespace
 
 std::string LabelOfEntryText(const std::string& entryText) {
     constexpr std::size_t kLabelStart = 4;
@@ -25,182 +190,185 @@ std::string LabelOfEntryText(const std::string& entryText) {
     return entryText.substr(start);
 }
 
+bool IsDriveFieldValid(std::string_view field) {
+    return DriveLetterOf(field).has_value();
+}
+
+std::string UnreadableFoldersText(const UnreadableFolders& unreadable) {
+    if (unreadable.count == 0) return {};
+    std::string text =
+        std::to_string(unreadable.count) +
+        (unreadable.count == 1 ? " folder could not be read: " : " folders could not be read: ");
+    for (std::size_t i = 0; i < unreadable.first.size(); ++i)
+        text += (i ? ", " : "") + unreadable.first[i];
+    if (unreadable.count > unreadable.first.size()) text += ", ...";
+    return text;
+}
+
 CatalogNewDisk::CatalogNewDisk(CatalogSet& set, const DriveMap& drives, MessageSink& messages)
     : set_(set), drives_(drives), messages_(messages), directory_(CatalogDirectory()) {}
 
-// The drive choice, asked again while the field does not begin with a
-// drive letter and a colon; false on Cancel.
+void CatalogNewDisk::Stop(const std::string& text, MessageIcon icon) {
+    messages_.Show(StopMessage(text, icon));
+}
+
+bool CatalogNewDisk::IsUsable(const std::string& label) {
+    if (IsUsableCatalogLabel(label)) return true;
+    Stop(Unusable(label));
+    return false;
+}
+
+// The drive choice; false on Cancel.
 bool CatalogNewDisk::ChooseDrive(CatalogQuestions& questions, DriveChoice& choice) {
-    const DriveList list = FillDriveList(drives_);
-    if (!questions.ChooseDrive(list, choice)) return false;
-    while (!DriveLetterOf(choice.entryText)) {
-        Stop("Choose a drive from the list, or type a drive letter and a colon.",
-             MessageIcon::Exclamation);
-        if (!questions.ChooseDrive(list, choice)) return false;
+    return questions.ChooseDrive(FillDriveList(drives_), choice);
+}
+
+// The label typed for an unlabelled disk, upper-cased and normalised,
+// checked, and only then given to the volume; what the volume then holds
+// is the label. False when the user gives none (the outcome stays
+// Cancelled) or it is refused (with its message).
+bool CatalogNewDisk::AskLabel(CatalogQuestions& questions, const Drive& drive, std::string& label) {
+    std::string typed;
+    if (!questions.AskLabel(drive.directory, typed)) return false;
+    label = CleanedName(UpperCased(typed));
+    if (label.empty() || !IsUsable(label)) return false;
+    const std::size_t limit = LabelLimit(drive.fsType);
+    if (limit != 0 && CharacterCount(label) > limit) {
+        Stop("The label " + label + " is too long for the disk in drive " + drive.Name() +
+             ": at most " + std::to_string(limit) + " characters.");
+        return false;
+    }
+    if (labeler_->SetLabel(drive, label)) {
+        const std::string held = CleanedName(labeler_->ReadLabel(drive));
+        if (!held.empty() && held != label) {
+            label = held;
+            return IsUsable(label);
+        }
     }
     return true;
 }
 
-// The label typed for an unlabelled disk, upper-cased and normalised, and
-// given to the volume so that its label and the disk name agree. Empty
-// when the user gives none.
-std::string CatalogNewDisk::AskLabel(CatalogQuestions& questions, const Drive& drive) {
-    std::string typed;
-    if (!questions.AskLabel(drive.directory, typed)) return {};
-    const std::string label = CatalogName(UpperCased(typed));
-    if (!label.empty()) labeler_->SetLabel(drive, label);
-    return label;
-}
-
-CatalogOutcome CatalogNewDisk::Run(CatalogQuestions& questions) {
-    CatalogOutcome outcome;
+CatalogJob CatalogNewDisk::Prepare(CatalogQuestions& questions) {
+    CatalogJob job;
     DriveChoice choice;
-    if (!ChooseDrive(questions, choice)) return outcome;
+    if (!ChooseDrive(questions, choice)) return job;
+    if (!IsDriveFieldValid(choice.entryText)) {
+        Stop(kChooseADrive, MessageIcon::Exclamation);
+        job.outcome.status = CatalogStatus::Failed;
+        return job;
+    }
     const std::string driveName = choice.entryText.substr(0, 2);
     const Drive* drive = drives_.FindNamed(driveName);
-    std::string label = CatalogName(LabelOfEntryText(choice.entryText));
+    std::string label = CleanedName(LabelOfEntryText(choice.entryText));
 
-    Target target;
-    target.space = GetDiskSpace(drives_, driveName);
+    const DiskSpace space = GetDiskSpace(drives_, driveName);
     if (!drive || !HoldsMedium(*drive)) {
         Stop("No disk in drive " + std::string(1, *DriveLetterOf(driveName)) + ":",
              MessageIcon::Exclamation);
-        outcome.status = CatalogStatus::NoDisk;
-        return outcome;
+        job.outcome.status = CatalogStatus::NoDisk;
+        return job;
     }
-    target.directory = drive->directory;
-    target.driveName = drive->Name();
-    target.driveTypeWord = DriveTypeWord(drive->type);
-    target.eject = choice.eject;
+    job.directory = drive->directory;
+    job.driveName = drive->Name();
+    job.driveTypeWord = DriveTypeWord(drive->type);
+    job.eject = choice.eject;
+    job.drives = drives_;
+    job.disk.total = space.total;
+    job.disk.free = space.free;
 
-    if (label.empty()) label = AskLabel(questions, *drive);
-    if (label.empty()) return outcome;  // no label: nothing is written
-    return Write(target, label);
-}
-
-CatalogOutcome CatalogNewDisk::RunOnDirectory(const std::string& directory, const std::string& label) {
-    Target target;
-    target.directory = directory;
-    target.space = DiskSpaceOf(directory);
-    CatalogOutcome outcome;
-    const std::string name = CatalogName(label);
-    if (name.empty()) {
-        Stop("The label " + label + " cannot be used as a catalog file name.");
-        outcome.status = CatalogStatus::Failed;
-        return outcome;
+    const bool typed = label.empty();
+    if (typed && !AskLabel(questions, *drive, label)) {
+        if (!label.empty())
+            job.outcome.status = CatalogStatus::Failed;  // refused, with its message
+        return job;
     }
-    return Write(target, name);
-}
-
-void CatalogNewDisk::Stop(const std::string& text, MessageIcon icon) {
-    Message m;
-    m.caption = kApplicationName;
-    m.text = text;
-    m.icon = icon;
-    messages_.Show(m);
-}
-
-void CatalogNewDisk::CannotWrite(const std::string& path, int error) {
-    Stop("Cannot write the catalog file " + path + "\n" + std::strerror(error));
-}
-
-namespace {
-
-// A new file beside the catalog, named so that Open All never reads it.
-int CreateTemporary(const std::string& directory, std::string& path) {
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        path = directory + "/.kvx-new-" + std::to_string(::getpid()) + "-" +
-               std::to_string(random() & 0xffffff);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+    job.outcome.label = label;
+    if (!typed && !IsUsable(label)) {
+        job.outcome.status = CatalogStatus::Failed;
+        return job;
     }
-    return -1;
+    Ready(job);
+    return job;
 }
 
-}  // namespace
+CatalogJob CatalogNewDisk::PrepareDirectory(const std::string& directory,
+                                            const std::string& label) {
+    CatalogJob job;
+    job.directory = directory;
+    const DiskSpace space = DiskSpaceOf(directory);
+    job.disk.total = space.total;
+    job.disk.free = space.free;
+    const std::string name = CleanedName(label);
+    job.outcome.label = name;
+    if (name.empty() || !IsUsableCatalogLabel(name)) {
+        Stop(Unusable(label));
+        job.outcome.status = CatalogStatus::Failed;
+        return job;
+    }
+    Ready(job);
+    return job;
+}
 
-CatalogOutcome CatalogNewDisk::Write(const Target& target, const std::string& label) {
-    CatalogOutcome outcome;
-    outcome.label = label;
+// The catalog path and the time fields: the job is ready for its scan.
+void CatalogNewDisk::Ready(CatalogJob& job) {
+    job.disk.label = job.outcome.label;
+    job.catalogDirectory = directory_;
+    job.outcome.path = CatalogPathFor(directory_, job.outcome.label);
+    set_.Clock().LocalFields(static_cast<std::int64_t>(std::time(nullptr)), job.disk.date);
+    job.ready = true;
+}
+
+void CatalogNewDisk::Scan(CatalogJob& job, const ScanProgress& progress,
+                          const std::atomic<bool>* stop) {
+    if (!job.ready) return;
+    job.ready = false;
+    CatalogOutcome& outcome = job.outcome;
     outcome.status = CatalogStatus::Failed;
-    if (!IsUsableCatalogLabel(label)) {
-        Stop("The label " + label + " cannot be used as a catalog file name.");
-        return outcome;
-    }
-    ::mkdir(directory_.c_str(), 0777);  // one level; it may exist already
-    outcome.path = CatalogFilePath(directory_, label);
+    ::mkdir(job.catalogDirectory.c_str(), 0777);  // one level; it may exist already
+    RemoveLeftTemporaries(job.catalogDirectory, outcome.label);
 
     std::string temporary;
-    const int fd = CreateTemporary(directory_, temporary);
+    const int fd = CreateTemporary(job.catalogDirectory, outcome.label, temporary);
     if (fd < 0) {
-        CannotWrite(outcome.path, errno);
-        return outcome;
+        job.messages.push_back(CannotWrite(outcome.path, errno));
+        return;
     }
-    const bool scanned = ScanIntoFile(target, label, fd, outcome);
+    KeepModeOf(outcome.path, fd);
+    const bool scanned = ScanIntoFile(job, fd, progress, stop);
     const int syncError = scanned && ::fsync(fd) != 0 ? errno : 0;
     const int closeError = ::close(fd) != 0 ? errno : 0;
-    if (!scanned || syncError || closeError || ::rename(temporary.c_str(), outcome.path.c_str()) != 0) {
+    if (!scanned || syncError || closeError ||
+        ::rename(temporary.c_str(), outcome.path.c_str()) != 0) {
         const int error = syncError ? syncError : closeError ? closeError : errno;
         ::unlink(temporary.c_str());
-        if (scanned) CannotWrite(outcome.path, error);
-        return outcome;
+        if (scanned) job.messages.push_back(CannotWrite(outcome.path, error));
+        return;
     }
-
-    if (!target.driveName.empty()) {
-        char* error = nullptr;
-        flushdisk(drives_, target.driveName, target.eject, error);
-        if (error) {
-            Message m;
-            m.caption = "Disk flush/eject error";
-            m.text = error;
-            messages_.Show(m);
-            strdelete(error);
-        }
-    }
-    set_.RemoveNamedEntry(set_.RootItem(), label);
-    LoadCatalog(set_, outcome.path, messages_);
+    FlushAndEject(job);
     outcome.status = CatalogStatus::Written;
-    return outcome;
 }
 
-// Writes header and body into `fd`; false, with its message shown, when
-// the scan did not finish.
-bool CatalogNewDisk::ScanIntoFile(const Target& target, const std::string& label, int fd,
-                                  CatalogOutcome& outcome) {
-    DiskRecord disk;
-    disk.label = label;
-    disk.total = target.space.total;
-    disk.free = target.space.free;
-    set_.Clock().LocalFields(static_cast<std::int64_t>(std::time(nullptr)), disk.date);
-
-    CatalogWriter writer(fd);
-    writer.Header(target.driveTypeWord);
-    const ScanResult result = ScanVolume(target.directory, disk, writer, progress_);
-    writer.Flush();
-    const std::string where =
-        target.driveName.empty() ? "The folder " + target.directory : "The disk in drive " + target.driveName;
-    switch (result.status) {
-        case ScanStatus::Done:
-            if (!writer.Failed()) return true;
-            CannotWrite(outcome.path, writer.Error());
-            return false;
-        case ScanStatus::WriteFailed:
-            CannotWrite(outcome.path, result.error);
-            return false;
-        case ScanStatus::RootUnreadable:
-            Stop(where + " cannot be read: " + std::strerror(result.error) +
-                 "\nThe catalog was not changed.");
-            return false;
-        case ScanStatus::MediumLost:
-            Stop(where + " could not be read to the end: " + std::strerror(result.error) +
-                 "\nThe catalog was not changed.");
-            return false;
-        case ScanStatus::Stopped:
-            outcome.status = CatalogStatus::Stopped;
-            return false;
+CatalogOutcome CatalogNewDisk::Finish(CatalogJob& job) {
+    for (const Message& m : job.messages) messages_.Show(m);
+    job.messages.clear();
+    if (job.outcome.status == CatalogStatus::Written) {
+        set_.RemoveNamedEntry(set_.RootItem(), job.outcome.label);
+        LoadCatalog(set_, job.outcome.path, messages_);
     }
-    return false;
+    return job.outcome;
+}
+
+CatalogOutcome CatalogNewDisk::Run(CatalogQuestions& questions) {
+    CatalogJob job = Prepare(questions);
+    Scan(job, progress_, nullptr);
+    return Finish(job);
+}
+
+CatalogOutcome CatalogNewDisk::RunOnDirectory(const std::string& directory,
+                                              const std::string& label) {
+    CatalogJob job = PrepareDirectory(directory, label);
+    Scan(job, progress_, nullptr);
+    return Finish(job);
 }
 
 }  // namespace kestavo::media

@@ -3,8 +3,11 @@
 // flushed (and ejected when asked), and the new catalog is loaded.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "catalog/catalog_set.h"
 #include "catalog/messages.h"
@@ -44,7 +47,38 @@ enum class CatalogStatus {
 struct CatalogOutcome {
     CatalogStatus status = CatalogStatus::Cancelled;
     std::string label;
-    std::string path;  // the catalog file, once known
+    std::string path;              // the catalog file, once known
+    UnreadableFolders unreadable;  // folders written empty because they could not be read
+};
+
+// "3 folders could not be read: /a, /b, /c" (", ..." when more were
+// counted than named); empty when every folder was read.
+std::string UnreadableFoldersText(const UnreadableFolders& unreadable);
+
+// The drive field of the drive choice must begin with a drive letter and a
+// colon; the drive choice refuses any other text with kChooseADrive.
+bool IsDriveFieldValid(std::string_view field);
+inline constexpr const char* kChooseADrive =
+    "Choose a drive from the list, or type a drive letter and a colon.";
+
+// One run of Catalog New Disk between its steps. Prepare gives it back;
+// `ready` says whether there is a scan to do: when it is false the command
+// has already ended and `outcome` says how (Cancelled, NoDisk, Failed,
+// with its message shown). The scan stores the messages it would show in
+// `messages`, in order; Finish shows them. A job can be moved to another
+// thread: it holds everything the scan needs.
+struct CatalogJob {
+    bool ready = false;
+    CatalogOutcome outcome;
+    // What the scan works on.
+    std::string directory;  // the folder to catalogue
+    std::string driveName;  // "E:"; empty for a folder that is not a drive
+    std::string driveTypeWord = "default";
+    bool eject = false;
+    DriveMap drives;  // for the flush and eject
+    std::string catalogDirectory;
+    DiskRecord disk;                // label, space and time fields
+    std::vector<Message> messages;  // shown by Finish, in order
 };
 
 // The label part of a drive entry text: from position 4 on, past blanks
@@ -59,27 +93,32 @@ public:
     void SetProgress(ScanProgress progress) { progress_ = std::move(progress); }
     void SetLabeler(VolumeLabeler& labeler) { labeler_ = &labeler; }
 
-    // Every step of the command, from the drive choice to the load.
+    // Every step of the command, from the drive choice to the load:
+    // Prepare, Scan and Finish on the calling thread.
     CatalogOutcome Run(CatalogQuestions& questions);
     // A folder that is not a drive, catalogued as a disk of drive-type word
     // "default" under `label` exactly as given.
     CatalogOutcome RunOnDirectory(const std::string& directory, const std::string& label);
 
-private:
-    struct Target {
-        std::string directory;
-        std::string driveName;  // empty for a folder that is not a drive
-        const char* driveTypeWord = "default";
-        DiskSpace space;
-        bool eject = false;
-    };
+    // On the user interface thread: the drive choice, the label (asked and
+    // written to the volume), the checks, the catalog path and the time.
+    CatalogJob Prepare(CatalogQuestions& questions);
+    CatalogJob PrepareDirectory(const std::string& directory, const std::string& label);
+    // On any thread, touching no catalog set and showing nothing: writes
+    // the catalog to a temporary file, renames it over the catalog, then
+    // flushes (and ejects) the drive. `stop`, when given, ends the scan
+    // (status Stopped) with the old catalog unchanged.
+    static void Scan(CatalogJob& job, const ScanProgress& progress, const std::atomic<bool>* stop);
+    // On the user interface thread: shows the scan's messages, then loads
+    // the new catalog in place of the disk of the same name.
+    CatalogOutcome Finish(CatalogJob& job);
 
+private:
     bool ChooseDrive(CatalogQuestions& questions, DriveChoice& choice);
-    std::string AskLabel(CatalogQuestions& questions, const Drive& drive);
-    CatalogOutcome Write(const Target& target, const std::string& label);
-    bool ScanIntoFile(const Target& target, const std::string& label, int fd, CatalogOutcome& outcome);
+    bool AskLabel(CatalogQuestions& questions, const Drive& drive, std::string& label);
+    bool IsUsable(const std::string& label);
+    void Ready(CatalogJob& job);
     void Stop(const std::string& text, MessageIcon icon = MessageIcon::Stop);
-    void CannotWrite(const std::string& path, int error);
 
     CatalogSet& set_;
     const DriveMap& drives_;

@@ -14,9 +14,7 @@ bool IsCatalogSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-}  // namespace
-
-void AppendCatalogName(std::string& out, std::string_view name) {
+void AppendCleanedName(std::string& out, std::string_view name) {
     const std::size_t start = out.size();
     bool pendingBlank = false;
     for (char c : name) {
@@ -31,6 +29,24 @@ void AppendCatalogName(std::string& out, std::string_view name) {
     if (pendingBlank) out += ' ';
 }
 
+}  // namespace
+
+std::string CleanedName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    AppendCleanedName(out, name);
+    return out;
+}
+
+void AppendCatalogName(std::string& out, std::string_view name) {
+    const std::size_t start = out.size();
+    AppendCleanedName(out, name);
+    for (std::size_t i = start; i < out.size(); ++i)
+        if (out[i] == '/') out[i] = '_';
+    const std::string_view written = std::string_view(out).substr(start);
+    if (written.empty() || written == "." || written == "..") out.insert(start, 1, '_');
+}
+
 std::string CatalogName(std::string_view name) {
     std::string out;
     out.reserve(name.size());
@@ -38,9 +54,13 @@ std::string CatalogName(std::string_view name) {
     return out;
 }
 
-CatalogWriter::CatalogWriter(int fd) : fd_(fd) { buffer_.reserve(kFlushAt + 4096); }
+CatalogWriter::CatalogWriter(int fd) : fd_(fd) {
+    buffer_.reserve(kFlushAt + 4096);
+}
 
-CatalogWriter::~CatalogWriter() { Flush(); }
+CatalogWriter::~CatalogWriter() {
+    Flush();
+}
 
 void CatalogWriter::Header(std::string_view driveTypeWord) {
     Text("kvx_version_1_1");
@@ -105,7 +125,7 @@ void CatalogWriter::Number(std::int64_t value) {
 }
 
 void CatalogWriter::Date(const DateFields& date) {
-    const std::int64_t fields[] = {date.day, date.month, date.year,
+    const std::int64_t fields[] = {date.day,  date.month,  date.year,
                                    date.hour, date.minute, date.second};
     for (std::int64_t field : fields) {
         buffer_ += ' ';

@@ -15,6 +15,11 @@ using DateFields = LocalClock::Fields;
 // A name as the catalog format can hold it: a double quote becomes an
 // apostrophe, leading white space is dropped and every run of white space
 // (blank, tab, CR, LF, VT, FF) becomes one blank, a trailing run included.
+std::string CleanedName(std::string_view name);
+
+// A name as the writer writes it: cleaned as above, and never a path step:
+// "/" becomes "_", and a name that would read as "", "." or ".." gets a
+// "_" in front ("_", "_.", "_..").
 std::string CatalogName(std::string_view name);
 void AppendCatalogName(std::string& out, std::string_view name);
 

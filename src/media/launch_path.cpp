@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
 #include "media/catalog_writer.h"
-
 #include "media/volume_info.h"
 
 namespace kestavo::media {
@@ -21,13 +21,26 @@ std::string LaunchCatalogPath(FileData& entry) {
     return path + "/" + std::string(entry.Name());
 }
 
+LaunchRequest OpenRequest(FileData& entry) {
+    return {LaunchCatalogPath(entry), {}};
+}
+
+LaunchRequest SendToNotepadRequest(FileData& entry) {
+    std::string archive;
+    if (entry.GetZipArchivePath(archive)) return {archive, {}};
+    return {LaunchCatalogPath(entry), kTextEditorProgram};
+}
+
 std::string_view DiskNameOf(std::string_view catalogPath) {
     return catalogPath.substr(0, std::min(catalogPath.find('/'), catalogPath.size()));
 }
 
 namespace {
 
+// A part "." or ".." would step out of its folder; a NUL byte would cut
+// the path short.
 bool LeavesTheDisk(std::string_view rest) {
+    if (rest.find('\0') != std::string_view::npos) return true;
     std::size_t start = 0;
     while (start <= rest.size()) {
         const std::size_t end = std::min(rest.find('/', start), rest.size());
@@ -63,7 +76,8 @@ std::string PathOnDisk(const std::string& directory, std::string_view rest) {
     std::size_t start = 1;
     while (start <= rest.size()) {
         const std::size_t end = std::min(rest.find('/', start), rest.size());
-        const std::string name = RealName(path.empty() ? "/" : path, std::string(rest.substr(start, end - start)));
+        const std::string name =
+            RealName(path.empty() ? "/" : path, std::string(rest.substr(start, end - start)));
         path += '/';
         path += name;
         start = end + 1;
@@ -87,6 +101,8 @@ LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogP
     if (LeavesTheDisk(rest)) {
         target.errorCode = kLaunchPathNotFound;
         target.fullPath = (directory == "/" ? std::string() : directory) + std::string(rest);
+        std::replace(target.fullPath.begin(), target.fullPath.end(), '\0',
+                     '?');  // shown, never opened
         return target;
     }
     target.fullPath = rest.empty() ? directory : PathOnDisk(directory, rest);
@@ -110,16 +126,35 @@ std::optional<Message> LaunchErrorText(int code, const std::string& fullPath) {
     if (code == 0) return std::nullopt;
     const char* reason = "Could not launch the file";
     switch (code) {
-        case 2: reason = "The specified file was not found."; break;
-        case 3: reason = "The specified path was not found."; break;
-        case 5: reason = "Access denied."; break;
-        case 8: reason = "Not enough memory."; break;
-        case 32: reason = "A sharing violation occurred."; break;
-        case 1155: reason = "There is no application associated with the given filename extension."; break;
-        case 1156: reason = "The DDE transaction failed."; break;
-        case 1157: reason = "A Required DLL was not found."; break;
-        case 1223: reason = "The user cancelled the request."; break;
-        default: break;
+        case 2:
+            reason = "The specified file was not found.";
+            break;
+        case 3:
+            reason = "The specified path was not found.";
+            break;
+        case 5:
+            reason = "Access denied.";
+            break;
+        case 8:
+            reason = "Not enough memory.";
+            break;
+        case 32:
+            reason = "A sharing violation occurred.";
+            break;
+        case 1155:
+            reason = "There is no application associated with the given filename extension.";
+            break;
+        case 1156:
+            reason = "The DDE transaction failed.";
+            break;
+        case 1157:
+            reason = "A Required DLL was not found.";
+            break;
+        case 1223:
+            reason = "The user cancelled the request.";
+            break;
+        default:
+            break;
     }
     Message m;
     m.caption = "File launch failed";
@@ -136,8 +171,9 @@ void LaunchFile(const std::string& catalogPath, const std::string& program,
     for (;;) {
         const LaunchTarget target = ResolveLaunchPath(services.drives(), catalogPath);
         if (target.diskFound) {
-            const int code = target.errorCode != 0 ? target.errorCode
-                                                   : services.starter->Start(target.fullPath, program);
+            const int code = target.errorCode != 0
+                                 ? target.errorCode
+                                 : services.starter->Start(target.fullPath, program);
             if (std::optional<Message> m = LaunchErrorText(code, target.fullPath))
                 services.messages->Show(*m);
             return;

@@ -21,9 +21,27 @@ inline constexpr int kLaunchAccessDenied = 5;
 inline constexpr int kLaunchNotEnoughMemory = 8;
 inline constexpr int kLaunchNoAssociation = 1155;
 
+// The program name the catalogs' platform used for its text editor; a
+// launcher starts the desktop's text editor for it.
+inline constexpr const char* kTextEditorProgram = "notepad.exe";
+
 // The catalog path to open for an entry: the archive's path for an entry
 // inside a Zip Folder, else its location, "/" and its name.
 std::string LaunchCatalogPath(FileData& entry);
+
+// What to start for an entry: a catalog path and the program (empty for
+// the desktop's default application).
+struct LaunchRequest {
+    std::string catalogPath;
+    std::string program;
+};
+
+// Open: the entry itself, or the archive holding an entry inside a Zip
+// Folder, with the default application.
+LaunchRequest OpenRequest(FileData& entry);
+// Send To Notepad: the entry with the text editor; an entry inside a Zip
+// Folder opens its archive with the default application, as Open does.
+LaunchRequest SendToNotepadRequest(FileData& entry);
 
 // The disk name a catalog path begins with: everything before its first "/".
 std::string_view DiskNameOf(std::string_view catalogPath);
@@ -35,7 +53,8 @@ struct LaunchTarget {
 };
 
 // Maps a catalog path to the full path on the drive holding its disk. A path
-// with a part "." or ".." is never made into a full path.
+// with a part "." or "..", or holding a NUL byte, is never made into a
+// full path.
 LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath);
 
 // The launch error code for a full path that could not be started: missing
@@ -61,11 +80,11 @@ public:
 };
 
 struct LaunchServices {
-    std::function<DriveMap()> drives;        // read again on every attempt
+    std::function<DriveMap()> drives;  // read again on every attempt
     InsertDiskPrompt* prompt = nullptr;
     LaunchStarter* starter = nullptr;
     MessageSink* messages = nullptr;
-    std::function<void()> waitBeforeRetry;   // two seconds in the desktop program
+    std::function<void()> waitBeforeRetry;  // two seconds in the desktop program
 };
 
 // Opens the file of `catalogPath` with `program` (empty: the default

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "media/mount_detection.h"
 #include "media/run_program.h"
 #include "media/udisks_client.h"
 
@@ -32,6 +33,15 @@ bool SystemVolumeLabeler::SetLabel(const Drive& drive, const std::string& label)
     if (::geteuid() != 0) return false;
     const std::vector<std::string> command = LabelCommand(drive, label);
     return !command.empty() && RunProgram(command) == 0;
+}
+
+}  // namespace kestavo::media
+
+namespace kestavo::media {
+
+std::string SystemVolumeLabeler::ReadLabel(const Drive& drive) {
+    if (drive.device.empty()) return {};
+    return SystemDeviceFacts().Label(drive.device);
 }
 
 }  // namespace kestavo::media

@@ -14,11 +14,15 @@ public:
     // Answers whether the label was set. A mapped folder has no volume to
     // label; failures are not reported to the user.
     virtual bool SetLabel(const Drive& drive, const std::string& label) = 0;
+    // The label the volume holds now (a file system may cut a label it
+    // was given); empty when it cannot be read.
+    virtual std::string ReadLabel(const Drive&) { return {}; }
 };
 
 class SystemVolumeLabeler : public VolumeLabeler {
 public:
     bool SetLabel(const Drive& drive, const std::string& label) override;
+    std::string ReadLabel(const Drive& drive) override;
 };
 
 }  // namespace kestavo::media

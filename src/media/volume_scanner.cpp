@@ -7,7 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <limits>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "catalog/file_data.h"
@@ -16,34 +20,101 @@
 namespace kestavo::media {
 namespace {
 
+using SteadyClock = std::chrono::steady_clock;
+constexpr auto kReportEvery = std::chrono::milliseconds(50);
+constexpr unsigned kTicksPerClockLook = 32;
+
 struct Listed {
     std::string name;
     mode_t mode = 0;
     std::int64_t size = 0;
     std::int64_t time = 0;
     dev_t device = 0;
+    ino_t inode = 0;
 };
 
-// An open folder of the walk with its sorted listing.
-struct OpenFolder {
-    DIR* dir = nullptr;
+// A folder of the walk: its sorted listing, how far the walk is in it, and
+// what identifies it when it is opened again on the way back up.
+struct Level {
     std::vector<Listed> entries;
     std::size_t next = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::size_t pathLength = 0;  // length of the walk's path before this folder's name
+    std::int64_t sum = 0;        // bytes of every file below it
+    bool zipNamed = false;
 };
 
-bool IsMediumError(int error) { return error == EIO || error == ENODEV || error == ENXIO; }
+using FolderId = std::pair<dev_t, ino_t>;
 
-class VolumeWalker {
+bool IsMediumError(int error) {
+    return error == EIO || error == ENODEV || error == ENXIO;
+}
+
+std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b) {
+    if (b > 0 && a > std::numeric_limits<std::int64_t>::max() - b)
+        return std::numeric_limits<std::int64_t>::max();
+    return a + b;
+}
+
+class Descriptor {
 public:
-    VolumeWalker(CatalogWriter& out, const ScanProgress& progress)
-        : out_(out), progress_(progress), zips_(clock_) {}
-
-    ScanResult Walk(const std::string& rootDirectory, const DiskRecord& disk);
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { Reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd_; }
+    void Reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    int Release() { return std::exchange(fd_, -1); }
 
 private:
-    void List(OpenFolder& folder);
-    void Visit(OpenFolder& parent, const Listed& entry, std::vector<OpenFolder>& stack);
+    int fd_;
+};
+
+// Walks a folder tree with one descriptor for the root and one for the
+// folder being read: a folder is listed whole, then left; the walk climbs
+// back through "..", checked against the folder it expects. In summing
+// mode it writes nothing and only adds up sizes.
+class VolumeWalker {
+public:
+    // Shared by a walk and the summing walks it starts.
+    struct Shared {
+        Shared(const ScanProgress& progress, const std::atomic<bool>* stop)
+            : progress(progress), stop(stop) {}
+        const ScanProgress& progress;
+        const std::atomic<bool>* stop;
+        ScanCounts counts;
+        SteadyClock::time_point lastReport = SteadyClock::now();
+        unsigned ticks = 0;
+        bool stopped = false;
+        std::map<FolderId, std::int64_t> zipFolderSums;
+    };
+
+    VolumeWalker(CatalogWriter& out, Shared& shared, bool summing)
+        : out_(out), shared_(shared), summing_(summing), zips_(clock_) {}
+
+    ScanResult Walk(const std::string& rootDirectory, const DiskRecord& disk);
+    // The bytes of every file below the folder `fd` (taken over), which the
+    // walk calls `path`; zip-named folders met are remembered on the way.
+    std::int64_t Sum(int fd, const std::string& path);
+
+    // Counts a unit of work: false once the scan is to stop.
+    bool Tick();
     bool Report();
+
+private:
+    void WalkLevels(Level root);
+    void List(Level& level);
+    void Visit(const Listed& entry);
+    void Enter(const Listed& entry, int fd);
+    void Leave();
+    void Unreadable(const std::string& name);
+    int OpenChild(const Listed& entry);
+    int Reopen(const Level& level);
+    std::int64_t ZipFolderSize(const Listed& entry);
     DateFields Date(std::int64_t time) {
         DateFields date{};
         clock_.LocalFields(time, date);
@@ -51,55 +122,72 @@ private:
     }
 
     CatalogWriter& out_;
-    const ScanProgress& progress_;
+    Shared& shared_;
+    const bool summing_;
     LocalClock clock_;
     ZipLister zips_;
-    ScanCounts counts_;
+    Descriptor root_;
+    Descriptor current_;  // the folder of levels_.back(); -1 when it could not be opened again
+    bool currentIsRoot_ = true;
+    std::vector<Level> levels_;
+    std::string path_;  // below the root, "" for the root
+    std::size_t rootPathLength_ = 0;
     dev_t rootDevice_ = 0;
     int mediumError_ = 0;
-    bool stopped_ = false;
+    UnreadableFolders unreadable_;
 };
+
+bool VolumeWalker::Tick() {
+    if (shared_.stop && shared_.stop->load(std::memory_order_relaxed)) shared_.stopped = true;
+    if (shared_.stopped) return false;
+    if (++shared_.ticks % kTicksPerClockLook == 0 &&
+        SteadyClock::now() - shared_.lastReport >= kReportEvery)
+        return Report();
+    return true;
+}
+
+bool VolumeWalker::Report() {
+    shared_.lastReport = SteadyClock::now();
+    if (shared_.stopped || !shared_.progress) return !shared_.stopped;
+    if (!summing_) shared_.counts.folder = path_.empty() ? "/" : path_;
+    if (!shared_.progress(shared_.counts)) shared_.stopped = true;
+    return !shared_.stopped;
+}
+
+int FolderFd(int parent, const char* name) {
+    return ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
 
 ScanResult VolumeWalker::Walk(const std::string& rootDirectory, const DiskRecord& disk) {
     ScanResult result;
-    DIR* root = ::opendir(rootDirectory.c_str());
+    root_.Reset(::open(rootDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat rootStat {};
-    if (!root || ::fstat(::dirfd(root), &rootStat) != 0) {
+    if (root_.Get() < 0 || ::fstat(root_.Get(), &rootStat) != 0) {
         result.status = ScanStatus::RootUnreadable;
         result.error = errno;
-        if (root) ::closedir(root);
         return result;
     }
     rootDevice_ = rootStat.st_dev;
     out_.BeginDisk(disk.label, disk.total, disk.free, disk.date);
-
-    std::vector<OpenFolder> stack(1);
-    stack.back().dir = root;
-    List(stack.back());
-    stopped_ = !Report();
-    while (!stack.empty()) {
-        OpenFolder& top = stack.back();
-        if (stopped_ || out_.Failed() || top.next == top.entries.size()) {
-            ::closedir(top.dir);
-            stack.pop_back();
-            out_.EndContainer();
-            continue;
-        }
-        const Listed entry = std::move(top.entries[top.next++]);
-        Visit(top, entry, stack);
-    }
+    Level root;
+    root.device = rootStat.st_dev;
+    root.inode = rootStat.st_ino;
+    WalkLevels(std::move(root));
     out_.Flush();
-    result.counts = counts_;
+    result.counts = shared_.counts;
+    result.unreadable = std::move(unreadable_);
 
     // The root must still be the folder the walk started from.
     struct stat after {};
-    if (::stat(rootDirectory.c_str(), &after) != 0) mediumError_ = errno ? errno : EIO;
-    else if (after.st_dev != rootStat.st_dev || after.st_ino != rootStat.st_ino) mediumError_ = ENODEV;
+    if (::stat(rootDirectory.c_str(), &after) != 0)
+        mediumError_ = errno ? errno : EIO;
+    else if (after.st_dev != rootStat.st_dev || after.st_ino != rootStat.st_ino)
+        mediumError_ = ENODEV;
 
     if (out_.Failed()) {
         result.status = ScanStatus::WriteFailed;
         result.error = out_.Error();
-    } else if (stopped_) {
+    } else if (shared_.stopped) {
         result.status = ScanStatus::Stopped;
     } else if (mediumError_ != 0) {
         result.status = ScanStatus::MediumLost;
@@ -108,22 +196,107 @@ ScanResult VolumeWalker::Walk(const std::string& rootDirectory, const DiskRecord
     return result;
 }
 
+std::int64_t VolumeWalker::Sum(int fd, const std::string& path) {
+    struct stat st {};
+    root_.Reset(fd);
+    if (::fstat(fd, &st) != 0) return 0;
+    rootDevice_ = st.st_dev;
+    path_ = path;
+    Level root;
+    root.device = st.st_dev;
+    root.inode = st.st_ino;
+    root.pathLength = path.size();
+    root.zipNamed = true;
+    WalkLevels(std::move(root));
+    return shared_.zipFolderSums[{st.st_dev, st.st_ino}];
+}
+
+void VolumeWalker::WalkLevels(Level root) {
+    levels_.push_back(std::move(root));
+    rootPathLength_ = path_.size();
+    currentIsRoot_ = true;
+    if (!summing_) ++shared_.counts.folders;
+    List(levels_.back());
+    if (!summing_) Report();
+    while (!levels_.empty()) {
+        Level& top = levels_.back();
+        if (shared_.stopped || out_.Failed() || top.next == top.entries.size()) {
+            Leave();
+            continue;
+        }
+        const Listed entry = std::move(top.entries[top.next++]);
+        if (Tick()) Visit(entry);
+    }
+}
+
+// The folder `level`, whose path is the walk's path, found again from the
+// root name by name, when the way up through ".." does not lead to it (a
+// folder moved meanwhile); -1 when it is gone.
+int VolumeWalker::Reopen(const Level& level) {
+    Descriptor fd(::dup(root_.Get()));
+    std::size_t start = rootPathLength_ + 1;
+    while (fd.Get() >= 0 && start <= path_.size()) {
+        const std::size_t slash = std::min(path_.find('/', start), path_.size());
+        fd.Reset(FolderFd(fd.Get(), path_.substr(start, slash - start).c_str()));
+        start = slash + 1;
+    }
+    struct stat st {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || st.st_dev != level.device ||
+        st.st_ino != level.inode)
+        return -1;
+    return fd.Release();
+}
+
+void VolumeWalker::Leave() {
+    Level done = std::move(levels_.back());
+    levels_.pop_back();
+    if (done.zipNamed) shared_.zipFolderSums[{done.device, done.inode}] = done.sum;
+    if (!summing_) out_.EndContainer();
+    path_.resize(done.pathLength);
+    if (levels_.empty()) return;
+    Level& parent = levels_.back();
+    parent.sum = SaturatingAdd(parent.sum, done.sum);
+    if (levels_.size() == 1) {
+        current_.Reset();
+        currentIsRoot_ = true;
+        return;
+    }
+    const int up = current_.Get() >= 0 ? FolderFd(current_.Get(), "..") : -1;
+    struct stat st {};
+    if (up >= 0 && ::fstat(up, &st) == 0 && st.st_dev == parent.device &&
+        st.st_ino == parent.inode) {
+        current_.Reset(up);
+        return;
+    }
+    if (up >= 0) ::close(up);
+    current_.Reset(Reopen(parent));
+}
+
 // Reads and sorts the folder's entries. A file that has gone away by the
 // time it is looked at is left out.
-void VolumeWalker::List(OpenFolder& folder) {
-    const int fd = ::dirfd(folder.dir);
+void VolumeWalker::List(Level& level) {
+    const int folder = currentIsRoot_ ? root_.Get() : current_.Get();
+    const int listFd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0) ::close(listFd);
+        if (IsMediumError(errno)) mediumError_ = errno;
+        return;
+    }
     errno = 0;
-    while (const dirent* item = ::readdir(folder.dir)) {
+    while (const dirent* item = ::readdir(dir)) {
         const char* name = item->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+        if (!Tick()) break;
         struct stat st {};
         Listed entry;
         entry.name = name;
-        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             entry.mode = st.st_mode;
             entry.size = st.st_size;
             entry.time = st.st_mtim.tv_sec;
             entry.device = st.st_dev;
+            entry.inode = st.st_ino;
         } else if (errno == ENOENT) {
             errno = 0;
             continue;
@@ -131,69 +304,120 @@ void VolumeWalker::List(OpenFolder& folder) {
             if (IsMediumError(errno)) mediumError_ = errno;
             entry.mode = S_IFREG;  // listed, but nothing more is known of it
         }
-        folder.entries.push_back(std::move(entry));
+        level.entries.push_back(std::move(entry));
         errno = 0;
     }
     if (errno != 0 && IsMediumError(errno)) mediumError_ = errno;
-    std::sort(folder.entries.begin(), folder.entries.end(),
+    ::closedir(dir);
+    std::sort(level.entries.begin(), level.entries.end(),
               [](const Listed& a, const Listed& b) { return a.name < b.name; });
-    ++counts_.folders;
 }
 
-void VolumeWalker::Visit(OpenFolder& parent, const Listed& entry, std::vector<OpenFolder>& stack) {
-    const int parentFd = ::dirfd(parent.dir);
+// The folder below the current one, or -1: a file system mounted below the
+// root is not part of this disk, and a folder that cannot be opened is
+// counted as unreadable.
+int VolumeWalker::OpenChild(const Listed& entry) {
+    if (entry.device != rootDevice_) return -1;
+    const int parent = currentIsRoot_ ? root_.Get() : current_.Get();
+    const int fd = parent >= 0 ? FolderFd(parent, entry.name.c_str()) : -1;
+    if (fd < 0) {
+        if (IsMediumError(errno)) mediumError_ = errno;
+        Unreadable(entry.name);
+    }
+    return fd;
+}
+
+void VolumeWalker::Unreadable(const std::string& name) {
+    if (summing_) return;
+    ++unreadable_.count;
+    if (unreadable_.first.size() < UnreadableFolders::kNamed)
+        unreadable_.first.push_back(path_ + "/" + name);
+}
+
+// The size a zip-named folder is written with: the sum of its contents,
+// added up before its records are written (once per folder, however
+// deeply such folders nest).
+std::int64_t VolumeWalker::ZipFolderSize(const Listed& entry) {
+    const auto known = shared_.zipFolderSums.find({entry.device, entry.inode});
+    if (known != shared_.zipFolderSums.end()) return known->second;
+    const int parent = currentIsRoot_ ? root_.Get() : current_.Get();
+    const int fd =
+        entry.device == rootDevice_ && parent >= 0 ? FolderFd(parent, entry.name.c_str()) : -1;
+    if (fd < 0) return 0;
+    VolumeWalker summer(out_, shared_, true);
+    return summer.Sum(fd, path_ + "/" + entry.name);
+}
+
+void VolumeWalker::Visit(const Listed& entry) {
+    Level& parent = levels_.back();
     if (S_ISDIR(entry.mode)) {
-        out_.BeginContainer(entry.name, 0, Date(entry.time));
-        // A file system mounted below the root is not part of this disk.
-        const int fd = entry.device == rootDevice_
-                           ? ::openat(parentFd, entry.name.c_str(),
-                                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                           : -1;
-        if (fd < 0 && IsMediumError(errno)) mediumError_ = errno;
-        DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-        if (!dir) {
-            if (fd >= 0) ::close(fd);
-            out_.EndContainer();  // unreadable: written with no children
-            ++counts_.folders;
+        const bool zipNamed = PassesZipTest(entry.name);
+        if (!summing_)
+            out_.BeginContainer(entry.name, zipNamed ? ZipFolderSize(entry) : 0, Date(entry.time));
+        if (shared_.stopped) return;
+        const int fd = OpenChild(entry);
+        if (fd < 0) {
+            if (!summing_) {
+                out_.EndContainer();  // unreadable: written with no children
+                ++shared_.counts.folders;
+            }
             return;
         }
-        stack.push_back({dir, {}, 0});  // `parent` is not used after this
-        List(stack.back());
-        stopped_ = !Report();
+        Enter(entry, fd);
         return;
     }
-    ++counts_.files;
+    parent.sum = SaturatingAdd(parent.sum, entry.size);
+    if (summing_) return;
+    ++shared_.counts.files;
     if (S_ISREG(entry.mode) && PassesZipTest(entry.name)) {
         std::uint64_t members = 0;
-        const ArchiveFile archive{parentFd, entry.name.c_str(), entry.size, entry.time};
-        const ZipLister::Outcome listed = zips_.Write(archive, out_, members);
+        const int folder = currentIsRoot_ ? root_.Get() : current_.Get();
+        const ArchiveFile archive{folder, entry.name.c_str(), entry.size, entry.time};
+        const ZipLister::Outcome listed =
+            zips_.Write(archive, out_, members, [this] { return Tick(); });
+        if (listed == ZipLister::Outcome::Stopped) return;
         if (listed == ZipLister::Outcome::Gone) {
-            --counts_.files;  // it went away during the walk: left out
+            --shared_.counts.files;  // it went away during the walk: left out
+            parent.sum -= entry.size;
             return;
         }
         if (listed == ZipLister::Outcome::Listed) {
-            counts_.files += members;
-            stopped_ = !Report();
+            shared_.counts.files += members;
+            Report();
             return;
         }
     }
     out_.File(entry.name, entry.size, Date(entry.time));
-    if ((counts_.files & 4095) == 0) stopped_ = !Report();
 }
 
-bool VolumeWalker::Report() { return !progress_ || progress_(counts_); }
+void VolumeWalker::Enter(const Listed& entry, int fd) {
+    Level level;
+    level.device = entry.device;
+    level.inode = entry.inode;
+    level.pathLength = path_.size();
+    level.zipNamed = PassesZipTest(entry.name);
+    path_ += '/';
+    path_ += entry.name;
+    current_.Reset(fd);
+    currentIsRoot_ = false;
+    levels_.push_back(std::move(level));
+    if (!summing_) ++shared_.counts.folders;
+    List(levels_.back());
+    if (!summing_) Report();
+}
 
 }  // namespace
 
-ScanResult ScanVolume(const std::string& rootDirectory, const DiskRecord& disk,
-                      CatalogWriter& out, const ScanProgress& progress) {
-    VolumeWalker walker(out, progress);
+ScanResult ScanVolume(const std::string& rootDirectory, const DiskRecord& disk, CatalogWriter& out,
+                      const ScanProgress& progress, const std::atomic<bool>* stop) {
+    VolumeWalker::Shared shared(progress, stop);
+    VolumeWalker walker(out, shared, false);
     return walker.Walk(rootDirectory, disk);
 }
 
 ScanResult scandisk(const DriveMap& drives, const std::string& root, const std::string& label,
-                    std::int64_t total, std::int64_t free, int day, int month, int year,
-                    int hour, int minute, int second, CatalogWriter& catalog) {
+                    std::int64_t total, std::int64_t free, int day, int month, int year, int hour,
+                    int minute, int second, CatalogWriter& catalog) {
     DiskRecord disk;
     disk.label = label;
     disk.total = total;

@@ -2,9 +2,11 @@
 // every folder, ZIP archive (with its members) and file below the root.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "media/catalog_writer.h"
 #include "media/drive_map.h"
@@ -14,9 +16,11 @@ namespace kestavo::media {
 struct ScanCounts {
     std::uint64_t folders = 0;
     std::uint64_t files = 0;  // ZIP members included
+    std::string folder;  // the folder being read, below the root ("/" for the root, "/DOCS/old")
 };
 
-// Called as the walk goes on; answering false stops the scan.
+// Called as the walk goes on: for every folder entered and at least every
+// 50 ms of work besides. Answering false stops the scan.
 using ScanProgress = std::function<bool(const ScanCounts&)>;
 
 enum class ScanStatus {
@@ -27,10 +31,19 @@ enum class ScanStatus {
     Stopped,         // the progress callback asked to stop
 };
 
+// Folders that could not be opened: written as empty folders, counted, and
+// the first few named by their path below the root.
+struct UnreadableFolders {
+    static constexpr std::size_t kNamed = 3;
+    std::uint64_t count = 0;
+    std::vector<std::string> first;  // at most kNamed paths ("/a/b")
+};
+
 struct ScanResult {
     ScanStatus status = ScanStatus::Done;
     int error = 0;  // errno of the failure
     ScanCounts counts;
+    UnreadableFolders unreadable;
 };
 
 // The disk record's fields, written exactly as given.
@@ -44,14 +57,18 @@ struct DiskRecord {
 // Writes the catalog body of the folder tree at `rootDirectory`. Each
 // folder's entries come in ascending byte order of their names; symbolic
 // links are recorded as themselves; folders of other file systems mounted
-// below the root are recorded without their contents.
-ScanResult ScanVolume(const std::string& rootDirectory, const DiskRecord& disk,
-                      CatalogWriter& out, const ScanProgress& progress = {});
+// below the root are recorded without their contents. A folder whose name
+// passes the Zip test is written as a Zip Folder record holding the sum of
+// its contents as its size. The walk keeps no descriptor open per level.
+// `stop`, when given, is looked at for every entry: once it is true the
+// scan ends with Stopped.
+ScanResult ScanVolume(const std::string& rootDirectory, const DiskRecord& disk, CatalogWriter& out,
+                      const ScanProgress& progress = {}, const std::atomic<bool>* stop = nullptr);
 
 // The scanner's operation as Catalog New Disk calls it: `root` is a drive
 // letter, colon and "/*" ("E:/*"), mapped to its folder through `drives`.
 ScanResult scandisk(const DriveMap& drives, const std::string& root, const std::string& label,
-                    std::int64_t total, std::int64_t free, int day, int month, int year,
-                    int hour, int minute, int second, CatalogWriter& catalog);
+                    std::int64_t total, std::int64_t free, int day, int month, int year, int hour,
+                    int minute, int second, CatalogWriter& catalog);
 
 }  // namespace kestavo::media

@@ -1,6 +1,8 @@
 #include "media/zip_listing.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -33,6 +35,10 @@ public:
 
     void AddMember(std::string_view path, std::int64_t size, std::int64_t time) {
         const bool directoryMember = !path.empty() && path.back() == '/';
+        if (path.size() >= PATH_MAX) {
+            AddOverlongMember(path, directoryMember, size, time);
+            return;
+        }
         std::vector<std::string_view> parts;
         std::size_t start = 0;
         while (start <= path.size()) {
@@ -49,14 +55,28 @@ public:
             nodes_[parent].time = time;
             return;
         }
-        const std::uint32_t file = Add(parent, parts.empty() ? std::string_view() : parts.back(), false);
+        const std::uint32_t file =
+            Add(parent, parts.empty() ? std::string_view() : parts.back(), false);
+        nodes_[file].size = size;
+        nodes_[file].time = time;
+    }
+
+    // A path no folder on a disk could have: its last part as a file right
+    // under the archive, so a hostile archive cannot make deep trees.
+    void AddOverlongMember(std::string_view path, bool directoryMember, std::int64_t size,
+                           std::int64_t time) {
+        if (directoryMember) return;
+        const std::size_t slash = path.rfind('/');
+        const std::uint32_t file =
+            Add(0, slash == std::string_view::npos ? path : path.substr(slash + 1), false);
         nodes_[file].size = size;
         nodes_[file].time = time;
     }
 
     // Writes the children of the archive node, depth first, each folder's
-    // children in ascending byte order of their names.
-    void WriteChildren(CatalogWriter& out, LocalClock& clock) {
+    // children in ascending byte order of their names. False when `tick`
+    // asked to stop.
+    bool WriteChildren(CatalogWriter& out, LocalClock& clock, const ZipLister::Tick& tick) {
         struct Open {
             std::uint32_t node;
             std::size_t next;
@@ -71,6 +91,7 @@ public:
                 stack.pop_back();
                 continue;
             }
+            if (tick && !tick()) return false;
             const std::uint32_t childIndex = node.children[top.next++];
             const MemberNode& child = nodes_[childIndex];
             DateFields date{};
@@ -83,6 +104,7 @@ public:
             Sort(childIndex);
             stack.push_back({childIndex, 0});
         }
+        return true;
     }
 
 private:
@@ -103,9 +125,9 @@ private:
 
     void Sort(std::uint32_t index) {
         std::vector<std::uint32_t>& children = nodes_[index].children;
-        std::stable_sort(children.begin(), children.end(), [this](std::uint32_t a, std::uint32_t b) {
-            return nodes_[a].name < nodes_[b].name;
-        });
+        std::stable_sort(
+            children.begin(), children.end(),
+            [this](std::uint32_t a, std::uint32_t b) { return nodes_[a].name < nodes_[b].name; });
     }
 
     std::vector<MemberNode> nodes_;
@@ -119,10 +141,16 @@ struct ArchiveCloser {
 }  // namespace
 
 ZipLister::Outcome ZipLister::Write(const ArchiveFile& archive, CatalogWriter& out,
-                                    std::uint64_t& members) {
+                                    std::uint64_t& members, const Tick& tick) {
     members = 0;
-    const int fd = ::openat(archive.directoryFd, archive.name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        ::openat(archive.directoryFd, archive.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? Outcome::Gone : Outcome::NotAZip;
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        return Outcome::NotAZip;
+    }
     int error = 0;
     // On success the archive owns the descriptor; on failure it is still ours.
     std::unique_ptr<zip_t, ArchiveCloser> zip(zip_fdopen(fd, ZIP_RDONLY, &error));
@@ -133,14 +161,16 @@ ZipLister::Outcome ZipLister::Write(const ArchiveFile& archive, CatalogWriter& o
     const zip_int64_t count = zip_get_num_entries(zip.get(), 0);
     MemberTree tree(archive.time);
     for (zip_int64_t i = 0; i < count; ++i) {
+        if (tick && !tick()) return Outcome::Stopped;
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat_index(zip.get(), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS, &st) != 0 ||
             !(st.valid & ZIP_STAT_NAME) || !st.name)
             continue;
-        const std::int64_t size = (st.valid & ZIP_STAT_SIZE)
-                                      ? static_cast<std::int64_t>(std::min<zip_uint64_t>(st.size, INT64_MAX))
-                                      : 0;
+        const std::int64_t size =
+            (st.valid & ZIP_STAT_SIZE)
+                ? static_cast<std::int64_t>(std::min<zip_uint64_t>(st.size, INT64_MAX))
+                : 0;
         const std::int64_t time = (st.valid & ZIP_STAT_MTIME) ? st.mtime : archive.time;
         tree.AddMember(st.name, size, time);
         ++members;
@@ -148,7 +178,7 @@ ZipLister::Outcome ZipLister::Write(const ArchiveFile& archive, CatalogWriter& o
     DateFields date{};
     clock_.LocalFields(archive.time, date);
     out.BeginContainer(archive.name, archive.size, date);
-    tree.WriteChildren(out, clock_);
+    if (!tree.WriteChildren(out, clock_, tick)) return Outcome::Stopped;
     out.EndContainer();
     return Outcome::Listed;
 }

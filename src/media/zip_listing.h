@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "catalog/local_time.h"
@@ -11,10 +12,10 @@
 namespace kestavo::media {
 
 struct ArchiveFile {
-    int directoryFd = -1;     // the folder holding the archive
-    const char* name = "";    // its name in that folder
+    int directoryFd = -1;   // the folder holding the archive
+    const char* name = "";  // its name in that folder
     std::int64_t size = 0;
-    std::int64_t time = 0;    // modification time, calendar seconds
+    std::int64_t time = 0;  // modification time, calendar seconds
 };
 
 class ZipLister {
@@ -22,13 +23,22 @@ public:
     explicit ZipLister(LocalClock& clock) : clock_(clock) {}
 
     enum class Outcome {
-        Listed,    // the Zip Folder record was written with its members
-        NotAZip,   // nothing was written: libzip cannot read it as an archive
-        Gone,      // nothing was written: the file went away
+        Listed,   // the Zip Folder record was written with its members
+        NotAZip,  // nothing was written: libzip cannot read it as an archive
+        Gone,     // nothing was written: the file went away
+        Stopped,  // `tick` asked to stop: the scan is to end, what was written is void
     };
+    // Called for every member read and written; answering false stops.
+    using Tick = std::function<bool()>;
+
     // Writes the Zip Folder record of the archive with its members;
-    // `members` gets the member count.
-    Outcome Write(const ArchiveFile& archive, CatalogWriter& out, std::uint64_t& members);
+    // `members` gets the member count. Only a regular file is read, and
+    // opening it never blocks (a FIFO in its place is not an archive). A
+    // member path longer than the system's path limit makes no folders:
+    // the member is kept as a file record of its last part right under the
+    // Zip Folder (a directory member of such a path is left out).
+    Outcome Write(const ArchiveFile& archive, CatalogWriter& out, std::uint64_t& members,
+                  const Tick& tick = {});
 
 private:
     LocalClock& clock_;

@@ -1,11 +1,15 @@
+#include "media/catalog_new_disk.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "catalog/catalog_commands.h"
-#include "media/catalog_new_disk.h"
 #include "media/media_test_support.h"
 
 namespace kestavo {
@@ -97,7 +101,8 @@ TEST_F(CatalogNewDiskTest, WritesHeaderAndBodyThenLoadsTheDisk) {
     EXPECT_EQ(questions.offered.entries, (std::vector<std::string>{"E:  WORK", "F:  "}));
     EXPECT_EQ(questions.offered.selected, 0);
     const std::string text = ReadAll(outcome.path);
-    EXPECT_TRUE(text.starts_with("kvx_version_1_1\r\n< \r\n   %drivetype default\r\n> \r\n+\r\n\"WORK\" "));
+    EXPECT_TRUE(
+        text.starts_with("kvx_version_1_1\r\n< \r\n   %drivetype default\r\n> \r\n+\r\n\"WORK\" "));
     EXPECT_TRUE(messages.shown.empty());
     const TreeItem work = Disk("WORK");
     ASSERT_NE(work, kNoItem);
@@ -162,11 +167,90 @@ TEST_F(CatalogNewDiskTest, NoLabelOrCancelEndsSilentlyWithoutAFile) {
     EXPECT_FALSE(std::filesystem::exists(catalogs));
 }
 
-TEST_F(CatalogNewDiskTest, AFieldWithoutADriveLetterIsRefusedAndAskedAgain) {
+// The drive choice itself refuses such a field and stays open; the command
+// given one anyway says so once and ends.
+TEST_F(CatalogNewDiskTest, AFieldWithoutADriveLetterIsRefusedOnceWithoutAskingAgain) {
+    EXPECT_TRUE(media::IsDriveFieldValid("e:"));
+    EXPECT_TRUE(media::IsDriveFieldValid("E:  WORK"));
+    EXPECT_FALSE(media::IsDriveFieldValid("WORK"));
+    EXPECT_FALSE(media::IsDriveFieldValid(""));
     questions.entries = {"WORK", "E:  WORK"};
-    EXPECT_EQ(Run().status, CatalogStatus::Written);
+    EXPECT_EQ(Run().status, CatalogStatus::Failed);
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "Choose a drive from the list, or type a drive letter and a colon.");
+    EXPECT_EQ(messages.shown[0].text,
+              "Choose a drive from the list, or type a drive letter and a colon.");
+    EXPECT_EQ(questions.entries, (std::vector<std::string>{"E:  WORK"}));
+    EXPECT_FALSE(std::filesystem::exists(catalogs));
+}
+
+TEST_F(CatalogNewDiskTest, TheScanRunsOnAnotherThreadAndTheLoadWaitsForFinish) {
+    questions.entries = {"E:  WORK"};
+    questions.eject = true;
+    media::CatalogNewDisk command(set, drives, messages);
+    command.SetCatalogDirectory(catalogs);
+    media::CatalogJob job = command.Prepare(questions);
+    ASSERT_TRUE(job.ready);
+    EXPECT_EQ(job.outcome.path, catalogs + "/WORK.kvx");
+    std::vector<std::string> folders;
+    std::thread worker([&] {
+        media::CatalogNewDisk::Scan(
+            job,
+            [&](const media::ScanCounts& c) {
+                folders.push_back(c.folder);
+                return true;
+            },
+            nullptr);
+    });
+    worker.join();
+    EXPECT_EQ(folders, (std::vector<std::string>{"/", "/docs"}));
+    EXPECT_EQ(Disk("WORK"), kNoItem);     // nothing loaded yet
+    EXPECT_TRUE(messages.shown.empty());  // the eject error waits in the job
+    ASSERT_EQ(job.messages.size(), 1u);
+    EXPECT_EQ(job.messages[0].caption, "Disk flush/eject error");
+    const media::CatalogOutcome outcome = command.Finish(job);
+    EXPECT_EQ(outcome.status, CatalogStatus::Written);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "Disk flush/eject error");
+    EXPECT_NE(Disk("WORK"), kNoItem);
+}
+
+TEST_F(CatalogNewDiskTest, AStopFromAnotherThreadEndsABigScanQuicklyAndChangesNothing) {
+    questions.entries = {"E:  WORK", "E:  WORK"};
+    ASSERT_EQ(Run().status, CatalogStatus::Written);
+    const std::string before = ReadAll(catalogs + "/WORK.kvx");
+    for (int i = 0; i < 20000; ++i) std::ofstream(disk + "/docs/f" + std::to_string(i));
+    media::CatalogNewDisk command(set, drives, messages);
+    command.SetCatalogDirectory(catalogs);
+    media::CatalogJob job = command.Prepare(questions);
+    std::atomic<bool> stop = false;
+    std::chrono::steady_clock::time_point asked, ended;
+    std::thread worker([&] {
+        media::CatalogNewDisk::Scan(job, {}, &stop);
+        ended = std::chrono::steady_clock::now();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    asked = std::chrono::steady_clock::now();
+    stop = true;
+    worker.join();
+    EXPECT_EQ(command.Finish(job).status, CatalogStatus::Stopped);
+    EXPECT_LT(ended - asked, std::chrono::milliseconds(500));  // loosely: the bound is 100 ms
+    EXPECT_EQ(ReadAll(catalogs + "/WORK.kvx"), before);
+    EXPECT_EQ(CatalogFiles(), (std::vector<std::string>{"WORK.kvx"}));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Open All reads catalogs whatever the letter case of ".kvx"; the disk's
+// new catalog replaces the file that was read for it.
+TEST_F(CatalogNewDiskTest, ACatalogNamedInAnotherCaseIsTheOneReplaced) {
+    std::filesystem::create_directories(catalogs);
+    std::ofstream(catalogs + "/WORK.KVX") << "old";
+    std::ofstream(catalogs + "/WORKS.kvx") << "another disk";
+    questions.entries = {"E:  WORK"};
+    const media::CatalogOutcome outcome = Run();
+    ASSERT_EQ(outcome.status, CatalogStatus::Written);
+    EXPECT_EQ(outcome.path, catalogs + "/WORK.KVX");
+    EXPECT_EQ(CatalogFiles(), (std::vector<std::string>{"WORK.KVX", "WORKS.kvx"}));
+    EXPECT_TRUE(ReadAll(catalogs + "/WORK.KVX").starts_with("kvx_version_1_1"));
 }
 
 TEST_F(CatalogNewDiskTest, ADriveWithoutAMediumSaysSo) {

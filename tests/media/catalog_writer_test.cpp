@@ -1,3 +1,5 @@
+#include "media/catalog_writer.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -5,7 +7,6 @@
 #include <fstream>
 
 #include "catalog/catalog_reader.h"
-#include "media/catalog_writer.h"
 #include "support/test_support.h"
 
 namespace kestavo {
@@ -38,8 +39,19 @@ TEST(CatalogNameTest, QuotesBecomeApostrophesAndWhiteSpaceRunsOneBlank) {
     EXPECT_EQ(CatalogName("  \t lead"), "lead");
     EXPECT_EQ(CatalogName("a \t\r\n\v\fb"), "a b");
     EXPECT_EQ(CatalogName("trail \t "), "trail ");
-    EXPECT_EQ(CatalogName(" \t "), "");
     EXPECT_EQ(CatalogName("caf\xc3\xa9"), "caf\xc3\xa9");
+}
+
+// A name the clean-up would turn into a path step keeps a "_" in front, so
+// that no catalog path leaves its folder.
+TEST(CatalogNameTest, NoNameIsWrittenAsEmptyDotDotDotOrWithASlash) {
+    EXPECT_EQ(CatalogName(" \t "), "_");
+    EXPECT_EQ(CatalogName(""), "_");
+    EXPECT_EQ(CatalogName(" .."), "_..");
+    EXPECT_EQ(CatalogName("\t."), "_.");
+    EXPECT_EQ(CatalogName("..."), "...");
+    EXPECT_EQ(CatalogName("a/b"), "a_b");
+    EXPECT_EQ(media::CleanedName(" .."), "..");  // labels are checked on the cleaned name
 }
 
 TEST_F(WriterTest, WritesTheHeaderAndRecordsWithCrLfAndPlainDecimals) {
@@ -63,8 +75,9 @@ TEST_F(WriterTest, WritesTheHeaderAndRecordsWithCrLfAndPlainDecimals) {
 // numbers after it.
 TEST_F(WriterTest, NamesTheFormatCannotHoldReadBackNormalised) {
     const std::vector<std::string> names = {
-        "\"quoted\"", "  leading", "two  blanks", "tab\there", "line\r\nbreak", "trailing  ",
-        " ", "\"", "<", ">", "+", "%drivetype", "caf\xc3\xa9", "x\"y z"};
+        "\"quoted\"", "  leading",  "two  blanks", "tab\there", "line\r\nbreak",
+        "trailing  ", " ",          "\"",          "<",         ">",
+        "+",          "%drivetype", "caf\xc3\xa9", "x\"y z"};
     const media::DateFields date{2001, 2, 3, 4, 5, 6};
     const std::string text = Written([&](CatalogWriter& w) {
         w.Header("default");

@@ -6,9 +6,9 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <ctime>
 #include <stdexcept>
 
 #include "catalog/catalog_reader.h"
@@ -44,12 +44,14 @@ void MakeZip(const std::string& path, const std::vector<ZipMember>& members) {
         if (!m.name.empty() && m.name.back() == '/') {
             index = zip_dir_add(archive, m.name.c_str(), encoding);
         } else {
-            zip_source_t* source = zip_source_buffer(archive, m.content.data(), m.content.size(), 0);
+            zip_source_t* source =
+                zip_source_buffer(archive, m.content.data(), m.content.size(), 0);
             index = zip_file_add(archive, m.name.c_str(), source, encoding | ZIP_FL_OVERWRITE);
             if (index < 0) zip_source_free(source);
         }
         if (index < 0) throw std::runtime_error("cannot add " + m.name);
-        zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index), static_cast<time_t>(m.time), 0);
+        zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index), static_cast<time_t>(m.time),
+                           0);
     }
     if (zip_close(archive) != 0) throw std::runtime_error("cannot write " + path);
 }
@@ -74,8 +76,10 @@ std::uint32_t DosTime(std::int64_t time) {
     const std::time_t t = static_cast<std::time_t>(time);
     std::tm tm{};
     localtime_r(&t, &tm);
-    const std::uint32_t date = static_cast<std::uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
-    const std::uint32_t clock = static_cast<std::uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+    const std::uint32_t date =
+        static_cast<std::uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    const std::uint32_t clock =
+        static_cast<std::uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
     return (date << 16) | clock;
 }
 
@@ -151,7 +155,8 @@ std::string ZipBytes(const std::vector<ZipMember>& members, bool zip64) {
 }
 
 std::string ScanToText(const std::string& directory, const std::string& label,
-                       media::ScanResult* result) {
+                       media::ScanResult* result, const media::ScanProgress& progress,
+                       const std::atomic<bool>* stop) {
     TempDir scratch;
     const std::string path = (scratch.Path() / "out.kvx").string();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -163,7 +168,7 @@ std::string ScanToText(const std::string& directory, const std::string& label,
         disk.total = 1000;
         disk.free = 500;
         disk.date = {2024, 5, 6, 7, 8, 9};
-        const media::ScanResult scan = media::ScanVolume(directory, disk, writer);
+        const media::ScanResult scan = media::ScanVolume(directory, disk, writer, progress, stop);
         if (result) *result = scan;
     }
     ::close(fd);
@@ -182,7 +187,8 @@ FileData* EntryAt(CatalogSet& set, TreeItem item, const std::string& path) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t slash = path.find('/', start);
-        const std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        const std::string part =
+            path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
         if (slash == std::string::npos) {
             FileData* found = nullptr;
             set.ForEachEntryUnder(item, [&](FileData& e) {

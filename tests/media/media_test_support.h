@@ -16,11 +16,12 @@ namespace kestavo::test {
 // modification time.
 void MakeFile(const std::string& root, const std::string& relative, const std::string& content,
               std::int64_t time = 1000000000);
-void MakeFolder(const std::string& root, const std::string& relative, std::int64_t time = 900000000);
+void MakeFolder(const std::string& root, const std::string& relative,
+                std::int64_t time = 900000000);
 void SetTime(const std::string& path, std::int64_t time);
 
 struct ZipMember {
-    std::string name;     // as stored; a name ending in "/" is a directory member
+    std::string name;  // as stored; a name ending in "/" is a directory member
     std::string content;
     std::int64_t time = 946684800;
     bool rawName = false;  // stored as given, without the UTF-8 flag
@@ -33,7 +34,9 @@ std::string ZipBytes(const std::vector<ZipMember>& members, bool zip64);
 
 // Scans `directory` into catalog text (header of drive type "default").
 std::string ScanToText(const std::string& directory, const std::string& label,
-                       media::ScanResult* result = nullptr);
+                       media::ScanResult* result = nullptr,
+                       const media::ScanProgress& progress = {},
+                       const std::atomic<bool>* stop = nullptr);
 
 // Scans and loads the result; the disk's tree item.
 TreeItem ScanAndLoad(CatalogSet& set, const std::string& directory, const std::string& label,

@@ -1,15 +1,20 @@
+#include "media/volume_scanner.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "catalog/catalog_reader.h"
 #include "media/media_test_support.h"
-#include "media/volume_scanner.h"
 
 namespace kestavo {
 namespace {
@@ -86,7 +91,8 @@ TEST_F(ScannerTest, AGeneratedTreeReadsBackWithEveryNameSizeAndDate) {
 TEST_F(ScannerTest, TheDiskRecordCarriesTheFieldsAsPassed) {
     MakeFile(dir.Str(), "a", "1");
     const std::string text = test::ScanToText(dir.Str(), "MY DISK");
-    EXPECT_NE(text.find("\r\n+\r\n\"MY DISK\" 1000 500 6 5 2024 7 8 9 <\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\n+\r\n\"MY DISK\" 1000 500 6 5 2024 7 8 9 <\r\n"), std::string::npos)
+        << text;
     EXPECT_TRUE(text.ends_with(">\r\n"));
 }
 
@@ -98,15 +104,18 @@ TEST_F(ScannerTest, ScandiskMapsTheRootThroughTheDriveMap) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     {
         media::CatalogWriter writer(::fileno(file));
-        EXPECT_EQ(media::scandisk(drives, "E:/*", "WORK", 5, 4, 31, 12, 1999, 23, 59, 58, writer).status,
-                  media::ScanStatus::Done);
-        EXPECT_EQ(media::scandisk(drives, "F:/*", "WORK", 5, 4, 31, 12, 1999, 23, 59, 58, writer).status,
-                  media::ScanStatus::RootUnreadable);
+        EXPECT_EQ(
+            media::scandisk(drives, "E:/*", "WORK", 5, 4, 31, 12, 1999, 23, 59, 58, writer).status,
+            media::ScanStatus::Done);
+        EXPECT_EQ(
+            media::scandisk(drives, "F:/*", "WORK", 5, 4, 31, 12, 1999, 23, 59, 58, writer).status,
+            media::ScanStatus::RootUnreadable);
     }
     std::fclose(file);
     std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_TRUE(text.starts_with("+\r\n\"WORK\" 5 4 31 12 1999 23 59 58 <\r\n\"a.txt\" 1 ")) << text;
+    EXPECT_TRUE(text.starts_with("+\r\n\"WORK\" 5 4 31 12 1999 23 59 58 <\r\n\"a.txt\" 1 "))
+        << text;
 }
 
 TEST_F(ScannerTest, FilesAndFoldersInterleaveInByteOrderAndHiddenEntriesCount) {
@@ -170,14 +179,16 @@ std::string ScanAsOrdinaryUser(const std::string& directory) {
         ::close(ends[0]);
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(1);
         const std::string text = test::ScanToText(directory, "DISK");
-        const bool written = ::write(ends[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        const bool written =
+            ::write(ends[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
         ::_exit(written ? 0 : 1);
     }
     ::close(ends[1]);
     std::string text;
     char buffer[4096];
     ssize_t n = 0;
-    while ((n = ::read(ends[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::read(ends[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
     ::close(ends[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -213,20 +224,62 @@ TEST_F(ScannerTest, ProgressCountsFoldersAndFilesAndCanStopTheScan) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     media::CatalogWriter writer(::fileno(file));
     std::vector<media::ScanCounts> seen;
-    const media::ScanResult all = media::ScanVolume(dir.Str(), {}, writer, [&](const media::ScanCounts& c) {
-        seen.push_back(c);
-        return true;
-    });
+    const media::ScanResult all =
+        media::ScanVolume(dir.Str(), {}, writer, [&](const media::ScanCounts& c) {
+            seen.push_back(c);
+            return true;
+        });
     EXPECT_EQ(all.status, media::ScanStatus::Done);
     EXPECT_EQ(all.counts.folders, 6u);
     EXPECT_EQ(all.counts.files, 5u);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back().folders, 6u);
-    const media::ScanResult stopped =
-        media::ScanVolume(dir.Str(), {}, writer, [](const media::ScanCounts& c) { return c.folders < 3; });
+    const media::ScanResult stopped = media::ScanVolume(
+        dir.Str(), {}, writer, [](const media::ScanCounts& c) { return c.folders < 3; });
     EXPECT_EQ(stopped.status, media::ScanStatus::Stopped);
     EXPECT_LT(stopped.counts.files, 5u);
     std::fclose(file);
+}
+
+// A slow progress callback makes every look at the clock due: inside one
+// big folder and one big archive the walk still reports, and a stop asked
+// from the callback ends it at the next entry.
+TEST_F(ScannerTest, ProgressComesInsideBigFoldersAndArchivesAndAStopEndsThemAtOnce) {
+    MakeFolder(dir.Str(), "big");
+    for (int i = 0; i < 2000; ++i) std::ofstream(dir.Str() + "/big/f" + std::to_string(i));
+    std::vector<test::ZipMember> members;
+    for (int i = 0; i < 2000; ++i) members.push_back({"m/" + std::to_string(i), ""});
+    MakeFile(dir.Str(), "z/a.zip", test::ZipBytes(members, false));
+
+    std::vector<media::ScanCounts> reports;
+    const media::ScanProgress slow = [&](const media::ScanCounts& c) {
+        reports.push_back(c);
+        std::this_thread::sleep_for(std::chrono::milliseconds(51));
+        return true;
+    };
+    media::ScanResult result;
+    test::ScanToText(dir.Str(), "D", &result, slow);
+    ASSERT_EQ(result.status, media::ScanStatus::Done);
+    const auto in = [&](const std::string& folder) {
+        return std::count_if(reports.begin(), reports.end(),
+                             [&](const auto& c) { return c.folder == folder; });
+    };
+    EXPECT_GE(in("/big"), 20);  // every 32 entries or so
+    EXPECT_GE(in("/z"), 20);
+
+    std::atomic<bool> stop = false;
+    std::uint64_t filesAtStop = 0;
+    const media::ScanProgress stopInZip = [&](const media::ScanCounts& c) {
+        if (c.folder == "/z" && !stop) {
+            filesAtStop = c.files;
+            stop = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(51));
+        return true;
+    };
+    test::ScanToText(dir.Str(), "D", &result, stopInZip, &stop);
+    EXPECT_EQ(result.status, media::ScanStatus::Stopped);
+    EXPECT_LE(result.counts.files, filesAtStop + 1);
 }
 
 }  // namespace

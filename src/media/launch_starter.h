@@ -1,0 +1,38 @@
+// Starting a program for a file on the real disk: the desktop's default
+// application (xdg-open), the desktop's text editor, or a named program.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "media/launch_path.h"
+
+namespace kestavo::media {
+
+// The command line that opens `fullPath` with `program`: xdg-open for no
+// program, the text editor rule for kTextEditorProgram, else the program
+// with the full path as its one argument.
+std::vector<std::string> LaunchCommand(const std::string& fullPath, const std::string& program);
+
+// The desktop's text editor: $VISUAL split on blanks when it is set and not
+// empty, else the first common graphical editor found on PATH, else
+// xdg-open.
+std::vector<std::string> TextEditorCommand();
+
+// Starts real processes without a shell. Start never blocks for long: it
+// waits a short while for an early exit to learn the child's status, and a
+// child still running then counts as started (it is reaped when it ends).
+class ProcessLauncher : public LaunchStarter {
+public:
+    explicit ProcessLauncher(
+        std::chrono::milliseconds earlyExitWait = std::chrono::milliseconds(1500))
+        : earlyExitWait_(earlyExitWait) {}
+
+    int Start(const std::string& fullPath, const std::string& program) override;
+
+private:
+    std::chrono::milliseconds earlyExitWait_;
+};
+
+}  // namespace kestavo::media
