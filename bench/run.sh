@@ -19,6 +19,14 @@ if [ -x "$build/bench/kestavo-bench-ui" ]; then
   end=$(date +%s.%N)
   echo "kestavo-cli ls: $(echo "$end - $start" | bc) s"
 fi
+if [ -x "$build/bench/kestavo-bench-ui-tools" ]; then
+  tree="$data/tree"
+  if [ ! -f "$tree/Folder 199/sub_98/file_9.txt" ]; then
+    rm -rf "$tree"
+    "$build/bench/media/kestavo-generate-tree" "$tree"
+  fi
+  "$build/bench/kestavo-bench-ui-tools" "$data/catalogs" "$tree"
+fi
 for script in "$(dirname "$0")"/*/run.sh; do
   [ -f "$script" ] && sh "$script" "$build"
 done

@@ -21,6 +21,7 @@ class SilentPrompter : public kestavo::ui::Prompter {
 public:
     kestavo::MessageAnswer Show(const kestavo::Message& m) override { return m.defaultAnswer; }
     QString ChooseCatalogFile(QWidget*, const QString&) override { return {}; }
+    QString ChooseReportFile(QWidget*, const QString&) override { return {}; }
 };
 
 // The folder with the most entries filed directly under it.

@@ -47,13 +47,22 @@ QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, in
 void EntryListModel::SetColumns(std::vector<ListColumn> columns) {
     beginResetModel();
     columns_ = std::move(columns);
+    MakeTexts();
     endResetModel();
 }
 
 void EntryListModel::SetRows(std::vector<FileData*> rows) {
     beginResetModel();
     rows_ = std::move(rows);
+    MakeTexts();
     endResetModel();
+}
+
+// Painting then only reads what the entries hold, so that a search or a
+// comparison may read the same entries on a worker thread meanwhile.
+void EntryListModel::MakeTexts() const {
+    for (FileData* entry : rows_)
+        for (const ListColumn& column : columns_) CellText(*entry, column.content);
 }
 
 void EntryListModel::Clear() {

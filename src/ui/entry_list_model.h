@@ -33,6 +33,8 @@ public:
     void ForgetEntries();
 
 private:
+    void MakeTexts() const;
+
     std::vector<ListColumn> columns_;
     std::vector<FileData*> rows_;
     ImageStrip pictures_;

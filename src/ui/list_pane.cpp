@@ -10,6 +10,7 @@
 #include "catalog/properties.h"
 #include "ui/command_source.h"
 #include "ui/context_menu.h"
+#include "ui/file_launcher.h"
 #include "ui/properties_dialog.h"
 
 namespace kestavo::ui {
@@ -100,8 +101,25 @@ void ListPane::OnDoubleClick(const QModelIndex& index) {
     const int row = selected.isEmpty() ? index.row() : selected.front().row();
     FileData* entry = model_->EntryAt(row);
     if (!entry) return;
-    if (entry->IsContainer()) set_.ShowFolder(*entry);
-    // Opening a file on its disk comes with the disk handling.
+    if (entry->IsContainer()) {
+        set_.ShowFolder(*entry);
+        return;
+    }
+    contextRow_ = row;
+    OnOpen();
+}
+
+void ListPane::OnOpen() {
+    if (FileData* entry = model_->EntryAt(contextRow_)) LaunchEntry(*entry);
+}
+
+void ListPane::OnSendToNotepad() {
+    FileData* entry = model_->EntryAt(contextRow_);
+    if (entry && launcher_) launcher_->SendToNotepad(*entry);
+}
+
+void ListPane::LaunchEntry(FileData& entry) {
+    if (launcher_) launcher_->Open(entry);
 }
 
 QMenu* ListPane::BuildContextMenu(const QPoint& pos) {
@@ -110,10 +128,19 @@ QMenu* ListPane::BuildContextMenu(const QPoint& pos) {
     FileData* entry = model_->EntryAt(contextRow_);
     if (!entry) return nullptr;
     auto* menu = new QMenu(this);
-    if (!entry->IsDisk()) menu->addAction(commands_.Action(ID_OPEN_ENTRY));
-    if (!entry->IsContainer()) menu->addAction(commands_.Action(ID_SEND_TO_NOTEPAD));
+    if (!entry->IsDisk()) {
+        QAction* open = menu->addAction(QStringLiteral("Open"));
+        open->setProperty(kCommandProperty, ID_OPEN_ENTRY);
+        connect(open, &QAction::triggered, this, &ListPane::OnOpen);
+    }
+    if (!entry->IsContainer()) {
+        QAction* notepad = menu->addAction(QStringLiteral("Send To Notepad"));
+        notepad->setProperty(kCommandProperty, ID_SEND_TO_NOTEPAD);
+        connect(notepad, &QAction::triggered, this, &ListPane::OnSendToNotepad);
+    }
     if (!menu->isEmpty()) menu->addSeparator();
     QAction* properties = menu->addAction(QStringLiteral("Properties"));
+    properties->setProperty(kCommandProperty, ID_PROPERTIES);
     connect(properties, &QAction::triggered, this, &ListPane::OnProperties);
     return menu;
 }

@@ -16,6 +16,7 @@ class QMenu;
 namespace kestavo::ui {
 
 class CommandSource;
+class FileLauncher;
 
 class ListPane : public QWidget, public ListSink, private CatalogSetObserver {
     Q_OBJECT
@@ -41,6 +42,13 @@ public:
     // where there is no row; the caller shows it.
     QMenu* BuildContextMenu(const QPoint& pos);
     void OnProperties();
+    // Open and Send To Notepad on the context menu's row.
+    void OnOpen();
+    void OnSendToNotepad();
+    // Opens an entry on its disk: the entry itself, or the archive that
+    // holds an entry of a Zip Folder.
+    void LaunchEntry(FileData& entry);
+    void SetLauncher(FileLauncher* launcher) { launcher_ = launcher; }
     int ContextRow() const { return contextRow_; }
     bool SortDescendingNext() const { return sortDescending_; }
 
@@ -63,6 +71,7 @@ private:
     bool fileColumnsShown_ = false;
     bool sortDescending_ = true;
     int contextRow_ = -1;
+    FileLauncher* launcher_ = nullptr;
 };
 
 }  // namespace kestavo::ui

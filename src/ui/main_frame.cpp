@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <ctime>
 
+#include "ui/file_launcher.h"
 #include "ui/help_dialogs.h"
 #include "ui/list_pane.h"
 #include "ui/pictures.h"
@@ -55,6 +56,8 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     BuildActions();
     list_ = new ListPane(doc_.Catalogs(), *this, splitter_);
     tree_ = new TreePane(doc_.Catalogs(), *list_, *this, prompter_, splitter_);
+    launcher_ = std::make_unique<FileLauncher>(prompter_, [this] { tree_->EjectRemovableDisks(); }, this);
+    list_->SetLauncher(launcher_.get());
     splitter_->addWidget(tree_);
     splitter_->addWidget(list_);
     splitter_->setChildrenCollapsible(false);
@@ -71,6 +74,14 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     connect(Action(ID_OPEN_ALL_CATALOGS), &QAction::triggered, tree_, &TreePane::OnOpenAllCatalogs);
     connect(Action(ID_OPEN_SELECTED_CATALOG), &QAction::triggered, tree_, &TreePane::OnOpenSelectedCatalog);
     connect(Action(ID_VIEW_OPTIONS), &QAction::triggered, tree_, &TreePane::OnViewOptions);
+    connect(Action(ID_CATALOG_NEW_DISK), &QAction::triggered, tree_, &TreePane::OnCatalogNewDisk);
+    connect(Action(ID_FIND_FILES_TOOLBAR), &QAction::triggered, tree_, &TreePane::OnFindFiles);
+    connect(Action(ID_FIND_FILE_CONTEXT), &QAction::triggered, tree_, &TreePane::OnFindFiles);
+    connect(Action(ID_FIND_FILES_ALL), &QAction::triggered, tree_, &TreePane::OnFindFilesAll);
+    connect(Action(ID_FIND_DUPLICATES_CONTEXT), &QAction::triggered, tree_, &TreePane::OnFindDuplicates);
+    connect(Action(ID_FIND_DUPLICATES_ALL), &QAction::triggered, tree_, &TreePane::OnFindDuplicatesAll);
+    connect(Action(ID_COMPARE_DISK), &QAction::triggered, tree_, &TreePane::OnCompareDisk);
+    connect(Action(ID_EJECT_REMOVABLE), &QAction::triggered, tree_, &TreePane::EjectRemovableDisks);
     connect(Action(ID_HELP_TOPICS), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
     connect(Action(ID_QUICK_HELP), &QAction::triggered, this, &CMainFrame::OnQuickHelp);
     connect(Action(ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAppAbout);
@@ -117,13 +128,6 @@ void CMainFrame::BuildActions() {
         ->setToolTip(QStringLiteral("Find Files"));
     AddAction(ID_FIND_FILE_CONTEXT, QStringLiteral("Find File ..."));
     AddAction(ID_FIND_DUPLICATES_CONTEXT, QStringLiteral("Find Duplicate Files ..."));
-    AddAction(ID_OPEN_ENTRY, QStringLiteral("Open"));
-    AddAction(ID_SEND_TO_NOTEPAD, QStringLiteral("Send To Notepad"));
-    // Commands whose windows come with the disk handling and the search tools.
-    for (Command later : {ID_CATALOG_NEW_DISK, ID_FIND_FILES_ALL, ID_FIND_DUPLICATES_ALL, ID_COMPARE_DISK,
-                          ID_EJECT_REMOVABLE, ID_FIND_FILES_TOOLBAR, ID_FIND_FILE_CONTEXT,
-                          ID_FIND_DUPLICATES_CONTEXT, ID_OPEN_ENTRY, ID_SEND_TO_NOTEPAD})
-        Action(later)->setEnabled(false);
 
     // F6 and Shift+F6 move the focus between the two panes.
     for (const QKeySequence& keys : {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {

@@ -17,6 +17,7 @@ class QToolBar;
 
 namespace kestavo::ui {
 
+class FileLauncher;
 class ListPane;
 class TreePane;
 
@@ -29,6 +30,7 @@ public:
 
     QAction* Action(Command command) override;
     TreePane* Tree() const { return tree_; }
+    FileLauncher* Launcher() const { return launcher_.get(); }
     ListPane* List() const { return list_; }
     QToolBar* ToolBar() const { return toolBar_; }
     QSplitter* Splitter() const { return splitter_; }
@@ -59,6 +61,7 @@ private:
     QSplitter* splitter_;
     ListPane* list_;
     TreePane* tree_;
+    std::unique_ptr<FileLauncher> launcher_;
     QToolBar* toolBar_ = nullptr;
     QList<QLabel*> panes_;
     QTimer* clock_;

@@ -43,4 +43,15 @@ QString DialogPrompter::ChooseCatalogFile(QWidget* parent, const QString& direct
     return dialog.selectedFiles().front();
 }
 
+QString DialogPrompter::ChooseReportFile(QWidget* parent, const QString& initialName) {
+    QFileDialog dialog(parent, QString(), initialName,
+                       QStringLiteral("Text File (*.txt);;All Files (*)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().front();
+}
+
 }  // namespace kestavo::ui

@@ -15,6 +15,10 @@ class Prompter : public MessageSink {
 public:
     // A catalog file to open, or an empty text when the user cancels.
     virtual QString ChooseCatalogFile(QWidget* parent, const QString& directory) = 0;
+    // Where to save a text report, offered first as `initialName`; asks
+    // before an existing file is replaced. An empty text when the user
+    // cancels.
+    virtual QString ChooseReportFile(QWidget* parent, const QString& initialName) = 0;
 };
 
 // Message boxes and the file dialog, owned by `parent`.
@@ -23,6 +27,7 @@ public:
     explicit DialogPrompter(QWidget* parent) : parent_(parent) {}
     MessageAnswer Show(const Message& message) override;
     QString ChooseCatalogFile(QWidget* parent, const QString& directory) override;
+    QString ChooseReportFile(QWidget* parent, const QString& initialName) override;
 
 private:
     QWidget* parent_;

@@ -8,11 +8,21 @@
 #include <QMenu>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <atomic>
+#include <mutex>
 
 #include "catalog/catalog_commands.h"
 #include "catalog/properties.h"
 #include "catalog/size_unit.h"
+#include "media/catalog_new_disk.h"
+#include "media/drive_map.h"
+#include "media/flush_eject.h"
+#include "ui/background_work.h"
 #include "ui/command_source.h"
+#include "ui/drive_dialogs.h"
+#include "ui/compare_dialog.h"
+#include "ui/find_duplicates_dlg.h"
+#include "ui/find_files_dlg.h"
 #include "ui/context_menu.h"
 #include "ui/list_pane.h"
 #include "ui/prompter.h"
@@ -31,7 +41,56 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// Answers Catalog New Disk's questions with the drive choice and the label
+// dialog.
+class DialogQuestions : public media::CatalogQuestions {
+public:
+    DialogQuestions(Prompter& prompter, QWidget* parent) : prompter_(prompter), parent_(parent) {}
+
+    bool ChooseDrive(const media::DriveList& list, media::DriveChoice& choice) override {
+        DriveSelection dialog(list, prompter_, parent_);
+        if (dialog.exec() != QDialog::Accepted) return false;
+        choice.entryText = dialog.EntryText();
+        choice.eject = dialog.EjectWhenFinished();
+        return true;
+    }
+    bool AskLabel(const std::string& rootDirectory, std::string& label) override {
+        LabelDialog dialog(rootDirectory, parent_);
+        if (dialog.exec() != QDialog::Accepted) return false;
+        label = dialog.NewLabel();
+        return true;
+    }
+
+private:
+    Prompter& prompter_;
+    QWidget* parent_;
+};
+
+// How far a scan has come, written by the worker and read by the progress
+// window.
+class ScanBoard {
+public:
+    bool Note(const media::ScanCounts& counts) {
+        std::lock_guard lock(mutex_);
+        counts_ = counts;
+        return true;
+    }
+    std::pair<QString, QString> Lines() const {
+        std::lock_guard lock(mutex_);
+        return {QStringLiteral("Folders: %1    Files: %2").arg(counts_.folders).arg(counts_.files),
+                QStringLiteral("Reading ") +
+                    QString::fromUtf8(counts_.folder.data(), static_cast<qsizetype>(counts_.folder.size()))};
+    }
+
+private:
+    mutable std::mutex mutex_;
+    media::ScanCounts counts_;
+};
+
 }  // namespace
+
+// How many levels "*" expands below the current item.
+constexpr int kExpandAllDepth = 64;
 
 TreePane::TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Prompter& prompter,
                    QWidget* parent)
@@ -150,6 +209,77 @@ void TreePane::OnViewOptions() {
     if (SetSizeUnitByName(unit.toStdString())) set_.ReleaseAllSizeTexts();
 }
 
+void TreePane::OnCatalogNewDisk() {
+    const media::DriveMap drives = media::LoadDriveMap(prompter_);
+    media::CatalogNewDisk command(set_, drives, prompter_);
+    DialogQuestions questions(prompter_, window());
+    media::CatalogJob job = command.Prepare(questions);
+    if (!job.ready) return;
+    // The scan runs on a worker; the window shows how far it has come and
+    // can stop it. Loading the new catalog stays on this thread.
+    ScanBoard board;
+    std::atomic<bool> stop{false};
+    RunInBackground(window(), BackgroundWork{QStringLiteral("Catalog New Disk"),
+                                             [&] {
+                                                 media::CatalogNewDisk::Scan(
+                                                     job, [&](const media::ScanCounts& c) { return board.Note(c); },
+                                                     &stop);
+                                             },
+                                             [&] { return board.Lines(); }, &stop, progressDelayMs_});
+    WaitCursor wait;
+    const media::CatalogOutcome outcome = command.Finish(job);
+    if (outcome.status != media::CatalogStatus::Written) return;
+    if (const std::string unread = media::UnreadableFoldersText(outcome.unreadable); !unread.empty()) {
+        Message m;
+        m.caption = kApplicationName;
+        m.text = unread;
+        m.icon = MessageIcon::Exclamation;
+        prompter_.Show(m);
+    }
+}
+
+void TreePane::OnFindFiles() {
+    const TreeItem root = contextItem_ != kNoItem ? contextItem_ : rootItem_;
+    auto* dialog = new FindFilesDlg(set_, root, prompter_, window());
+    dialog->show();
+    contextItem_ = kNoItem;
+}
+
+void TreePane::OnFindFilesAll() {
+    contextItem_ = rootItem_;
+    OnFindFiles();
+}
+
+void TreePane::OnFindDuplicates() {
+    const TreeItem root = contextItem_ != kNoItem ? contextItem_ : rootItem_;
+    {
+        FindDuplicatesDlg dialog(set_, root, prompter_, window());
+        dialog.exec();
+    }
+    contextItem_ = kNoItem;
+}
+
+void TreePane::OnFindDuplicatesAll() {
+    contextItem_ = rootItem_;
+    OnFindDuplicates();
+}
+
+void TreePane::OnCompareDisk() {
+    auto* dialog = new DriveCompare(set_, prompter_, window());
+    dialog->show();
+}
+
+void TreePane::OnOpenEntry() {
+    const TreeItem parent = set_.Tree().GetParentItem(contextItem_);
+    if (contextItem_ == kNoItem || parent == kNoItem) return;
+    if (FileData* entry = set_.FindEntry(parent, set_.Tree().GetItemText(contextItem_))) list_.LaunchEntry(*entry);
+}
+
+void TreePane::EjectRemovableDisks() {
+    WaitCursor wait;
+    media::EjectRemovableDisks(media::LoadDriveMap(prompter_));
+}
+
 QMenu* TreePane::BuildContextMenu(const QPoint& pos) {
     const QModelIndex index = view_->indexAt(pos);
     const TreeItem item = ContainerTreeModel::ItemOf(index);
@@ -157,7 +287,11 @@ QMenu* TreePane::BuildContextMenu(const QPoint& pos) {
     contextItem_ = item;
     const TreeItem parent = set_.Tree().GetParentItem(item);
     auto* menu = new QMenu(this);
-    if (parent != kNoItem && parent != rootItem_) menu->addAction(commands_.Action(ID_OPEN_ENTRY));
+    if (parent != kNoItem && parent != rootItem_) {
+        QAction* open = menu->addAction(QStringLiteral("Open"));
+        open->setProperty(kCommandProperty, ID_OPEN_ENTRY);
+        connect(open, &QAction::triggered, this, &TreePane::OnOpenEntry);
+    }
     menu->addAction(commands_.Action(ID_FIND_FILE_CONTEXT));
     menu->addAction(commands_.Action(ID_FIND_DUPLICATES_CONTEXT));
     if (parent == rootItem_) {
@@ -179,6 +313,14 @@ bool TreePane::eventFilter(QObject* watched, QEvent* event) {
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         OnDeleteCatalog();
+        return true;
+    }
+    // "*" expands everything below the current item, as far as a view can
+    // lay out: a hostile catalog may nest folders a million deep.
+    if (event->type() == QEvent::KeyPress && watched == view_ &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Asterisk) {
+        const QModelIndex current = view_->currentIndex();
+        if (current.isValid()) view_->expandRecursively(current, kExpandAllDepth);
         return true;
     }
     if ((watched == view_ || watched == view_->viewport()) &&

@@ -35,6 +35,19 @@ public:
     void OnDeleteCatalog();
     void OnProperties();
     void OnViewOptions();
+    void OnCatalogNewDisk();
+    // Find Files on the pending context item, else on the top root item; the
+    // Tools menu's command always on the top root item.
+    void OnFindFiles();
+    void OnFindFilesAll();
+    void OnFindDuplicates();
+    void OnFindDuplicatesAll();
+    void OnCompareDisk();
+    // Open on a folder or Zip Folder of the tree.
+    void OnOpenEntry();
+    void EjectRemovableDisks();
+    // How long a scan may run before its progress window appears.
+    void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
 
     // The context menu for the item at `pos` (viewport coordinates), or null
     // where there is no item; the caller shows it.
@@ -64,6 +77,7 @@ private:
     CViewOptions* viewOptions_;
     TreeItem rootItem_ = kNoItem;
     TreeItem contextItem_ = kNoItem;
+    int progressDelayMs_ = 300;
 };
 
 }  // namespace kestavo::ui

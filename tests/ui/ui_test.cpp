@@ -45,6 +45,7 @@ public:
         return answer;
     }
     QString ChooseCatalogFile(QWidget*, const QString&) override { return chosenFile; }
+    QString ChooseReportFile(QWidget*, const QString&) override { return {}; }
 
     std::vector<Message> shown;
     std::deque<MessageAnswer> answers;
@@ -160,8 +161,8 @@ private slots:
         QStringList tips;
         for (QAction* a : frame_->ToolBar()->actions()) tips << (a->isSeparator() ? QStringLiteral("-") : a->toolTip());
         QCOMPARE(tips, QStringList({"Open All Catalogs", "New Catalog", "Open One Catalog", "-", "Find Files", "About"}));
-        QVERIFY(!frame_->Action(ID_CATALOG_NEW_DISK)->isEnabled());
-        QVERIFY(!frame_->Action(ID_FIND_FILES_TOOLBAR)->isEnabled());
+        QVERIFY(frame_->Action(ID_CATALOG_NEW_DISK)->isEnabled());
+        QVERIFY(frame_->Action(ID_FIND_FILES_TOOLBAR)->isEnabled());
         QVERIFY(frame_->Action(ID_OPEN_ALL_CATALOGS)->isEnabled());
 
         QCOMPARE(frame_->StatusPane(0)->text(), QStringLiteral("Ready"));
@@ -246,10 +247,20 @@ private slots:
         QCOMPARE(Column(0), QStringList({"budget.xls", "letter.doc", "old.zip"}));
         QCOMPARE(Tree()->HighlightItem(), Node("BACKUP/DOCS"));
         QCOMPARE(ContainerTreeModel::ItemOf(Tree()->View()->currentIndex()), Node("BACKUP"));
-        // A file row opens nothing yet and leaves the list as it is.
+        // A file row opens the file on its disk, asking for the disk first;
+        // Cancel leaves the list as it is.
+        qputenv("KESTAVO_DRIVES", "");
+        QString asked;
+        OnNextDialog([&](QDialog* dialog) {
+            auto* message = dialog->findChild<QLabel*>();
+            asked = message ? message->text() : QString();
+            dialog->reject();
+        });
         const QModelIndex file = List()->Model()->index(0, 0);
         List()->View()->setCurrentIndex(file);
         List()->OnDoubleClick(file);
+        qunsetenv("KESTAVO_DRIVES");
+        QCOMPARE(asked, QStringLiteral("Disk labeled BACKUP was not found."));
         QCOMPARE(Column(0).size(), 3);
     }
 

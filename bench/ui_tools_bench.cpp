@@ -1,0 +1,149 @@
+// Times the tool windows on a large catalog directory, as a user sees
+// them: from Find Now to the rows shown in Find Files and Find Duplicates,
+// and Catalog New Disk through the window over a generated tree. Also the
+// longest time the window went without running its event loop during each
+// (the window stays painted while the work runs on a worker thread).
+// Run on the offscreen platform.
+//   kestavo-bench-ui-tools CATALOG_DIR [TREE]
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+#include <clocale>
+#include <cstdio>
+#include <functional>
+
+#include "ui/drive_dialogs.h"
+#include "ui/find_duplicates_dlg.h"
+#include "ui/find_files_dlg.h"
+#include "ui/main_frame.h"
+#include "ui/tree_pane.h"
+
+namespace {
+
+class SilentPrompter : public kestavo::ui::Prompter {
+public:
+    kestavo::MessageAnswer Show(const kestavo::Message& m) override {
+        std::fprintf(stderr, "message: %s\n", m.text.c_str());
+        return m.defaultAnswer;
+    }
+    QString ChooseCatalogFile(QWidget*, const QString&) override { return {}; }
+    QString ChooseReportFile(QWidget*, const QString&) override { return {}; }
+};
+
+// The longest time between two turns of the event loop while it watches.
+class LoopWatch {
+public:
+    LoopWatch() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            longest_ = std::max(longest_, clock_.nsecsElapsed() / 1e6);
+            clock_.restart();
+        });
+    }
+    void Start() {
+        longest_ = 0;
+        clock_.start();
+        timer_.start(5);
+    }
+    double Stop() {
+        timer_.stop();
+        return longest_;
+    }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    double longest_ = 0;
+};
+
+double Ms(QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
+
+long PeakKib() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Times `work` until the list of `view` has been painted with its rows.
+void Time(const char* what, QTreeView* view, const std::function<void()>& work) {
+    LoopWatch watch;
+    QElapsedTimer timer;
+    watch.Start();
+    timer.start();
+    work();
+    view->viewport()->repaint();
+    const double ms = Ms(timer);
+    std::printf("%s: %d rows shown in %.0f ms; longest unpainted stretch %.0f ms\n", what,
+                view->model()->rowCount(), ms, watch.Stop());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::setlocale(LC_ALL, "");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: kestavo-bench-ui-tools CATALOG_DIR [TREE]\n");
+        return 2;
+    }
+    using namespace kestavo::ui;
+    qputenv("Kestavo", argv[1]);
+    SilentPrompter prompter;
+    CKestavo2Doc doc;
+    CMainFrame frame(doc, &prompter);
+    frame.resize(1000, 700);
+    frame.show();
+    QApplication::processEvents();
+    frame.Action(ID_OPEN_ALL_CATALOGS)->trigger();
+    QApplication::processEvents();
+    std::printf("loaded %zu entries\n", doc.Catalogs().EntryCount());
+
+    auto* find = new FindFilesDlg(doc.Catalogs(), frame.Tree()->RootItem(), prompter, &frame);
+    find->show();
+    QApplication::processEvents();
+    for (const char* mask : {"*.JPG", "*"}) {
+        find->MaskBox()->setText(QString::fromLatin1(mask));
+        const std::string label = std::string("Find Files ") + mask;
+        Time(label.c_str(), find->ResultView(), [&] { find->OnFindNow(); });
+    }
+    find->close();
+    QApplication::processEvents();
+
+    {
+        FindDuplicatesDlg duplicates(doc.Catalogs(), frame.Tree()->RootItem(), prompter, &frame);
+        duplicates.show();
+        QApplication::processEvents();
+        Time("Find Duplicates, all criteria", duplicates.ResultView(), [&] { duplicates.OnFindNow(); });
+    }
+
+    if (argc >= 3) {
+        // Catalog New Disk through the window, the drive choice answered at once.
+        qputenv("KESTAVO_DRIVES", QByteArray("E:|removable|BENCHTREE|") + argv[2]);
+        // The new catalog goes to a folder of its own, not among the benchmark's.
+        QTemporaryDir catalogs;
+        qputenv("Kestavo", catalogs.path().toUtf8());
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [] {
+            if (auto* selection = qobject_cast<DriveSelection*>(QApplication::activeModalWidget()))
+                selection->accept();
+        });
+        answer.start(1);
+        const long before = PeakKib();
+        LoopWatch watch;
+        QElapsedTimer timer;
+        watch.Start();
+        timer.start();
+        frame.Action(ID_CATALOG_NEW_DISK)->trigger();
+        const double ms = Ms(timer);
+        std::printf("Catalog New Disk through the window: %.0f ms; longest unpainted stretch %.0f ms; "
+                    "peak memory %.1f -> %.1f MiB\n",
+                    ms, watch.Stop(), before / 1024.0, PeakKib() / 1024.0);
+    }
+    return 0;
+}

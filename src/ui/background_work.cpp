@@ -1,0 +1,146 @@
+#include "ui/background_work.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <thread>
+
+namespace kestavo::ui {
+namespace {
+
+// How often the user-interface thread looks whether the worker is done.
+constexpr int kPollMs = 20;
+
+// Keeps every window but `allowed` from being closed while work goes on:
+// closing the main window would take the catalogs from under the worker.
+class CloseBlocker : public QObject {
+public:
+    explicit CloseBlocker(QWidget* allowed) : allowed_(allowed) { qApp->installEventFilter(this); }
+    ~CloseBlocker() override { qApp->removeEventFilter(this); }
+    void Allow(QWidget* widget) { allowed_ = widget; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Close || !watched->isWidgetType()) return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        if (!widget->isWindow() || widget == allowed_) return false;
+        event->ignore();
+        return true;
+    }
+
+private:
+    QWidget* allowed_;
+};
+
+// Runs the event loop, with or without user input, until `done` answers
+// true; `tick` runs at every look.
+void LoopUntil(QEventLoop::ProcessEventsFlags flags, const std::function<bool()>& done,
+               const std::function<void()>& tick = {}) {
+    if (done()) return;
+    QEventLoop loop;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        if (tick) tick();
+        if (done()) loop.quit();
+    });
+    timer.start(kPollMs);
+    loop.exec(flags);
+}
+
+}  // namespace
+
+WorkDialog::WorkDialog(const QString& title, bool canStop, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(title);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowModality(Qt::ApplicationModal);
+    counts_ = new QLabel(this);
+    counts_->setTextFormat(Qt::PlainText);
+    place_ = new QLabel(this);
+    place_->setTextFormat(Qt::PlainText);
+    // A long path must not widen the window: it is cut in the middle.
+    place_->setMinimumWidth(fontMetrics().averageCharWidth() * 60);
+    place_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bar_ = new QProgressBar(this);
+    bar_->setRange(0, 0);
+    bar_->setTextVisible(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(counts_);
+    layout->addWidget(place_);
+    layout->addWidget(bar_);
+    if (canStop) {
+        cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+        cancel_->setDefault(true);
+        connect(cancel_, &QPushButton::clicked, this, &WorkDialog::reject);
+        auto* buttons = new QHBoxLayout;
+        buttons->addStretch(1);
+        buttons->addWidget(cancel_);
+        layout->addLayout(buttons);
+    }
+}
+
+void WorkDialog::SetStatus(const QString& counts, const QString& place) {
+    if (counts_->text() != counts) counts_->setText(counts);
+    const QString shown = place_->fontMetrics().elidedText(place, Qt::ElideMiddle, place_->width());
+    if (place_->text() != shown) place_->setText(shown);
+}
+
+void WorkDialog::reject() {
+    if (!cancel_ || stopAsked_) return;
+    stopAsked_ = true;
+    cancel_->setEnabled(false);
+    counts_->setText(QStringLiteral("Stopping..."));
+    emit StopRequested();
+}
+
+bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        job.work();
+        done.store(true, std::memory_order_release);
+    });
+    const auto finished = [&] { return done.load(std::memory_order_acquire); };
+
+    CloseBlocker blocker(nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    // Short work ends before anything is shown; input waits meanwhile.
+    LoopUntil(QEventLoop::ExcludeUserInputEvents,
+              [&] { return finished() || clock.elapsed() >= job.dialogDelayMs; });
+
+    bool stopped = false;
+    if (!finished()) {
+        WorkDialog dialog(job.title, job.stop != nullptr, parent);
+        blocker.Allow(&dialog);
+        QObject::connect(&dialog, &WorkDialog::StopRequested, [&] {
+            stopped = true;
+            if (job.stop) job.stop->store(true);
+        });
+        const auto update = [&] {
+            if (!job.status || dialog.StopAsked()) return;
+            const auto [counts, place] = job.status();
+            dialog.SetStatus(counts, place);
+        };
+        update();
+        dialog.show();
+        LoopUntil(QEventLoop::AllEvents, finished, update);
+        dialog.hide();
+    }
+    worker.join();
+    return stopped;
+}
+
+void WaitPainting(int milliseconds) {
+    QElapsedTimer clock;
+    clock.start();
+    LoopUntil(QEventLoop::ExcludeUserInputEvents, [&] { return clock.elapsed() >= milliseconds; });
+}
+
+}  // namespace kestavo::ui

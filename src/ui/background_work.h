@@ -1,0 +1,68 @@
+// Long work (a scan, a disk read, a search) on a worker thread while the
+// windows keep painting. User input is held back meanwhile, so nothing
+// changes the catalogs under the worker: at first silently, and when the
+// work lasts, behind a modal dialog that shows how far it has come and,
+// when the work can stop, a Cancel button.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <atomic>
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kestavo::ui {
+
+// The modal window shown while work goes on: a line of counts, the place
+// being read, a busy bar, and Cancel when the work can be stopped.
+class WorkDialog : public QDialog {
+    Q_OBJECT
+public:
+    WorkDialog(const QString& title, bool canStop, QWidget* parent);
+
+    void SetStatus(const QString& counts, const QString& place);
+    // Cancel pressed: the button is disabled and the window says so.
+    bool StopAsked() const { return stopAsked_; }
+    QPushButton* CancelButton() const { return cancel_; }
+    QLabel* CountsLabel() const { return counts_; }
+    QLabel* PlaceLabel() const { return place_; }
+
+signals:
+    void StopRequested();
+
+protected:
+    void reject() override;  // Escape and the close box stop, as Cancel does
+
+private:
+    QLabel* counts_;
+    QLabel* place_;
+    QProgressBar* bar_;
+    QPushButton* cancel_ = nullptr;
+    bool stopAsked_ = false;
+};
+
+struct BackgroundWork {
+    QString title;
+    // Runs on the worker thread.
+    std::function<void()> work;
+    // Asked on the user-interface thread, five times a second or more, for
+    // the dialog's two lines; may be empty.
+    std::function<std::pair<QString, QString>()> status;
+    // Set when the user asks the work to stop; null when it cannot stop.
+    std::atomic<bool>* stop = nullptr;
+    // How long the work may run before its dialog appears.
+    int dialogDelayMs = 300;
+};
+
+// Runs `job.work` on a worker thread and returns when it has finished.
+// Answers whether the user asked it to stop.
+bool RunInBackground(QWidget* parent, const BackgroundWork& job);
+
+// Waits `milliseconds` while the windows keep painting; user input is held
+// back meanwhile.
+void WaitPainting(int milliseconds);
+
+}  // namespace kestavo::ui

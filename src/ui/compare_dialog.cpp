@@ -1,0 +1,126 @@
+#include "ui/compare_dialog.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <mutex>
+
+#include "media/drive_map.h"
+#include "media/volume_info.h"
+#include "ui/background_work.h"
+#include "ui/prompter.h"
+#include "ui/report_saving.h"
+
+namespace kestavo::ui {
+namespace {
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::vector<ResultColumn> CompareColumns() {
+    return {{"Status", 70, false},      {"Name", 160, false},      {"In Folder", 140, false},
+            {"Size Catalog", 80, true}, {"Size Disk", 80, true},   {"Date Catalog", 140, false},
+            {"Date Disk", 140, false}};
+}
+
+// What the worker has read so far, for the progress window.
+class ReadingBoard {
+public:
+    bool Note(const DiskReadCounts& counts) {
+        std::lock_guard lock(mutex_);
+        counts_ = counts;
+        return true;
+    }
+    std::pair<QString, QString> Lines() const {
+        std::lock_guard lock(mutex_);
+        return {QStringLiteral("Folders: %1    Files: %2").arg(counts_.folders).arg(counts_.files),
+                QStringLiteral("Reading %1").arg(FromUtf8(counts_.folder))};
+    }
+
+private:
+    mutable std::mutex mutex_;
+    DiskReadCounts counts_;
+};
+
+}  // namespace
+
+DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
+    : QDialog(parent, Qt::Window), tool_(set), prompter_(prompter) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Compare Disk vs. Catalog"));
+    setSizeGripEnabled(true);
+
+    driveBox_ = new QComboBox(this);
+    driveBox_->setEditable(true);
+    driveBox_->setInsertPolicy(QComboBox::NoInsert);
+    driveBox_->setMinimumContentsLength(22);
+    compareNow_ = new QPushButton(QStringLiteral("Compare Now"), this);
+    compareNow_->setDefault(true);
+    saveReport_ = new QPushButton(QStringLiteral("Save Report ..."), this);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    model_ = new ResultListModel(
+        CompareColumns(),
+        ResultRows{[this] { return tool_.RowCount(); },
+                   [this](std::size_t row, int column) {
+                       return tool_.RowText(row, static_cast<CompareColumn>(column));
+                   },
+                   [this](std::size_t row) { return tool_.RowImage(row); }},
+        this);
+    view_ = MakeResultView(model_, this);
+
+    const media::DriveList drives = media::FillDriveList(media::LoadDriveMap(prompter_));
+    for (const std::string& entry : drives.entries) driveBox_->addItem(FromUtf8(entry));
+    driveBox_->model()->sort(0);
+    driveBox_->setCurrentIndex(
+        drives.selected >= 0
+            ? driveBox_->findText(FromUtf8(drives.entries[static_cast<std::size_t>(drives.selected)]))
+            : -1);
+
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(driveBox_);
+    controls->addWidget(compareNow_);
+    controls->addWidget(saveReport_);
+    controls->addStretch(1);
+    controls->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(view_, 1);
+
+    connect(compareNow_, &QPushButton::clicked, this, &DriveCompare::OnCompareNow);
+    connect(saveReport_, &QPushButton::clicked, this, &DriveCompare::OnSaveReport);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    resize(sizeHint().expandedTo(QSize(860, 380)));
+    driveBox_->setFocus();
+}
+
+void DriveCompare::OnCompareNow() {
+    tool_.SetDriveText(driveBox_->currentText().toStdString());
+    model_->BeginChange();
+    std::optional<CompareJob> job = tool_.Prepare(media::LoadDriveMap(prompter_), prompter_);
+    if (job) {
+        ReadingBoard board;
+        std::atomic<bool> stop{false};
+        RunInBackground(this, BackgroundWork{QStringLiteral("Compare Disk vs. Catalog"),
+                                             [&] {
+                                                 kestavo::DriveCompare::ReadDisk(
+                                                     *job, [&](const DiskReadCounts& c) { return board.Note(c); },
+                                                     &stop);
+                                             },
+                                             [&] { return board.Lines(); }, &stop});
+        tool_.Finish(*job, prompter_);
+    }
+    model_->EndChange();
+    FitResultColumns(view_, *model_);
+}
+
+void DriveCompare::OnSaveReport() {
+    const QString path = prompter_.ChooseReportFile(this, FromUtf8(tool_.ReportFileName()));
+    if (path.isEmpty()) return;
+    // The report names the drive box's text at the time of saving.
+    tool_.SetDriveText(driveBox_->currentText().toStdString());
+    SaveReportFile(prompter_, path, [this](const std::string& file) { return tool_.SaveReport(file); });
+}
+
+}  // namespace kestavo::ui

@@ -1,0 +1,44 @@
+// The Compare Disk vs. Catalog window: a drive's disk against its loaded
+// catalog, what is new, modified or deleted, and the text report. Modeless;
+// several may be open.
+#pragma once
+
+#include <QDialog>
+
+#include "tools/drive_compare.h"
+#include "ui/result_list.h"
+
+class QComboBox;
+class QPushButton;
+
+namespace kestavo::ui {
+
+class Prompter;
+
+class DriveCompare : public QDialog {
+    Q_OBJECT
+public:
+    // The window deletes itself when it is closed.
+    DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent = nullptr);
+
+    void OnCompareNow();
+    void OnSaveReport();
+
+    const kestavo::DriveCompare& Tool() const { return tool_; }
+    QComboBox* DriveBox() const { return driveBox_; }
+    QPushButton* CompareNowButton() const { return compareNow_; }
+    ResultListModel* Results() const { return model_; }
+    QTreeView* ResultView() const { return view_; }
+
+private:
+    kestavo::DriveCompare tool_;
+    Prompter& prompter_;
+    QComboBox* driveBox_;
+    QPushButton* compareNow_;
+    QPushButton* saveReport_;
+    QPushButton* cancel_;
+    ResultListModel* model_;
+    QTreeView* view_;
+};
+
+}  // namespace kestavo::ui

@@ -1,0 +1,135 @@
+#include "ui/drive_dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QValidator>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "media/catalog_new_disk.h"
+#include "media/drive_map.h"
+#include "ui/prompter.h"
+
+namespace kestavo::ui {
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Turns a to z into A to Z as they are typed or pasted; every other
+// character stays as it is, as the label written to the volume will.
+class UpperCaseValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (QChar& c : input)
+            if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = QChar(c.unicode() - 'a' + 'A');
+        return Acceptable;
+    }
+};
+
+}  // namespace
+
+DriveSelection::DriveSelection(const media::DriveList& drives, Prompter& prompter, QWidget* parent)
+    : QDialog(parent), prompter_(prompter) {
+    setWindowTitle(QStringLiteral("Catalog New Disk"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    driveBox_ = new QComboBox(this);
+    driveBox_->setEditable(true);
+    driveBox_->setInsertPolicy(QComboBox::NoInsert);
+    driveBox_->setMinimumContentsLength(24);
+    std::vector<std::string> entries = drives.entries;
+    const std::string selected =
+        drives.selected >= 0 ? drives.entries[static_cast<std::size_t>(drives.selected)] : std::string();
+    std::sort(entries.begin(), entries.end());  // the list keeps its entries sorted
+    for (const std::string& entry : entries) driveBox_->addItem(FromUtf8(entry));
+    driveBox_->setCurrentIndex(selected.empty() ? -1 : driveBox_->findText(FromUtf8(selected)));
+    if (selected.empty()) driveBox_->setEditText(QString());
+    ejectBox_ = new QCheckBox(QStringLiteral("If possible, eject disk when finished"), this);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &DriveSelection::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(driveBox_);
+    layout->addWidget(ejectBox_);
+    layout->addWidget(buttons);
+    driveBox_->setFocus();
+}
+
+void DriveSelection::accept() {
+    const std::string text = driveBox_->currentText().toStdString();
+    if (!media::DriveLetterOf(text)) {
+        Message m;
+        m.caption = kApplicationName;
+        m.text = "Choose a drive from the list, or type a drive letter and a colon.";
+        m.icon = MessageIcon::Exclamation;
+        prompter_.Show(m);
+        driveBox_->setFocus();
+        return;
+    }
+    entryText_ = text;
+    eject_ = ejectBox_->isChecked();
+    QDialog::accept();
+}
+
+LabelDialog::LabelDialog(const std::string& rootPath, QWidget* parent) : QDialog(parent), rootPath_(rootPath) {
+    setWindowTitle(QStringLiteral("Disk must have a label"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    label_ = new QLineEdit(this);
+    label_->setValidator(new UpperCaseValidator(label_));
+    label_->setMinimumWidth(label_->fontMetrics().averageCharWidth() * 24);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("New label:"), label_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("To proceed with cataloging, you must specify a label now"), this));
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    label_->setFocus();
+}
+
+std::string LabelDialog::NewLabel() const { return label_->text().toStdString(); }
+
+CInstertDisk::CInstertDisk(const QString& message, std::function<void()> ejectRemovableDisks, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Insert Removable Disk"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    message_ = new QLabel(message, this);
+    message_->setTextFormat(Qt::PlainText);
+    message_->setWordWrap(true);
+    eject_ = new QPushButton(QStringLiteral("Eject Removable Disk"), this);
+    eject_->setAutoDefault(false);
+    connect(eject_, &QPushButton::clicked, this, [eject = std::move(ejectRemovableDisks)] {
+        if (eject) eject();
+    });
+    auto* buttons = new QDialogButtonBox(this);
+    retry_ = buttons->addButton(QStringLiteral("Retry"), QDialogButtonBox::AcceptRole);
+    retry_->setDefault(true);
+    buttons->addButton(QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* ejectRow = new QHBoxLayout;
+    ejectRow->addStretch(1);
+    ejectRow->addWidget(eject_);
+    ejectRow->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(message_);
+    layout->addWidget(new QLabel(QStringLiteral("If there is a disk in the drive, click here to eject"), this));
+    layout->addLayout(ejectRow);
+    layout->addWidget(new QLabel(QStringLiteral("When ready, insert the disk and press RETRY."), this));
+    layout->addWidget(buttons);
+    retry_->setFocus();
+}
+
+}  // namespace kestavo::ui

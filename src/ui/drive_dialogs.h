@@ -1,0 +1,79 @@
+// The small dialogs around drives: the drive choice of Catalog New Disk,
+// the label question for an unlabelled disk, and the insert-disk prompt.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+#include "media/volume_info.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kestavo::ui {
+
+class Prompter;
+
+// "Catalog New Disk": the drive list, open to typing, and the eject choice.
+class DriveSelection : public QDialog {
+    Q_OBJECT
+public:
+    DriveSelection(const media::DriveList& drives, Prompter& prompter, QWidget* parent = nullptr);
+
+    // The fields, valid after OK.
+    const std::string& EntryText() const { return entryText_; }
+    bool EjectWhenFinished() const { return eject_; }
+
+    QComboBox* DriveBox() const { return driveBox_; }
+    QCheckBox* EjectBox() const { return ejectBox_; }
+
+    // A field that does not begin with a drive letter and a colon is refused
+    // with a message, and the dialog stays open.
+    void accept() override;
+
+private:
+    Prompter& prompter_;
+    QComboBox* driveBox_;
+    QCheckBox* ejectBox_;
+    std::string entryText_;
+    bool eject_ = false;
+};
+
+// "Disk must have a label": what is typed or pasted shows in upper case.
+class LabelDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit LabelDialog(const std::string& rootPath, QWidget* parent = nullptr);
+
+    const std::string& RootPath() const { return rootPath_; }
+    // The typed label, valid after OK; may be empty.
+    std::string NewLabel() const;
+    QLineEdit* LabelBox() const { return label_; }
+
+private:
+    std::string rootPath_;
+    QLineEdit* label_;
+};
+
+// "Insert Removable Disk": asks for the disk that holds a catalogued file,
+// with a button that ejects the disk in the drive now. Retry accepts.
+class CInstertDisk : public QDialog {
+    Q_OBJECT
+public:
+    CInstertDisk(const QString& message, std::function<void()> ejectRemovableDisks, QWidget* parent = nullptr);
+
+    QLabel* MessageLabel() const { return message_; }
+    QPushButton* EjectButton() const { return eject_; }
+    QPushButton* RetryButton() const { return retry_; }
+
+private:
+    QLabel* message_;
+    QPushButton* eject_;
+    QPushButton* retry_;
+};
+
+}  // namespace kestavo::ui

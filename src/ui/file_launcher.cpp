@@ -1,0 +1,48 @@
+#include "ui/file_launcher.h"
+
+#include "media/drive_map.h"
+#include "ui/background_work.h"
+#include "ui/drive_dialogs.h"
+#include "ui/prompter.h"
+
+namespace kestavo::ui {
+
+int BackgroundStarter::Start(const std::string& fullPath, const std::string& program) {
+    int code = 0;
+    RunInBackground(parent_, BackgroundWork{QStringLiteral("Opening"),
+                                            [&] { code = processes_.Start(fullPath, program); }, {}, nullptr, 2000});
+    return code;
+}
+
+FileLauncher::FileLauncher(Prompter& prompter, std::function<void()> ejectRemovableDisks, QWidget* parent)
+    : prompter_(prompter), ejectRemovableDisks_(std::move(ejectRemovableDisks)), parent_(parent),
+      starter_(parent) {}
+
+void FileLauncher::Open(FileData& entry) {
+    const media::LaunchRequest request = media::OpenRequest(entry);
+    LaunchFile(request.catalogPath, request.program);
+}
+
+void FileLauncher::SendToNotepad(FileData& entry) {
+    const media::LaunchRequest request = media::SendToNotepadRequest(entry);
+    LaunchFile(request.catalogPath, request.program);
+}
+
+void FileLauncher::LaunchFile(const std::string& catalogPath, const std::string& program) {
+    media::LaunchServices services;
+    // The drives are read again at every attempt: the disk may have come.
+    services.drives = [this] { return media::LoadDriveMap(prompter_); };
+    services.prompt = this;
+    services.starter = &starter_;
+    services.messages = &prompter_;
+    services.waitBeforeRetry = [this] { WaitPainting(retryWaitMs_); };
+    media::LaunchFile(catalogPath, program, services);
+}
+
+bool FileLauncher::AskForDisk(const std::string& message) {
+    CInstertDisk prompt(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())),
+                        ejectRemovableDisks_, parent_);
+    return prompt.exec() == QDialog::Accepted;
+}
+
+}  // namespace kestavo::ui

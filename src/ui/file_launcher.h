@@ -1,0 +1,60 @@
+// Opening a catalogued file on its real disk from the window: the drive
+// that holds the disk, the insert-disk prompt while none does, the start of
+// the desktop's application or text editor, and the message of a failed
+// start.
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <string>
+
+#include "catalog/file_data.h"
+#include "media/launch_path.h"
+#include "media/launch_starter.h"
+
+class QWidget;
+
+namespace kestavo::ui {
+
+class Prompter;
+
+// Starts the program on a worker thread, so that the window keeps painting
+// while the start is waited for.
+class BackgroundStarter : public media::LaunchStarter {
+public:
+    explicit BackgroundStarter(QWidget* parent) : parent_(parent) {}
+    int Start(const std::string& fullPath, const std::string& program) override;
+
+private:
+    QWidget* parent_;
+    media::ProcessLauncher processes_;
+};
+
+class FileLauncher : private media::InsertDiskPrompt {
+public:
+    // `ejectRemovableDisks` serves the insert-disk prompt's eject button.
+    FileLauncher(Prompter& prompter, std::function<void()> ejectRemovableDisks, QWidget* parent);
+
+    // Open: the entry itself, or the archive of an entry inside a Zip Folder.
+    void Open(FileData& entry);
+    // Send To Notepad: the entry in the text editor, or the archive of an
+    // entry inside a Zip Folder with its own application.
+    void SendToNotepad(FileData& entry);
+    // Opens a catalog path (DISK/folder/name) with `program`, empty for the
+    // desktop's default application.
+    void LaunchFile(const std::string& catalogPath, const std::string& program);
+
+    // The wait after Retry before the disk is looked for again.
+    void SetRetryWait(int milliseconds) { retryWaitMs_ = milliseconds; }
+
+private:
+    bool AskForDisk(const std::string& message) override;
+
+    Prompter& prompter_;
+    std::function<void()> ejectRemovableDisks_;
+    QWidget* parent_;
+    BackgroundStarter starter_;
+    int retryWaitMs_ = 2000;
+};
+
+}  // namespace kestavo::ui

@@ -1,0 +1,133 @@
+#include "ui/find_duplicates_dlg.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/background_work.h"
+#include "ui/prompter.h"
+#include "ui/report_saving.h"
+
+namespace kestavo::ui {
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::vector<ResultColumn> DuplicateColumns() {
+    return {{"Name", 160, false}, {"Size", 70, true}, {"Date", 140, false}, {"In Folder", 180, false}};
+}
+
+}  // namespace
+
+FindDuplicatesDlg::FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter, QWidget* parent)
+    : QDialog(parent), tool_(set, searchRoot), prompter_(prompter) {
+    setWindowTitle(QStringLiteral("Find Duplicates"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setSizeGripEnabled(true);
+
+    findNow_ = new QPushButton(QStringLiteral("Find Now"), this);
+    findNow_->setDefault(true);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    searchRoot_ = new QLabel(this);
+    searchRoot_->setTextFormat(Qt::PlainText);
+    model_ = new ResultListModel(
+        DuplicateColumns(),
+        ResultRows{[this] { return tool_.RowCount(); },
+                   [this](std::size_t row, int column) {
+                       return tool_.RowText(row, static_cast<DuplicateColumn>(column));
+                   },
+                   [this](std::size_t row) { return tool_.RowImage(row); }},
+        this);
+    view_ = MakeResultView(model_, this);
+    names_ = new QCheckBox(QStringLiteral("Names"), this);
+    sizes_ = new QCheckBox(QStringLiteral("Sizes"), this);
+    dates_ = new QCheckBox(QStringLiteral("Date/Time"), this);
+    saveReport_ = new QPushButton(QStringLiteral("Save Report ..."), this);
+    threshold_ = new QLineEdit(this);
+    threshold_->setMaximumWidth(threshold_->fontMetrics().averageCharWidth() * 10);
+    unit_ = new QLabel(this);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Search root:"), this));
+    top->addWidget(searchRoot_, 1);
+    top->addWidget(new QLabel(QStringLiteral("Ignore duplicates smaller than"), this));
+    top->addWidget(threshold_);
+    top->addWidget(unit_);
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(new QLabel(QStringLiteral("Compare Files Using"), this));
+    controls->addWidget(names_);
+    controls->addWidget(sizes_);
+    controls->addWidget(dates_);
+    controls->addStretch(1);
+    controls->addWidget(findNow_);
+    controls->addWidget(saveReport_);
+    controls->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(controls);
+    layout->addWidget(view_, 1);
+
+    // The order of the keyboard follows the window's controls.
+    setTabOrder(findNow_, cancel_);
+    setTabOrder(cancel_, view_);
+    setTabOrder(view_, names_);
+    setTabOrder(names_, sizes_);
+    setTabOrder(sizes_, dates_);
+    setTabOrder(dates_, saveReport_);
+    setTabOrder(saveReport_, threshold_);
+
+    connect(findNow_, &QPushButton::clicked, this, &FindDuplicatesDlg::OnFindNow);
+    connect(saveReport_, &QPushButton::clicked, this, &FindDuplicatesDlg::OnSaveReport);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+    ShowMembers();
+    resize(sizeHint().expandedTo(QSize(660, 380)));
+    findNow_->setFocus();
+}
+
+void FindDuplicatesDlg::ShowMembers() {
+    const DuplicateCriteria& criteria = tool_.Criteria();
+    dates_->setChecked(criteria.dates);
+    names_->setChecked(criteria.names);
+    sizes_->setChecked(criteria.sizes);
+    searchRoot_->setText(FromUtf8(tool_.SearchRootText()));
+    threshold_->setText(QString::number(tool_.Threshold()));
+    unit_->setText(FromUtf8(tool_.UnitLabel()));
+}
+
+void FindDuplicatesDlg::ReadControls() {
+    tool_.SetCriteria(DuplicateCriteria{names_->isChecked(), sizes_->isChecked(), dates_->isChecked()});
+    thresholdRefused_ = !tool_.SetThresholdText(threshold_->text().toStdString(), prompter_);
+}
+
+void FindDuplicatesDlg::OnFindNow() {
+    ReadControls();
+    model_->BeginChange();
+    RunInBackground(this, BackgroundWork{QStringLiteral("Searching the catalogs"), [this] { tool_.FindNow(); },
+                                         {}, nullptr});
+    model_->EndChange();
+    FitResultColumns(view_, *model_);
+    ShowMembers();
+    if (thresholdRefused_) {
+        threshold_->setFocus();
+        threshold_->selectAll();
+    }
+}
+
+void FindDuplicatesDlg::OnSaveReport() {
+    const QString path = prompter_.ChooseReportFile(this, FromUtf8(tool_.ReportFileName()));
+    if (path.isEmpty()) return;
+    ReadControls();
+    if (thresholdRefused_) {
+        threshold_->setFocus();
+        threshold_->selectAll();
+    }
+    SaveReportFile(prompter_, path, [this](const std::string& file) { return tool_.SaveReport(file); });
+}
+
+}  // namespace kestavo::ui

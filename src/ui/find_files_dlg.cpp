@@ -1,0 +1,132 @@
+#include "ui/find_files_dlg.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/background_work.h"
+#include "ui/prompter.h"
+#include "ui/report_saving.h"
+
+namespace kestavo::ui {
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::vector<ResultColumn> FindColumns() {
+    return {{"Name", 160, false}, {"In Folder", 180, false}, {"Size", 70, true}, {"Date", 140, false}};
+}
+
+}  // namespace
+
+FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter, QWidget* parent)
+    : QDialog(parent, Qt::Window), tool_(set, searchRoot), prompter_(prompter) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Find Files or Folders"));
+    setSizeGripEnabled(true);
+
+    mask_ = new QLineEdit(this);
+    findNow_ = new QPushButton(QStringLiteral("Find Now"), this);
+    findNow_->setDefault(true);
+    saveReport_ = new QPushButton(QStringLiteral("Save Report ..."), this);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    searchRoot_ = new QLabel(this);
+    searchRoot_->setTextFormat(Qt::PlainText);
+    subfolders_ = new QCheckBox(QStringLiteral("Look in subfolders"), this);
+    model_ = new ResultListModel(
+        FindColumns(),
+        ResultRows{[this] { return tool_.RowCount(); },
+                   [this](std::size_t row, int column) { return tool_.RowText(row, static_cast<FindColumn>(column)); },
+                   [this](std::size_t row) { return tool_.RowImage(row); }},
+        this);
+    view_ = MakeResultView(model_, this);
+    view_->header()->setSectionsClickable(true);
+    mask_->setMinimumWidth(mask_->fontMetrics().averageCharWidth() * 18);
+
+    auto* rootRow = new QHBoxLayout;
+    rootRow->addWidget(new QLabel(QStringLiteral("Search root:"), this));
+    rootRow->addWidget(searchRoot_, 1);
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(new QLabel(QStringLiteral("Find file(s):"), this));
+    controls->addWidget(mask_);
+    controls->addWidget(subfolders_);
+    controls->addStretch(1);
+    controls->addWidget(findNow_);
+    controls->addWidget(saveReport_);
+    controls->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(rootRow);
+    layout->addLayout(controls);
+    layout->addWidget(view_, 1);
+
+    // The order of the keyboard: mask, the three buttons, the check box, the list.
+    setTabOrder(mask_, findNow_);
+    setTabOrder(findNow_, saveReport_);
+    setTabOrder(saveReport_, cancel_);
+    setTabOrder(cancel_, subfolders_);
+    setTabOrder(subfolders_, view_);
+
+    connect(findNow_, &QPushButton::clicked, this, &FindFilesDlg::OnFindNow);
+    connect(saveReport_, &QPushButton::clicked, this, &FindFilesDlg::OnSaveReport);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(view_->header(), &QHeaderView::sectionClicked, this, &FindFilesDlg::OnColumnClick);
+
+    tool_.SetListener(this);
+    ShowMembers();
+    resize(sizeHint().expandedTo(QSize(640, 380)));
+    mask_->setFocus();
+}
+
+FindFilesDlg::~FindFilesDlg() { tool_.SetListener(nullptr); }
+
+// Writes the tool's members into the controls.
+void FindFilesDlg::ShowMembers() {
+    mask_->setText(FromUtf8(tool_.Mask()));
+    subfolders_->setChecked(tool_.LookInSubfolders());
+    searchRoot_->setText(FromUtf8(tool_.SearchRootText()));
+}
+
+void FindFilesDlg::RunOnTool(const QString& title, const std::function<void()>& work) {
+    tool_.SetListener(nullptr);
+    model_->BeginChange();
+    RunInBackground(this, BackgroundWork{title, work, {}, nullptr});
+    model_->EndChange();
+    tool_.SetListener(this);
+}
+
+void FindFilesDlg::OnFindNow() {
+    tool_.SetMask(mask_->text().toStdString());
+    tool_.SetLookInSubfolders(subfolders_->isChecked());
+    RunOnTool(QStringLiteral("Searching the catalogs"), [this] { tool_.FindNow(); });
+    FitResultColumns(view_, *model_);
+    ShowMembers();
+}
+
+void FindFilesDlg::OnColumnClick(int column) {
+    if (column < 0 || column >= kFindColumnCount) return;
+    RunOnTool(QStringLiteral("Sorting"), [this, column] { tool_.SortByColumn(column); });
+    ShowMembers();
+}
+
+void FindFilesDlg::OnSaveReport() {
+    const QString path = prompter_.ChooseReportFile(this, FromUtf8(tool_.ReportFileName()));
+    if (path.isEmpty()) return;
+    tool_.SetMask(mask_->text().toStdString());
+    tool_.SetLookInSubfolders(subfolders_->isChecked());
+    SaveReportFile(prompter_, path, [this](const std::string& file) { return tool_.SaveReport(file); });
+}
+
+void FindFilesDlg::RowsAboutToBeReset() { model_->BeginChange(); }
+
+void FindFilesDlg::RowsReset() { model_->EndChange(); }
+
+void FindFilesDlg::SearchRootChanged() { searchRoot_->setText(FromUtf8(tool_.SearchRootText())); }
+
+}  // namespace kestavo::ui

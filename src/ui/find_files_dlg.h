@@ -1,0 +1,61 @@
+// The Find Files window: entries below one node of the catalog tree whose
+// names match a wildcard mask, sortable by any column and saved as a text
+// report. Modeless; several may be open, each with its own search.
+#pragma once
+
+#include <QDialog>
+
+#include "tools/find_files.h"
+#include "ui/result_list.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kestavo::ui {
+
+class Prompter;
+
+class FindFilesDlg : public QDialog, private FindFilesListener {
+    Q_OBJECT
+public:
+    // `searchRoot` is the node searched; the window deletes itself when it
+    // is closed.
+    FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter, QWidget* parent = nullptr);
+    ~FindFilesDlg() override;
+
+    void OnFindNow();
+    void OnSaveReport();
+    void OnColumnClick(int column);
+
+    const FindFiles& Tool() const { return tool_; }
+    QLineEdit* MaskBox() const { return mask_; }
+    QCheckBox* SubfoldersBox() const { return subfolders_; }
+    QLabel* SearchRootLabel() const { return searchRoot_; }
+    QPushButton* FindNowButton() const { return findNow_; }
+    QTreeView* ResultView() const { return view_; }
+    ResultListModel* Results() const { return model_; }
+
+private:
+    void RowsAboutToBeReset() override;
+    void RowsReset() override;
+    void SearchRootChanged() override;
+    // Runs `work` on the tool off the user-interface thread; the list shows
+    // no rows meanwhile.
+    void RunOnTool(const QString& title, const std::function<void()>& work);
+    void ShowMembers();
+
+    FindFiles tool_;
+    Prompter& prompter_;
+    QLineEdit* mask_;
+    QCheckBox* subfolders_;
+    QLabel* searchRoot_;
+    QPushButton* findNow_;
+    QPushButton* saveReport_;
+    QPushButton* cancel_;
+    ResultListModel* model_;
+    QTreeView* view_;
+};
+
+}  // namespace kestavo::ui

@@ -1,0 +1,130 @@
+#include "ui/result_list.h"
+
+#include <QHeaderView>
+#include <QStyle>
+#include <algorithm>
+
+namespace kestavo::ui {
+namespace {
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+Qt::Alignment AlignmentOf(const ResultColumn& column) {
+    return Qt::AlignVCenter | (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft);
+}
+
+// Column widths are given for a 13-pixel font; they grow with the font.
+double FontScale(const QWidget* view) { return std::max(1.0, view->fontMetrics().height() / 13.0); }
+
+}  // namespace
+
+ResultListModel::ResultListModel(std::vector<ResultColumn> columns, ResultRows rows, QObject* parent)
+    : QAbstractTableModel(parent), columns_(std::move(columns)), rows_(std::move(rows)) {}
+
+int ResultListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || changing_ ? 0 : static_cast<int>(rows_.count());
+}
+
+int ResultListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QString ResultListModel::Text(int row, int column) const {
+    if (changing_ || row < 0 || row >= static_cast<int>(rows_.count())) return {};
+    return FromUtf8(rows_.text(static_cast<std::size_t>(row), column));
+}
+
+std::string_view ResultListModel::RawText(int row, int column) const {
+    if (changing_ || row < 0 || row >= static_cast<int>(rows_.count())) return {};
+    return rows_.text(static_cast<std::size_t>(row), column);
+}
+
+QVariant ResultListModel::data(const QModelIndex& index, int role) const {
+    if (changing_ || !index.isValid() || index.column() >= static_cast<int>(columns_.size())) return {};
+    const ResultColumn& column = columns_[static_cast<std::size_t>(index.column())];
+    switch (role) {
+        case Qt::DisplayRole:
+            return Text(index.row(), index.column());
+        case Qt::ToolTipRole:
+            // Names and folders may be cut off by their column: the whole text.
+            return column.rightAligned ? QVariant() : QVariant(Text(index.row(), index.column()));
+        case Qt::DecorationRole:
+            return index.column() == 0
+                       ? QVariant(pictures_.Picture(rows_.image(static_cast<std::size_t>(index.row()))))
+                       : QVariant();
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(AlignmentOf(column));
+        default:
+            return {};
+    }
+}
+
+QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= static_cast<int>(columns_.size())) return {};
+    const ResultColumn& column = columns_[static_cast<std::size_t>(section)];
+    if (role == Qt::DisplayRole) return QString::fromUtf8(column.heading);
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(AlignmentOf(column));
+    return {};
+}
+
+void ResultListModel::BeginChange() {
+    beginResetModel();
+    changing_ = true;
+    endResetModel();
+}
+
+void ResultListModel::EndChange() {
+    beginResetModel();
+    changing_ = false;
+    endResetModel();
+}
+
+void ResultListModel::RowsChanged() {
+    beginResetModel();
+    endResetModel();
+}
+
+QTreeView* MakeResultView(ResultListModel* model, QWidget* parent) {
+    auto* view = new QTreeView(parent);
+    view->setModel(model);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->header()->setStretchLastSection(false);
+    view->header()->setSortIndicatorShown(false);
+    const double scale = FontScale(view);
+    const auto& columns = model->Columns();
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        view->header()->resizeSection(static_cast<int>(i), static_cast<int>(columns[i].width * scale));
+    return view;
+}
+
+void FitResultColumns(QTreeView* view, const ResultListModel& model) {
+    const double scale = FontScale(view);
+    const auto& columns = model.Columns();
+    const int rows = model.rowCount();
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) * 2 + 12;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (!columns[c].rightAligned) continue;
+        // Size texts are digits and a unit: the longest is the widest.
+        int longestRow = -1;
+        qsizetype longest = -1;
+        for (int row = 0; row < rows; ++row) {
+            const auto length = static_cast<qsizetype>(model.RawText(row, static_cast<int>(c)).size());
+            if (length > longest) longest = length, longestRow = row;
+        }
+        int width = static_cast<int>(columns[c].width * scale);
+        if (longestRow >= 0) {
+            const QString text = model.Text(longestRow, static_cast<int>(c));
+            width = std::max(width, view->fontMetrics().horizontalAdvance(text) + margin);
+        }
+        view->header()->resizeSection(static_cast<int>(c), width);
+    }
+}
+
+}  // namespace kestavo::ui

@@ -1,0 +1,63 @@
+// The result lists of the tool windows: a model over the rows a core tool
+// object holds (no widget item per row), and the list view that shows it.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QTreeView>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "ui/pictures.h"
+
+namespace kestavo::ui {
+
+struct ResultColumn {
+    const char* heading;
+    int width;  // pixels at normal scale
+    bool rightAligned;
+};
+
+// Where the model reads its rows: their number, the text of a cell and the
+// picture of a row.
+struct ResultRows {
+    std::function<std::size_t()> count;
+    std::function<std::string_view(std::size_t row, int column)> text;
+    std::function<int(std::size_t row)> image;
+};
+
+class ResultListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    ResultListModel(std::vector<ResultColumn> columns, ResultRows rows, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    const std::vector<ResultColumn>& Columns() const { return columns_; }
+    // While the rows change (perhaps on a worker thread) the list shows
+    // none, so that painting never reads them half made.
+    void BeginChange();
+    void EndChange();
+    // The rows changed in place (a sort): the view reads them again.
+    void RowsChanged();
+    QString Text(int row, int column) const;
+    // The cell's text as the rows hold it; valid until the next call.
+    std::string_view RawText(int row, int column) const;
+
+private:
+    std::vector<ResultColumn> columns_;
+    ResultRows rows_;
+    ImageStrip pictures_;
+    bool changing_ = false;
+};
+
+// A report-style list view over `model`, with the columns' widths.
+QTreeView* MakeResultView(ResultListModel* model, QWidget* parent);
+// Widens each right-aligned column to its widest text, never below its
+// given width.
+void FitResultColumns(QTreeView* view, const ResultListModel& model);
+
+}  // namespace kestavo::ui
