@@ -18,6 +18,7 @@ class QToolBar;
 namespace kestavo::ui {
 
 class ListPane;
+class LockStateReader;
 class TreePane;
 
 class CMainFrame : public QMainWindow, public CommandSource {
@@ -62,6 +63,7 @@ private:
     QToolBar* toolBar_ = nullptr;
     QList<QLabel*> panes_;
     QTimer* clock_;
+    std::unique_ptr<LockStateReader> lockState_;
 };
 
 }  // namespace kestavo::ui

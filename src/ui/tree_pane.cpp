@@ -61,6 +61,7 @@ TreePane::TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Pro
     connect(model_, &ContainerTreeModel::ExpandItem, view_, &QTreeView::expand);
     connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, &TreePane::ForgetItemsBelow);
     connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { contextItem_ = kNoItem; });
+    connect(model_, &ContainerTreeModel::BatchFinished, this, &TreePane::ShowNothingSelected);
 }
 
 TreePane::~TreePane() {
@@ -70,7 +71,7 @@ TreePane::~TreePane() {
 
 void TreePane::OnSelectionChanged(const QModelIndex& current) {
     const TreeItem item = ContainerTreeModel::ItemOf(current);
-    if (item == kNoItem) return;
+    if (item == kNoItem || deleting_) return;
     model_->SetHighlight(kNoItem);
     set_.ShowContents(item, set_.Tree().GetParentItem(item));
     model_->SetHighlight(item);
@@ -108,8 +109,10 @@ void TreePane::OnOpenAllCatalogs() {
 }
 
 void TreePane::OnOpenSelectedCatalog() {
-    const QString directory = QString::fromStdString(CatalogDirectory());
-    QDir::setCurrent(directory);  // the file dialog opens there; failure is harmless
+    QString directory = QString::fromStdString(CatalogDirectory());
+    // The file dialog opens in the catalog directory, or in the home folder
+    // while there is none yet, never with a file name typed in.
+    if (!QDir::setCurrent(directory)) directory = QDir::homePath();
     const QString path = prompter_.ChooseCatalogFile(this, directory);
     if (!path.isEmpty()) LoadSelectedCatalog(path);
 }
@@ -120,7 +123,30 @@ void TreePane::LoadSelectedCatalog(const QString& path) {
 }
 
 void TreePane::OnDeleteCatalog() {
-    if (DeleteCatalog(set_, contextItem_, prompter_) == DeleteOutcome::Deleted) contextItem_ = kNoItem;
+    const QPersistentModelIndex selected = view_->currentIndex();
+    // The view moves its current index off the removed disk; that is not
+    // the user's choice and lists nothing.
+    deleting_ = true;
+    const DeleteOutcome outcome = DeleteCatalog(set_, contextItem_, prompter_);
+    deleting_ = false;
+    if (outcome != DeleteOutcome::Deleted) return;
+    const TreeItem survivor = ContainerTreeModel::ItemOf(selected);
+    if (survivor == kNoItem) {
+        ShowNothingSelected();
+        set_.ShowContents(rootItem_, kNoItem);
+        return;
+    }
+    // Another disk went: the selection stays, with its highlight, its list
+    // and the context commands.
+    model_->SetHighlight(survivor);
+    set_.ShowContents(survivor, set_.Tree().GetParentItem(survivor));
+    contextItem_ = survivor;
+}
+
+void TreePane::ShowNothingSelected() {
+    view_->selectionModel()->clear();
+    model_->SetHighlight(kNoItem);
+    contextItem_ = kNoItem;
 }
 
 void TreePane::OnProperties() {
@@ -181,6 +207,8 @@ bool TreePane::eventFilter(QObject* watched, QEvent* event) {
         OnDeleteCatalog();
         return true;
     }
+    // A right click opens the context menu only; it selects nothing.
+    if (watched == view_->viewport() && IsRightButtonEvent(event)) return true;
     if ((watched == view_ || watched == view_->viewport()) &&
         HandleContextMenuEvent(view_, event, [this](const QPoint& point) { return BuildContextMenu(point); }))
         return true;

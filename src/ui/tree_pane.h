@@ -54,6 +54,8 @@ protected:
 private:
     void OnSelectionChanged(const QModelIndex& current);
     void ForgetItemsBelow(const QModelIndex& parent, int first, int last);
+    // No item selected, highlighted or in hand for the context commands.
+    void ShowNothingSelected();
 
     CatalogSet& set_;
     ListPane& list_;
@@ -64,6 +66,7 @@ private:
     CViewOptions* viewOptions_;
     TreeItem rootItem_ = kNoItem;
     TreeItem contextItem_ = kNoItem;
+    bool deleting_ = false;
 };
 
 }  // namespace kestavo::ui
