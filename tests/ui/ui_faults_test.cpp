@@ -86,6 +86,12 @@ void WriteFile(const QString& path, const QByteArray& text) {
     file.write(text);
 }
 
+// Saves a picture of `widget` where KESTAVO_SCREENSHOT_DIR says, to look at.
+void SaveShot(QWidget* widget, const char* name) {
+    const QByteArray dir = qgetenv("KESTAVO_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) widget->grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
+}
+
 // The lines `text` breaks into at `width` pixels in `font`.
 QStringList WrappedLines(const QString& text, const QFont& font, int width) {
     QStringList lines;
@@ -229,10 +235,12 @@ private slots:
         QVERIFY(fits(1));
         QVERIFY(fits(2));
         QVERIFY(header->sectionSize(1) >= 90 && header->sectionSize(2) >= 90);
+        SaveShot(frame_.get(), "huge-disks.png");
 
         Tree()->SelectItem(Node("HUGE"));
         QCOMPARE(Column(1), QStringList({"123456789012345678"}));
         QVERIFY(fits(1));
+        SaveShot(frame_.get(), "huge-file.png");
         // Back to small sizes, the column keeps the width the list asks for.
         Tree()->SelectItem(Node("CD01"));
         QVERIFY(header->sectionSize(1) >= 70);
@@ -351,11 +359,12 @@ private slots:
             QApplication::setActiveWindow(modal);
             QTRY_VERIFY(modal->focusWidget());
             first = modal->focusWidget();
-            // The user tabs to Cancel and presses it.
-            QPushButton* cancel =
-                modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel);
-            cancel->setFocus();
-            cancel->click();
+            // The user clicks into the unit box, then leaves with Escape.
+            QComboBox* unit = qobject_cast<CViewOptions*>(modal)->Page()->UnitBox();
+            unit->lineEdit()->setFocus(Qt::MouseFocusReason);
+            QVERIFY(unit->hasFocus());
+            QTest::keyClick(unit->lineEdit(), Qt::Key_Escape);
+            QVERIFY(!modal->isVisible());
         });
         Tree()->OnViewOptions();
         OnNextModal([&again](QWidget* modal) {
@@ -379,6 +388,7 @@ private slots:
         PropertiesDialog dialog(fields, frame_.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        SaveShot(&dialog, "properties-long-name.png");
         const int widest = std::max(420, dialog.fontMetrics().averageCharWidth() * 242 / 4);
         QVERIFY2(dialog.width() <= widest, qPrintable(QString::number(dialog.width())));
         QCOMPARE(dialog.FieldText("name").size(), 204);
@@ -484,6 +494,7 @@ private slots:
         HelpDialog help(frame_.get());
         help.show();
         QVERIFY(QTest::qWaitForWindowExposed(&help));
+        SaveShot(&help, "quick-help.png");
         QStringList texts;
         for (QLabel* label : help.findChildren<QLabel*>()) texts << label->text();
         for (const char* quoted :
