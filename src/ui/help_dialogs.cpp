@@ -37,7 +37,7 @@ QGroupBox* Section(const QString& caption, const QString& lead, const QIcon& ico
     auto* layout = new QVBoxLayout(box);
     if (!lead.isEmpty()) {
         auto* row = new QHBoxLayout;
-        row->addWidget(WrappedText(lead, box));
+        row->addWidget(PlainLabel(lead, box));  // short: kept on one line with its picture
         row->addWidget(Picture(icon, 32, box));
         row->addStretch(1);
         layout->addLayout(row);

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -95,9 +96,13 @@ PropertiesDialog::PropertiesDialog(PropertyFields fields, QWidget* parent)
     ShowFields();
     // At first as wide as the fields need, but never wider than the dialog's
     // own 242 dialog units (a dialog unit is a quarter of the average
-    // character width): long texts scroll or wrap inside their fields.
-    const int widest = std::max(420, fontMetrics().averageCharWidth() * 242 / 4);
-    resize(std::clamp(sizeHint().width(), 420, widest), sizeHint().height());
+    // character width): long texts scroll or wrap inside their fields;
+    int widest = std::max(420, fontMetrics().averageCharWidth() * 242 / 4);
+    // and never wider than the screen, its window frame included.
+    constexpr int kFrameAllowance = 20;
+    if (const QScreen* shownOn = screen())
+        widest = std::min(widest, shownOn->availableGeometry().width() - kFrameAllowance);
+    resize(std::clamp(sizeHint().width(), std::min(420, widest), widest), sizeHint().height());
 }
 
 void PropertiesDialog::ShowFields() {

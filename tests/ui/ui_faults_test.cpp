@@ -400,7 +400,9 @@ private slots:
             dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel);
         QVERIFY(
             dialog.rect().contains(QRect(cancel->mapTo(&dialog, QPoint(0, 0)), cancel->size())));
-        QVERIFY(dialog.screen()->availableGeometry().width() >= dialog.frameGeometry().width());
+        QVERIFY2(dialog.screen()->availableGeometry().width() >= dialog.frameGeometry().width(),
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(dialog.screen()->availableGeometry().width())
+                                .arg(dialog.frameGeometry().width()).arg(dialog.minimumSizeHint().width())));
     }
 
     void afterDeleteSelectionHighlightContextAndListAgree() {
