@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMouseEvent>
 
 namespace kestavo::ui {
 
@@ -18,6 +19,16 @@ bool HandleContextMenuEvent(QAbstractItemView* view, QEvent* event,
         menu->popup(view->viewport()->mapToGlobal(point));
     }
     return true;
+}
+
+bool IsRightButtonEvent(const QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return static_cast<const QMouseEvent*>(event)->button() == Qt::RightButton;
+        default: return false;
+    }
 }
 
 }  // namespace kestavo::ui

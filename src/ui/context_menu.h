@@ -17,4 +17,8 @@ namespace kestavo::ui {
 bool HandleContextMenuEvent(QAbstractItemView* view, QEvent* event,
                             const std::function<QMenu*(const QPoint&)>& build);
 
+// Whether `event` is a press, release or double click of the right mouse
+// button, which a view would take as a click that selects.
+bool IsRightButtonEvent(const QEvent* event);
+
 }  // namespace kestavo::ui

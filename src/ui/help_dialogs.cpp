@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "ui/pictures.h"
+#include "ui/plain_text.h"
 
 namespace kestavo::ui {
 namespace {
@@ -22,20 +23,33 @@ QLabel* Picture(const QIcon& icon, int size, QWidget* parent) {
     return label;
 }
 
-QGroupBox* Section(const QString& caption, const QIcon& icon, const QString& text, QWidget* parent) {
-    auto* box = new QGroupBox(caption, parent);
-    auto* row = new QHBoxLayout(box);
-    if (!icon.isNull()) row->addWidget(Picture(icon, 32, box));
-    auto* label = new QLabel(text, box);
+QLabel* WrappedText(const QString& text, QWidget* parent) {
+    QLabel* label = PlainLabel(text, parent);
     label->setWordWrap(true);
-    row->addWidget(label, 1);
+    return label;
+}
+
+// A framed section: a text alone, or a lead-in text with the picture the
+// user is to click after it, followed by what the click does.
+QGroupBox* Section(const QString& caption, const QString& lead, const QIcon& icon, const QString& text,
+                   QWidget* parent) {
+    auto* box = new QGroupBox(caption, parent);
+    auto* layout = new QVBoxLayout(box);
+    if (!lead.isEmpty()) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(PlainLabel(lead, box));  // short: kept on one line with its picture
+        row->addWidget(Picture(icon, 32, box));
+        row->addStretch(1);
+        layout->addLayout(row);
+    }
+    layout->addWidget(WrappedText(text, box));
     return box;
 }
 
 QHBoxLayout* TitleRow(const QString& text, QWidget* parent) {
     auto* row = new QHBoxLayout;
     row->addWidget(Picture(ApplicationIcon(), 32, parent));
-    auto* title = new QLabel(text, parent);
+    QLabel* title = PlainLabel(text, parent);
     QFont font = title->font();
     font.setBold(true);
     title->setFont(font);
@@ -54,27 +68,28 @@ HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {
     top->addWidget(buttons, 0, Qt::AlignTop);
     layout->addLayout(top);
     layout->addWidget(Section(
-        QStringLiteral("Installation"), QIcon(),
+        QStringLiteral("Installation"), {}, {},
         QStringLiteral("The environment variable Kestavo names the catalog directory. Without it, "
                        "the folder Kestavo in your home folder ($HOME/Kestavo) is used."),
         this));
     layout->addWidget(Section(
-        QStringLiteral("Create a disk catalog file (*.kvx)"), ToolbarPicture("new_catalog"),
-        QStringLiteral("Insert a disk in your removable disk drive, and click this icon.\n"
-                       "A catalog (i.e. *.kvx file) will be created with a name corresponding to the "
-                       "volume label of the disk. The catalog is immediately available for browsing."),
+        QStringLiteral("Create a disk catalog file (*.kvx)"),
+        QStringLiteral("Insert a diskette in your removable disk drive, and click this icon:"),
+        ToolbarPicture("new_catalog"),
+        QStringLiteral("A catalog (i.e. *.kvx file) will be created with a name corresponding to the "
+                       "volume label of the diskette. The catalog is immediately available for browsing."),
         this));
     layout->addWidget(Section(QStringLiteral("Open the complete archive for browsing and searching"),
-                              ToolbarPicture("open_all"),
-                              QStringLiteral("Click this icon: opens all .kvx files for browsing."), this));
+                              QStringLiteral("Click this icon:"), ToolbarPicture("open_all"),
+                              QStringLiteral("Opens all .kvx files for browsing"), this));
     layout->addWidget(Section(QStringLiteral("Open a single Disk Catalog File for browsing and searching"),
-                              ToolbarPicture("open_one"),
-                              QStringLiteral("Click this icon: choose the .kvx file you want to browse."),
-                              this));
+                              QStringLiteral("Click this icon:"), ToolbarPicture("open_one"),
+                              QStringLiteral("Choose the .kvx file you want to browse."), this));
+    // A no-break space keeps "..." with the command's name at any width.
     layout->addWidget(Section(
-        QStringLiteral("Finding a file in the Archive"), ToolbarPicture("find_files"),
+        QStringLiteral("Finding a file in the Archive"), {}, {},
         QStringLiteral("1. Right-click any item in the tree: it becomes the search root. Choose Find "
-                       "File ...\n2. Give a search mask such as *.doc and press Find Now."),
+                       "File\u00A0...\n2. Give a search mask such as *.doc and press Find Now."),
         this));
     resize(560, sizeHint().height());
 }

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "catalog/properties.h"
+#include "ui/column_widths.h"
 #include "ui/command_source.h"
 #include "ui/context_menu.h"
 #include "ui/file_launcher.h"
@@ -34,6 +35,7 @@ ListPane::ListPane(CatalogSet& set, CommandSource& commands, QWidget* parent)
     view_->header()->setStretchLastSection(false);
     connect(view_->header(), &QHeaderView::sectionClicked, this, &ListPane::OnColumnClick);
     connect(view_, &QTreeView::doubleClicked, this, &ListPane::OnDoubleClick);
+    ShowCutTextsAsTips(view_);
     set_.AddObserver(this);
     ShowFileColumns();
 }
@@ -47,6 +49,7 @@ void ListPane::ClearRows() {
 
 void ListPane::ApplyColumns(std::vector<ListColumn> columns) {
     model_->SetColumns(std::move(columns));
+    sizeColumns_.clear();
     // Column widths are given for a 13-pixel font; they grow with the font.
     const double scale = std::max(1.0, view_->fontMetrics().height() / 13.0);
     const auto& shown = model_->Columns();
@@ -56,6 +59,8 @@ void ListPane::ApplyColumns(std::vector<ListColumn> columns) {
         int width = static_cast<int>(shown[i].width * scale);
         if (shown[i].rightAligned) width = std::max(width, digits);
         view_->header()->resizeSection(static_cast<int>(i), width);
+        if (shown[i].content != ColumnContent::Name && shown[i].content != ColumnContent::Date)
+            sizeColumns_.push_back({static_cast<int>(i), width});
     }
 }
 
@@ -79,6 +84,7 @@ void ListPane::EndRows() {
     SortRowsInInitialOrder(pending_);
     model_->SetRows(std::move(pending_));
     pending_.clear();
+    FitSizeColumns(view_, sizeColumns_);
     contextRow_ = -1;
 }
 

@@ -8,6 +8,7 @@
 #include "catalog/catalog_set.h"
 #include "catalog/list_rows.h"
 #include "catalog/list_sink.h"
+#include "ui/column_widths.h"
 #include "ui/entry_list_model.h"
 
 class QTreeView;
@@ -67,6 +68,7 @@ private:
     QTreeView* view_;
     EntryListModel* model_;
     std::vector<FileData*> pending_;
+    std::vector<SizeColumn> sizeColumns_;  // with their widths before the rows came
     DiskColumnSwitches switches_;
     bool fileColumnsShown_ = false;
     bool sortDescending_ = true;

@@ -19,6 +19,7 @@
 #include "ui/file_launcher.h"
 #include "ui/help_dialogs.h"
 #include "ui/list_pane.h"
+#include "ui/lock_state.h"
 #include "ui/pictures.h"
 #include "ui/tree_pane.h"
 
@@ -33,15 +34,6 @@ QString Strftime(const char* format) {
     return QString::fromLocal8Bit(buffer, static_cast<qsizetype>(std::strftime(buffer, sizeof buffer, format, &tm)));
 }
 
-// Whether a keyboard lock is on, as the kernel's keyboard lights tell.
-bool LockLightOn(const char* name) {
-    for (int i = 0; i < 32; ++i) {
-        QFile light(QStringLiteral("/sys/class/leds/input%1::%2/brightness").arg(i).arg(QLatin1String(name)));
-        if (light.open(QIODevice::ReadOnly)) return light.readAll().trimmed() != "0";
-    }
-    return false;
-}
-
 }  // namespace
 
 CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
@@ -50,7 +42,7 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
       ownPrompter_(prompter ? nullptr : std::make_unique<DialogPrompter>(this)),
       prompter_(prompter ? *prompter : *ownPrompter_),
       splitter_(new QSplitter(Qt::Horizontal, this)),
-      clock_(new QTimer(this)) {
+      clock_(new QTimer(this)), lockState_(std::make_unique<LockStateReader>()) {
     setWindowTitle(doc_.Title() + QStringLiteral(" - Disk Catalogs"));
     setWindowIcon(ApplicationIcon());
     BuildActions();
@@ -230,9 +222,10 @@ void CMainFrame::OnUpdateDatePane() { SetPaneText(panes_[4], Strftime("%x")); }
 void CMainFrame::OnUpdateTimePane() { SetPaneText(panes_[5], Strftime("%X")); }
 
 void CMainFrame::UpdateLockPanes() {
-    panes_[1]->setEnabled(LockLightOn("capslock"));
-    panes_[2]->setEnabled(LockLightOn("numlock"));
-    panes_[3]->setEnabled(LockLightOn("scrolllock"));
+    const LockState locks = lockState_->Read();
+    panes_[1]->setEnabled(locks.caps);
+    panes_[2]->setEnabled(locks.num);
+    panes_[3]->setEnabled(locks.scroll);
 }
 
 void CMainFrame::FocusOtherPane() {

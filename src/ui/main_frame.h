@@ -19,6 +19,7 @@ namespace kestavo::ui {
 
 class FileLauncher;
 class ListPane;
+class LockStateReader;
 class TreePane;
 
 class CMainFrame : public QMainWindow, public CommandSource {
@@ -65,6 +66,7 @@ private:
     QToolBar* toolBar_ = nullptr;
     QList<QLabel*> panes_;
     QTimer* clock_;
+    std::unique_ptr<LockStateReader> lockState_;
 };
 
 }  // namespace kestavo::ui

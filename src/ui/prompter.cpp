@@ -1,7 +1,11 @@
 #include "ui/prompter.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+
+#include "ui/plain_text.h"
 
 namespace kestavo::ui {
 namespace {
@@ -22,6 +26,7 @@ QMessageBox::Icon IconOf(MessageIcon icon) {
 MessageAnswer DialogPrompter::Show(const Message& message) {
     QMessageBox box(IconOf(message.icon), QString::fromStdString(message.caption),
                     QString::fromStdString(message.text), QMessageBox::NoButton, parent_);
+    MakePlainText(box);  // names in the text are never read as formatting
     if (message.buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(message.defaultAnswer == MessageAnswer::Yes ? QMessageBox::Yes
@@ -34,7 +39,10 @@ MessageAnswer DialogPrompter::Show(const Message& message) {
 }
 
 QString DialogPrompter::ChooseCatalogFile(QWidget* parent, const QString& directory) {
-    QFileDialog dialog(parent, QString(), directory,
+    // A folder that is not there would be taken apart into a folder and a
+    // typed-in file name: open in the home folder instead.
+    const QString start = QFileInfo(directory).isDir() ? directory : QDir::homePath();
+    QFileDialog dialog(parent, QString(), start,
                        QStringLiteral("Kestavo archive Files (*.kvx);;All Files (*)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

@@ -4,9 +4,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kestavo::ui {
 namespace {
@@ -16,6 +19,19 @@ QLabel* ValueLabel(QWidget* parent) {
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setTextFormat(Qt::PlainText);
     return label;
+}
+
+// A read-only field that looks like the labels beside it; a text longer
+// than the field scrolls inside it instead of widening the window.
+QLineEdit* ScrollingValue(QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setReadOnly(true);
+    field->setFrame(false);
+    field->setMinimumWidth(0);
+    QPalette palette = field->palette();
+    palette.setBrush(QPalette::Base, palette.brush(QPalette::Window));
+    field->setPalette(palette);
+    return field;
 }
 
 QString Text(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
@@ -28,7 +44,7 @@ PropertiesDialog::PropertiesDialog(PropertyFields fields, QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setSizeGripEnabled(true);
 
-    name_ = ValueLabel(this);
+    name_ = ScrollingValue(this);
     type_ = ValueLabel(this);
     location_ = ValueLabel(this);
     location_->setWordWrap(true);
@@ -78,11 +94,21 @@ PropertiesDialog::PropertiesDialog(PropertyFields fields, QWidget* parent)
     layout->addWidget(hint_);
     layout->addWidget(buttons);
     ShowFields();
-    resize(sizeHint().expandedTo(QSize(420, 0)));
+    // At first as wide as the fields need, but never wider than the dialog's
+    // own 242 dialog units (a dialog unit is a quarter of the average
+    // character width): long texts scroll or wrap inside their fields;
+    int widest = std::max(420, fontMetrics().averageCharWidth() * 242 / 4);
+    // and never wider than the screen, its window frame included.
+    constexpr int kFrameAllowance = 20;
+    if (const QScreen* shownOn = screen())
+        widest = std::min(widest, shownOn->availableGeometry().width() - kFrameAllowance);
+    resize(std::clamp(sizeHint().width(), std::min(420, widest), widest), sizeHint().height());
 }
 
 void PropertiesDialog::ShowFields() {
     name_->setText(Text(fields_.name));
+    name_->setCursorPosition(0);
+    name_->setToolTip(name_->text());
     type_->setText(Text(fields_.type));
     location_->setText(Text(fields_.location));
     size_->setText(Text(fields_.size));
@@ -94,9 +120,10 @@ void PropertiesDialog::ShowFields() {
 
 QString PropertiesDialog::FieldText(const char* name) const {
     const std::string_view field = name;
-    const QLabel* label = field == "name" ? name_ : field == "type" ? type_ : field == "location" ? location_
-                        : field == "size" ? size_ : field == "contains" ? contains_ : field == "note" ? note_
-                        : field == "date" ? date_ : hint_;
+    if (field == "name") return name_->text();
+    const QLabel* label = field == "type" ? type_ : field == "location" ? location_ : field == "size" ? size_
+                        : field == "contains" ? contains_ : field == "note" ? note_ : field == "date" ? date_
+                        : hint_;
     return label->text();
 }
 

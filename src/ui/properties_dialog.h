@@ -6,6 +6,7 @@
 #include "catalog/properties.h"
 
 class QLabel;
+class QLineEdit;
 
 namespace kestavo::ui {
 
@@ -23,7 +24,7 @@ private:
     void ShowFields();
 
     PropertyFields fields_;
-    QLabel* name_;
+    QLineEdit* name_;  // a name may be far longer than the window: it scrolls
     QLabel* type_;
     QLabel* location_;
     QLabel* size_;

@@ -114,11 +114,34 @@ void ContainerTreeModel::ChildrenSorted(TreeItem parent) {
 }
 
 void ContainerTreeModel::ResetStarted() {
-    beginResetModel();
-    highlight_ = kNoItem;
+    // A batch (a load) adds and removes whole branches and re-sorts. It is
+    // passed on as a change of layout, not a reset, so that the views keep
+    // what they know of the items that stay: expanded branches above all.
+    emit layoutAboutToBeChanged();
+    batchPersistent_ = persistentIndexList();
+    batchItems_.clear();
+    for (const QModelIndex& index : batchPersistent_) {
+        const TreeItem item = ItemOf(index);
+        batchItems_.push_back({item, tree_.GetParentItem(item), std::string(tree_.GetItemText(item))});
+    }
 }
 
-void ContainerTreeModel::ResetFinished() { endResetModel(); }
+bool ContainerTreeModel::Survived(const KeptItem& kept) const {
+    // A handle freed during the batch may have been given to a new item.
+    return tree_.IsValid(kept.item) && tree_.GetParentItem(kept.item) == kept.parent &&
+           tree_.GetItemText(kept.item) == kept.text;
+}
+
+void ContainerTreeModel::ResetFinished() {
+    QModelIndexList moved;
+    for (const KeptItem& kept : batchItems_) moved.push_back(Survived(kept) ? IndexOf(kept.item) : QModelIndex());
+    changePersistentIndexList(batchPersistent_, moved);
+    batchPersistent_.clear();
+    batchItems_.clear();
+    if (!tree_.IsValid(highlight_)) highlight_ = kNoItem;
+    emit layoutChanged();
+    emit BatchFinished();
+}
 
 void ContainerTreeModel::ExpandRequested(TreeItem item) { emit ExpandItem(IndexOf(item)); }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <string>
+#include <vector>
 
 #include "catalog/container_tree.h"
 #include "ui/pictures.h"
@@ -30,6 +32,8 @@ public:
 
 signals:
     void ExpandItem(const QModelIndex& index);
+    // A batch of changes (a load) has been passed on to the views.
+    void BatchFinished();
 
 private:
     void ItemAboutToBeInserted(TreeItem parent, int row) override;
@@ -45,8 +49,17 @@ private:
     ContainerTree& tree_;
     ImageStrip pictures_;
     TreeItem highlight_ = kNoItem;
+    struct KeptItem {
+        TreeItem item;
+        TreeItem parent;
+        std::string text;
+    };
+    bool Survived(const KeptItem& kept) const;
+
     QModelIndexList sortingPersistent_;
     std::vector<TreeItem> sortingItems_;
+    QModelIndexList batchPersistent_;
+    std::vector<KeptItem> batchItems_;
 };
 
 }  // namespace kestavo::ui

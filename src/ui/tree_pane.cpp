@@ -120,6 +120,7 @@ TreePane::TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Pro
     connect(model_, &ContainerTreeModel::ExpandItem, view_, &QTreeView::expand);
     connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, &TreePane::ForgetItemsBelow);
     connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { contextItem_ = kNoItem; });
+    connect(model_, &ContainerTreeModel::BatchFinished, this, &TreePane::ShowNothingSelected);
 }
 
 TreePane::~TreePane() {
@@ -129,7 +130,7 @@ TreePane::~TreePane() {
 
 void TreePane::OnSelectionChanged(const QModelIndex& current) {
     const TreeItem item = ContainerTreeModel::ItemOf(current);
-    if (item == kNoItem) return;
+    if (item == kNoItem || deleting_) return;
     model_->SetHighlight(kNoItem);
     set_.ShowContents(item, set_.Tree().GetParentItem(item));
     model_->SetHighlight(item);
@@ -167,8 +168,10 @@ void TreePane::OnOpenAllCatalogs() {
 }
 
 void TreePane::OnOpenSelectedCatalog() {
-    const QString directory = QString::fromStdString(CatalogDirectory());
-    QDir::setCurrent(directory);  // the file dialog opens there; failure is harmless
+    QString directory = QString::fromStdString(CatalogDirectory());
+    // The file dialog opens in the catalog directory, or in the home folder
+    // while there is none yet, never with a file name typed in.
+    if (!QDir::setCurrent(directory)) directory = QDir::homePath();
     const QString path = prompter_.ChooseCatalogFile(this, directory);
     if (!path.isEmpty()) LoadSelectedCatalog(path);
 }
@@ -179,7 +182,30 @@ void TreePane::LoadSelectedCatalog(const QString& path) {
 }
 
 void TreePane::OnDeleteCatalog() {
-    if (DeleteCatalog(set_, contextItem_, prompter_) == DeleteOutcome::Deleted) contextItem_ = kNoItem;
+    const QPersistentModelIndex selected = view_->currentIndex();
+    // The view moves its current index off the removed disk; that is not
+    // the user's choice and lists nothing.
+    deleting_ = true;
+    const DeleteOutcome outcome = DeleteCatalog(set_, contextItem_, prompter_);
+    deleting_ = false;
+    if (outcome != DeleteOutcome::Deleted) return;
+    const TreeItem survivor = ContainerTreeModel::ItemOf(selected);
+    if (survivor == kNoItem) {
+        ShowNothingSelected();
+        set_.ShowContents(rootItem_, kNoItem);
+        return;
+    }
+    // Another disk went: the selection stays, with its highlight, its list
+    // and the context commands.
+    model_->SetHighlight(survivor);
+    set_.ShowContents(survivor, set_.Tree().GetParentItem(survivor));
+    contextItem_ = survivor;
+}
+
+void TreePane::ShowNothingSelected() {
+    view_->selectionModel()->clear();
+    model_->SetHighlight(kNoItem);
+    contextItem_ = kNoItem;
 }
 
 void TreePane::OnProperties() {
@@ -315,6 +341,8 @@ bool TreePane::eventFilter(QObject* watched, QEvent* event) {
         OnDeleteCatalog();
         return true;
     }
+    // A right click opens the context menu only; it selects nothing.
+    if (watched == view_->viewport() && IsRightButtonEvent(event)) return true;
     // "*" expands everything below the current item, as far as a view can
     // lay out: a hostile catalog may nest folders a million deep.
     if (event->type() == QEvent::KeyPress && watched == view_ &&

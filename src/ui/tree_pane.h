@@ -67,6 +67,8 @@ protected:
 private:
     void OnSelectionChanged(const QModelIndex& current);
     void ForgetItemsBelow(const QModelIndex& parent, int first, int last);
+    // No item selected, highlighted or in hand for the context commands.
+    void ShowNothingSelected();
 
     CatalogSet& set_;
     ListPane& list_;
@@ -78,6 +80,7 @@ private:
     TreeItem rootItem_ = kNoItem;
     TreeItem contextItem_ = kNoItem;
     int progressDelayMs_ = 300;
+    bool deleting_ = false;
 };
 
 }  // namespace kestavo::ui

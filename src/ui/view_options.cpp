@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,7 +17,10 @@ CViewOptionsColumns::CViewOptionsColumns(QWidget* parent)
       freeSpace_(new QCheckBox(QStringLiteral("Free Space"), this)),
       dateCataloged_(new QCheckBox(QStringLiteral("Date Cataloged"), this)) {
     unit_->setEditable(true);
-    unit_->setInsertPolicy(QComboBox::InsertAlphabetically);
+    // A typed text is kept in the box as it is: it never becomes an entry of
+    // the drop-down, and "kb" is not completed or matched to "KB".
+    unit_->setInsertPolicy(QComboBox::NoInsert);
+    unit_->completer()->setCaseSensitivity(Qt::CaseSensitive);
     unit_->addItems({QStringLiteral("byte"), QStringLiteral("KB"), QStringLiteral("MB")});
     unit_->setMinimumContentsLength(5);
     unit_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -69,7 +73,21 @@ CViewOptions::CViewOptions(QWidget* parent)
 
 int CViewOptions::Run() {
     page_->ShowValues();
+    // Each opening starts where the first did, not on the button that
+    // closed the sheet last time.
+    tabs_->setCurrentIndex(0);
+    FocusFirstControl();
     return exec();
+}
+
+void CViewOptions::FocusFirstControl() {
+    // The control a window shown for the first time focuses: the first one
+    // in the tab order that takes the focus.
+    for (QWidget* next = nextInFocusChain(); next != this; next = next->nextInFocusChain())
+        if ((next->focusPolicy() & Qt::TabFocus) && next->isEnabled() && !next->isHidden()) {
+            next->setFocus(Qt::TabFocusReason);
+            return;
+        }
 }
 
 void CViewOptions::done(int result) {

@@ -50,6 +50,8 @@ public:
     void done(int result) override;
 
 private:
+    void FocusFirstControl();
+
     QTabWidget* tabs_;
     CViewOptionsColumns* page_;
 };
