@@ -21,6 +21,7 @@ done | sort -n | head -n 1)
 work="$data/tools-compare"
 rm -rf "$work"
 compare_s=$("$build/bench/tools/kestavo-bench-tools" --compare "$tree" "$work")
+"$build/bench/tools/kestavo-bench-tools" --compare-scaling "$work"
 rm -rf "$work"
 echo "compare tree with its catalog: $(printf %.3f "$compare_s") s"
 echo "find -printf over the same tree: $(printf %.3f "$find_s") s"

@@ -7,7 +7,14 @@
 //   kestavo-bench-tools --compare TREE WORKDIR
 //       catalogs TREE into WORKDIR, changes 1 % of the file records of the
 //       catalog, loads it and times the comparison of TREE with it.
+//   kestavo-bench-tools --compare-scaling WORKDIR
+//       times the comparison of 3 000 and 30 000 catalogued sibling folders
+//       gone from the disk, and of chains of 20 000 and 200 000 nested
+//       folders on the disk and in the catalog, each at both sizes.
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <clocale>
@@ -71,16 +78,17 @@ int BenchCatalogs(const std::string& directory) {
         all.SetMask("*");
         seconds = Timed([&] { all.FindNow(); });
         const long afterKb = CurrentRssKb();
-        std::printf("find * (first, texts made): %zu rows in %.3f s (target <= 1.5 s)\n", all.RowCount(),
-                    seconds);
+        std::printf("find * (first, texts made): %zu rows in %.3f s (target <= 1.5 s)\n",
+                    all.RowCount(), seconds);
         std::printf("memory added by the * search: %.1f bytes per entry (target <= 64)\n",
                     (afterKb - beforeKb) * 1024.0 / static_cast<double>(entries));
 
         // The Find Files report of every row, written to a file.
         const std::string path = directory + "/../tools-bench-report.txt";
         seconds = Timed([&] { all.SaveReport(path); });
-        std::printf("Find Files report of %zu rows: %.3f s, %.3f s per million rows (target <= 1 s)\n",
-                    all.RowCount(), seconds, seconds * 1e6 / static_cast<double>(all.RowCount()));
+        std::printf(
+            "Find Files report of %zu rows: %.3f s, %.3f s per million rows (target <= 1 s)\n",
+            all.RowCount(), seconds, seconds * 1e6 / static_cast<double>(all.RowCount()));
         std::filesystem::remove(path);
     }
     seconds = FindSeconds(set, "*", rows);
@@ -153,6 +161,78 @@ int BenchCompare(const std::string& tree, const std::string& work) {
     return 0;
 }
 
+const char* const kBenchHeader = "kvx_version_1_1\r\n< \r\n   %drivetype removable\r\n> \r\n";
+const char* const kBenchDate = " 1 1 2001 10 0 0";
+
+double TimedCompare(const std::string& body, const std::string& directory) {
+    CountedMessages messages;
+    kestavo::CatalogSet set;
+    kestavo::LoadCatalogText(
+        set, std::string(kBenchHeader) + "+ \"DISK\" 1000 10" + kBenchDate + " < " + body + " >",
+        "DISK.kvx", messages);
+    const kestavo::TreeItem disk = set.Tree().GetChildItem(set.RootItem());
+    kestavo::DriveCompare tool(set);
+    const double seconds = Timed([&] { tool.CompareDirectory("T:", directory, disk); });
+    std::fprintf(stderr, "  %zu rows\n", tool.RowCount());
+    return seconds;
+}
+
+// `count` catalogued folders of one file each, none of them on the disk.
+double GoneFolders(int count, const std::string& work) {
+    std::string body;
+    for (int i = 0; i < count; ++i)
+        body += "+\"folder" + std::to_string(i) + "\" 0 0" + kBenchDate + " < \"f\" 1" +
+                kBenchDate + " > ";
+    std::filesystem::create_directories(work + "/empty");
+    return TimedCompare(body, work + "/empty");
+}
+
+// A chain of `depth` folders "d" on the disk and the same in the catalog.
+double DeepChain(int depth, const std::string& work) {
+    const std::string top = work + "/deep";
+    std::filesystem::create_directories(top);
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+    std::string body;
+    for (int i = 0; i < depth; ++i) {
+        ::mkdirat(fd, "d", 0755);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        // Folder dates are not compared.
+        body += "+\"d\" 0 0";
+        body += kBenchDate;
+        body += " < ";
+    }
+    ::close(fd);
+    for (int i = 0; i < depth; ++i) body += "> ";
+    const double seconds = TimedCompare(body, top);
+    // Lift each second level up in turn, so that no long path is needed.
+    namespace fs = std::filesystem;
+    while (fs::exists(top + "/d/d")) {
+        fs::rename(top + "/d/d", top + "/lifted");
+        fs::remove_all(top + "/d");
+        fs::rename(top + "/lifted", top + "/d");
+    }
+    fs::remove_all(top);
+    return seconds;
+}
+
+int BenchCompareScaling(const std::string& work) {
+    const double gone3k = GoneFolders(3000, work);
+    const double gone30k = GoneFolders(30000, work);
+    std::printf(
+        "compare, catalogued folders gone from the disk: 3 000 %.3f s, 30 000 %.3f s, ratio %.1f "
+        "(target <= 20)\n",
+        gone3k, gone30k, gone30k / gone3k);
+    const double deep20k = DeepChain(20000, work);
+    const double deep200k = DeepChain(200000, work);
+    std::printf(
+        "compare, nested folders on disk and catalog: 20 000 %.3f s, 200 000 %.3f s, ratio %.1f "
+        "(target <= 20)\n",
+        deep20k, deep200k, deep200k / deep20k);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +240,9 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "--catalogs" && argc == 3) return BenchCatalogs(argv[2]);
     if (mode == "--compare" && argc == 4) return BenchCompare(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: kestavo-bench-tools --catalogs DIR | --compare TREE WORKDIR\n");
+    if (mode == "--compare-scaling" && argc == 3) return BenchCompareScaling(argv[2]);
+    std::fprintf(stderr,
+                 "usage: kestavo-bench-tools --catalogs DIR | --compare TREE WORKDIR | "
+                 "--compare-scaling WORKDIR\n");
     return 2;
 }

@@ -1,8 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -291,6 +294,48 @@ TEST_F(CompareTest, ACatalogFolderNamedDotDotNeverReadsOutsideTheDisk) {
                                   "deleted|x|WORK/../..|1|"}));
 }
 
+TEST_F(CompareTest, NamesMadeEqualByTheWritersCleanUpAreMatchedOneToOne) {
+    MakeFile(disk / "a b", 1);
+    MakeFile(disk / "a  b", 2);
+    MakeFile(disk / "trail ", 3, kTime + 5);
+    MakeFile(disk / "trail  ", 3);
+    // Whatever order the catalog holds them in, each disk file finds its own.
+    for (const bool reversed : {false, true}) {
+        std::vector<std::string> files{"\"a b\" 1 " + kDate, "\"a b\" 2 " + kDate,
+                                       "\"trail \" 3 1 1 2001 10 0 5", "\"trail \" 3 " + kDate};
+        if (reversed) std::reverse(files.begin(), files.end());
+        set.DeleteAllEntries();
+        LoadCatalog("WORK", files[0] + " " + files[1] + " " + files[2] + " " + files[3]);
+        EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"})) << reversed;
+    }
+    // A changed one is still found.
+    MakeFile(disk / "a  b", 7);
+    EXPECT_EQ(RunCompare(), (Rows{"modified|a b|WORK|2|7"}));
+}
+
+TEST_F(CompareTest, TheCatalogIsFoundByTheNameTheWriterMakesOfTheLabel) {
+    MakeFile(disk / "a.txt", 3);
+    LoadCatalog("MY DISK", "\"a.txt\" 3 " + kDate);
+    EXPECT_EQ(RunCompare("E:  MY  DISK"), (Rows{"Identical|All files|||"}));
+    EXPECT_EQ(RunCompare("E:  my \tdisk"), (Rows{"Identical|All files|||"}));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(CompareTest, ManyCatalogFoldersGoneFromTheDiskCompareInLinearTime) {
+    constexpr int kFolders = 20000;
+    std::string body;
+    for (int i = 0; i < kFolders; ++i)
+        body += "+\"folder" + std::to_string(i) + "\" 0 0 " + kDate + " < \"f\" 1 " + kDate + " > ";
+    LoadCatalog("WORK", body);
+    const auto start = std::chrono::steady_clock::now();
+    const Rows rows = RunCompare();
+    // Quadratic work took seconds even in a release build; this takes well
+    // under one in a checked one.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    ASSERT_EQ(rows.size(), 2u * kFolders);
+    EXPECT_EQ(rows[1], "deleted directory|folder1|WORK|1|");
+}
+
 // Catalogs written by the scanner, then the disk changed under them.
 class ScannedCompareTest : public CompareTest {
 protected:
@@ -353,6 +398,49 @@ TEST_F(ScannedCompareTest, AFileSystemMountedBelowTheDiskIsAnEmptyFolder) {
     // The scanner records the folder without its contents, and so does
     // the comparison.
     EXPECT_EQ(rows, (Rows{"Identical|All files|||"}));
+}
+
+TEST_F(ScannedCompareTest, ADirectoryNamedLikeAnArchiveIsTheSameContainerAsItsZipFolder) {
+    MakeFile(disk / "photos.zip" / "a.jpg", 3);
+    MakeFile(disk / "photos.zip" / "in" / "b.jpg", 4);
+    MakeFile(disk / "real.zip", 5);
+    Catalog();
+    EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
+    MakeFile(disk / "photos.zip" / "c.jpg", 6);
+    fs::remove(disk / "photos.zip" / "in" / "b.jpg");
+    EXPECT_EQ(RunCompare(),
+              (Rows{"new|c.jpg|E:/photos.zip||6", "deleted|b.jpg|WORK/photos.zip/in|4|"}));
+}
+
+TEST_F(ScannedCompareTest, ATreeDeeperThanThePathLimitComparesIdentical) {
+    constexpr int kDepth = 3000;  // paths of 6 000 characters
+    fs::path top = disk;
+    {
+        int fd = ::open(disk.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < kDepth; ++i) {
+            ::mkdirat(fd, "d", 0755);
+            const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        ::close(::openat(fd, "f", O_CREAT | O_WRONLY, 0644));
+        ::close(fd);
+    }
+    std::string body;
+    for (int i = 0; i < kDepth; ++i) body += "+\"d\" 0 0 " + kDate + " < ";
+    for (int i = 0; i < kDepth; ++i) body += " >";
+    LoadCatalog("WORK", body);
+    const Rows rows = RunCompare();
+    // Only the file at the bottom is new; its folder's path is as deep.
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].substr(0, 9), "new|f|E:/");
+    EXPECT_EQ(rows[0].size(), std::string("new|f|E:||0").size() + 2 * kDepth);
+    // Lift each second level up in turn, so that no long path is needed.
+    while (fs::exists(disk / "d" / "d")) {
+        fs::rename(disk / "d" / "d", disk / "lifted");
+        fs::remove_all(disk / "d");
+        fs::rename(disk / "lifted", disk / "d");
+    }
 }
 
 TEST(NameMatcherTest, TakesExactNamesFirstThenTheFirstEqualIgnoringCase) {
