@@ -1,5 +1,8 @@
 # What `cmake --install` puts where, by the GNU directory conventions; DESTDIR is honoured.
 set(KESTAVO_APP_ID "org.kestavo.Kestavo" CACHE STRING "Reverse-DNS identifier of the desktop program")
+if(TARGET kestavo)
+  target_compile_definitions(kestavo PRIVATE KESTAVO_APP_ID="${KESTAVO_APP_ID}")
+endif()
 set(KESTAVO_HOMEPAGE "https://kestavo.org/" CACHE STRING "The program's home page")
 set(KESTAVO_DATA_INSTALL_DIR ${CMAKE_INSTALL_DATADIR}/kestavo)
 
