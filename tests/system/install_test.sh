@@ -12,8 +12,8 @@ DESTDIR=$scratch/root cmake --install "$build" --prefix /opt/kestavo >"$scratch/
     { cat "$scratch/log" >&2; fail "cmake --install"; }
 [ -d "$scratch/root/opt/kestavo" ] || fail "nothing installed under DESTDIR"
 
-case $gui in ON | on | 1 | TRUE | true) keep='^(gui )?' ;; *) keep='^' ;; esac
-grep -Ev '^(#|$)' "$list" | grep -E "$keep[a-z]" | sed -e 's/^gui //' -e "s/@APP_ID@/$app_id/g" |
+case $gui in ON | on | 1 | TRUE | true) desktop='gui ' ;; *) desktop='no desktop program' ;; esac
+grep -Ev '^(#|$)' "$list" | sed -n -e "s/^$desktop//" -e '/^gui /!p' | sed "s/@APP_ID@/$app_id/g" |
     LC_ALL=C sort >"$scratch/expected"
 (cd "$scratch/root/opt/kestavo" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort) >"$scratch/installed"
 diff -u "$scratch/expected" "$scratch/installed" || fail "installed files differ from $list"
