@@ -1,11 +1,13 @@
-# Kestavo: set-up, build, tests, benchmarks and fuzzing.
+# Kestavo: set-up, build, tests, benchmarks, fuzzing, installing and packaging.
 BUILD_DIR   ?= build
 RELEASE_DIR ?= build-release
 FUZZ_DIR    ?= build-fuzz
+DEB_DIR     ?= build-deb
+PREFIX      ?= /usr/local
 JOBS        ?= 2
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps test build release run bench fuzz clean
+.PHONY: all deps test build release run bench fuzz install deb clean
 
 all: build
 
@@ -13,14 +15,15 @@ deps:
 	@sh scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTAVO_SANITIZE=ON
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTAVO_SANITIZE=ON -DKESTAVO_WERROR=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 release: deps
-	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTAVO_TESTS=OFF -DKESTAVO_BENCH=ON
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTAVO_TESTS=OFF -DKESTAVO_BENCH=ON \
+	    -DKESTAVO_WERROR=ON
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 run: release
@@ -35,9 +38,22 @@ bench: release
 
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DKESTAVO_TESTS=OFF -DKESTAVO_FUZZ=ON -DKESTAVO_GUI=OFF
+	    -DKESTAVO_TESTS=OFF -DKESTAVO_FUZZ=ON -DKESTAVO_GUI=OFF -DKESTAVO_WERROR=ON
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	sh tests/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# Installs the programs and their data under PREFIX (default /usr/local); DESTDIR is honoured.
+install: release
+	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE_DIR) --prefix "$(PREFIX)"
+
+# The Debian package kestavo_VERSION_ARCH.deb, in this folder: sudo apt install ./kestavo_*.deb
+deb: deps
+	cmake -S . -B $(DEB_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTAVO_TESTS=OFF -DKESTAVO_BENCH=OFF \
+	    -DKESTAVO_GUI=ON -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(DEB_DIR) -j $(JOBS)
+	rm -f $(DEB_DIR)/kestavo_*.deb kestavo_*.deb
+	cd $(DEB_DIR) && cpack -G DEB
+	cp $(DEB_DIR)/kestavo_*.deb .
 
 # Draws the pictures into res/images (needs only Qt 6 Gui).
 .PHONY: pictures
@@ -48,4 +64,4 @@ pictures:
 	QT_QPA_PLATFORM=offscreen build-pictures/res/tools/kestavo-draw-pictures res/images
 
 clean:
-	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(FUZZ_DIR) $(DEB_DIR) kestavo_*.deb

@@ -9,6 +9,7 @@
 #include "cli/cli_commands.h"
 #include "cli/media_commands.h"
 #include "cli/tools_commands.h"
+#include "kestavo_version.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return UsageError(nullptr, "no command given");
     const std::string_view name = argv[1];
     if (name == "--version") {
-        std::puts("kestavo-cli 3.0");
+        std::puts("kestavo-cli " KESTAVO_VERSION);
         return kestavo::cli::kExitDone;
     }
     if (name == "--help" || name == "-h") {

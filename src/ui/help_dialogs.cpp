@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "kestavo_version.h"
 #include "ui/pictures.h"
 #include "ui/plain_text.h"
 
@@ -62,7 +63,7 @@ QHBoxLayout* TitleRow(const QString& text, QWidget* parent) {
 HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Simple Instructions"));
     auto* layout = new QVBoxLayout(this);
-    auto* top = TitleRow(QStringLiteral("Kestavo Version 3.0"), this);
+    auto* top = TitleRow(QStringLiteral("Kestavo Version " KESTAVO_VERSION), this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     top->addWidget(buttons, 0, Qt::AlignTop);
@@ -97,25 +98,30 @@ HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Kestavo"));
     auto* layout = new QVBoxLayout(this);
-    auto* row = TitleRow(QStringLiteral("Kestavo, version 3.0"), this);
+    auto* row = TitleRow(QStringLiteral("Kestavo, version " KESTAVO_VERSION), this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     row->addWidget(buttons, 0, Qt::AlignTop);
     layout->addLayout(row);
 }
 
+QString DataFolder() {
+    const QString installed =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/" KESTAVO_BIN_TO_DATA);
+    if (QFileInfo(installed).isDir()) return QFileInfo(installed).canonicalFilePath();
+    return QStringLiteral(KESTAVO_DATA_DIR);
+}
+
 QString HelpFilePath() {
     const QString page = QStringLiteral("Help/Kestavo_help.htm");
-    if (const char* value = std::getenv("Kestavo")) {
+    if (const char* value = std::getenv("Kestavo"); value && *value) {
         const QString directory = QString::fromLocal8Bit(value);
         const qsizetype cut = directory.indexOf(QStringLiteral("Catalogs"));
-        return (cut < 0 ? QString() : directory.left(cut)) + page;
+        if (cut >= 0) return directory.left(cut) + page;
     }
-    // Installed beside the program (share/kestavo), else the source tree's copy.
-    const QString installed =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/kestavo/") + page;
-    if (QFileInfo::exists(installed)) return QFileInfo(installed).canonicalFilePath();
-    return QStringLiteral(KESTAVO_DATA_DIR "/") + page;
+    // Without a catalog directory of the form INSTALL/Catalogs the page is the one shipped with
+    // the program, whatever the current directory is.
+    return DataFolder() + QStringLiteral("/") + page;
 }
 
 }  // namespace kestavo::ui

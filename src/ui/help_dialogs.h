@@ -18,10 +18,13 @@ public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 
+// The program's data folder: share/kestavo beside the installed program, else
+// the source tree's res/ folder.
+QString DataFolder();
+
 // The help page: beside the catalog directory's parent when the variable
 // Kestavo names a folder of the form INSTALL/Catalogs (cut before
-// "Catalogs"), relative to the current directory when it does not contain
-// "Catalogs", and in the program's data folder when it is not set.
+// "Catalogs"), otherwise Help/Kestavo_help.htm in the program's data folder.
 QString HelpFilePath();
 
 }  // namespace kestavo::ui

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "catalog/catalog_set.h"
+#include "kestavo_version.h"
 
 namespace kestavo::ui {
 
@@ -11,7 +12,7 @@ class CKestavo2Doc {
 public:
     CatalogSet& Catalogs() { return catalogs_; }
     // The title is always the program's name and version.
-    QString Title() const { return QStringLiteral("Kestavo 3.0"); }
+    QString Title() const { return QStringLiteral("Kestavo " KESTAVO_VERSION); }
     void SetTitle(const QString&) {}
 
 private:

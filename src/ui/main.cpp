@@ -17,6 +17,8 @@ public:
         setApplicationName(QStringLiteral("Kestavo"));
         setOrganizationName(QStringLiteral("Kestavo"));
         setWindowIcon(ApplicationIcon());
+        // Ties the window to the installed menu entry (and its icon) on Wayland.
+        setDesktopFileName(QStringLiteral(KESTAVO_APP_ID));
     }
 
     int Run() {

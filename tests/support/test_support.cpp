@@ -81,11 +81,12 @@ CliRun RunProgram(const std::string& program, const std::vector<std::pair<std::s
                   const std::vector<std::string>& args) {
     TempDir scratch;
     const std::string errFile = (scratch.Path() / "err").string();
+    // Appended piece by piece: `"text" + std::string` makes GCC 12 warn falsely (-Wrestrict).
     std::string command = "env TZ=UTC LC_ALL=C.UTF-8";
-    for (const auto& [name, value] : env) command += " " + name + "=" + Quote(value);
-    command += " " + Quote(program);
-    for (const std::string& a : args) command += " " + Quote(a);
-    command += " 2>" + Quote(errFile);
+    for (const auto& [name, value] : env) command.append(" ").append(name).append("=").append(Quote(value));
+    command.append(" ").append(Quote(program));
+    for (const std::string& a : args) command.append(" ").append(Quote(a));
+    command.append(" 2>").append(Quote(errFile));
     CliRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return run;

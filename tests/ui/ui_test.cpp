@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -22,6 +23,7 @@
 #include <functional>
 
 #include "catalog/size_unit.h"
+#include "ui/help_dialogs.h"
 #include "ui/list_pane.h"
 #include "ui/main_frame.h"
 #include "ui/properties_dialog.h"
@@ -435,10 +437,25 @@ private slots:
         QCOMPARE(QString::fromStdString(prompter_.shown[0].caption), QStringLiteral("Could not launch help file"));
         QCOMPARE(QString::fromStdString(prompter_.shown[0].text),
                  QStringLiteral("Cannot find or launch help file:\n/nonexistent/Disks/Help/Kestavo_help.htm"));
-        qputenv("Kestavo", "/nonexistent/Disks");
-        frame_->OnHelpTopics();
-        QCOMPARE(QString::fromStdString(prompter_.shown[1].text),
-                 QStringLiteral("Cannot find or launch help file:\nHelp/Kestavo_help.htm"));
+    }
+
+    // Without "Catalogs" in the variable, or without the variable, the page shipped with the
+    // program is found whatever the current directory is.
+    void helpPageIsFoundFromAnyDirectory() {
+        QTemporaryDir elsewhere;
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        const QString shipped = DataFolder() + QStringLiteral("/Help/Kestavo_help.htm");
+        for (const char* value : {"/nonexistent/Disks", "Disks", ""}) {
+            qputenv("Kestavo", value);
+            QCOMPARE(HelpFilePath(), shipped);
+        }
+        qunsetenv("Kestavo");
+        QCOMPARE(HelpFilePath(), shipped);
+        QVERIFY(QFileInfo(shipped).isAbsolute());
+        QVERIFY(QFileInfo(shipped).isFile());
+        qputenv("Kestavo", "Disks/Catalogs");
+        QCOMPARE(HelpFilePath(), QStringLiteral("Disks/Help/Kestavo_help.htm"));
+        QVERIFY(QDir::setCurrent(QCoreApplication::applicationDirPath()));
     }
 };
 
