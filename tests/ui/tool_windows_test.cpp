@@ -86,6 +86,14 @@ private:
     QPointer<QDialog> last_;  // null again once that dialog is gone
 };
 
+// Pictures of the windows for a person to look at, when asked for.
+void SaveShot(QWidget* widget, const char* name) {
+    const QByteArray dir = qgetenv("KESTAVO_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    QApplication::processEvents();
+    widget->grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
+}
+
 QString ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
@@ -246,6 +254,10 @@ private slots:
         all->ResultView()->header()->sectionClicked(2);
         QCOMPARE(ColumnTexts(all->Results(), 0), QStringList({"img_0002.jpg", "IMG_0001.JPG"}));
         QCOMPARE(all->MaskBox()->text(), QStringLiteral("IMG_000?.JPG"));
+        all->MaskBox()->setText(QStringLiteral("*"));
+        all->OnFindNow();
+        all->resize(760, 420);
+        SaveShot(all, "find_files.png");
     }
 
     void findFilesShowsNothingFoundAndClearsWhenCatalogsAreReopened() {
@@ -321,6 +333,11 @@ private slots:
                      Cli({QStringLiteral("duplicates"), QStringLiteral("--no-names"), QStringLiteral("--no-dates"),
                           QStringLiteral("--threshold"), QStringLiteral("1"), QStringLiteral("--unit"),
                           QStringLiteral("KB")}));
+            duplicates->NamesBox()->setChecked(true);
+            duplicates->DatesBox()->setChecked(true);
+            duplicates->SizesBox()->setChecked(false);
+            duplicates->OnFindNow();
+            SaveShot(duplicates, "find_duplicates.png");
             dialog->reject();
         });
         script.Start();
@@ -339,6 +356,7 @@ private slots:
             QVERIFY(selection);
             QCOMPARE(selection->windowTitle(), QStringLiteral("Catalog New Disk"));
             QCOMPARE(selection->DriveBox()->currentText(), QStringLiteral("E:  WORK"));
+            SaveShot(selection, "drive_selection.png");
             selection->DriveBox()->setEditText(QStringLiteral("WORK"));
             selection->accept();
             QVERIFY(selection->isVisible());
@@ -375,6 +393,7 @@ private slots:
             label->LabelBox()->clear();
             label->LabelBox()->insert(QStringLiteral("pasted disk"));
             QCOMPARE(label->LabelBox()->text(), QStringLiteral("PASTED DISK"));
+            SaveShot(label, "label_dialog.png");
             label->accept();
         });
         script.Start();
@@ -405,6 +424,7 @@ private slots:
             QVERIFY(progress);
             QTRY_VERIFY_WITH_TIMEOUT(progress->CountsLabel()->text().startsWith(QStringLiteral("Folders:")), 5000);
             sawProgress = true;
+            SaveShot(progress, "scan_progress.png");
             progress->CancelButton()->click();
         });
         script.Start();
@@ -438,6 +458,7 @@ private slots:
         compare->OnSaveReport();
         QCOMPARE(prompter_.offeredNames, QStringList({"CompareDisk.txt"}));
         QCOMPARE(ReadBytes(prompter_.reportFile), Cli({QStringLiteral("compare"), QStringLiteral("E:")}));
+        SaveShot(compare, "compare.png");
 
         compare->DriveBox()->setEditText(QStringLiteral("E:  NOT CATALOGUED"));
         compare->OnCompareNow();
@@ -469,6 +490,7 @@ private slots:
             QVERIFY(prompt);
             QCOMPARE(prompt->windowTitle(), QStringLiteral("Insert Removable Disk"));
             QCOMPARE(prompt->MessageLabel()->text(), QStringLiteral("Disk labeled Floppy was not found."));
+            SaveShot(prompt, "insert_disk.png");
             ++prompts;
             dialog->accept();  // Retry with the disk still absent: asked again
         });
