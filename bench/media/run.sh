@@ -41,3 +41,4 @@ echo "list one ZIP64 archive of 100000 members:        $(printf %.3f "$big_s") s
 echo "zipinfo over it:                                   $(printf %.3f "$bigzipinfo_s") s"
 echo "peak memory, whole tree:  $("$build/bench/media/kestavo-bench-scan" --tree "$tree")"
 echo "peak memory, one folder:  $("$build/bench/media/kestavo-bench-scan" --tree "$tree/Folder 0")"
+python3 "$(dirname "$0")/scaling.py" "$build"

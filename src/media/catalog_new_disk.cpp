@@ -234,8 +234,8 @@ bool CatalogNewDisk::AskLabel(CatalogQuestions& questions, const Drive& drive, s
     if (label.empty() || !IsUsable(label)) return false;
     const std::size_t limit = LabelLimit(drive.fsType);
     if (limit != 0 && CharacterCount(label) > limit) {
-        Stop("The label " + label + " is too long for the disk in drive " + drive.Name() +
-             ": at most " + std::to_string(limit) + " characters.");
+        Stop("The label " + label + " is too long for the file system of drive " + drive.Name() +
+             " (at most " + std::to_string(limit) + " characters).");
         return false;
     }
     if (labeler_->SetLabel(drive, label)) {

@@ -51,11 +51,12 @@ DiskSpace GetDiskSpace(const DriveMap& drives, std::string_view drive) {
 
 // Disk names are written the way the catalog format can hold them, so a
 // volume label with double quotes or runs of white space matches the name
-// it was written as.
+// it was written as. Labels are only cleaned, never given the "_" that
+// record names get: an unlabelled drive must not match a disk named "_".
 std::optional<std::string> FindDriveByLabel(const DriveMap& drives, std::string_view diskName) {
     const std::vector<Drive>& all = drives.Drives();
     for (auto it = all.rbegin(); it != all.rend(); ++it)
-        if ((it->label == diskName || CatalogName(it->label) == diskName) && HoldsMedium(*it))
+        if ((it->label == diskName || CleanedName(it->label) == diskName) && HoldsMedium(*it))
             return it->Name();
     return std::nullopt;
 }

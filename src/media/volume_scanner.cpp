@@ -322,7 +322,7 @@ int VolumeWalker::OpenChild(const Listed& entry) {
     const int fd = parent >= 0 ? FolderFd(parent, entry.name.c_str()) : -1;
     if (fd < 0) {
         if (IsMediumError(errno)) mediumError_ = errno;
-        Unreadable(entry.name);
+        if (errno != ENOENT) Unreadable(entry.name);  // a folder gone meanwhile is no failure
     }
     return fd;
 }

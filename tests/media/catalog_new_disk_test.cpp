@@ -44,9 +44,11 @@ class RecordingLabeler : public media::VolumeLabeler {
 public:
     bool SetLabel(const media::Drive& drive, const std::string& label) override {
         set.push_back(drive.Name() + label);
-        return false;  // a mapped folder has no volume label to set
+        return holds.has_value();  // a mapped folder has no volume label to set
     }
+    std::string ReadLabel(const media::Drive&) override { return holds.value_or(""); }
     std::vector<std::string> set;
+    std::optional<std::string> holds;  // what the volume holds once labelled
 };
 
 std::string ReadAll(const std::string& path) {
@@ -317,6 +319,69 @@ TEST_F(CatalogNewDiskTest, AFolderIsCataloguedUnderTheLabelAsGiven) {
     const media::CatalogOutcome missing = command.RunOnDirectory(disk + "/none", "X");
     EXPECT_EQ(missing.status, CatalogStatus::Failed);
     EXPECT_FALSE(std::filesystem::exists(catalogs + "/X.kvx"));
+}
+
+// Nothing is written to the volume before the label has passed every check.
+TEST_F(CatalogNewDiskTest, ARefusedLabelIsNeverWrittenToTheVolume) {
+    questions.entries = {"F:  ", "H:  "};
+    questions.label = "../evil";
+    EXPECT_EQ(Run().status, CatalogStatus::Failed);
+    media::Drive fat;
+    fat.letter = 'H';
+    fat.directory = disk;
+    fat.fsType = "vfat";
+    drives.Add(fat);
+    questions.label = "twelve chars";
+    EXPECT_EQ(Run().status, CatalogStatus::Failed);
+    EXPECT_TRUE(labeler.set.empty());
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].text, "The label ../EVIL cannot be used as a catalog file name.");
+    EXPECT_EQ(messages.shown[1].text,
+              "The label TWELVE CHARS is too long for the file system of drive H: (at most 11 "
+              "characters).");
+    EXPECT_FALSE(std::filesystem::exists(catalogs));
+}
+
+// A file system may keep less of a label than it was given: the catalog
+// takes the label the volume holds.
+TEST_F(CatalogNewDiskTest, TheLabelReadBackFromTheVolumeNamesTheCatalog) {
+    questions.entries = {"F:  "};
+    questions.label = "archive 2024";
+    labeler.holds = "ARCHIVE";
+    const media::CatalogOutcome outcome = Run();
+    ASSERT_EQ(outcome.status, CatalogStatus::Written);
+    EXPECT_EQ(labeler.set, (std::vector<std::string>{"F:ARCHIVE 2024"}));
+    EXPECT_EQ(outcome.label, "ARCHIVE");
+    EXPECT_EQ(outcome.path, catalogs + "/ARCHIVE.kvx");
+    EXPECT_NE(Disk("ARCHIVE"), kNoItem);
+}
+
+TEST_F(CatalogNewDiskTest, ARewrittenCatalogKeepsItsModeAndANewOneFollowsTheUmask) {
+    questions.entries = {"E:  WORK", "E:  WORK"};
+    const mode_t oldMask = ::umask(027);
+    const media::CatalogOutcome first = Run();
+    ::umask(oldMask);
+    struct stat st {};
+    ASSERT_EQ(::stat(first.path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    ::chmod(first.path.c_str(), 0600);
+    ASSERT_EQ(Run().status, CatalogStatus::Written);
+    ASSERT_EQ(::stat(first.path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// Temporaries are named after their disk and process: the next run for a
+// disk removes those of its killed runs and no others.
+TEST_F(CatalogNewDiskTest, TheNextRunRemovesTheTemporariesOfKilledRunsForItsDisk) {
+    std::filesystem::create_directories(catalogs);
+    const std::string live = ".WORK.kvx-new-" + std::to_string(::getppid()) + "-1";
+    for (const std::string& name : {std::string(".WORK.kvx-new-2147483646-7"), live,
+                                    std::string(".OTHER.kvx-new-2147483646-7")})
+        std::ofstream(catalogs + "/" + name) << "partial";
+    questions.entries = {"E:  WORK"};
+    ASSERT_EQ(Run().status, CatalogStatus::Written);
+    EXPECT_EQ(CatalogFiles(),
+              (std::vector<std::string>{".OTHER.kvx-new-2147483646-7", live, "WORK.kvx"}));
 }
 
 }  // namespace

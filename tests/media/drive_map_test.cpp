@@ -86,6 +86,8 @@ TEST_F(DriveMapTest, FindDriveByLabelSearchesZDownToAExactlyAmongDrivesWithAMedi
     const DriveMap odd = Parse("F:|removable|MY  \"DISK\"|" + Folder("f"));
     EXPECT_EQ(media::FindDriveByLabel(odd, "MY 'DISK'"), "F:");
     EXPECT_EQ(media::FindDriveByLabel(odd, "MY  \"DISK\""), "F:");
+    const DriveMap unlabelled = Parse("G:|removable||" + Folder("g"));
+    EXPECT_EQ(media::FindDriveByLabel(unlabelled, "_"), std::nullopt);
 }
 
 TEST_F(DriveMapTest, FlushAndEjectOfMappedFolders) {

@@ -1,7 +1,8 @@
+#include "media/launch_path.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "media/launch_path.h"
 #include "media/media_test_support.h"
 
 namespace kestavo {
@@ -44,11 +45,17 @@ TEST_F(LaunchTest, NormalisedNamesLeadBackToTheFilesOnTheDisk) {
 }
 
 TEST_F(LaunchTest, APathWithDotPartsIsNeverStarted) {
-    for (const char* path : {"BACKUP/../etc/passwd", "BACKUP/DOCS/..", "BACKUP/./a", "BACKUP/x/../../y"}) {
+    for (const char* path :
+         {"BACKUP/../etc/passwd", "BACKUP/DOCS/..", "BACKUP/./a", "BACKUP/x/../../y"}) {
         const media::LaunchTarget t = media::ResolveLaunchPath(drives, path);
         EXPECT_EQ(t.errorCode, media::kLaunchPathNotFound) << path;
     }
     EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/..hidden/x").errorCode, 0);
+    // A NUL byte would cut the path short, to a file that was not asked for.
+    const media::LaunchTarget withNul =
+        media::ResolveLaunchPath(drives, std::string("BACKUP/DOCS/a.txt\0.pdf", 23));
+    EXPECT_EQ(withNul.errorCode, media::kLaunchPathNotFound);
+    EXPECT_EQ(withNul.fullPath.find('\0'), std::string::npos);
 }
 
 TEST_F(LaunchTest, EntriesInsideZipFoldersOpenTheirArchive) {
@@ -57,8 +64,17 @@ TEST_F(LaunchTest, EntriesInsideZipFoldersOpenTheirArchive) {
     const TreeItem disk = test::ScanAndLoad(set, dir.Str() + "/backup", "BACKUP", messages);
     EXPECT_EQ(media::LaunchCatalogPath(*test::EntryAt(set, disk, "DOCS/old.zip/src/main.c")),
               "BACKUP/DOCS/old.zip");
-    EXPECT_EQ(media::LaunchCatalogPath(*test::EntryAt(set, disk, "DOCS/a.txt")), "BACKUP/DOCS/a.txt");
+    EXPECT_EQ(media::LaunchCatalogPath(*test::EntryAt(set, disk, "DOCS/a.txt")),
+              "BACKUP/DOCS/a.txt");
     EXPECT_EQ(media::LaunchCatalogPath(*set.FindEntry(set.RootItem(), "BACKUP")), "BACKUP");
+
+    FileData& member = *test::EntryAt(set, disk, "DOCS/old.zip/src/main.c");
+    FileData& plain = *test::EntryAt(set, disk, "DOCS/a.txt");
+    const auto text = [](const media::LaunchRequest& r) { return r.catalogPath + "|" + r.program; };
+    EXPECT_EQ(text(media::OpenRequest(member)), "BACKUP/DOCS/old.zip|");
+    EXPECT_EQ(text(media::SendToNotepadRequest(member)), "BACKUP/DOCS/old.zip|");
+    EXPECT_EQ(text(media::OpenRequest(plain)), "BACKUP/DOCS/a.txt|");
+    EXPECT_EQ(text(media::SendToNotepadRequest(plain)), "BACKUP/DOCS/a.txt|notepad.exe");
 }
 
 TEST_F(LaunchTest, ErrorTextsFollowTheTableAndCodeZeroShowsNothing) {
@@ -71,19 +87,26 @@ TEST_F(LaunchTest, ErrorTextsFollowTheTableAndCodeZeroShowsNothing) {
               "/d/a.txt\nThe specified file was not found.\n\nThe disk contents may have changed "
               "since you last cataloged it.\nCheck using Tools->Compare Disk/Catalog.");
     const std::pair<int, const char*> table[] = {
-        {3, "The specified path was not found."}, {5, "Access denied."}, {8, "Not enough memory."},
+        {3, "The specified path was not found."},
+        {5, "Access denied."},
+        {8, "Not enough memory."},
         {32, "A sharing violation occurred."},
         {1155, "There is no application associated with the given filename extension."},
-        {1156, "The DDE transaction failed."}, {1157, "A Required DLL was not found."},
-        {1223, "The user cancelled the request."}, {4, "Could not launch the file"}};
+        {1156, "The DDE transaction failed."},
+        {1157, "A Required DLL was not found."},
+        {1223, "The user cancelled the request."},
+        {4, "Could not launch the file"}};
     for (const auto& [code, text] : table)
         EXPECT_NE(media::LaunchErrorText(code, "p")->text.find(std::string("p\n") + text + "\n\n"),
-                  std::string::npos) << code;
+                  std::string::npos)
+            << code;
 }
 
 TEST_F(LaunchTest, FailureCodesNameWhatIsMissing) {
-    EXPECT_EQ(media::LaunchErrorCodeOf(dir.Str() + "/backup/DOCS/gone.txt"), media::kLaunchFileNotFound);
-    EXPECT_EQ(media::LaunchErrorCodeOf(dir.Str() + "/backup/GONE/x.txt"), media::kLaunchPathNotFound);
+    EXPECT_EQ(media::LaunchErrorCodeOf(dir.Str() + "/backup/DOCS/gone.txt"),
+              media::kLaunchFileNotFound);
+    EXPECT_EQ(media::LaunchErrorCodeOf(dir.Str() + "/backup/GONE/x.txt"),
+              media::kLaunchPathNotFound);
 }
 
 class ScriptedLaunch : public media::LaunchStarter, public media::InsertDiskPrompt {
@@ -108,7 +131,8 @@ TEST_F(LaunchTest, LaunchFileAsksForTheDiskUntilItIsInsertedOrTheUserCancels) {
     ScriptedLaunch launch;
     DriveMap current;  // the disk is not in any drive yet
     int waits = 0;
-    media::LaunchServices services{[&] { return current; }, &launch, &launch, &messages, [&] { ++waits; }};
+    media::LaunchServices services{[&] { return current; }, &launch, &launch, &messages,
+                                   [&] { ++waits; }};
     launch.retries = 2;
     launch.onPrompt = [&] {
         if (launch.prompts.size() == 2) current = drives;  // inserted before the second Retry
@@ -132,7 +156,8 @@ TEST_F(LaunchTest, AFailedStartIsReportedAndDotPathsFailWithoutStarting) {
     launch.result = 1155;
     media::LaunchServices services{[&] { return drives; }, &launch, &launch, &messages, {}};
     media::LaunchFile("BACKUP/DOCS/a.txt", "editor", services);
-    EXPECT_EQ(launch.started, (std::vector<std::string>{"editor:" + dir.Str() + "/backup/DOCS/a.txt"}));
+    EXPECT_EQ(launch.started,
+              (std::vector<std::string>{"editor:" + dir.Str() + "/backup/DOCS/a.txt"}));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].text.find("There is no application"), std::string::npos);
     media::LaunchFile("BACKUP/../../etc/passwd", "", services);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -108,6 +110,28 @@ TEST_F(MediaCliTest, EjectPrintsNothing) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");
+}
+
+// Folders the user may not read are catalogued empty, and the command says
+// how many there were. Run as an ordinary user: the superuser reads them all.
+TEST_F(MediaCliTest, FoldersThatCouldNotBeReadAreCountedOnStandardError) {
+    ::chmod(dir.Str().c_str(), 0755);
+    std::filesystem::create_directories(catalogs);
+    ::chmod(catalogs.c_str(), 0777);
+    test::MakeFile(work, "locked/x.txt", "x");
+    ::chmod((work + "/locked").c_str(), 0);
+    std::vector<std::string> args = {"catalog", work, "--label", "W"};
+    std::string program = KESTAVO_CLI;
+    if (::geteuid() == 0) {
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        program = "/usr/bin/setpriv";
+        if (::access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "no setpriv to drop the superuser's rights";
+    }
+    const test::CliRun run = test::RunProgram(program, {{"Kestavo", catalogs}, {"KESTAVO_DRIVES", drives}}, args);
+    ::chmod((work + "/locked").c_str(), 0755);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, catalogs + "/W.kvx\n");
+    EXPECT_EQ(run.err, "1 folder could not be read: /locked\n");
 }
 
 }  // namespace
