@@ -9,6 +9,10 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <mutex>
+#include <utility>
+
+#include "ui/utf8_text.h"
 
 class QLabel;
 class QProgressBar;
@@ -55,6 +59,29 @@ struct BackgroundWork {
     std::atomic<bool>* stop = nullptr;
     // How long the work may run before its dialog appears.
     int dialogDelayMs = 300;
+};
+
+// How far a walk of a disk has come (folders and files counted, the folder
+// being read), written by the worker and read by the progress window.
+template <class Counts>
+class WalkBoard {
+public:
+    // The walk's progress callback: keeps the counts, never stops the walk.
+    bool Note(const Counts& counts) {
+        std::lock_guard lock(mutex_);
+        counts_ = counts;
+        return true;
+    }
+    std::pair<QString, QString> Lines() const {
+        std::lock_guard lock(mutex_);
+        return {QStringLiteral("Folders: %1    Files: %2").arg(counts_.folders).arg(counts_.files),
+                counts_.folder.empty() ? QStringLiteral("Starting ...")
+                                       : QStringLiteral("Reading ") + FromUtf8(counts_.folder)};
+    }
+
+private:
+    mutable std::mutex mutex_;
+    Counts counts_;
 };
 
 // Runs `job.work` on a worker thread and returns when it has finished.

@@ -4,45 +4,22 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <mutex>
 
 #include "media/drive_map.h"
 #include "media/volume_info.h"
 #include "ui/background_work.h"
 #include "ui/prompter.h"
 #include "ui/report_saving.h"
+#include "ui/utf8_text.h"
 
 namespace kestavo::ui {
 namespace {
-
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::vector<ResultColumn> CompareColumns() {
     return {{"Status", 70, false},      {"Name", 160, false},      {"In Folder", 140, false},
             {"Size Catalog", 80, true}, {"Size Disk", 80, true},   {"Date Catalog", 140, false},
             {"Date Disk", 140, false}};
 }
-
-// What the worker has read so far, for the progress window.
-class ReadingBoard {
-public:
-    bool Note(const DiskReadCounts& counts) {
-        std::lock_guard lock(mutex_);
-        counts_ = counts;
-        return true;
-    }
-    std::pair<QString, QString> Lines() const {
-        std::lock_guard lock(mutex_);
-        return {QStringLiteral("Folders: %1    Files: %2").arg(counts_.folders).arg(counts_.files),
-                QStringLiteral("Reading %1").arg(FromUtf8(counts_.folder))};
-    }
-
-private:
-    mutable std::mutex mutex_;
-    DiskReadCounts counts_;
-};
 
 }  // namespace
 
@@ -100,7 +77,7 @@ void DriveCompare::OnCompareNow() {
     model_->BeginChange();
     std::optional<CompareJob> job = tool_.Prepare(media::LoadDriveMap(prompter_), prompter_);
     if (job) {
-        ReadingBoard board;
+        WalkBoard<DiskReadCounts> board;
         std::atomic<bool> stop{false};
         RunInBackground(this, BackgroundWork{QStringLiteral("Compare Disk vs. Catalog"),
                                              [&] {

@@ -15,13 +15,10 @@
 #include "media/catalog_new_disk.h"
 #include "media/drive_map.h"
 #include "ui/prompter.h"
+#include "ui/utf8_text.h"
 
 namespace kestavo::ui {
 namespace {
-
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Turns a to z into A to Z as they are typed or pasted; every other
 // character stays as it is, as the label written to the volume will.

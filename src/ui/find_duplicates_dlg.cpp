@@ -10,13 +10,10 @@
 #include "ui/background_work.h"
 #include "ui/prompter.h"
 #include "ui/report_saving.h"
+#include "ui/utf8_text.h"
 
 namespace kestavo::ui {
 namespace {
-
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::vector<ResultColumn> DuplicateColumns() {
     return {{"Name", 160, false}, {"Size", 70, true}, {"Date", 140, false}, {"In Folder", 180, false}};

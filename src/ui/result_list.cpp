@@ -4,12 +4,10 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "ui/utf8_text.h"
+
 namespace kestavo::ui {
 namespace {
-
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 Qt::Alignment AlignmentOf(const ResultColumn& column) {
     return Qt::AlignVCenter | (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft);

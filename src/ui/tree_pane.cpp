@@ -9,7 +9,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <atomic>
-#include <mutex>
 
 #include "catalog/catalog_commands.h"
 #include "catalog/properties.h"
@@ -64,27 +63,6 @@ public:
 private:
     Prompter& prompter_;
     QWidget* parent_;
-};
-
-// How far a scan has come, written by the worker and read by the progress
-// window.
-class ScanBoard {
-public:
-    bool Note(const media::ScanCounts& counts) {
-        std::lock_guard lock(mutex_);
-        counts_ = counts;
-        return true;
-    }
-    std::pair<QString, QString> Lines() const {
-        std::lock_guard lock(mutex_);
-        return {QStringLiteral("Folders: %1    Files: %2").arg(counts_.folders).arg(counts_.files),
-                QStringLiteral("Reading ") +
-                    QString::fromUtf8(counts_.folder.data(), static_cast<qsizetype>(counts_.folder.size()))};
-    }
-
-private:
-    mutable std::mutex mutex_;
-    media::ScanCounts counts_;
 };
 
 }  // namespace
@@ -243,7 +221,7 @@ void TreePane::OnCatalogNewDisk() {
     if (!job.ready) return;
     // The scan runs on a worker; the window shows how far it has come and
     // can stop it. Loading the new catalog stays on this thread.
-    ScanBoard board;
+    WalkBoard<media::ScanCounts> board;
     std::atomic<bool> stop{false};
     RunInBackground(window(), BackgroundWork{QStringLiteral("Catalog New Disk"),
                                              [&] {
