@@ -15,7 +15,9 @@ namespace {
 
 using media::DriveMap;
 
-void Error(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void Error(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
 
 // Answers the questions of Catalog New Disk from the command's arguments.
 class ArgumentAnswers : public media::CatalogQuestions {
@@ -47,7 +49,7 @@ private:
 
 int CatalogExitStatus(const media::CatalogOutcome& outcome) {
     if (outcome.status != media::CatalogStatus::Written) return kExitFailed;
-    std::printf("%s\n", outcome.path.c_str());
+    std::printf("%s\n", ForStdout(outcome.path).c_str());
     return kExitDone;
 }
 
@@ -72,8 +74,8 @@ int RunDrives(const Arguments&) {
     const DriveMap drives = media::LoadDriveMap(messages);
     for (const media::Drive& drive : drives.Drives()) {
         if (!media::HoldsMedium(drive)) continue;
-        std::printf("%s\t%s\t%s\n", media::DriveEntryText(drive).c_str(),
-                    media::DriveTypeWord(drive.type), drive.directory.c_str());
+        std::printf("%s\t%s\t%s\n", ForStdout(media::DriveEntryText(drive)).c_str(),
+                    media::DriveTypeWord(drive.type), ForStdout(drive.directory).c_str());
     }
     return kExitDone;
 }
@@ -126,7 +128,7 @@ int RunLocate(const Arguments& args) {
         messages.Show(*media::LaunchErrorText(launch.errorCode, launch.fullPath));
         return kExitFailed;
     }
-    std::printf("%s\n", launch.fullPath.c_str());
+    std::printf("%s\n", ForStdout(launch.fullPath).c_str());
     return kExitDone;
 }
 
