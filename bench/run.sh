@@ -11,6 +11,7 @@ fi
 # Read the files once so that every run starts from a warm cache.
 cat "$data"/catalogs/*.kvx > /dev/null
 "$build/bench/kestavo-bench-open-all" "$data/catalogs" "$data/catalogs-wide/WIDE.kvx"
+"$build/bench/kestavo-bench-scaling" "$data/scaling"
 # The window against the command line on the same directory.
 if [ -x "$build/bench/kestavo-bench-ui" ]; then
   "$build/bench/kestavo-bench-ui" "$data/catalogs"

@@ -63,9 +63,14 @@ std::vector<std::string> ListCatalogFiles(const std::string& directory) {
         const std::string_view name = item->d_name;
         // FLOPPY.KVX copied from a FAT medium is a catalog too.
         if (!EndsWithCatalogExtension(name)) continue;
-        struct stat st {};
-        const std::string full = directory + "/" + std::string(name);
-        if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        // The listing tells most files' type; only links and unknown types
+        // are looked up.
+        if (item->d_type != DT_REG) {
+            struct stat st {};
+            const std::string full = directory + "/" + std::string(name);
+            if (item->d_type != DT_LNK && item->d_type != DT_UNKNOWN) continue;
+            if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        }
         names.emplace_back(name);
     }
     std::sort(names.begin(), names.end());

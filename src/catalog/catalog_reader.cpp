@@ -64,6 +64,8 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::size_t& lengt
             return false;
         }
         used += static_cast<std::size_t>(n);
+        // A regular file reads short only at its end.
+        if (used > 0 && used == static_cast<std::size_t>(st.st_size) && used < out.size()) break;
     }
     length = used;
     ::close(fd);

@@ -31,6 +31,11 @@ void CatalogSet::SetCatalogFile(TreeItem disk, std::string path) {
 }
 
 void CatalogSet::StartNewStore() {
+    // The previous load's store, always the last one, goes when it holds
+    // nothing; the others are dropped as soon as they empty.
+    if (current_ && current_->LiveCount() == 0 && !stores_.empty() &&
+        stores_.back().get() == current_)
+        stores_.pop_back();
     stores_.push_back(std::make_unique<EntryStore>(this, nextStoreSerial_++));
     current_ = stores_.back().get();
     DropEmptyStores();
@@ -56,6 +61,10 @@ void CatalogSet::NotifyRemoval() {
 }
 
 void CatalogSet::DropEmptyStores() {
+    // Looking through every store only after one emptied keeps loading many
+    // catalogs, and removing many containers, linear.
+    if (!storeEmptied_) return;
+    storeEmptied_ = false;
     std::erase_if(stores_, [this](const std::unique_ptr<EntryStore>& store) {
         return store.get() != current_ && store->LiveCount() == 0;
     });
@@ -64,6 +73,7 @@ void CatalogSet::DropEmptyStores() {
 void CatalogSet::DeleteAllEntries() {
     NotifyRemoval();
     stores_.clear();
+    storeEmptied_ = false;
     current_ = nullptr;
     byItem_.clear();
     catalogFiles_.clear();
@@ -80,6 +90,7 @@ void CatalogSet::RemoveEntriesOf(TreeItem item) {
             lastStore->ForgetPathOfItem(item);
         }
         e->Store().Destroy(*e);
+        if (e->Store().LiveCount() == 0) storeEmptied_ = true;
         e = next;
     }
     byItem_[item] = ItemEntries{};
@@ -100,6 +111,7 @@ void CatalogSet::RemoveNamedEntry(TreeItem parent, std::string_view name) {
             list.head = e->nextInItem_;
         if (list.tail == e) list.tail = previous;
         e->Store().Destroy(*e);
+        if (e->Store().LiveCount() == 0) storeEmptied_ = true;
         if (listSink_) listSink_->ClearRows();
         DropEmptyStores();
         return;

@@ -118,6 +118,7 @@ private:
     TreeItem rootItem_ = kNoItem;
     std::vector<std::unique_ptr<EntryStore>> stores_;  // in order of creation
     EntryStore* current_ = nullptr;
+    bool storeEmptied_ = false;  // a store other than the current may be empty
     std::uint64_t nextStoreSerial_ = 1;
     std::vector<ItemEntries> byItem_;
     TreeItem shownItem_ = kNoItem;

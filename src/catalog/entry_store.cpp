@@ -15,11 +15,12 @@ FileData* EntryStore::Create(std::string_view name, TreeItem parentItem, std::in
             chunks_.empty() ? kFirstChunk : std::min(kMaxChunk, chunks_.back().capacity() * 2);
         chunks_.emplace_back();
         chunks_.back().reserve(capacity);
-        if (capacity == kMaxChunk) PrefaultPages(chunks_.back().data(), capacity * sizeof(FileData));
+        if (capacity == kMaxChunk)
+            PrefaultPages(chunks_.back().data(), capacity * sizeof(FileData));
     }
     const TextRef nameRef = texts_.Add(name);
-    FileData& entry = chunks_.back().emplace_back(*this, nameRef, parentItem, size, freeSpace,
-                                                  time, kind, created_++);
+    FileData& entry = chunks_.back().emplace_back(*this, nameRef, parentItem, size, freeSpace, time,
+                                                  kind, created_++);
     ++live_;
     return &entry;
 }
@@ -38,11 +39,6 @@ void EntryStore::ReleaseSizeTexts() {
             entry.sizeText_ = kNoText;
             entry.freeSpaceText_ = kNoText;
         }
-}
-
-TextRef EntryStore::PathOfItem(TreeItem item) const {
-    auto it = pathOfItem_.find(item);
-    return it == pathOfItem_.end() ? kNoText : it->second;
 }
 
 }  // namespace kestavo

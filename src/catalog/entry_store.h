@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalog/file_data.h"
+#include "catalog/location_texts.h"
 #include "catalog/text_arena.h"
 
 namespace kestavo {
@@ -42,9 +43,12 @@ public:
     void ReleaseSizeTexts();
 
     // The location text shared by every entry filed under `item`.
-    TextRef PathOfItem(TreeItem item) const;
-    void SetPathOfItem(TreeItem item, TextRef path) { pathOfItem_[item] = path; }
-    void ForgetPathOfItem(TreeItem item) { pathOfItem_.erase(item); }
+    TextRef PathOfItem(const ContainerTree& tree, TreeItem item) {
+        return locations_.OfItem(tree, item);
+    }
+    TextRef AddPath(std::string_view path) { return locations_.Add(path); }
+    std::string_view Path(TextRef ref) const { return locations_.View(ref); }
+    void ForgetPathOfItem(TreeItem item) { locations_.Forget(item); }
 
     // Calls `visit` for every live entry, in the order of creation.
     template <class Visit>
@@ -66,7 +70,7 @@ private:
     std::size_t live_ = 0;
     TextArena texts_;
     TextArena sizeTexts_;
-    std::unordered_map<TreeItem, TextRef> pathOfItem_;
+    LocationTexts locations_;
 };
 
 }  // namespace kestavo

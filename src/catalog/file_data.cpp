@@ -65,44 +65,17 @@ std::string_view FileData::GetDateText(LocalClock& clock) {
 }
 
 std::string_view FileData::GetPath(const ContainerTree* tree) {
-    if (pathText_ != kNoText) return store_->Text(pathText_);
+    if (pathText_ != kNoText) return store_->Path(pathText_);
     if (!tree && store_->Owner()) tree = &store_->Owner()->Tree();
     if (!tree) return {};
-    TextRef shared = store_->PathOfItem(parentItem_);
-    if (shared == kNoText) {
-        // The top root item has no parent, so its text never enters the path.
-        std::vector<std::string_view> parts;
-        std::size_t length = 0;
-        for (TreeItem item = parentItem_; item != kNoItem;) {
-            const TreeItem parent = tree->GetParentItem(item);
-            if (parent == kNoItem) break;
-            parts.push_back(tree->GetItemText(item));
-            length += parts.back().size() + 1;
-            item = parent;
-        }
-        // Built from the top down, the same as joining from the bottom up
-        // with a separator only where the part below is not empty.
-        std::ptrdiff_t deepestNonEmpty = -1;
-        for (std::size_t i = 0; i < parts.size(); ++i)
-            if (!parts[i].empty()) {
-                deepestNonEmpty = static_cast<std::ptrdiff_t>(parts.size() - 1 - i);
-                break;
-            }
-        std::string path;
-        path.reserve(length);
-        for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(parts.size()); ++i) {
-            path += parts[parts.size() - 1 - static_cast<std::size_t>(i)];
-            if (i < deepestNonEmpty) path += '/';
-        }
-        shared = store_->AddText(path);
-        store_->SetPathOfItem(parentItem_, shared);
-    }
-    pathText_ = shared;
-    return pathText_ == kNoText ? std::string_view() : store_->Text(pathText_);
+    // Shared by every entry of the same container, and made from the
+    // container's parent's text.
+    pathText_ = store_->PathOfItem(*tree, parentItem_);
+    return store_->Path(pathText_);
 }
 
 void FileData::SetPath(std::string_view path) {
-    pathText_ = store_->AddText(path);
+    pathText_ = store_->AddPath(path);
 }
 
 bool FileData::GetZipArchivePath(std::string& out) {

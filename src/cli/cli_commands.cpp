@@ -20,7 +20,7 @@ int NoSuchItem(const std::string& path) {
 }
 
 void PrintField(const char* label, const std::string& text) {
-    std::printf("%s %s\n", label, text.c_str());
+    std::printf("%s %s\n", label, ForStdout(text).c_str());
 }
 
 }  // namespace
@@ -35,7 +35,7 @@ int RunLs(const Arguments& args) {
     const TreePathTarget target = ResolveTreePath(set, path, false);
     if (!target.found) return NoSuchItem(path);
     set.ShowContents(target.node, set.Tree().GetParentItem(target.node));
-    list.Print(stdout);
+    list.Print(stdout, StdoutIsTerminal());
     return kExitDone;
 }
 
@@ -63,7 +63,7 @@ int RunProperties(const Arguments& args) {
     PrintField("Location:", fields.location);
     PrintField("Size:", fields.size);
     PrintField("Contains:", fields.contains);
-    if (!fields.note.empty()) std::printf("%s\n", fields.note.c_str());
+    if (!fields.note.empty()) std::printf("%s\n", ForStdout(fields.note).c_str());
     PrintField("Date:", fields.date);
     return kExitDone;
 }

@@ -1,6 +1,51 @@
 #include "cli/cli_output.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/cli_commands.h"
+
 namespace kestavo::cli {
+namespace {
+
+int firstOutputError = 0;
+
+std::string ReplaceControls(std::string_view text) {
+    std::string shown(text);
+    for (char& c : shown) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) c = '?';
+    }
+    return shown;
+}
+
+}  // namespace
+
+bool StdoutIsTerminal() {
+    static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    return terminal;
+}
+
+std::string ForStdout(std::string_view text) {
+    return StdoutIsTerminal() ? ReplaceControls(text) : std::string(text);
+}
+
+void NoteOutputError(int error) {
+    if (firstOutputError == 0) firstOutputError = error;
+}
+
+int FinishOutput(int status) {
+    errno = 0;
+    if (std::fflush(stdout) != 0) NoteOutputError(errno);
+    if (!std::ferror(stdout) && firstOutputError == 0) return status;
+    const int error = firstOutputError != 0 ? firstOutputError : EIO;
+    // A reader that stopped reading (head, a pager) is no error to report.
+    if (error != EPIPE)
+        std::fprintf(stderr, "kestavo-cli: write error: %s\n", std::strerror(error));
+    return kExitFailed;
+}
 
 MessageAnswer StderrMessages::Show(const Message& message) {
     std::fprintf(stderr, "%s\n", message.text.c_str());
@@ -8,7 +53,7 @@ MessageAnswer StderrMessages::Show(const Message& message) {
     return message.defaultAnswer;
 }
 
-void TabSeparatedList::Print(std::FILE* out) {
+void TabSeparatedList::Print(std::FILE* out, bool forTerminal) {
     std::string line;
     for (const ListColumn& column : columns_) {
         if (!line.empty()) line += '\t';
@@ -21,10 +66,13 @@ void TabSeparatedList::Print(std::FILE* out) {
         line.clear();
         for (std::size_t i = 0; i < columns_.size(); ++i) {
             if (i) line += '\t';
-            line += CellText(*row, columns_[i].content);
+            if (forTerminal)
+                line += ReplaceControls(CellText(*row, columns_[i].content));
+            else
+                line += CellText(*row, columns_[i].content);
         }
         line += '\n';
-        std::fwrite(line.data(), 1, line.size(), out);
+        if (std::fwrite(line.data(), 1, line.size(), out) != line.size()) NoteOutputError(errno);
     }
 }
 

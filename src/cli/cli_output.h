@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalog/list_rows.h"
@@ -10,6 +11,18 @@
 #include "catalog/messages.h"
 
 namespace kestavo::cli {
+
+// Whether standard output is a terminal.
+bool StdoutIsTerminal();
+// `text` as it is printed on standard output: on a terminal control
+// characters become "?" (as ls shows them); a file or a pipe gets the bytes.
+std::string ForStdout(std::string_view text);
+// Notes the reason (errno) of a failed write on standard output.
+void NoteOutputError(int error);
+// Flushes standard output at the end of a command. A write error is
+// reported on standard error and gives exit status 1; a reader that closed
+// the pipe ends the command quietly. Otherwise answers `status`.
+int FinishOutput(int status);
 
 // Messages go to standard error, their text only. Questions are answered
 // with their default button.
@@ -28,7 +41,8 @@ public:
     void AddFileRow(FileData& entry) override { rows_.push_back(&entry); }
     void AddDiskRow(FileData& entry) override { rows_.push_back(&entry); }
 
-    void Print(std::FILE* out);
+    // Prints the rows; with `forTerminal` control characters become "?".
+    void Print(std::FILE* out, bool forTerminal = false);
 
 private:
     std::vector<ListColumn> columns_ = FileColumns();

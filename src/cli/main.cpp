@@ -7,6 +7,7 @@
 
 #include "catalog/size_unit.h"
 #include "cli/cli_commands.h"
+#include "cli/cli_output.h"
 #include "cli/media_commands.h"
 #include "cli/tools_commands.h"
 #include "kestavo_version.h"
@@ -18,21 +19,44 @@ using kestavo::cli::Command;
 
 const Command kCommands[] = {
     {"ls", "kestavo-cli ls [TREEPATH] [--unit U]", 0, 1, {}, {}, kestavo::cli::RunLs},
-    {"properties", "kestavo-cli properties [TREEPATH] [--unit U]", 0, 1, {}, {},
+    {"properties",
+     "kestavo-cli properties [TREEPATH] [--unit U]",
+     0,
+     1,
+     {},
+     {},
      kestavo::cli::RunProperties},
     {"drives", "kestavo-cli drives", 0, 0, {}, {}, kestavo::cli::RunDrives},
-    {"catalog", "kestavo-cli catalog DRIVE [--label LABEL] [--eject] | DIRECTORY --label LABEL", 1, 1,
-     {"--label"}, {"--eject"}, kestavo::cli::RunCatalog},
+    {"catalog",
+     "kestavo-cli catalog DRIVE [--label LABEL] [--eject] | DIRECTORY --label LABEL",
+     1,
+     1,
+     {"--label"},
+     {"--eject"},
+     kestavo::cli::RunCatalog},
     {"locate", "kestavo-cli locate CATALOGPATH", 1, 1, {}, {}, kestavo::cli::RunLocate},
     {"eject", "kestavo-cli eject", 0, 0, {}, {}, kestavo::cli::RunEject},
-    {"find", "kestavo-cli find MASK [--root TREEPATH] [--no-subfolders] [--unit U] [--report FILE]", 1,
-     1, {"--root", "--report"}, {"--no-subfolders"}, kestavo::cli::RunFind},
+    {"find",
+     "kestavo-cli find MASK [--root TREEPATH] [--no-subfolders] [--unit U] [--report FILE]",
+     1,
+     1,
+     {"--root", "--report"},
+     {"--no-subfolders"},
+     kestavo::cli::RunFind},
     {"duplicates",
      "kestavo-cli duplicates [--root TREEPATH] [--no-names] [--no-sizes] [--no-dates] "
      "[--threshold N] [--unit U] [--report FILE]",
-     0, 0, {"--root", "--threshold", "--report"}, {"--no-names", "--no-sizes", "--no-dates"},
+     0,
+     0,
+     {"--root", "--threshold", "--report"},
+     {"--no-names", "--no-sizes", "--no-dates"},
      kestavo::cli::RunDuplicates},
-    {"compare", "kestavo-cli compare DRIVE [--unit U] [--report FILE]", 1, 1, {"--report"}, {},
+    {"compare",
+     "kestavo-cli compare DRIVE [--unit U] [--report FILE]",
+     1,
+     1,
+     {"--report"},
+     {},
      kestavo::cli::RunCompare},
 };
 
@@ -47,8 +71,10 @@ void PrintMainUsage(std::FILE* out) {
 
 int UsageError(const Command* command, const std::string& problem) {
     std::fprintf(stderr, "kestavo-cli: %s\n", problem.c_str());
-    if (command) std::fprintf(stderr, "usage: %s\n", command->usage);
-    else PrintMainUsage(stderr);
+    if (command)
+        std::fprintf(stderr, "usage: %s\n", command->usage);
+    else
+        PrintMainUsage(stderr);
     return kestavo::cli::kExitUsage;
 }
 
@@ -119,11 +145,11 @@ int main(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (name == "--version") {
         std::puts("kestavo-cli " KESTAVO_VERSION);
-        return kestavo::cli::kExitDone;
+        return kestavo::cli::FinishOutput(kestavo::cli::kExitDone);
     }
     if (name == "--help" || name == "-h") {
         PrintMainUsage(stdout);
-        return kestavo::cli::kExitDone;
+        return kestavo::cli::FinishOutput(kestavo::cli::kExitDone);
     }
     for (const Command& command : kCommands) {
         if (name != command.name) continue;
@@ -133,10 +159,11 @@ int main(int argc, char** argv) {
             return UsageError(&command, problem);
         if (args.Has("--help")) {
             std::printf("usage: %s\n", command.usage);
-            return kestavo::cli::kExitDone;
+            return kestavo::cli::FinishOutput(kestavo::cli::kExitDone);
         }
         if (const std::string* unit = args.Option("--unit")) kestavo::SetSizeUnitByName(*unit);
-        return command.run(args);
+        // Every command's output is checked once it is done.
+        return kestavo::cli::FinishOutput(command.run(args));
     }
     return UsageError(nullptr, "unknown command " + std::string(name));
 }

@@ -51,7 +51,7 @@ int CatalogExitStatus(const media::CatalogOutcome& outcome) {
     if (outcome.status != media::CatalogStatus::Written) return kExitFailed;
     const std::string unreadable = media::UnreadableFoldersText(outcome.unreadable);
     if (!unreadable.empty()) Error(unreadable);
-    std::printf("%s\n", outcome.path.c_str());
+    std::printf("%s\n", ForStdout(outcome.path).c_str());
     return kExitDone;
 }
 
@@ -76,8 +76,8 @@ int RunDrives(const Arguments&) {
     const DriveMap drives = media::LoadDriveMap(messages);
     for (const media::Drive& drive : drives.Drives()) {
         if (!media::HoldsMedium(drive)) continue;
-        std::printf("%s\t%s\t%s\n", media::DriveEntryText(drive).c_str(),
-                    media::DriveTypeWord(drive.type), drive.directory.c_str());
+        std::printf("%s\t%s\t%s\n", ForStdout(media::DriveEntryText(drive)).c_str(),
+                    media::DriveTypeWord(drive.type), ForStdout(drive.directory).c_str());
     }
     return kExitDone;
 }
@@ -130,7 +130,7 @@ int RunLocate(const Arguments& args) {
         messages.Show(*media::LaunchErrorText(launch.errorCode, launch.fullPath));
         return kExitFailed;
     }
-    std::printf("%s\n", launch.fullPath.c_str());
+    std::printf("%s\n", ForStdout(launch.fullPath).c_str());
     return kExitDone;
 }
 

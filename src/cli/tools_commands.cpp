@@ -41,9 +41,14 @@ int WriteReport(const Arguments& args, Write&& write) {
                      errno ? std::strerror(errno) : "write failed");
         return kExitFailed;
     }
+    // Reports to files keep their bytes; on a terminal control characters
+    // in names are shown as "?".
     ReportWriter report(stdout);
+    if (StdoutIsTerminal()) report.ReplaceControlCharacters();
     write(report);
-    return report.Flush() ? kExitDone : kExitFailed;
+    if (report.Flush()) return kExitDone;
+    NoteOutputError(report.ErrorNumber());
+    return kExitFailed;
 }
 
 }  // namespace

@@ -1,19 +1,36 @@
 #include "tools/report_writer.h"
 
+#include <cerrno>
 #include <charconv>
 
 namespace kestavo {
 
-ReportWriter::ReportWriter(std::FILE* out) : out_(out) { buffer_.reserve(kFlushAt + 1024); }
+ReportWriter::ReportWriter(std::FILE* out) : out_(out) {
+    buffer_.reserve(kFlushAt + 1024);
+}
 
-ReportWriter::~ReportWriter() { Flush(); }
+ReportWriter::~ReportWriter() {
+    Flush();
+}
 
 void ReportWriter::Text(std::string_view text) {
-    buffer_.append(text);
+    if (replaceControls_)
+        AppendReplacingControls(text);
+    else
+        buffer_.append(text);
     if (buffer_.size() >= kFlushAt) Flush();
 }
 
-void ReportWriter::Blanks(std::size_t count) { buffer_.append(count, ' '); }
+void ReportWriter::AppendReplacingControls(std::string_view text) {
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        buffer_.push_back(byte < 0x20 || byte == 0x7f ? '?' : c);
+    }
+}
+
+void ReportWriter::Blanks(std::size_t count) {
+    buffer_.append(count, ' ');
+}
 
 void ReportWriter::RightAligned(std::string_view text, std::size_t width) {
     if (text.size() < width) Blanks(width - text.size());
@@ -31,18 +48,25 @@ void ReportWriter::Number(std::int64_t value) {
     Text(std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
-void ReportWriter::EndLine() { Text("\r\n"); }
+void ReportWriter::EndLine() {
+    buffer_.append("\r\n");
+    if (buffer_.size() >= kFlushAt) Flush();
+}
 
 void ReportWriter::Line(std::string_view text) {
-    buffer_.append(text);
+    Text(text);
     EndLine();
 }
 
 bool ReportWriter::Flush() {
     if (buffer_.empty()) return !failed_;
-    if (std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) failed_ = true;
+    auto noteFailure = [this] {
+        if (!failed_) errorNumber_ = errno;
+        failed_ = true;
+    };
+    if (std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) noteFailure();
     buffer_.clear();
-    if (std::fflush(out_) != 0) failed_ = true;
+    if (std::fflush(out_) != 0) noteFailure();
     return !failed_;
 }
 

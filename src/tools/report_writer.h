@@ -33,12 +33,20 @@ public:
     // Hands everything buffered to the stream; false when a write failed.
     bool Flush();
     bool Failed() const { return failed_; }
+    // The system's reason for the first failed write (errno), 0 if none.
+    int ErrorNumber() const { return errorNumber_; }
+    // From now on control characters in texts are written as "?" (for a
+    // terminal); line ends stay as they are.
+    void ReplaceControlCharacters() { replaceControls_ = true; }
 
 private:
     static constexpr std::size_t kFlushAt = 1 << 16;
+    void AppendReplacingControls(std::string_view text);
     std::FILE* out_;
     std::string buffer_;
     bool failed_ = false;
+    bool replaceControls_ = false;
+    int errorNumber_ = 0;
 };
 
 // Creates or truncates `path` and fills it through `write`; answers false

@@ -1,9 +1,9 @@
+#include "catalog/container_tree.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "catalog/container_tree.h"
 
 namespace kestavo {
 namespace {
@@ -14,7 +14,9 @@ public:
         events.push_back("insert " + std::to_string(parent) + ":" + std::to_string(row));
     }
     void ItemInserted(TreeItem) override {}
-    void ItemAboutToBeRemoved(TreeItem item) override { events.push_back("remove " + std::to_string(item)); }
+    void ItemAboutToBeRemoved(TreeItem item) override {
+        events.push_back("remove " + std::to_string(item));
+    }
     void ItemRemoved(TreeItem, int) override {}
     void ChildrenAboutToBeSorted(TreeItem parent) override {
         events.push_back("sort " + std::to_string(parent));
@@ -22,7 +24,9 @@ public:
     void ChildrenSorted(TreeItem) override {}
     void ResetStarted() override { events.push_back("reset"); }
     void ResetFinished() override { events.push_back("reset done"); }
-    void ExpandRequested(TreeItem item) override { events.push_back("expand " + std::to_string(item)); }
+    void ExpandRequested(TreeItem item) override {
+        events.push_back("expand " + std::to_string(item));
+    }
     std::vector<std::string> events;
 };
 
@@ -99,6 +103,25 @@ TEST(ContainerTreeTest, ObserversSeeEachChangeOrOneResetForABatch) {
     tree.EndBatch();
     EXPECT_EQ(log.events, (std::vector<std::string>{"reset", "reset done", "expand 1"}));
     tree.RemoveObserver(&log);
+}
+
+TEST(ContainerTreeSortTest, ChildrenAddedAfterASortAreMergedInStably) {
+    ContainerTree tree;
+    const TreeItem top = tree.InsertItem("top", 0, 0, kNoItem);
+    for (const char* text : {"b", "d", "f"}) tree.InsertItem(text, 0, 0, top);
+    tree.SortChildren(top);
+    // Out of order, equal texts, and a removal before the sort.
+    for (const char* text : {"e", "a", "d", "B", "c"}) tree.InsertItem(text, 0, 0, top);
+    const TreeItem firstD = tree.Children(top)[1];
+    tree.DeleteItem(tree.Children(top)[0]);
+    tree.SortChildren(top);
+    EXPECT_EQ(Texts(tree, top), (std::vector<std::string>{"a", "B", "c", "d", "d", "e", "f"}));
+    EXPECT_EQ(tree.Children(top)[3], firstD);
+    for (std::size_t row = 0; row < tree.Children(top).size(); ++row)
+        EXPECT_EQ(tree.RowOf(tree.Children(top)[row]), static_cast<int>(row));
+    EXPECT_EQ(tree.FindChildUpperCased(top, "C"), tree.Children(top)[2]);
+    EXPECT_EQ(tree.FindChildUpperCased(top, "b"), tree.Children(top)[1]);
+    EXPECT_EQ(tree.FindChildUpperCased(top, "x"), kNoItem);
 }
 
 }  // namespace

@@ -121,5 +121,39 @@ TEST(HostileCatalogTest, ManyEqualNamesAndManyCatalogsLoadInGoodTime) {
     EXPECT_EQ(disks.back(), "D999");
 }
 
+TEST(HostileCatalogTest, LocationsOfDeepFoldersAreMadeOnceFromTheirParents) {
+    constexpr int kDepth = 30000;
+    std::string body;
+    body.reserve(kDepth * 32);
+    for (int i = 0; i < kDepth; ++i) body += "+\"d\" 0 0 1 1 2000 0 0 0 < \"f\" 1 1 1 2000 0 0 0 ";
+    body.append(kDepth, '>');
+    CatalogSet set;
+    RecordingMessages messages;
+    LoadText(set, DiskCatalog("DEEP", body), messages);
+    const auto start = std::chrono::steady_clock::now();
+    // Every entry's location, top down as a search asks for them: their
+    // lengths add up to about 900 MB, which must not be made or kept.
+    std::size_t total = 0;
+    std::string_view deepest;
+    TreeItem item = Child(set, set.RootItem(), "DEEP");
+    while (item != kNoItem) {
+        set.ForEachEntryUnder(item, [&](FileData& e) {
+            deepest = e.GetPath();
+            total += deepest.size();
+        });
+        const auto children = set.Tree().Children(item);
+        item = children.empty() ? kNoItem : children.front();
+    }
+    EXPECT_LT(SecondsSince(start), 5.0);
+    // The disk holds one folder; each folder a file and the next folder.
+    std::size_t expected = 4;
+    for (std::size_t depth = 1; depth <= kDepth; ++depth)
+        expected += (4 + 2 * depth) * (depth < kDepth ? 2 : 1);
+    EXPECT_EQ(total, expected);
+    ASSERT_EQ(deepest.size(), 4 + 2u * kDepth);
+    EXPECT_EQ(deepest.substr(0, 8), "DEEP/d/d");
+    EXPECT_EQ(deepest.substr(deepest.size() - 4), "/d/d");
+}
+
 }  // namespace
 }  // namespace kestavo

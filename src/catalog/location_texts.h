@@ -1,0 +1,52 @@
+// The location texts of the folders of one catalog: each folder's text is
+// made once from its parent's, and a folder's text extends its parent's in
+// place when nothing was added after it, so a chain of nested folders
+// shares one buffer instead of keeping a text as long as its depth for
+// every level.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "catalog/container_tree.h"
+#include "catalog/text_arena.h"
+
+namespace kestavo {
+
+class LocationTexts {
+public:
+    // The location of the entries filed under `item`: the container names
+    // from the disk label down to `item`, joined by "/" (empty under the
+    // top root item). Made on first request, with those of the items above.
+    TextRef OfItem(const ContainerTree& tree, TreeItem item);
+    // Keeps a text given from outside (a location set by a tool).
+    TextRef Add(std::string_view text);
+    std::string_view View(TextRef ref) const { return locations_[ref]; }
+    void Forget(TreeItem item) { ofItem_.erase(item); }
+
+private:
+    static constexpr std::size_t kChunk = 1 << 16;
+    struct Chunk {
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        std::size_t used = 0;
+    };
+    // `parent` + "/" + `part`; in place right after `parent` when it is the
+    // last text written.
+    std::string_view Join(std::string_view parent, std::string_view part);
+    std::string_view Copy(std::string_view text);
+    char* Reserve(std::size_t length);
+    TextRef Keep(std::string_view joined);
+
+    std::vector<Chunk> chunks_;
+    // By reference: every part joined by "/", and the location, which drops
+    // the separators of empty names at the end.
+    std::vector<std::string_view> joined_;
+    std::vector<std::string_view> locations_;
+    std::unordered_map<TreeItem, TextRef> ofItem_;
+};
+
+}  // namespace kestavo
