@@ -309,11 +309,26 @@ CatalogJob CatalogNewDisk::PrepareDirectory(const std::string& directory,
     return job;
 }
 
+// The file the loaded disk of that name was read from, when it lies in the
+// catalog directory (a disk may live in a file named otherwise); else the
+// file the directory holds for the label.
+std::string CatalogNewDisk::CatalogPathOf(const std::string& label) const {
+    const TreeItem disk = set_.Tree().FindChild(set_.RootItem(), label);
+    if (disk != kNoItem) {
+        const std::string loaded = set_.CatalogFileOf(disk);
+        const std::size_t slash = loaded.rfind('/');
+        if (slash != std::string::npos && loaded.compare(0, slash, directory_) == 0 && slash == directory_.size() &&
+            IsRegularFile(loaded))
+            return loaded;
+    }
+    return CatalogPathFor(directory_, label);
+}
+
 // The catalog path and the time fields: the job is ready for its scan.
 void CatalogNewDisk::Ready(CatalogJob& job) {
     job.disk.label = job.outcome.label;
     job.catalogDirectory = directory_;
-    job.outcome.path = CatalogPathFor(directory_, job.outcome.label);
+    job.outcome.path = CatalogPathOf(job.outcome.label);
     set_.Clock().LocalFields(static_cast<std::int64_t>(std::time(nullptr)), job.disk.date);
     job.ready = true;
 }

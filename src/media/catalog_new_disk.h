@@ -118,6 +118,7 @@ private:
     bool AskLabel(CatalogQuestions& questions, const Drive& drive, std::string& label);
     bool IsUsable(const std::string& label);
     void Ready(CatalogJob& job);
+    std::string CatalogPathOf(const std::string& label) const;
     void Stop(const std::string& text, MessageIcon icon = MessageIcon::Stop);
 
     CatalogSet& set_;

@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <fstream>
 #include <thread>
 
 #include "catalog/catalog_commands.h"
+#include "catalog/catalog_reader.h"
 #include "media/media_test_support.h"
 
 namespace kestavo {
@@ -122,6 +124,23 @@ TEST_F(CatalogNewDiskTest, CataloguingTheSameDiskTwiceRewritesTheFileAndShowsOne
     EXPECT_EQ(test::ChildTexts(set, set.RootItem()), (std::vector<std::string>{"WORK"}));
     EXPECT_NE(test::EntryAt(set, Disk("WORK"), "new.txt"), nullptr);
     EXPECT_EQ(test::EntryNames(set, set.RootItem()).size(), 1u);
+}
+
+TEST_F(CatalogNewDiskTest, ReplacesTheFileTheLoadedDiskWasReadFrom) {
+    questions.entries = {"E:  WORK"};
+    ASSERT_EQ(Run().status, CatalogStatus::Written);
+    // The disk now lives in a file named otherwise, and was loaded from it.
+    const std::string other = catalogs + "/other.kvx";
+    ASSERT_EQ(std::rename((catalogs + "/WORK.kvx").c_str(), other.c_str()), 0);
+    set.RemoveNamedEntry(set.RootItem(), "WORK");
+    LoadCatalog(set, other, messages);
+    test::MakeFile(disk, "new.txt", "new", 1000000002);
+    questions.entries = {"E:  WORK"};
+    const media::CatalogOutcome again = Run();
+    ASSERT_EQ(again.status, CatalogStatus::Written);
+    EXPECT_EQ(again.path, other);
+    EXPECT_EQ(CatalogFiles(), std::vector<std::string>({"other.kvx"}));
+    EXPECT_NE(ReadAll(other).find("new.txt"), std::string::npos);
 }
 
 TEST_F(CatalogNewDiskTest, ALabelWithBlanksAndATypedEntryWithExtraBlanks) {
