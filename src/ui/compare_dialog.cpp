@@ -88,6 +88,7 @@ void DriveCompare::OnCompareNow() {
                                              [&] { return board.Lines(); }, &stop});
         tool_.Finish(*job, prompter_);
     }
+    model_->MeasureWidest();
     model_->EndChange();
     FitResultColumns(view_, *model_);
 }

@@ -28,7 +28,7 @@ public:
     QComboBox* DriveBox() const { return driveBox_; }
     QPushButton* CompareNowButton() const { return compareNow_; }
     ResultListModel* Results() const { return model_; }
-    QTreeView* ResultView() const { return view_; }
+    ui::ResultView* ResultView() const { return view_; }
 
 private:
     kestavo::DriveCompare tool_;
@@ -38,7 +38,7 @@ private:
     QPushButton* saveReport_;
     QPushButton* cancel_;
     ResultListModel* model_;
-    QTreeView* view_;
+    ui::ResultView* view_;
 };
 
 }  // namespace kestavo::ui

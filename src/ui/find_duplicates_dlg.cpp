@@ -105,7 +105,10 @@ void FindDuplicatesDlg::ReadControls() {
 void FindDuplicatesDlg::OnFindNow() {
     ReadControls();
     model_->BeginChange();
-    RunInBackground(this, BackgroundWork{QStringLiteral("Searching the catalogs"), [this] { tool_.FindNow(); },
+    RunInBackground(this, BackgroundWork{QStringLiteral("Searching the catalogs"), [this] {
+                                             tool_.FindNow();
+                                             model_->MeasureWidest();
+                                         },
                                          {}, nullptr});
     model_->EndChange();
     FitResultColumns(view_, *model_);

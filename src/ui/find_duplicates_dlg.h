@@ -34,7 +34,7 @@ public:
     QLabel* SearchRootLabel() const { return searchRoot_; }
     QPushButton* FindNowButton() const { return findNow_; }
     ResultListModel* Results() const { return model_; }
-    QTreeView* ResultView() const { return view_; }
+    ui::ResultView* ResultView() const { return view_; }
 
 private:
     // Reads the check boxes and the threshold box into the tool; a threshold
@@ -54,7 +54,7 @@ private:
     QLineEdit* threshold_;
     QLabel* unit_;
     ResultListModel* model_;
-    QTreeView* view_;
+    ui::ResultView* view_;
     bool thresholdRefused_ = false;
 };
 

@@ -101,7 +101,10 @@ void FindFilesDlg::RunOnTool(const QString& title, const std::function<void()>& 
 void FindFilesDlg::OnFindNow() {
     tool_.SetMask(mask_->text().toStdString());
     tool_.SetLookInSubfolders(subfolders_->isChecked());
-    RunOnTool(QStringLiteral("Searching the catalogs"), [this] { tool_.FindNow(); });
+    RunOnTool(QStringLiteral("Searching the catalogs"), [this] {
+        tool_.FindNow();
+        model_->MeasureWidest();
+    });
     FitResultColumns(view_, *model_);
     ShowMembers();
 }

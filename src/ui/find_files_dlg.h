@@ -34,7 +34,7 @@ public:
     QCheckBox* SubfoldersBox() const { return subfolders_; }
     QLabel* SearchRootLabel() const { return searchRoot_; }
     QPushButton* FindNowButton() const { return findNow_; }
-    QTreeView* ResultView() const { return view_; }
+    ui::ResultView* ResultView() const { return view_; }
     ResultListModel* Results() const { return model_; }
 
 private:
@@ -55,7 +55,7 @@ private:
     QPushButton* saveReport_;
     QPushButton* cancel_;
     ResultListModel* model_;
-    QTreeView* view_;
+    ui::ResultView* view_;
 };
 
 }  // namespace kestavo::ui

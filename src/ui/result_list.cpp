@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QStyle>
 #include <algorithm>
+#include <thread>
 
 #include "ui/utf8_text.h"
 
@@ -12,6 +13,9 @@ namespace {
 Qt::Alignment AlignmentOf(const ResultColumn& column) {
     return Qt::AlignVCenter | (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft);
 }
+
+// From this many rows a column is measured on two threads.
+constexpr std::size_t kTwoHalvesFrom = 200000;
 
 // Column widths are given for a 13-pixel font; they grow with the font.
 double FontScale(const QWidget* view) { return std::max(1.0, view->fontMetrics().height() / 13.0); }
@@ -84,14 +88,22 @@ void ResultListModel::RowsChanged() {
     endResetModel();
 }
 
-QTreeView* MakeResultView(ResultListModel* model, QWidget* parent) {
-    auto* view = new QTreeView(parent);
+ResultView::ResultView(QWidget* parent) : QTableView(parent) {
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(true);
+}
+
+ResultView* MakeResultView(ResultListModel* model, QWidget* parent) {
+    auto* view = new ResultView(parent);
     view->setModel(model);
-    view->setRootIsDecorated(false);
-    view->setItemsExpandable(false);
-    view->setUniformRowHeights(true);
-    view->setAllColumnsShowFocus(true);
-    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->header()->setStretchLastSection(false);
     view->header()->setSortIndicatorShown(false);
@@ -102,20 +114,45 @@ QTreeView* MakeResultView(ResultListModel* model, QWidget* parent) {
     return view;
 }
 
-void FitResultColumns(QTreeView* view, const ResultListModel& model) {
+void ResultListModel::MeasureWidest() {
+    widestRow_.assign(columns_.size(), -1);
+    const std::size_t rows = rows_.count();
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        if (!columns_[c].rightAligned || rows == 0) continue;
+        const int column = static_cast<int>(c);
+        // Size texts are digits and a unit: the longest is the widest. The
+        // rows are only read, so millions of them are measured in two halves
+        // side by side.
+        const auto longestIn = [&](std::size_t first, std::size_t last) {
+            std::size_t best = first;
+            std::size_t longest = rows_.text(first, column).size();
+            for (std::size_t row = first + 1; row < last; ++row)
+                if (const std::size_t length = rows_.text(row, column).size(); length > longest)
+                    longest = length, best = row;
+            return std::pair{longest, best};
+        };
+        const std::size_t half = rows < kTwoHalvesFrom ? rows : rows / 2;
+        std::pair<std::size_t, std::size_t> second{0, 0};
+        std::thread other;
+        if (half < rows) other = std::thread([&] { second = longestIn(half, rows); });
+        const auto first = longestIn(0, half);
+        if (other.joinable()) other.join();
+        widestRow_[c] = static_cast<int>(half < rows && second.first > first.first ? second.second : first.second);
+    }
+}
+
+int ResultListModel::WidestRow(int column) const {
+    return column >= 0 && column < static_cast<int>(widestRow_.size()) ? widestRow_[static_cast<std::size_t>(column)]
+                                                                        : -1;
+}
+
+void FitResultColumns(ResultView* view, const ResultListModel& model) {
     const double scale = FontScale(view);
     const auto& columns = model.Columns();
-    const int rows = model.rowCount();
     const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) * 2 + 12;
     for (std::size_t c = 0; c < columns.size(); ++c) {
         if (!columns[c].rightAligned) continue;
-        // Size texts are digits and a unit: the longest is the widest.
-        int longestRow = -1;
-        qsizetype longest = -1;
-        for (int row = 0; row < rows; ++row) {
-            const auto length = static_cast<qsizetype>(model.RawText(row, static_cast<int>(c)).size());
-            if (length > longest) longest = length, longestRow = row;
-        }
+        const int longestRow = model.WidestRow(static_cast<int>(c));
         int width = static_cast<int>(columns[c].width * scale);
         if (longestRow >= 0) {
             const QString text = model.Text(longestRow, static_cast<int>(c));

@@ -3,7 +3,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QTreeView>
+#include <QHeaderView>
+#include <QTableView>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,11 @@ public:
     // The rows changed in place (a sort): the view reads them again.
     void RowsChanged();
     QString Text(int row, int column) const;
+    // Finds the row with the longest text of each right-aligned column. Reads
+    // the rows only, so it may run on the worker that made them, before
+    // EndChange; FitResultColumns then measures those texts alone.
+    void MeasureWidest();
+    int WidestRow(int column) const;
     // The cell's text as the rows hold it; valid until the next call.
     std::string_view RawText(int row, int column) const;
 
@@ -52,12 +58,22 @@ private:
     ResultRows rows_;
     ImageStrip pictures_;
     bool changing_ = false;
+    std::vector<int> widestRow_;  // per column; -1 for none
+};
+
+// A report-style list of result rows: whole rows selected, no grid, and no
+// structure kept per row, so that millions of rows show at once.
+class ResultView : public QTableView {
+    Q_OBJECT
+public:
+    explicit ResultView(QWidget* parent = nullptr);
+    QHeaderView* header() const { return horizontalHeader(); }
 };
 
 // A report-style list view over `model`, with the columns' widths.
-QTreeView* MakeResultView(ResultListModel* model, QWidget* parent);
+ResultView* MakeResultView(ResultListModel* model, QWidget* parent);
 // Widens each right-aligned column to its widest text, never below its
 // given width.
-void FitResultColumns(QTreeView* view, const ResultListModel& model);
+void FitResultColumns(ResultView* view, const ResultListModel& model);
 
 }  // namespace kestavo::ui
