@@ -6,7 +6,6 @@
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -17,6 +16,9 @@ namespace {
 
 // How often the user-interface thread looks whether the worker is done.
 constexpr int kPollMs = 20;
+// How often the progress window shows the worker's counts: ten times a
+// second, without painting more than it must while the worker runs.
+constexpr int kStatusMs = 100;
 
 // Keeps every window but `allowed` from being closed while work goes on:
 // closing the main window would take the catalogs from under the worker.
@@ -40,9 +42,10 @@ private:
 };
 
 // Runs the event loop, with or without user input, until `done` answers
-// true; `tick` runs at every look.
+// true; `tick` runs at every look. While it runs, `wake` (when given) ends
+// the loop at once when `done` answers true.
 void LoopUntil(QEventLoop::ProcessEventsFlags flags, const std::function<bool()>& done,
-               const std::function<void()>& tick = {}) {
+               const std::function<void()>& tick = {}, std::function<void()>* wake = nullptr) {
     if (done()) return;
     QEventLoop loop;
     QTimer timer;
@@ -50,8 +53,12 @@ void LoopUntil(QEventLoop::ProcessEventsFlags flags, const std::function<bool()>
         if (tick) tick();
         if (done()) loop.quit();
     });
+    if (wake) *wake = [&] {
+        if (done()) loop.quit();
+    };
     timer.start(kPollMs);
     loop.exec(flags);
+    if (wake) *wake = nullptr;
 }
 
 }  // namespace
@@ -67,14 +74,10 @@ WorkDialog::WorkDialog(const QString& title, bool canStop, QWidget* parent) : QD
     // A long path must not widen the window: it is cut in the middle.
     place_->setMinimumWidth(fontMetrics().averageCharWidth() * 60);
     place_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    bar_ = new QProgressBar(this);
-    bar_->setRange(0, 0);
-    bar_->setTextVisible(false);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(counts_);
     layout->addWidget(place_);
-    layout->addWidget(bar_);
     if (canStop) {
         cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
         cancel_->setDefault(true);
@@ -102,9 +105,15 @@ void WorkDialog::reject() {
 
 bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
     std::atomic<bool> done{false};
+    // The worker's last act posts a call to `waker`, which ends the waiting
+    // loop without waiting for its next look. `waker` goes before `wake`, and
+    // with it any call still posted.
+    std::function<void()> wake;
+    QObject waker;
     std::thread worker([&] {
         job.work();
         done.store(true, std::memory_order_release);
+        QMetaObject::invokeMethod(&waker, [&wake] { if (wake) wake(); }, Qt::QueuedConnection);
     });
     const auto finished = [&] { return done.load(std::memory_order_acquire); };
 
@@ -113,7 +122,7 @@ bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
     clock.start();
     // Short work ends before anything is shown; input waits meanwhile.
     LoopUntil(QEventLoop::ExcludeUserInputEvents,
-              [&] { return finished() || clock.elapsed() >= job.dialogDelayMs; });
+              [&] { return finished() || clock.elapsed() >= job.dialogDelayMs; }, {}, &wake);
 
     bool stopped = false;
     if (!finished()) {
@@ -123,14 +132,17 @@ bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
             stopped = true;
             if (job.stop) job.stop->store(true);
         });
+        QElapsedTimer sinceStatus;
         const auto update = [&] {
             if (!job.status || dialog.StopAsked()) return;
+            if (sinceStatus.isValid() && sinceStatus.elapsed() < kStatusMs) return;
+            sinceStatus.start();
             const auto [counts, place] = job.status();
             dialog.SetStatus(counts, place);
         };
         update();
         dialog.show();
-        LoopUntil(QEventLoop::AllEvents, finished, update);
+        LoopUntil(QEventLoop::AllEvents, finished, update, &wake);
         dialog.hide();
     }
     worker.join();

@@ -15,13 +15,13 @@
 #include "ui/utf8_text.h"
 
 class QLabel;
-class QProgressBar;
 class QPushButton;
 
 namespace kestavo::ui {
 
-// The modal window shown while work goes on: a line of counts, the place
-// being read, a busy bar, and Cancel when the work can be stopped.
+// The modal window shown while work goes on: a line of counts and the place
+// being read, both changing as the work goes on, and Cancel when the work
+// can be stopped.
 class WorkDialog : public QDialog {
     Q_OBJECT
 public:
@@ -43,7 +43,6 @@ protected:
 private:
     QLabel* counts_;
     QLabel* place_;
-    QProgressBar* bar_;
     QPushButton* cancel_ = nullptr;
     bool stopAsked_ = false;
 };
