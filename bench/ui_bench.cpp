@@ -14,15 +14,12 @@
 #include "ui/list_pane.h"
 #include "ui/main_frame.h"
 #include "ui/tree_pane.h"
+#include "ui_bench_support.h"
+
+using kestavo::bench::Ms;
+using kestavo::bench::SilentPrompter;
 
 namespace {
-
-class SilentPrompter : public kestavo::ui::Prompter {
-public:
-    kestavo::MessageAnswer Show(const kestavo::Message& m) override { return m.defaultAnswer; }
-    QString ChooseCatalogFile(QWidget*, const QString&) override { return {}; }
-    QString ChooseReportFile(QWidget*, const QString&) override { return {}; }
-};
 
 // The folder with the most entries filed directly under it.
 kestavo::TreeItem LargestFolder(kestavo::CatalogSet& set) {
@@ -42,8 +39,6 @@ kestavo::TreeItem LargestFolder(kestavo::CatalogSet& set) {
     }
     return best;
 }
-
-double Ms(QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
 
 }  // namespace
 
@@ -78,7 +73,8 @@ int main(int argc, char** argv) {
     frame.Tree()->SelectItem(folder);
     frame.List()->View()->viewport()->repaint();
     QApplication::processEvents();
-    std::printf("select folder of %d rows: %.0f ms\n", frame.List()->Model()->rowCount(), Ms(timer));
+    std::printf("select folder of %d rows: %.0f ms\n", frame.List()->Model()->rowCount(),
+                Ms(timer));
 
     for (int column : {1, 2, 0}) {
         timer.restart();
@@ -90,7 +86,8 @@ int main(int argc, char** argv) {
 
     timer.restart();
     QTreeView* tree = frame.Tree()->View();
-    const QModelIndex parent = frame.Tree()->Model()->IndexOf(doc.Catalogs().Tree().GetParentItem(folder));
+    const QModelIndex parent =
+        frame.Tree()->Model()->IndexOf(doc.Catalogs().Tree().GetParentItem(folder));
     tree->expand(parent);
     tree->viewport()->repaint();
     QApplication::processEvents();

@@ -25,18 +25,12 @@
 #include "ui/find_files_dlg.h"
 #include "ui/main_frame.h"
 #include "ui/tree_pane.h"
+#include "ui_bench_support.h"
+
+using kestavo::bench::Ms;
+using kestavo::bench::SilentPrompter;
 
 namespace {
-
-class SilentPrompter : public kestavo::ui::Prompter {
-public:
-    kestavo::MessageAnswer Show(const kestavo::Message& m) override {
-        std::fprintf(stderr, "message: %s\n", m.text.c_str());
-        return m.defaultAnswer;
-    }
-    QString ChooseCatalogFile(QWidget*, const QString&) override { return {}; }
-    QString ChooseReportFile(QWidget*, const QString&) override { return {}; }
-};
 
 // The longest time between two turns of the event loop while it watches.
 class LoopWatch {

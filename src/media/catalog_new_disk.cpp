@@ -317,8 +317,8 @@ std::string CatalogNewDisk::CatalogPathOf(const std::string& label) const {
     if (disk != kNoItem) {
         const std::string loaded = set_.CatalogFileOf(disk);
         const std::size_t slash = loaded.rfind('/');
-        if (slash != std::string::npos && loaded.compare(0, slash, directory_) == 0 && slash == directory_.size() &&
-            IsRegularFile(loaded))
+        if (slash != std::string::npos && loaded.compare(0, slash, directory_) == 0 &&
+            slash == directory_.size() && IsRegularFile(loaded))
             return loaded;
     }
     return CatalogPathFor(directory_, label);

@@ -6,23 +6,29 @@
 
 namespace kestavo::media {
 
-std::string DriveEntryText(const Drive& drive) { return drive.Name() + "  " + drive.label; }
+std::string DriveEntryText(const Drive& drive) {
+    return drive.Name() + "  " + drive.label;
+}
 
 DriveList FillDriveList(const DriveMap& drives) {
     DriveList list;
     for (const Drive& drive : drives.Drives()) {
         if (!HoldsMedium(drive)) continue;
         list.entries.push_back(DriveEntryText(drive));
-        if (drive.type == DriveType::Removable) list.selected = static_cast<int>(list.entries.size()) - 1;
+        if (drive.type == DriveType::Removable)
+            list.selected = static_cast<int>(list.entries.size()) - 1;
     }
     return list;
 }
 
 const char* DriveTypeWord(DriveType type) {
     switch (type) {
-        case DriveType::Fixed: return "fixed";
-        case DriveType::Cdrom: return "cdrom";
-        default: return "default";
+        case DriveType::Fixed:
+            return "fixed";
+        case DriveType::Cdrom:
+            return "cdrom";
+        default:
+            return "default";
     }
 }
 

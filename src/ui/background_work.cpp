@@ -53,9 +53,10 @@ void LoopUntil(QEventLoop::ProcessEventsFlags flags, const std::function<bool()>
         if (tick) tick();
         if (done()) loop.quit();
     });
-    if (wake) *wake = [&] {
-        if (done()) loop.quit();
-    };
+    if (wake)
+        *wake = [&] {
+            if (done()) loop.quit();
+        };
     timer.start(kPollMs);
     loop.exec(flags);
     if (wake) *wake = nullptr;
@@ -113,7 +114,12 @@ bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
     std::thread worker([&] {
         job.work();
         done.store(true, std::memory_order_release);
-        QMetaObject::invokeMethod(&waker, [&wake] { if (wake) wake(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &waker,
+            [&wake] {
+                if (wake) wake();
+            },
+            Qt::QueuedConnection);
     });
     const auto finished = [&] { return done.load(std::memory_order_acquire); };
 
@@ -121,8 +127,9 @@ bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
     QElapsedTimer clock;
     clock.start();
     // Short work ends before anything is shown; input waits meanwhile.
-    LoopUntil(QEventLoop::ExcludeUserInputEvents,
-              [&] { return finished() || clock.elapsed() >= job.dialogDelayMs; }, {}, &wake);
+    LoopUntil(
+        QEventLoop::ExcludeUserInputEvents,
+        [&] { return finished() || clock.elapsed() >= job.dialogDelayMs; }, {}, &wake);
 
     bool stopped = false;
     if (!finished()) {

@@ -16,8 +16,8 @@ namespace kestavo::ui {
 namespace {
 
 std::vector<ResultColumn> CompareColumns() {
-    return {{"Status", 70, false},      {"Name", 160, false},      {"In Folder", 140, false},
-            {"Size Catalog", 80, true}, {"Size Disk", 80, true},   {"Date Catalog", 140, false},
+    return {{"Status", 70, false},      {"Name", 160, false},    {"In Folder", 140, false},
+            {"Size Catalog", 80, true}, {"Size Disk", 80, true}, {"Date Catalog", 140, false},
             {"Date Disk", 140, false}};
 }
 
@@ -50,10 +50,10 @@ DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
     const media::DriveList drives = media::FillDriveList(media::LoadDriveMap(prompter_));
     for (const std::string& entry : drives.entries) driveBox_->addItem(FromUtf8(entry));
     driveBox_->model()->sort(0);
-    driveBox_->setCurrentIndex(
-        drives.selected >= 0
-            ? driveBox_->findText(FromUtf8(drives.entries[static_cast<std::size_t>(drives.selected)]))
-            : -1);
+    driveBox_->setCurrentIndex(drives.selected >= 0
+                                   ? driveBox_->findText(FromUtf8(
+                                         drives.entries[static_cast<std::size_t>(drives.selected)]))
+                                   : -1);
 
     auto* controls = new QHBoxLayout;
     controls->addWidget(driveBox_);
@@ -79,13 +79,14 @@ void DriveCompare::OnCompareNow() {
     if (job) {
         WalkBoard<DiskReadCounts> board;
         std::atomic<bool> stop{false};
-        RunInBackground(this, BackgroundWork{QStringLiteral("Compare Disk vs. Catalog"),
-                                             [&] {
-                                                 kestavo::DriveCompare::ReadDisk(
-                                                     *job, [&](const DiskReadCounts& c) { return board.Note(c); },
-                                                     &stop);
-                                             },
-                                             [&] { return board.Lines(); }, &stop});
+        RunInBackground(
+            this, BackgroundWork{
+                      QStringLiteral("Compare Disk vs. Catalog"),
+                      [&] {
+                          kestavo::DriveCompare::ReadDisk(
+                              *job, [&](const DiskReadCounts& c) { return board.Note(c); }, &stop);
+                      },
+                      [&] { return board.Lines(); }, &stop});
         tool_.Finish(*job, prompter_);
     }
     model_->MeasureWidest();
@@ -98,7 +99,8 @@ void DriveCompare::OnSaveReport() {
     if (path.isEmpty()) return;
     // The report names the drive box's text at the time of saving.
     tool_.SetDriveText(driveBox_->currentText().toStdString());
-    SaveReportFile(prompter_, path, [this](const std::string& file) { return tool_.SaveReport(file); });
+    SaveReportFile(prompter_, path,
+                   [this](const std::string& file) { return tool_.SaveReport(file); });
 }
 
 }  // namespace kestavo::ui

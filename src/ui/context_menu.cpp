@@ -27,7 +27,8 @@ bool IsRightButtonEvent(const QEvent* event) {
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
             return static_cast<const QMouseEvent*>(event)->button() == Qt::RightButton;
-        default: return false;
+        default:
+            return false;
     }
 }
 

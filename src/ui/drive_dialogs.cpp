@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
 
 #include "media/catalog_new_disk.h"
@@ -43,8 +43,9 @@ DriveSelection::DriveSelection(const media::DriveList& drives, Prompter& prompte
     driveBox_->setInsertPolicy(QComboBox::NoInsert);
     driveBox_->setMinimumContentsLength(24);
     std::vector<std::string> entries = drives.entries;
-    const std::string selected =
-        drives.selected >= 0 ? drives.entries[static_cast<std::size_t>(drives.selected)] : std::string();
+    const std::string selected = drives.selected >= 0
+                                     ? drives.entries[static_cast<std::size_t>(drives.selected)]
+                                     : std::string();
     std::sort(entries.begin(), entries.end());  // the list keeps its entries sorted
     for (const std::string& entry : entries) driveBox_->addItem(FromUtf8(entry));
     driveBox_->setCurrentIndex(selected.empty() ? -1 : driveBox_->findText(FromUtf8(selected)));
@@ -77,7 +78,8 @@ void DriveSelection::accept() {
     QDialog::accept();
 }
 
-LabelDialog::LabelDialog(const std::string& rootPath, QWidget* parent) : QDialog(parent), rootPath_(rootPath) {
+LabelDialog::LabelDialog(const std::string& rootPath, QWidget* parent)
+    : QDialog(parent), rootPath_(rootPath) {
     setWindowTitle(QStringLiteral("Disk must have a label"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     label_ = new QLineEdit(this);
@@ -89,15 +91,19 @@ LabelDialog::LabelDialog(const std::string& rootPath, QWidget* parent) : QDialog
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("To proceed with cataloging, you must specify a label now"), this));
+    layout->addWidget(new QLabel(
+        QStringLiteral("To proceed with cataloging, you must specify a label now"), this));
     layout->addLayout(form);
     layout->addWidget(buttons);
     label_->setFocus();
 }
 
-std::string LabelDialog::NewLabel() const { return label_->text().toStdString(); }
+std::string LabelDialog::NewLabel() const {
+    return label_->text().toStdString();
+}
 
-CInstertDisk::CInstertDisk(const QString& message, std::function<void()> ejectRemovableDisks, QWidget* parent)
+CInstertDisk::CInstertDisk(const QString& message, std::function<void()> ejectRemovableDisks,
+                           QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(QStringLiteral("Insert Removable Disk"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -122,9 +128,11 @@ CInstertDisk::CInstertDisk(const QString& message, std::function<void()> ejectRe
     ejectRow->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(message_);
-    layout->addWidget(new QLabel(QStringLiteral("If there is a disk in the drive, click here to eject"), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("If there is a disk in the drive, click here to eject"), this));
     layout->addLayout(ejectRow);
-    layout->addWidget(new QLabel(QStringLiteral("When ready, insert the disk and press RETRY."), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("When ready, insert the disk and press RETRY."), this));
     layout->addWidget(buttons);
     retry_->setFocus();
 }

@@ -64,7 +64,8 @@ private:
 class CInstertDisk : public QDialog {
     Q_OBJECT
 public:
-    CInstertDisk(const QString& message, std::function<void()> ejectRemovableDisks, QWidget* parent = nullptr);
+    CInstertDisk(const QString& message, std::function<void()> ejectRemovableDisks,
+                 QWidget* parent = nullptr);
 
     QLabel* MessageLabel() const { return message_; }
     QPushButton* EjectButton() const { return eject_; }

@@ -10,12 +10,18 @@ namespace kestavo::ui {
 int BackgroundStarter::Start(const std::string& fullPath, const std::string& program) {
     int code = 0;
     RunInBackground(parent_, BackgroundWork{QStringLiteral("Opening"),
-                                            [&] { code = processes_.Start(fullPath, program); }, {}, nullptr, 2000});
+                                            [&] { code = processes_.Start(fullPath, program); },
+                                            {},
+                                            nullptr,
+                                            2000});
     return code;
 }
 
-FileLauncher::FileLauncher(Prompter& prompter, std::function<void()> ejectRemovableDisks, QWidget* parent)
-    : prompter_(prompter), ejectRemovableDisks_(std::move(ejectRemovableDisks)), parent_(parent),
+FileLauncher::FileLauncher(Prompter& prompter, std::function<void()> ejectRemovableDisks,
+                           QWidget* parent)
+    : prompter_(prompter),
+      ejectRemovableDisks_(std::move(ejectRemovableDisks)),
+      parent_(parent),
       starter_(parent) {}
 
 void FileLauncher::Open(FileData& entry) {

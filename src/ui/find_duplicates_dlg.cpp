@@ -16,12 +16,14 @@ namespace kestavo::ui {
 namespace {
 
 std::vector<ResultColumn> DuplicateColumns() {
-    return {{"Name", 160, false}, {"Size", 70, true}, {"Date", 140, false}, {"In Folder", 180, false}};
+    return {
+        {"Name", 160, false}, {"Size", 70, true}, {"Date", 140, false}, {"In Folder", 180, false}};
 }
 
 }  // namespace
 
-FindDuplicatesDlg::FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter, QWidget* parent)
+FindDuplicatesDlg::FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter,
+                                     QWidget* parent)
     : QDialog(parent), tool_(set, searchRoot), prompter_(prompter) {
     setWindowTitle(QStringLiteral("Find Duplicates"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -98,18 +100,21 @@ void FindDuplicatesDlg::ShowMembers() {
 }
 
 void FindDuplicatesDlg::ReadControls() {
-    tool_.SetCriteria(DuplicateCriteria{names_->isChecked(), sizes_->isChecked(), dates_->isChecked()});
+    tool_.SetCriteria(
+        DuplicateCriteria{names_->isChecked(), sizes_->isChecked(), dates_->isChecked()});
     thresholdRefused_ = !tool_.SetThresholdText(threshold_->text().toStdString(), prompter_);
 }
 
 void FindDuplicatesDlg::OnFindNow() {
     ReadControls();
     model_->BeginChange();
-    RunInBackground(this, BackgroundWork{QStringLiteral("Searching the catalogs"), [this] {
+    RunInBackground(this, BackgroundWork{QStringLiteral("Searching the catalogs"),
+                                         [this] {
                                              tool_.FindNow();
                                              model_->MeasureWidest();
                                          },
-                                         {}, nullptr});
+                                         {},
+                                         nullptr});
     model_->EndChange();
     FitResultColumns(view_, *model_);
     ShowMembers();
@@ -127,7 +132,8 @@ void FindDuplicatesDlg::OnSaveReport() {
         threshold_->setFocus();
         threshold_->selectAll();
     }
-    SaveReportFile(prompter_, path, [this](const std::string& file) { return tool_.SaveReport(file); });
+    SaveReportFile(prompter_, path,
+                   [this](const std::string& file) { return tool_.SaveReport(file); });
 }
 
 }  // namespace kestavo::ui

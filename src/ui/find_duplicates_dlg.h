@@ -20,7 +20,8 @@ class Prompter;
 class FindDuplicatesDlg : public QDialog {
     Q_OBJECT
 public:
-    FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter, QWidget* parent = nullptr);
+    FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter,
+                      QWidget* parent = nullptr);
 
     void OnFindNow();
     void OnSaveReport();

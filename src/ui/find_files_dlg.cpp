@@ -18,12 +18,14 @@ namespace kestavo::ui {
 namespace {
 
 std::vector<ResultColumn> FindColumns() {
-    return {{"Name", 160, false}, {"In Folder", 180, false}, {"Size", 70, true}, {"Date", 140, false}};
+    return {
+        {"Name", 160, false}, {"In Folder", 180, false}, {"Size", 70, true}, {"Date", 140, false}};
 }
 
 }  // namespace
 
-FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter, QWidget* parent)
+FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter,
+                           QWidget* parent)
     : QDialog(parent, Qt::Window), tool_(set, searchRoot), prompter_(prompter) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Find Files or Folders"));
@@ -40,7 +42,9 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
     model_ = new ResultListModel(
         FindColumns(),
         ResultRows{[this] { return tool_.RowCount(); },
-                   [this](std::size_t row, int column) { return tool_.RowText(row, static_cast<FindColumn>(column)); },
+                   [this](std::size_t row, int column) {
+                       return tool_.RowText(row, static_cast<FindColumn>(column));
+                   },
                    [this](std::size_t row) { return tool_.RowImage(row); }},
         this);
     view_ = MakeResultView(model_, this);
@@ -81,7 +85,9 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
     mask_->setFocus();
 }
 
-FindFilesDlg::~FindFilesDlg() { tool_.SetListener(nullptr); }
+FindFilesDlg::~FindFilesDlg() {
+    tool_.SetListener(nullptr);
+}
 
 // Writes the tool's members into the controls.
 void FindFilesDlg::ShowMembers() {
@@ -120,13 +126,20 @@ void FindFilesDlg::OnSaveReport() {
     if (path.isEmpty()) return;
     tool_.SetMask(mask_->text().toStdString());
     tool_.SetLookInSubfolders(subfolders_->isChecked());
-    SaveReportFile(prompter_, path, [this](const std::string& file) { return tool_.SaveReport(file); });
+    SaveReportFile(prompter_, path,
+                   [this](const std::string& file) { return tool_.SaveReport(file); });
 }
 
-void FindFilesDlg::RowsAboutToBeReset() { model_->BeginChange(); }
+void FindFilesDlg::RowsAboutToBeReset() {
+    model_->BeginChange();
+}
 
-void FindFilesDlg::RowsReset() { model_->EndChange(); }
+void FindFilesDlg::RowsReset() {
+    model_->EndChange();
+}
 
-void FindFilesDlg::SearchRootChanged() { searchRoot_->setText(FromUtf8(tool_.SearchRootText())); }
+void FindFilesDlg::SearchRootChanged() {
+    searchRoot_->setText(FromUtf8(tool_.SearchRootText()));
+}
 
 }  // namespace kestavo::ui

@@ -22,7 +22,8 @@ class FindFilesDlg : public QDialog, private FindFilesListener {
 public:
     // `searchRoot` is the node searched; the window deletes itself when it
     // is closed.
-    FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter, QWidget* parent = nullptr);
+    FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& prompter,
+                 QWidget* parent = nullptr);
     ~FindFilesDlg() override;
 
     void OnFindNow();

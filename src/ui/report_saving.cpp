@@ -7,14 +7,16 @@
 
 namespace kestavo::ui {
 
-void SaveReportFile(Prompter& prompter, const QString& path, const std::function<bool(const std::string&)>& save) {
+void SaveReportFile(Prompter& prompter, const QString& path,
+                    const std::function<bool(const std::string&)>& save) {
     const std::string file = path.toStdString();
     errno = 0;
     if (save(file)) return;
     const int error = errno;
     Message m;
     m.caption = kApplicationName;
-    m.text = "Cannot write the report " + file + "\n" + (error ? std::strerror(error) : "The file could not be written.");
+    m.text = "Cannot write the report " + file + "\n" +
+             (error ? std::strerror(error) : "The file could not be written.");
     m.icon = MessageIcon::Exclamation;
     prompter.Show(m);
 }

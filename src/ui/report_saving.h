@@ -12,6 +12,7 @@ class Prompter;
 
 // Calls `save` with the chosen path; a report that could not be written
 // gets a message naming the file and the reason.
-void SaveReportFile(Prompter& prompter, const QString& path, const std::function<bool(const std::string&)>& save);
+void SaveReportFile(Prompter& prompter, const QString& path,
+                    const std::function<bool(const std::string&)>& save);
 
 }  // namespace kestavo::ui

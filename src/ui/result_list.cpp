@@ -18,11 +18,14 @@ Qt::Alignment AlignmentOf(const ResultColumn& column) {
 constexpr std::size_t kTwoHalvesFrom = 200000;
 
 // Column widths are given for a 13-pixel font; they grow with the font.
-double FontScale(const QWidget* view) { return std::max(1.0, view->fontMetrics().height() / 13.0); }
+double FontScale(const QWidget* view) {
+    return std::max(1.0, view->fontMetrics().height() / 13.0);
+}
 
 }  // namespace
 
-ResultListModel::ResultListModel(std::vector<ResultColumn> columns, ResultRows rows, QObject* parent)
+ResultListModel::ResultListModel(std::vector<ResultColumn> columns, ResultRows rows,
+                                 QObject* parent)
     : QAbstractTableModel(parent), columns_(std::move(columns)), rows_(std::move(rows)) {}
 
 int ResultListModel::rowCount(const QModelIndex& parent) const {
@@ -44,7 +47,8 @@ std::string_view ResultListModel::RawText(int row, int column) const {
 }
 
 QVariant ResultListModel::data(const QModelIndex& index, int role) const {
-    if (changing_ || !index.isValid() || index.column() >= static_cast<int>(columns_.size())) return {};
+    if (changing_ || !index.isValid() || index.column() >= static_cast<int>(columns_.size()))
+        return {};
     const ResultColumn& column = columns_[static_cast<std::size_t>(index.column())];
     switch (role) {
         case Qt::DisplayRole:
@@ -53,9 +57,9 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
             // Names and folders may be cut off by their column: the whole text.
             return column.rightAligned ? QVariant() : QVariant(Text(index.row(), index.column()));
         case Qt::DecorationRole:
-            return index.column() == 0
-                       ? QVariant(pictures_.Picture(rows_.image(static_cast<std::size_t>(index.row()))))
-                       : QVariant();
+            return index.column() == 0 ? QVariant(pictures_.Picture(
+                                             rows_.image(static_cast<std::size_t>(index.row()))))
+                                       : QVariant();
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(AlignmentOf(column));
         default:
@@ -64,7 +68,9 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= static_cast<int>(columns_.size())) return {};
+    if (orientation != Qt::Horizontal || section < 0 ||
+        section >= static_cast<int>(columns_.size()))
+        return {};
     const ResultColumn& column = columns_[static_cast<std::size_t>(section)];
     if (role == Qt::DisplayRole) return QString::fromUtf8(column.heading);
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(AlignmentOf(column));
@@ -110,7 +116,8 @@ ResultView* MakeResultView(ResultListModel* model, QWidget* parent) {
     const double scale = FontScale(view);
     const auto& columns = model->Columns();
     for (std::size_t i = 0; i < columns.size(); ++i)
-        view->header()->resizeSection(static_cast<int>(i), static_cast<int>(columns[i].width * scale));
+        view->header()->resizeSection(static_cast<int>(i),
+                                      static_cast<int>(columns[i].width * scale));
     return view;
 }
 
@@ -137,19 +144,22 @@ void ResultListModel::MeasureWidest() {
         if (half < rows) other = std::thread([&] { second = longestIn(half, rows); });
         const auto first = longestIn(0, half);
         if (other.joinable()) other.join();
-        widestRow_[c] = static_cast<int>(half < rows && second.first > first.first ? second.second : first.second);
+        widestRow_[c] = static_cast<int>(half < rows && second.first > first.first ? second.second
+                                                                                   : first.second);
     }
 }
 
 int ResultListModel::WidestRow(int column) const {
-    return column >= 0 && column < static_cast<int>(widestRow_.size()) ? widestRow_[static_cast<std::size_t>(column)]
-                                                                        : -1;
+    return column >= 0 && column < static_cast<int>(widestRow_.size())
+               ? widestRow_[static_cast<std::size_t>(column)]
+               : -1;
 }
 
 void FitResultColumns(ResultView* view, const ResultListModel& model) {
     const double scale = FontScale(view);
     const auto& columns = model.Columns();
-    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) * 2 + 12;
+    const int margin =
+        view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) * 2 + 12;
     for (std::size_t c = 0; c < columns.size(); ++c) {
         if (!columns[c].rightAligned) continue;
         const int longestRow = model.WidestRow(static_cast<int>(c));

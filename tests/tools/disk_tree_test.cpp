@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "support/test_support.h"
+#include "tools_test_support.h"
 
 namespace kestavo {
 namespace {
@@ -120,40 +121,10 @@ TEST(DiskTreeTest, AStopFromAnotherThreadIsHonouredAtOnce) {
         EXPECT_LT(ended - asked, std::chrono::milliseconds(0)) << "the read ended before the stop";
 }
 
-// Builds a chain of `depth` folders "d" below `top` without paths longer than
-// the system allows, and removes it again.
-class DeepChain {
-public:
-    DeepChain(const fs::path& top, int depth) : top_(top) {
-        int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < depth; ++i) {
-            ::mkdirat(fd, "d", 0755);
-            const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            fd = next;
-        }
-        ::close(::openat(fd, "f", O_CREAT | O_WRONLY, 0644));
-        ::close(fd);
-    }
-    // Lifts each second level up in turn, so that no long path is needed.
-    ~DeepChain() {
-        const fs::path d = top_ / "d", dd = top_ / "d" / "d", lifted = top_ / "lifted";
-        while (fs::exists(dd)) {
-            fs::rename(dd, lifted);
-            fs::remove_all(d);
-            fs::rename(lifted, d);
-        }
-        fs::remove_all(d);
-    }
-
-private:
-    fs::path top_;
-};
-
 TEST(DiskTreeTest, ATreeDeeperThanThePathLimitIsReadWhole) {
     test::TempDir dir;
     constexpr int kDepth = 5000;  // paths of 10 000 characters
-    DeepChain chain(dir.Path(), kDepth);
+    const test::DeepChain chain(dir.Path(), kDepth);
     DiskTree tree;
     ASSERT_EQ(ReadDiskTree(dir.Str(), tree, {}, nullptr), DiskReadStatus::Read)
         << tree.Failure().reason;

@@ -31,34 +31,13 @@
 #include "ui/find_files_dlg.h"
 #include "ui/list_pane.h"
 #include "ui/main_frame.h"
+#include "ui/scripted_prompter.h"
 #include "ui/tree_pane.h"
 
 using namespace kestavo;
 using namespace kestavo::ui;
 
 namespace {
-
-class ScriptedPrompter : public Prompter {
-public:
-    MessageAnswer Show(const Message& message) override {
-        shown.push_back(message);
-        return message.buttons == MessageButtons::Ok ? MessageAnswer::Ok : message.defaultAnswer;
-    }
-    QString ChooseCatalogFile(QWidget*, const QString&) override { return {}; }
-    QString ChooseReportFile(QWidget*, const QString& initialName) override {
-        offeredNames << initialName;
-        return reportFile;
-    }
-    QStringList Texts() const {
-        QStringList texts;
-        for (const Message& m : shown) texts << QString::fromStdString(m.text);
-        return texts;
-    }
-
-    std::vector<Message> shown;
-    QString reportFile;
-    QStringList offeredNames;
-};
 
 // Answers modal dialogs as they come, one handler each, in order.
 class DialogScript : public QObject {
@@ -111,7 +90,8 @@ void WriteFile(const QString& path, const QByteArray& content, bool executable =
     file.write(content);
     file.close();
     if (executable)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                            QFileDevice::ExeOwner);
 }
 
 // What kestavo-cli writes for `args`, with the environment of the test.
@@ -125,7 +105,8 @@ QByteArray Cli(const QStringList& args) {
 template <class Window>
 Window* OpenWindow() {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<Window*>(widget); window && window->isVisible()) return window;
+        if (auto* window = qobject_cast<Window*>(widget); window && window->isVisible())
+            return window;
     return nullptr;
 }
 
@@ -158,7 +139,8 @@ private:
     TreePane* Tree() { return frame_->Tree(); }
     TreeItem Node(const char* path) {
         TreeItem item = Tree()->RootItem();
-        for (const QString& part : QString::fromUtf8(path).split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        for (const QString& part :
+             QString::fromUtf8(path).split(QLatin1Char('/'), Qt::SkipEmptyParts))
             item = doc_->Catalogs().Tree().FindChild(item, part.toStdString());
         return item;
     }
@@ -166,7 +148,8 @@ private:
     void TreeCommand(const char* path, const QString& command) {
         const QModelIndex index = Tree()->Model()->IndexOf(Node(path));
         Tree()->View()->scrollTo(index);
-        std::unique_ptr<QMenu> menu(Tree()->BuildContextMenu(Tree()->View()->visualRect(index).center()));
+        std::unique_ptr<QMenu> menu(
+            Tree()->BuildContextMenu(Tree()->View()->visualRect(index).center()));
         QVERIFY(menu);
         for (QAction* action : menu->actions())
             if (action->text() == command) {
@@ -179,7 +162,8 @@ private:
     void MapDrives(const QString& map) { qputenv("KESTAVO_DRIVES", map.toUtf8()); }
     void CloseToolWindows() {
         for (QWidget* widget : QApplication::topLevelWidgets())
-            if (widget != frame_.get() && widget->isWindow() && widget->isVisible()) widget->close();
+            if (widget != frame_.get() && widget->isWindow() && widget->isVisible())
+                widget->close();
         QApplication::processEvents();
     }
 
@@ -189,8 +173,10 @@ private slots:
         QVERIFY(temp_->isValid());
         catalogs_ = Path(QStringLiteral("catalogs"));
         QDir().mkpath(catalogs_);
-        for (const QString& name : QDir(QStringLiteral(KESTAVO_TEST_DATA "/catalogs")).entryList(QDir::Files))
-            QVERIFY(QFile::copy(QStringLiteral(KESTAVO_TEST_DATA "/catalogs/") + name, catalogs_ + QLatin1Char('/') + name));
+        for (const QString& name :
+             QDir(QStringLiteral(KESTAVO_TEST_DATA "/catalogs")).entryList(QDir::Files))
+            QVERIFY(QFile::copy(QStringLiteral(KESTAVO_TEST_DATA "/catalogs/") + name,
+                                catalogs_ + QLatin1Char('/') + name));
         qputenv("Kestavo", catalogs_.toUtf8());
         MapDrives(QString());
         qunsetenv("KESTAVO_DRIVES");
@@ -212,9 +198,9 @@ private slots:
     }
 
     void everyCommandIsEnabled() {
-        for (Command command : {ID_CATALOG_NEW_DISK, ID_FIND_FILES_ALL, ID_FIND_DUPLICATES_ALL, ID_COMPARE_DISK,
-                                ID_EJECT_REMOVABLE, ID_FIND_FILES_TOOLBAR, ID_FIND_FILE_CONTEXT,
-                                ID_FIND_DUPLICATES_CONTEXT})
+        for (Command command : {ID_CATALOG_NEW_DISK, ID_FIND_FILES_ALL, ID_FIND_DUPLICATES_ALL,
+                                ID_COMPARE_DISK, ID_EJECT_REMOVABLE, ID_FIND_FILES_TOOLBAR,
+                                ID_FIND_FILE_CONTEXT, ID_FIND_DUPLICATES_CONTEXT})
             QVERIFY2(frame_->Action(command)->isEnabled(), qPrintable(QString::number(command)));
     }
 
@@ -239,7 +225,8 @@ private slots:
         QCOMPARE(OpenWindows<FindFilesDlg>(), 2);
         FindFilesDlg* all = nullptr;
         for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* window = qobject_cast<FindFilesDlg*>(widget); window && window != docs) all = window;
+            if (auto* window = qobject_cast<FindFilesDlg*>(widget); window && window != docs)
+                all = window;
         QVERIFY(all);
         QCOMPARE(all->SearchRootLabel()->text(), QStringLiteral("My Removable Disk Drive"));
         all->MaskBox()->setText(QStringLiteral("img_000?.jpg"));
@@ -287,7 +274,8 @@ private slots:
         dialog->OnSaveReport();
         QCOMPARE(prompter_.offeredNames, QStringList({"FindFiles.txt"}));
         QCOMPARE(ReadBytes(prompter_.reportFile),
-                 Cli({QStringLiteral("find"), QStringLiteral("*.*"), QStringLiteral("--root"), QStringLiteral("BACKUP")}));
+                 Cli({QStringLiteral("find"), QStringLiteral("*.*"), QStringLiteral("--root"),
+                      QStringLiteral("BACKUP")}));
         // The next save offers the path chosen last.
         dialog->OnSaveReport();
         QCOMPARE(prompter_.offeredNames.last(), prompter_.reportFile);
@@ -305,7 +293,8 @@ private slots:
             auto* duplicates = qobject_cast<FindDuplicatesDlg*>(dialog);
             QVERIFY(duplicates);
             QCOMPARE(duplicates->windowTitle(), QStringLiteral("Find Duplicates"));
-            QCOMPARE(duplicates->SearchRootLabel()->text(), QStringLiteral("My Removable Disk Drive"));
+            QCOMPARE(duplicates->SearchRootLabel()->text(),
+                     QStringLiteral("My Removable Disk Drive"));
             QCOMPARE(duplicates->UnitLabel()->text(), QStringLiteral("KB"));
             QCOMPARE(duplicates->ThresholdBox()->text(), QStringLiteral("0"));
 
@@ -319,8 +308,10 @@ private slots:
             duplicates->SizesBox()->setChecked(false);
             duplicates->DatesBox()->setChecked(false);
             duplicates->OnFindNow();
-            QCOMPARE(ColumnTexts(duplicates->Results(), 0),
-                     QStringList({"Error: All file comparison criteria disabled, please enable at least one."}));
+            QCOMPARE(
+                ColumnTexts(duplicates->Results(), 0),
+                QStringList(
+                    {"Error: All file comparison criteria disabled, please enable at least one."}));
 
             duplicates->SizesBox()->setChecked(true);
             duplicates->ThresholdBox()->setText(QStringLiteral(" +1 "));
@@ -330,9 +321,9 @@ private slots:
             duplicates->OnSaveReport();
             QCOMPARE(prompter_.offeredNames, QStringList({"DuplicateFiles.txt"}));
             QCOMPARE(ReadBytes(prompter_.reportFile),
-                     Cli({QStringLiteral("duplicates"), QStringLiteral("--no-names"), QStringLiteral("--no-dates"),
-                          QStringLiteral("--threshold"), QStringLiteral("1"), QStringLiteral("--unit"),
-                          QStringLiteral("KB")}));
+                     Cli({QStringLiteral("duplicates"), QStringLiteral("--no-names"),
+                          QStringLiteral("--no-dates"), QStringLiteral("--threshold"),
+                          QStringLiteral("1"), QStringLiteral("--unit"), QStringLiteral("KB")}));
             duplicates->NamesBox()->setChecked(true);
             duplicates->DatesBox()->setChecked(true);
             duplicates->SizesBox()->setChecked(false);
@@ -360,8 +351,9 @@ private slots:
             selection->DriveBox()->setEditText(QStringLiteral("WORK"));
             selection->accept();
             QVERIFY(selection->isVisible());
-            QCOMPARE(prompter_.Texts(),
-                     QStringList({"Choose a drive from the list, or type a drive letter and a colon."}));
+            QCOMPARE(
+                prompter_.Texts(),
+                QStringList({"Choose a drive from the list, or type a drive letter and a colon."}));
             selection->DriveBox()->setEditText(QStringLiteral("E:  WORK"));
             selection->accept();
         });
@@ -416,13 +408,15 @@ private slots:
         DialogScript script;
         script.Then([&](QDialog* dialog) {
             QVERIFY(qobject_cast<DriveSelection*>(dialog));
-            static_cast<DriveSelection*>(dialog)->DriveBox()->setEditText(QStringLiteral("E:  Floppy"));
+            static_cast<DriveSelection*>(dialog)->DriveBox()->setEditText(
+                QStringLiteral("E:  Floppy"));
             dialog->accept();
         });
         script.Then([&](QDialog* dialog) {
             auto* progress = qobject_cast<WorkDialog*>(dialog);
             QVERIFY(progress);
-            QTRY_VERIFY_WITH_TIMEOUT(progress->CountsLabel()->text().startsWith(QStringLiteral("Folders:")), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                progress->CountsLabel()->text().startsWith(QStringLiteral("Folders:")), 5000);
             sawProgress = true;
             SaveShot(progress, "scan_progress.png");
             progress->CancelButton()->click();
@@ -440,7 +434,9 @@ private slots:
         WriteFile(disk + QStringLiteral("/docs/a.txt"), "hello");
         WriteFile(disk + QStringLiteral("/b.bin"), "xy");
         MapDrives(QStringLiteral("E:|removable|WORK|") + disk);
-        QCOMPARE(QProcess::execute(QStringLiteral(KESTAVO_CLI), {QStringLiteral("catalog"), QStringLiteral("E:")}), 0);
+        QCOMPARE(QProcess::execute(QStringLiteral(KESTAVO_CLI),
+                                   {QStringLiteral("catalog"), QStringLiteral("E:")}),
+                 0);
         frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
         WriteFile(disk + QStringLiteral("/new.txt"), "new");
         QFile::remove(disk + QStringLiteral("/b.bin"));
@@ -457,7 +453,8 @@ private slots:
         prompter_.reportFile = Path(QStringLiteral("compare.txt"));
         compare->OnSaveReport();
         QCOMPARE(prompter_.offeredNames, QStringList({"CompareDisk.txt"}));
-        QCOMPARE(ReadBytes(prompter_.reportFile), Cli({QStringLiteral("compare"), QStringLiteral("E:")}));
+        QCOMPARE(ReadBytes(prompter_.reportFile),
+                 Cli({QStringLiteral("compare"), QStringLiteral("E:")}));
         SaveShot(compare, "compare.png");
 
         compare->DriveBox()->setEditText(QStringLiteral("E:  NOT CATALOGUED"));
@@ -469,8 +466,10 @@ private slots:
     void openAsksForTheDiskUntilItComesAndStartsTheDesktopApplication() {
         const QString bin = Path(QStringLiteral("bin"));
         const QString record = Path(QStringLiteral("opened.txt"));
-        WriteFile(bin + QStringLiteral("/xdg-open"), "#!/bin/sh\nprintf 'open %s\\n' \"$@\" >> '" + record.toUtf8() + "'\n", true);
-        WriteFile(bin + QStringLiteral("/editor"), "#!/bin/sh\nprintf 'edit %s\\n' \"$@\" >> '" + record.toUtf8() + "'\n", true);
+        WriteFile(bin + QStringLiteral("/xdg-open"),
+                  "#!/bin/sh\nprintf 'open %s\\n' \"$@\" >> '" + record.toUtf8() + "'\n", true);
+        WriteFile(bin + QStringLiteral("/editor"),
+                  "#!/bin/sh\nprintf 'edit %s\\n' \"$@\" >> '" + record.toUtf8() + "'\n", true);
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", bin.toUtf8() + ':' + oldPath);
         qputenv("VISUAL", (bin + QStringLiteral("/editor")).toUtf8());
@@ -489,7 +488,8 @@ private slots:
             auto* prompt = qobject_cast<CInstertDisk*>(dialog);
             QVERIFY(prompt);
             QCOMPARE(prompt->windowTitle(), QStringLiteral("Insert Removable Disk"));
-            QCOMPARE(prompt->MessageLabel()->text(), QStringLiteral("Disk labeled Floppy was not found."));
+            QCOMPARE(prompt->MessageLabel()->text(),
+                     QStringLiteral("Disk labeled Floppy was not found."));
             SaveShot(prompt, "insert_disk.png");
             ++prompts;
             dialog->accept();  // Retry with the disk still absent: asked again
@@ -505,16 +505,19 @@ private slots:
         emit list->View()->doubleClicked(first);
         QVERIFY(script.Done());
         QCOMPARE(prompts, 2);
-        QTRY_COMPARE(ReadFile(record), QStringLiteral("open ") + disk + QLatin1Char('/') + name + QLatin1Char('\n'));
+        QTRY_COMPARE(ReadFile(record),
+                     QStringLiteral("open ") + disk + QLatin1Char('/') + name + QLatin1Char('\n'));
 
-        std::unique_ptr<QMenu> menu(list->BuildContextMenu(list->View()->visualRect(first).center()));
+        std::unique_ptr<QMenu> menu(
+            list->BuildContextMenu(list->View()->visualRect(first).center()));
         QVERIFY(menu);
         QAction* notepad = nullptr;
         for (QAction* action : menu->actions())
             if (action->text() == QStringLiteral("Send To Notepad")) notepad = action;
         QVERIFY(notepad);
         notepad->trigger();
-        QTRY_VERIFY(ReadFile(record).endsWith(QStringLiteral("edit ") + disk + QLatin1Char('/') + name + QLatin1Char('\n')));
+        QTRY_VERIFY(ReadFile(record).endsWith(QStringLiteral("edit ") + disk + QLatin1Char('/') +
+                                              name + QLatin1Char('\n')));
         qputenv("PATH", oldPath);
         qunsetenv("VISUAL");
     }
@@ -527,8 +530,10 @@ private slots:
         ListPane* list = frame_->List();
         emit list->View()->doubleClicked(list->Model()->index(0, 0));
         QVERIFY(!prompter_.shown.empty());
-        QCOMPARE(QString::fromStdString(prompter_.shown.back().caption), QStringLiteral("File launch failed"));
-        QVERIFY(prompter_.Texts().last().contains(QStringLiteral("The specified file was not found.")));
+        QCOMPARE(QString::fromStdString(prompter_.shown.back().caption),
+                 QStringLiteral("File launch failed"));
+        QVERIFY(
+            prompter_.Texts().last().contains(QStringLiteral("The specified file was not found.")));
     }
 
     void theInsertDiskPromptEjectsAsOftenAsAsked() {
@@ -543,8 +548,9 @@ private slots:
     }
 
     void starExpandsADeepCatalogOnlyAsFarAsAViewCanLayOut() {
-        QByteArray text = "kvx_version_1_1\r\n<\r\n   %drivetype default\r\n>\r\n+\r\n"
-                          "\"DEEP\" 100 10 1 1 2000 0 0 0 <\r\n";
+        QByteArray text =
+            "kvx_version_1_1\r\n<\r\n   %drivetype default\r\n>\r\n+\r\n"
+            "\"DEEP\" 100 10 1 1 2000 0 0 0 <\r\n";
         const int depth = 100000;
         for (int level = 0; level < depth; ++level) text += "+ \"d\" 0 0 1 1 2000 0 0 0 <\r\n";
         for (int level = 0; level <= depth; ++level) text += ">\r\n";

@@ -43,32 +43,12 @@
 #include "ui/tree_pane.h"
 #include "ui/view_options.h"
 
+#include "ui/scripted_prompter.h"
+
 using namespace kestavo;
 using namespace kestavo::ui;
 
 namespace {
-
-class ScriptedPrompter : public Prompter {
-public:
-    MessageAnswer Show(const Message& message) override {
-        shown.push_back(message);
-        if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
-        if (answers.empty()) return message.defaultAnswer;
-        const MessageAnswer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    QString ChooseCatalogFile(QWidget*, const QString& directory) override {
-        offeredDirectory = directory;
-        return chosenFile;
-    }
-    QString ChooseReportFile(QWidget*, const QString&) override { return {}; }
-
-    std::vector<Message> shown;
-    std::deque<MessageAnswer> answers;
-    QString chosenFile;
-    QString offeredDirectory;
-};
 
 // Runs `work` on the next modal window once it is shown, then closes it.
 void OnNextModal(std::function<void(QWidget*)> work) {

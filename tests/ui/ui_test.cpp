@@ -30,29 +30,12 @@
 #include "ui/tree_pane.h"
 #include "ui/view_options.h"
 
+#include "ui/scripted_prompter.h"
+
 using namespace kestavo;
 using namespace kestavo::ui;
 
 namespace {
-
-// Answers the program's questions the way a test says, and records them.
-class ScriptedPrompter : public Prompter {
-public:
-    MessageAnswer Show(const Message& message) override {
-        shown.push_back(message);
-        if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
-        if (answers.empty()) return message.defaultAnswer;
-        const MessageAnswer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    QString ChooseCatalogFile(QWidget*, const QString&) override { return chosenFile; }
-    QString ChooseReportFile(QWidget*, const QString&) override { return {}; }
-
-    std::vector<Message> shown;
-    std::deque<MessageAnswer> answers;
-    QString chosenFile;
-};
 
 QStringList Texts(const QList<QAction*>& actions) {
     QStringList texts;
