@@ -18,7 +18,8 @@ int EntryListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     FileData* entry = EntryAt(index.row());
-    if (!entry || index.column() < 0 || index.column() >= static_cast<int>(columns_.size())) return {};
+    if (!entry || index.column() < 0 || index.column() >= static_cast<int>(columns_.size()))
+        return {};
     const ListColumn& column = columns_[static_cast<std::size_t>(index.column())];
     switch (role) {
         case Qt::DisplayRole: {
@@ -30,17 +31,20 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignVCenter |
                                        (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft));
-        default: return {};
+        default:
+            return {};
     }
 }
 
 QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= static_cast<int>(columns_.size()))
+    if (orientation != Qt::Horizontal || section < 0 ||
+        section >= static_cast<int>(columns_.size()))
         return {};
     const ListColumn& column = columns_[static_cast<std::size_t>(section)];
     if (role == Qt::DisplayRole) return QString::fromUtf8(column.heading);
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::AlignVCenter | (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft));
+        return QVariant::fromValue(Qt::AlignVCenter |
+                                   (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft));
     return {};
 }
 
@@ -72,7 +76,9 @@ void EntryListModel::Clear() {
     endResetModel();
 }
 
-void EntryListModel::ForgetEntries() { Clear(); }
+void EntryListModel::ForgetEntries() {
+    Clear();
+}
 
 void EntryListModel::SortByColumn(int column, bool descending) {
     if (column < 0 || column >= static_cast<int>(columns_.size())) return;
@@ -88,11 +94,13 @@ void EntryListModel::SortByColumn(int column, bool descending) {
     QModelIndexList after;
     if (!persistent.isEmpty()) {
         QHash<FileData*, int> rowOf;
-        for (std::size_t row = 0; row < rows_.size(); ++row) rowOf.insert(rows_[row], static_cast<int>(row));
+        for (std::size_t row = 0; row < rows_.size(); ++row)
+            rowOf.insert(rows_[row], static_cast<int>(row));
         for (std::size_t i = 0; i < before.size(); ++i) {
             const auto it = rowOf.constFind(before[i]);
-            after.push_back(it == rowOf.cend() ? QModelIndex()
-                                               : createIndex(*it, persistent[static_cast<int>(i)].column()));
+            after.push_back(it == rowOf.cend()
+                                ? QModelIndex()
+                                : createIndex(*it, persistent[static_cast<int>(i)].column()));
         }
     }
     changePersistentIndexList(persistent, after);
@@ -100,7 +108,8 @@ void EntryListModel::SortByColumn(int column, bool descending) {
 }
 
 FileData* EntryListModel::EntryAt(int row) const {
-    return row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[static_cast<std::size_t>(row)] : nullptr;
+    return row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[static_cast<std::size_t>(row)]
+                                                            : nullptr;
 }
 
 }  // namespace kestavo::ui

@@ -32,8 +32,8 @@ QLabel* WrappedText(const QString& text, QWidget* parent) {
 
 // A framed section: a text alone, or a lead-in text with the picture the
 // user is to click after it, followed by what the click does.
-QGroupBox* Section(const QString& caption, const QString& lead, const QIcon& icon, const QString& text,
-                   QWidget* parent) {
+QGroupBox* Section(const QString& caption, const QString& lead, const QIcon& icon,
+                   const QString& text, QWidget* parent) {
     auto* box = new QGroupBox(caption, parent);
     auto* layout = new QVBoxLayout(box);
     if (!lead.isEmpty()) {
@@ -77,21 +77,25 @@ HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {
         QStringLiteral("Create a disk catalog file (*.kvx)"),
         QStringLiteral("Insert a diskette in your removable disk drive, and click this icon:"),
         ToolbarPicture("new_catalog"),
-        QStringLiteral("A catalog (i.e. *.kvx file) will be created with a name corresponding to the "
-                       "volume label of the diskette. The catalog is immediately available for browsing."),
+        QStringLiteral(
+            "A catalog (i.e. *.kvx file) will be created with a name corresponding to the "
+            "volume label of the diskette. The catalog is immediately available for browsing."),
         this));
-    layout->addWidget(Section(QStringLiteral("Open the complete archive for browsing and searching"),
-                              QStringLiteral("Click this icon:"), ToolbarPicture("open_all"),
-                              QStringLiteral("Opens all .kvx files for browsing"), this));
-    layout->addWidget(Section(QStringLiteral("Open a single Disk Catalog File for browsing and searching"),
-                              QStringLiteral("Click this icon:"), ToolbarPicture("open_one"),
-                              QStringLiteral("Choose the .kvx file you want to browse."), this));
+    layout->addWidget(
+        Section(QStringLiteral("Open the complete archive for browsing and searching"),
+                QStringLiteral("Click this icon:"), ToolbarPicture("open_all"),
+                QStringLiteral("Opens all .kvx files for browsing"), this));
+    layout->addWidget(
+        Section(QStringLiteral("Open a single Disk Catalog File for browsing and searching"),
+                QStringLiteral("Click this icon:"), ToolbarPicture("open_one"),
+                QStringLiteral("Choose the .kvx file you want to browse."), this));
     // A no-break space keeps "..." with the command's name at any width.
-    layout->addWidget(Section(
-        QStringLiteral("Finding a file in the Archive"), {}, {},
-        QStringLiteral("1. Right-click any item in the tree: it becomes the search root. Choose Find "
-                       "File\u00A0...\n2. Give a search mask such as *.doc and press Find Now."),
-        this));
+    layout->addWidget(
+        Section(QStringLiteral("Finding a file in the Archive"), {}, {},
+                QStringLiteral(
+                    "1. Right-click any item in the tree: it becomes the search root. Choose Find "
+                    "File\u00A0...\n2. Give a search mask such as *.doc and press Find Now."),
+                this));
     resize(560, sizeHint().height());
 }
 

@@ -1,11 +1,11 @@
 #include "ui/list_pane.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QHeaderView>
 #include <QMenu>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "catalog/properties.h"
 #include "ui/column_widths.h"
@@ -17,7 +17,10 @@
 namespace kestavo::ui {
 
 ListPane::ListPane(CatalogSet& set, CommandSource& commands, QWidget* parent)
-    : QWidget(parent), set_(set), commands_(commands), view_(new QTreeView(this)),
+    : QWidget(parent),
+      set_(set),
+      commands_(commands),
+      view_(new QTreeView(this)),
       model_(new EntryListModel(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -40,7 +43,9 @@ ListPane::ListPane(CatalogSet& set, CommandSource& commands, QWidget* parent)
     ShowFileColumns();
 }
 
-ListPane::~ListPane() { set_.RemoveObserver(this); }
+ListPane::~ListPane() {
+    set_.RemoveObserver(this);
+}
 
 void ListPane::ClearRows() {
     pending_.clear();
@@ -76,9 +81,13 @@ void ListPane::ShowDiskColumns() {
     fileColumnsShown_ = false;
 }
 
-void ListPane::AddFileRow(FileData& entry) { pending_.push_back(&entry); }
+void ListPane::AddFileRow(FileData& entry) {
+    pending_.push_back(&entry);
+}
 
-void ListPane::AddDiskRow(FileData& entry) { pending_.push_back(&entry); }
+void ListPane::AddDiskRow(FileData& entry) {
+    pending_.push_back(&entry);
+}
 
 void ListPane::EndRows() {
     SortRowsInInitialOrder(pending_);
@@ -153,7 +162,8 @@ QMenu* ListPane::BuildContextMenu(const QPoint& pos) {
 
 bool ListPane::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == view_ || watched == view_->viewport()) &&
-        HandleContextMenuEvent(view_, event, [this](const QPoint& point) { return BuildContextMenu(point); }))
+        HandleContextMenuEvent(view_, event,
+                               [this](const QPoint& point) { return BuildContextMenu(point); }))
         return true;
     return QWidget::eventFilter(watched, event);
 }

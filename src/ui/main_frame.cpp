@@ -31,7 +31,8 @@ QString Strftime(const char* format) {
     std::tm tm{};
     localtime_r(&now, &tm);
     char buffer[128];
-    return QString::fromLocal8Bit(buffer, static_cast<qsizetype>(std::strftime(buffer, sizeof buffer, format, &tm)));
+    return QString::fromLocal8Bit(
+        buffer, static_cast<qsizetype>(std::strftime(buffer, sizeof buffer, format, &tm)));
 }
 
 }  // namespace
@@ -42,13 +43,15 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
       ownPrompter_(prompter ? nullptr : std::make_unique<DialogPrompter>(this)),
       prompter_(prompter ? *prompter : *ownPrompter_),
       splitter_(new QSplitter(Qt::Horizontal, this)),
-      clock_(new QTimer(this)), lockState_(std::make_unique<LockStateReader>()) {
+      clock_(new QTimer(this)),
+      lockState_(std::make_unique<LockStateReader>()) {
     setWindowTitle(doc_.Title() + QStringLiteral(" - Disk Catalogs"));
     setWindowIcon(ApplicationIcon());
     BuildActions();
     list_ = new ListPane(doc_.Catalogs(), *this, splitter_);
     tree_ = new TreePane(doc_.Catalogs(), *list_, *this, prompter_, splitter_);
-    launcher_ = std::make_unique<FileLauncher>(prompter_, [this] { tree_->EjectRemovableDisks(); }, this);
+    launcher_ = std::make_unique<FileLauncher>(
+        prompter_, [this] { tree_->EjectRemovableDisks(); }, this);
     list_->SetLauncher(launcher_.get());
     splitter_->addWidget(tree_);
     splitter_->addWidget(list_);
@@ -64,14 +67,17 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     resize(800, 560);
 
     connect(Action(ID_OPEN_ALL_CATALOGS), &QAction::triggered, tree_, &TreePane::OnOpenAllCatalogs);
-    connect(Action(ID_OPEN_SELECTED_CATALOG), &QAction::triggered, tree_, &TreePane::OnOpenSelectedCatalog);
+    connect(Action(ID_OPEN_SELECTED_CATALOG), &QAction::triggered, tree_,
+            &TreePane::OnOpenSelectedCatalog);
     connect(Action(ID_VIEW_OPTIONS), &QAction::triggered, tree_, &TreePane::OnViewOptions);
     connect(Action(ID_CATALOG_NEW_DISK), &QAction::triggered, tree_, &TreePane::OnCatalogNewDisk);
     connect(Action(ID_FIND_FILES_TOOLBAR), &QAction::triggered, tree_, &TreePane::OnFindFiles);
     connect(Action(ID_FIND_FILE_CONTEXT), &QAction::triggered, tree_, &TreePane::OnFindFiles);
     connect(Action(ID_FIND_FILES_ALL), &QAction::triggered, tree_, &TreePane::OnFindFilesAll);
-    connect(Action(ID_FIND_DUPLICATES_CONTEXT), &QAction::triggered, tree_, &TreePane::OnFindDuplicates);
-    connect(Action(ID_FIND_DUPLICATES_ALL), &QAction::triggered, tree_, &TreePane::OnFindDuplicatesAll);
+    connect(Action(ID_FIND_DUPLICATES_CONTEXT), &QAction::triggered, tree_,
+            &TreePane::OnFindDuplicates);
+    connect(Action(ID_FIND_DUPLICATES_ALL), &QAction::triggered, tree_,
+            &TreePane::OnFindDuplicatesAll);
     connect(Action(ID_COMPARE_DISK), &QAction::triggered, tree_, &TreePane::OnCompareDisk);
     connect(Action(ID_EJECT_REMOVABLE), &QAction::triggered, tree_, &TreePane::EjectRemovableDisks);
     connect(Action(ID_HELP_TOPICS), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
@@ -92,37 +98,46 @@ QAction* CMainFrame::AddAction(Command command, const QString& text, const QStri
     return action;
 }
 
-QAction* CMainFrame::Action(Command command) { return actions_.value(command, nullptr); }
+QAction* CMainFrame::Action(Command command) {
+    return actions_.value(command, nullptr);
+}
 
 void CMainFrame::BuildActions() {
-    AddAction(ID_OPEN_ALL_CATALOGS, QStringLiteral("Open &All Catalogs"), QStringLiteral("Open All Catalogs"),
-              QKeySequence(Qt::CTRL | Qt::Key_A))
+    AddAction(ID_OPEN_ALL_CATALOGS, QStringLiteral("Open &All Catalogs"),
+              QStringLiteral("Open All Catalogs"), QKeySequence(Qt::CTRL | Qt::Key_A))
         ->setToolTip(QStringLiteral("Open All Catalogs"));
     AddAction(ID_OPEN_SELECTED_CATALOG, QStringLiteral("&Open Selected Catalog..."),
               QStringLiteral("Open a single, existing catalog"), QKeySequence(Qt::CTRL | Qt::Key_O))
         ->setToolTip(QStringLiteral("Open One Catalog"));
-    AddAction(ID_CATALOG_NEW_DISK, QStringLiteral("Catalog &New Disk..."), QStringLiteral("Catalog a new disk"),
-              QKeySequence(Qt::CTRL | Qt::Key_N))
+    AddAction(ID_CATALOG_NEW_DISK, QStringLiteral("Catalog &New Disk..."),
+              QStringLiteral("Catalog a new disk"), QKeySequence(Qt::CTRL | Qt::Key_N))
         ->setToolTip(QStringLiteral("New Catalog"));
-    AddAction(ID_APP_EXIT, QStringLiteral("E&xit"), QStringLiteral("Quit the application; prompts to save documents"));
-    AddAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"), QStringLiteral("Show or hide the toolbar"));
-    AddAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"), QStringLiteral("Show or hide the status bar"));
-    AddAction(ID_VIEW_OPTIONS, QStringLiteral("&Options ..."), QStringLiteral("Change Viewing options"));
+    AddAction(ID_APP_EXIT, QStringLiteral("E&xit"),
+              QStringLiteral("Quit the application; prompts to save documents"));
+    AddAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"),
+              QStringLiteral("Show or hide the toolbar"));
+    AddAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"),
+              QStringLiteral("Show or hide the status bar"));
+    AddAction(ID_VIEW_OPTIONS, QStringLiteral("&Options ..."),
+              QStringLiteral("Change Viewing options"));
     AddAction(ID_FIND_FILES_ALL, QStringLiteral("&Find Files or Folders ..."));
     AddAction(ID_FIND_DUPLICATES_ALL, QStringLiteral("Find &Duplicate Files ..."));
     AddAction(ID_COMPARE_DISK, QStringLiteral("&Compare Disk/Catalog ..."));
     AddAction(ID_EJECT_REMOVABLE, QStringLiteral("&Eject Removable Disks"));
     AddAction(ID_HELP_TOPICS, QStringLiteral("&Help Topics"));
     AddAction(ID_QUICK_HELP, QStringLiteral("Quick &Help ..."));
-    AddAction(ID_APP_ABOUT, QStringLiteral("&About Kestavo ..."), QStringLiteral("Display program information"))
+    AddAction(ID_APP_ABOUT, QStringLiteral("&About Kestavo ..."),
+              QStringLiteral("Display program information"))
         ->setToolTip(QStringLiteral("About"));
-    AddAction(ID_FIND_FILES_TOOLBAR, QStringLiteral("Find Files"), QStringLiteral("Find Files or Folders"))
+    AddAction(ID_FIND_FILES_TOOLBAR, QStringLiteral("Find Files"),
+              QStringLiteral("Find Files or Folders"))
         ->setToolTip(QStringLiteral("Find Files"));
     AddAction(ID_FIND_FILE_CONTEXT, QStringLiteral("Find File ..."));
     AddAction(ID_FIND_DUPLICATES_CONTEXT, QStringLiteral("Find Duplicate Files ..."));
 
     // F6 and Shift+F6 move the focus between the two panes.
-    for (const QKeySequence& keys : {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {
         auto* pane = new QAction(this);
         pane->setShortcut(keys);
         connect(pane, &QAction::triggered, this, &CMainFrame::FocusOtherPane);
@@ -217,9 +232,13 @@ void CMainFrame::SetPaneText(QLabel* pane, const QString& text) {
     pane->setEnabled(true);
 }
 
-void CMainFrame::OnUpdateDatePane() { SetPaneText(panes_[4], Strftime("%x")); }
+void CMainFrame::OnUpdateDatePane() {
+    SetPaneText(panes_[4], Strftime("%x"));
+}
 
-void CMainFrame::OnUpdateTimePane() { SetPaneText(panes_[5], Strftime("%X")); }
+void CMainFrame::OnUpdateTimePane() {
+    SetPaneText(panes_[5], Strftime("%X"));
+}
 
 void CMainFrame::UpdateLockPanes() {
     const LockState locks = lockState_->Read();
@@ -229,13 +248,16 @@ void CMainFrame::UpdateLockPanes() {
 }
 
 void CMainFrame::FocusOtherPane() {
-    if (tree_->isAncestorOf(QApplication::focusWidget())) list_->View()->setFocus();
-    else tree_->View()->setFocus();
+    if (tree_->isAncestorOf(QApplication::focusWidget()))
+        list_->View()->setFocus();
+    else
+        tree_->View()->setFocus();
 }
 
 void CMainFrame::OnHelpTopics() {
     const QString path = HelpFilePath();
-    if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())))
+    if (QFileInfo::exists(path) &&
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())))
         return;
     Message m;
     m.caption = "Could not launch help file";

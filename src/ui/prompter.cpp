@@ -12,11 +12,16 @@ namespace {
 
 QMessageBox::Icon IconOf(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Information: return QMessageBox::Information;
-        case MessageIcon::Exclamation: return QMessageBox::Warning;
-        case MessageIcon::Question: return QMessageBox::Question;
-        case MessageIcon::Stop: return QMessageBox::Critical;
-        case MessageIcon::None: break;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::Stop:
+            return QMessageBox::Critical;
+        case MessageIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }

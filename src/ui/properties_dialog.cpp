@@ -34,7 +34,9 @@ QLineEdit* ScrollingValue(QWidget* parent) {
     return field;
 }
 
-QString Text(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Text(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
@@ -63,7 +65,9 @@ PropertiesDialog::PropertiesDialog(PropertyFields fields, QWidget* parent)
     auto* box = new QGroupBox(this);
     auto* grid = new QGridLayout(box);
     int row = 0;
-    for (auto [label, value] : {std::pair{"Type:", type_}, {"Location:", location_}, {"Size:", size_},
+    for (auto [label, value] : {std::pair{"Type:", type_},
+                                {"Location:", location_},
+                                {"Size:", size_},
                                 {"Contains:", contains_}}) {
         auto* caption = new QLabel(QString::fromLatin1(label), box);
         caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -121,9 +125,13 @@ void PropertiesDialog::ShowFields() {
 QString PropertiesDialog::FieldText(const char* name) const {
     const std::string_view field = name;
     if (field == "name") return name_->text();
-    const QLabel* label = field == "type" ? type_ : field == "location" ? location_ : field == "size" ? size_
-                        : field == "contains" ? contains_ : field == "note" ? note_ : field == "date" ? date_
-                        : hint_;
+    const QLabel* label = field == "type"       ? type_
+                          : field == "location" ? location_
+                          : field == "size"     ? size_
+                          : field == "contains" ? contains_
+                          : field == "note"     ? note_
+                          : field == "date"     ? date_
+                                                : hint_;
     return label->text();
 }
 

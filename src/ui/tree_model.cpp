@@ -10,7 +10,9 @@ ContainerTreeModel::ContainerTreeModel(ContainerTree& tree, QObject* parent)
     tree_.AddObserver(this);
 }
 
-ContainerTreeModel::~ContainerTreeModel() { tree_.RemoveObserver(this); }
+ContainerTreeModel::~ContainerTreeModel() {
+    tree_.RemoveObserver(this);
+}
 
 TreeItem ContainerTreeModel::ItemOf(const QModelIndex& index) {
     return index.isValid() ? static_cast<TreeItem>(index.internalId()) : kNoItem;
@@ -37,7 +39,9 @@ int ContainerTreeModel::rowCount(const QModelIndex& parent) const {
     return static_cast<int>(tree_.Children(ItemOf(parent)).size());
 }
 
-int ContainerTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int ContainerTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
 bool ContainerTreeModel::hasChildren(const QModelIndex& parent) const {
     return tree_.ItemHasChildren(ItemOf(parent));
@@ -53,15 +57,18 @@ QVariant ContainerTreeModel::data(const QModelIndex& index, int role) const {
         }
         case Qt::DecorationRole:
             if (item == highlight_) return pictures_.Picture(tree_.GetItemSelectedImage(item));
-            return pictures_.TreePicture(tree_.GetItemImage(item), tree_.GetItemSelectedImage(item));
+            return pictures_.TreePicture(tree_.GetItemImage(item),
+                                         tree_.GetItemSelectedImage(item));
         case Qt::BackgroundRole:
-            if (item == highlight_) return QApplication::palette().brush(QPalette::Inactive, QPalette::Highlight);
+            if (item == highlight_)
+                return QApplication::palette().brush(QPalette::Inactive, QPalette::Highlight);
             return {};
         case Qt::ForegroundRole:
             if (item == highlight_)
                 return QApplication::palette().brush(QPalette::Inactive, QPalette::HighlightedText);
             return {};
-        default: return {};
+        default:
+            return {};
     }
 }
 
@@ -78,7 +85,9 @@ void ContainerTreeModel::ItemAboutToBeInserted(TreeItem parent, int row) {
     beginInsertRows(IndexOf(parent), row, row);
 }
 
-void ContainerTreeModel::ItemInserted(TreeItem) { endInsertRows(); }
+void ContainerTreeModel::ItemInserted(TreeItem) {
+    endInsertRows();
+}
 
 void ContainerTreeModel::ItemAboutToBeRemoved(TreeItem item) {
     // A highlight inside the removed branch goes with it.
@@ -91,7 +100,9 @@ void ContainerTreeModel::ItemAboutToBeRemoved(TreeItem item) {
     beginRemoveRows(IndexOf(tree_.GetParentItem(item)), row, row);
 }
 
-void ContainerTreeModel::ItemRemoved(TreeItem, int) { endRemoveRows(); }
+void ContainerTreeModel::ItemRemoved(TreeItem, int) {
+    endRemoveRows();
+}
 
 void ContainerTreeModel::ChildrenAboutToBeSorted(TreeItem parent) {
     emit layoutAboutToBeChanged({QPersistentModelIndex(IndexOf(parent))},
@@ -110,7 +121,8 @@ void ContainerTreeModel::ChildrenSorted(TreeItem parent) {
     changePersistentIndexList(sortingPersistent_, moved);
     sortingPersistent_.clear();
     sortingItems_.clear();
-    emit layoutChanged({QPersistentModelIndex(IndexOf(parent))}, QAbstractItemModel::VerticalSortHint);
+    emit layoutChanged({QPersistentModelIndex(IndexOf(parent))},
+                       QAbstractItemModel::VerticalSortHint);
 }
 
 void ContainerTreeModel::ResetStarted() {
@@ -122,7 +134,8 @@ void ContainerTreeModel::ResetStarted() {
     batchItems_.clear();
     for (const QModelIndex& index : batchPersistent_) {
         const TreeItem item = ItemOf(index);
-        batchItems_.push_back({item, tree_.GetParentItem(item), std::string(tree_.GetItemText(item))});
+        batchItems_.push_back(
+            {item, tree_.GetParentItem(item), std::string(tree_.GetItemText(item))});
     }
 }
 
@@ -134,7 +147,8 @@ bool ContainerTreeModel::Survived(const KeptItem& kept) const {
 
 void ContainerTreeModel::ResetFinished() {
     QModelIndexList moved;
-    for (const KeptItem& kept : batchItems_) moved.push_back(Survived(kept) ? IndexOf(kept.item) : QModelIndex());
+    for (const KeptItem& kept : batchItems_)
+        moved.push_back(Survived(kept) ? IndexOf(kept.item) : QModelIndex());
     changePersistentIndexList(batchPersistent_, moved);
     batchPersistent_.clear();
     batchItems_.clear();
@@ -143,6 +157,8 @@ void ContainerTreeModel::ResetFinished() {
     emit BatchFinished();
 }
 
-void ContainerTreeModel::ExpandRequested(TreeItem item) { emit ExpandItem(IndexOf(item)); }
+void ContainerTreeModel::ExpandRequested(TreeItem item) {
+    emit ExpandItem(IndexOf(item));
+}
 
 }  // namespace kestavo::ui

@@ -18,11 +18,11 @@
 #include "media/flush_eject.h"
 #include "ui/background_work.h"
 #include "ui/command_source.h"
-#include "ui/drive_dialogs.h"
 #include "ui/compare_dialog.h"
+#include "ui/context_menu.h"
+#include "ui/drive_dialogs.h"
 #include "ui/find_duplicates_dlg.h"
 #include "ui/find_files_dlg.h"
-#include "ui/context_menu.h"
 #include "ui/list_pane.h"
 #include "ui/prompter.h"
 #include "ui/properties_dialog.h"
@@ -72,8 +72,13 @@ constexpr int kExpandAllDepth = 64;
 
 TreePane::TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Prompter& prompter,
                    QWidget* parent)
-    : QWidget(parent), set_(set), list_(list), commands_(commands), prompter_(prompter),
-      view_(new QTreeView(this)), model_(new ContainerTreeModel(set.Tree(), this)),
+    : QWidget(parent),
+      set_(set),
+      list_(list),
+      commands_(commands),
+      prompter_(prompter),
+      view_(new QTreeView(this)),
+      model_(new ContainerTreeModel(set.Tree(), this)),
       viewOptions_(new CViewOptions(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -97,7 +102,8 @@ TreePane::TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Pro
             [this](const QModelIndex& current) { OnSelectionChanged(current); });
     connect(model_, &ContainerTreeModel::ExpandItem, view_, &QTreeView::expand);
     connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, &TreePane::ForgetItemsBelow);
-    connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { contextItem_ = kNoItem; });
+    connect(model_, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { contextItem_ = kNoItem; });
     connect(model_, &ContainerTreeModel::BatchFinished, this, &TreePane::ShowNothingSelected);
 }
 
@@ -223,17 +229,20 @@ void TreePane::OnCatalogNewDisk() {
     // can stop it. Loading the new catalog stays on this thread.
     WalkBoard<media::ScanCounts> board;
     std::atomic<bool> stop{false};
-    RunInBackground(window(), BackgroundWork{QStringLiteral("Catalog New Disk"),
-                                             [&] {
-                                                 media::CatalogNewDisk::Scan(
-                                                     job, [&](const media::ScanCounts& c) { return board.Note(c); },
-                                                     &stop);
-                                             },
-                                             [&] { return board.Lines(); }, &stop, progressDelayMs_});
+    RunInBackground(
+        window(), BackgroundWork{QStringLiteral("Catalog New Disk"),
+                                 [&] {
+                                     media::CatalogNewDisk::Scan(
+                                         job,
+                                         [&](const media::ScanCounts& c) { return board.Note(c); },
+                                         &stop);
+                                 },
+                                 [&] { return board.Lines(); }, &stop, progressDelayMs_});
     WaitCursor wait;
     const media::CatalogOutcome outcome = command.Finish(job);
     if (outcome.status != media::CatalogStatus::Written) return;
-    if (const std::string unread = media::UnreadableFoldersText(outcome.unreadable); !unread.empty()) {
+    if (const std::string unread = media::UnreadableFoldersText(outcome.unreadable);
+        !unread.empty()) {
         Message m;
         m.caption = kApplicationName;
         m.text = unread;
@@ -276,7 +285,8 @@ void TreePane::OnCompareDisk() {
 void TreePane::OnOpenEntry() {
     const TreeItem parent = set_.Tree().GetParentItem(contextItem_);
     if (contextItem_ == kNoItem || parent == kNoItem) return;
-    if (FileData* entry = set_.FindEntry(parent, set_.Tree().GetItemText(contextItem_))) list_.LaunchEntry(*entry);
+    if (FileData* entry = set_.FindEntry(parent, set_.Tree().GetItemText(contextItem_)))
+        list_.LaunchEntry(*entry);
 }
 
 void TreePane::EjectRemovableDisks() {
@@ -330,7 +340,8 @@ bool TreePane::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if ((watched == view_ || watched == view_->viewport()) &&
-        HandleContextMenuEvent(view_, event, [this](const QPoint& point) { return BuildContextMenu(point); }))
+        HandleContextMenuEvent(view_, event,
+                               [this](const QPoint& point) { return BuildContextMenu(point); }))
         return true;
     return QWidget::eventFilter(watched, event);
 }

@@ -13,7 +13,9 @@
 namespace kestavo::ui {
 
 CViewOptionsColumns::CViewOptionsColumns(QWidget* parent)
-    : QWidget(parent), unit_(new QComboBox(this)), totalSize_(new QCheckBox(QStringLiteral("Total Size"), this)),
+    : QWidget(parent),
+      unit_(new QComboBox(this)),
+      totalSize_(new QCheckBox(QStringLiteral("Total Size"), this)),
       freeSpace_(new QCheckBox(QStringLiteral("Free Space"), this)),
       dateCataloged_(new QCheckBox(QStringLiteral("Date Cataloged"), this)) {
     unit_->setEditable(true);

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 

@@ -1,8 +1,9 @@
+#include "media/drive_map.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "media/drive_map.h"
 #include "media/flush_eject.h"
 #include "media/mount_detection.h"
 #include "media/volume_info.h"
@@ -26,7 +27,8 @@ protected:
 };
 
 TEST_F(DriveMapTest, ParsesEntriesWithPathsThatHoldBars) {
-    const DriveMap map = Parse("E:|removable|WORK|/srv/disks/work;F:|cdrom|CD01|/srv/a|b;;g:|remote||/net");
+    const DriveMap map =
+        Parse("E:|removable|WORK|/srv/disks/work;F:|cdrom|CD01|/srv/a|b;;g:|remote||/net");
     ASSERT_EQ(map.Drives().size(), 3u);
     const media::Drive* e = map.Find('E');
     ASSERT_NE(e, nullptr);
@@ -41,7 +43,8 @@ TEST_F(DriveMapTest, ParsesEntriesWithPathsThatHoldBars) {
 
 TEST_F(DriveMapTest, EachMalformedEntryIsSkippedWithOneMessageNamingIt) {
     const DriveMap map = Parse(
-        "E:|floppy|A|/x;EE:|fixed|A|/x;F:|fixed|A;G:|fixed|A|;1:|fixed|A|/x;H:|fixed|OK|/h;H:|fixed|B|/y");
+        "E:|floppy|A|/x;EE:|fixed|A|/x;F:|fixed|A;G:|fixed|A|;1:|fixed|A|/x;H:|fixed|OK|/"
+        "h;H:|fixed|B|/y");
     ASSERT_EQ(map.Drives().size(), 1u);
     EXPECT_EQ(map.Find('H')->label, "OK");
     ASSERT_EQ(messages.shown.size(), 6u);
@@ -60,7 +63,8 @@ TEST_F(DriveMapTest, DriveListHoldsDrivesWithAMediumAndSelectsTheLastRemovable) 
 }
 
 TEST_F(DriveMapTest, DriveTypeWordsAndDiskSpace) {
-    const DriveMap map = Parse("C:|fixed|S|" + Folder("c") + ";D:|cdrom|CD|/x;E:|removable|R|/x;F:|remote|N|/x");
+    const DriveMap map =
+        Parse("C:|fixed|S|" + Folder("c") + ";D:|cdrom|CD|/x;E:|removable|R|/x;F:|remote|N|/x");
     EXPECT_STREQ(media::DriveTypeWord(map, "C:"), "fixed");
     EXPECT_STREQ(media::DriveTypeWord(map, "D:"), "cdrom");
     EXPECT_STREQ(media::DriveTypeWord(map, "E:"), "default");
@@ -75,9 +79,9 @@ TEST_F(DriveMapTest, DriveTypeWordsAndDiskSpace) {
 }
 
 TEST_F(DriveMapTest, FindDriveByLabelSearchesZDownToAExactlyAmongDrivesWithAMedium) {
-    const DriveMap map = Parse("D:|removable|WORK|" + Folder("d") + ";K:|removable|WORK|" + Folder("k") +
-                               ";M:|removable|WORK|" + (dir.Path() / "absent").string() +
-                               ";E:|fixed|work|" + Folder("e"));
+    const DriveMap map = Parse("D:|removable|WORK|" + Folder("d") + ";K:|removable|WORK|" +
+                               Folder("k") + ";M:|removable|WORK|" +
+                               (dir.Path() / "absent").string() + ";E:|fixed|work|" + Folder("e"));
     EXPECT_EQ(media::FindDriveByLabel(map, "WORK"), "K:");
     EXPECT_EQ(media::FindDriveByLabel(map, "work"), "E:");
     EXPECT_EQ(media::FindDriveByLabel(map, "Work"), std::nullopt);
@@ -91,16 +95,17 @@ TEST_F(DriveMapTest, FindDriveByLabelSearchesZDownToAExactlyAmongDrivesWithAMedi
 }
 
 TEST_F(DriveMapTest, FlushAndEjectOfMappedFolders) {
-    const DriveMap map = Parse("A:|removable|FLOPPY|" + Folder("a") + ";E:|removable|USB|" + Folder("e") +
-                               ";F:|cdrom|CD|" + Folder("f") + ";G:|removable|GONE|/nowhere;H:|fixed|HD|" +
-                               Folder("h"));
+    const DriveMap map = Parse("A:|removable|FLOPPY|" + Folder("a") + ";E:|removable|USB|" +
+                               Folder("e") + ";F:|cdrom|CD|" + Folder("f") +
+                               ";G:|removable|GONE|/nowhere;H:|fixed|HD|" + Folder("h"));
     EXPECT_EQ(media::RemovableDrivesToEject(map), (std::vector<std::string>{"E:", "G:"}));
     char* error = nullptr;
     EXPECT_TRUE(media::flushdisk(map, "H:", true, error));  // a fixed drive is flushed, not ejected
     EXPECT_EQ(error, nullptr);
     EXPECT_FALSE(media::flushdisk(map, "E:", true, error));
     ASSERT_NE(error, nullptr);
-    EXPECT_EQ(std::string(error), "Drive E: is the folder " + dir.Str() + "/e, not a device; it cannot be ejected.");
+    EXPECT_EQ(std::string(error),
+              "Drive E: is the folder " + dir.Str() + "/e, not a device; it cannot be ejected.");
     media::strdelete(error);
     EXPECT_EQ(media::FlushDrive(map, "G:", false), "No disk in drive G:");
     EXPECT_EQ(media::FlushDrive(map, "Q:", false), "There is no drive Q:.");
@@ -110,7 +115,9 @@ TEST_F(DriveMapTest, FlushAndEjectOfMappedFolders) {
 // The mount table of a desktop machine, with device facts made up.
 class FakeFacts : public media::DeviceFacts {
 public:
-    bool IsBlockDevice(const std::string& mm) override { return mm.starts_with("8:") || mm.starts_with("11:") || mm.starts_with("7:"); }
+    bool IsBlockDevice(const std::string& mm) override {
+        return mm.starts_with("8:") || mm.starts_with("11:") || mm.starts_with("7:");
+    }
     bool IsRemovable(const std::string& mm) override { return mm == "8:17"; }
     bool IsOptical(const std::string& mm) override { return mm.starts_with("11:"); }
     std::string Label(const std::string& device) override { return labels[device]; }

@@ -13,7 +13,8 @@ namespace kestavo {
 namespace {
 
 // Runs kestavo-cli in UTC with the given catalog directory and drive map.
-test::CliRun RunCli(const std::string& catalogs, const std::string& drives, const std::vector<std::string>& args) {
+test::CliRun RunCli(const std::string& catalogs, const std::string& drives,
+                    const std::vector<std::string>& args) {
     return test::RunProgram(KESTAVO_CLI, {{"Kestavo", catalogs}, {"KESTAVO_DRIVES", drives}}, args);
 }
 
@@ -26,10 +27,12 @@ protected:
         test::MakeFile(work, "DOCS/a.txt", "hello", 946684800);
         test::MakeZip(work + "/DOCS/old.zip", {{"src/main.c", "int main;"}});
         test::MakeFile(blank, "x", "1");
-        drives = "E:|removable|WORK|" + work + ";F:|cdrom||" + blank + ";G:|removable|GONE|" + dir.Str() +
-                 "/absent;C:|fixed|SYS|/";
+        drives = "E:|removable|WORK|" + work + ";F:|cdrom||" + blank + ";G:|removable|GONE|" +
+                 dir.Str() + "/absent;C:|fixed|SYS|/";
     }
-    test::CliRun Run(const std::vector<std::string>& args) { return RunCli(catalogs, drives, args); }
+    test::CliRun Run(const std::vector<std::string>& args) {
+        return RunCli(catalogs, drives, args);
+    }
 
     test::TempDir dir;
     std::string work, blank, catalogs, drives;
@@ -38,7 +41,8 @@ protected:
 TEST_F(MediaCliTest, DrivesListsDrivesHoldingAMediumInLetterOrder) {
     const test::CliRun run = Run({"drives"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "C:  SYS\tfixed\t/\nE:  WORK\tdefault\t" + work + "\nF:  \tcdrom\t" + blank + "\n");
+    EXPECT_EQ(run.out,
+              "C:  SYS\tfixed\t/\nE:  WORK\tdefault\t" + work + "\nF:  \tcdrom\t" + blank + "\n");
     drives += ";bad entry";
     const test::CliRun warned = Run({"drives"});
     EXPECT_EQ(warned.status, 0);
@@ -51,7 +55,8 @@ TEST_F(MediaCliTest, CatalogThenLsAndLocateFindTheFiles) {
     EXPECT_EQ(run.out, catalogs + "/WORK.kvx\n");
     run = Run({"ls", "WORK/DOCS"});
     const std::string zipSize = std::to_string(std::filesystem::file_size(work + "/DOCS/old.zip"));
-    EXPECT_TRUE(run.out.starts_with("Name\tSize\tDate\na.txt\t5\t01/01/00 00:00:00\nold.zip\t" + zipSize + "\t"))
+    EXPECT_TRUE(run.out.starts_with("Name\tSize\tDate\na.txt\t5\t01/01/00 00:00:00\nold.zip\t" +
+                                    zipSize + "\t"))
         << run.out;
     run = Run({"locate", "WORK/DOCS/a.txt"});
     EXPECT_EQ(run.status, 0);
@@ -80,7 +85,8 @@ TEST_F(MediaCliTest, AnUnlabelledDiskNeedsALabelWhichIsUpperCased) {
     EXPECT_EQ(run.out, catalogs + "/CD TWO.kvx\n");
     std::ifstream in(catalogs + "/CD TWO.kvx", std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_TRUE(text.starts_with("kvx_version_1_1\r\n< \r\n   %drivetype cdrom\r\n> \r\n+\r\n\"CD TWO\" "));
+    EXPECT_TRUE(
+        text.starts_with("kvx_version_1_1\r\n< \r\n   %drivetype cdrom\r\n> \r\n+\r\n\"CD TWO\" "));
 }
 
 TEST_F(MediaCliTest, DirectoriesAreCataloguedUnderTheLabelAsGiven) {
@@ -125,9 +131,11 @@ TEST_F(MediaCliTest, FoldersThatCouldNotBeReadAreCountedOnStandardError) {
     if (::geteuid() == 0) {
         args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
         program = "/usr/bin/setpriv";
-        if (::access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "no setpriv to drop the superuser's rights";
+        if (::access(program.c_str(), X_OK) != 0)
+            GTEST_SKIP() << "no setpriv to drop the superuser's rights";
     }
-    const test::CliRun run = test::RunProgram(program, {{"Kestavo", catalogs}, {"KESTAVO_DRIVES", drives}}, args);
+    const test::CliRun run =
+        test::RunProgram(program, {{"Kestavo", catalogs}, {"KESTAVO_DRIVES", drives}}, args);
     ::chmod((work + "/locked").c_str(), 0755);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, catalogs + "/W.kvx\n");

@@ -4,10 +4,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <sstream>
-
 #include <fstream>
 #include <random>
+#include <sstream>
 
 namespace kestavo::test {
 
@@ -53,7 +52,8 @@ LoadOutcome LoadText(CatalogSet& set, const std::string& text, RecordingMessages
 
 std::vector<std::string> ChildTexts(const CatalogSet& set, TreeItem item) {
     std::vector<std::string> texts;
-    for (TreeItem child : set.Tree().Children(item)) texts.emplace_back(set.Tree().GetItemText(child));
+    for (TreeItem child : set.Tree().Children(item))
+        texts.emplace_back(set.Tree().GetItemText(child));
     return texts;
 }
 
@@ -77,13 +77,15 @@ std::string Quote(const std::string& word) {
 
 }  // namespace
 
-CliRun RunProgram(const std::string& program, const std::vector<std::pair<std::string, std::string>>& env,
+CliRun RunProgram(const std::string& program,
+                  const std::vector<std::pair<std::string, std::string>>& env,
                   const std::vector<std::string>& args) {
     TempDir scratch;
     const std::string errFile = (scratch.Path() / "err").string();
     // Appended piece by piece: `"text" + std::string` makes GCC 12 warn falsely (-Wrestrict).
     std::string command = "env TZ=UTC LC_ALL=C.UTF-8";
-    for (const auto& [name, value] : env) command.append(" ").append(name).append("=").append(Quote(value));
+    for (const auto& [name, value] : env)
+        command.append(" ").append(name).append("=").append(Quote(value));
     command.append(" ").append(Quote(program));
     for (const std::string& a : args) command.append(" ").append(Quote(a));
     command.append(" 2>").append(Quote(errFile));

@@ -40,10 +40,9 @@
 #include "ui/main_frame.h"
 #include "ui/plain_text.h"
 #include "ui/properties_dialog.h"
+#include "ui/scripted_prompter.h"
 #include "ui/tree_pane.h"
 #include "ui/view_options.h"
-
-#include "ui/scripted_prompter.h"
 
 using namespace kestavo;
 using namespace kestavo::ui;
@@ -70,7 +69,8 @@ void WriteFile(const QString& path, const QByteArray& text) {
 // Saves a picture of `widget` where KESTAVO_SCREENSHOT_DIR says, to look at.
 void SaveShot(QWidget* widget, const char* name) {
     const QByteArray dir = qgetenv("KESTAVO_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) widget->grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
+    if (!dir.isEmpty())
+        widget->grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
 }
 
 // The lines `text` breaks into at `width` pixels in `font`.
@@ -382,8 +382,10 @@ private slots:
         QVERIFY(
             dialog.rect().contains(QRect(cancel->mapTo(&dialog, QPoint(0, 0)), cancel->size())));
         QVERIFY2(dialog.screen()->availableGeometry().width() >= dialog.frameGeometry().width(),
-                 qPrintable(QStringLiteral("%1 %2 %3").arg(dialog.screen()->availableGeometry().width())
-                                .arg(dialog.frameGeometry().width()).arg(dialog.minimumSizeHint().width())));
+                 qPrintable(QStringLiteral("%1 %2 %3")
+                                .arg(dialog.screen()->availableGeometry().width())
+                                .arg(dialog.frameGeometry().width())
+                                .arg(dialog.minimumSizeHint().width())));
     }
 
     void afterDeleteSelectionHighlightContextAndListAgree() {

@@ -27,10 +27,9 @@
 #include "ui/list_pane.h"
 #include "ui/main_frame.h"
 #include "ui/properties_dialog.h"
+#include "ui/scripted_prompter.h"
 #include "ui/tree_pane.h"
 #include "ui/view_options.h"
-
-#include "ui/scripted_prompter.h"
 
 using namespace kestavo;
 using namespace kestavo::ui;
@@ -55,7 +54,8 @@ void OnNextDialog(std::function<void(QDialog*)> work) {
 
 void SaveShot(QWidget* widget, const char* name) {
     const QByteArray dir = qgetenv("KESTAVO_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) widget->grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
+    if (!dir.isEmpty())
+        widget->grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
 }
 
 }  // namespace
@@ -74,42 +74,51 @@ private:
     ContainerTree& Items() { return doc_->Catalogs().Tree(); }
     TreeItem Node(const char* path) {
         TreeItem item = Tree()->RootItem();
-        for (const QString& part : QString::fromUtf8(path).split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        for (const QString& part :
+             QString::fromUtf8(path).split(QLatin1Char('/'), Qt::SkipEmptyParts))
             item = Items().FindChild(item, part.toStdString());
         return item;
     }
     QStringList Column(int column) {
         QStringList texts;
         auto* model = List()->Model();
-        for (int row = 0; row < model->rowCount(); ++row) texts << model->index(row, column).data().toString();
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->index(row, column).data().toString();
         return texts;
     }
     QStringList Headings() {
         QStringList texts;
         auto* model = List()->Model();
-        for (int c = 0; c < model->columnCount(); ++c) texts << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        for (int c = 0; c < model->columnCount(); ++c)
+            texts << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         return texts;
     }
     QStringList TreeMenu(const char* path) {
         const QModelIndex index = Tree()->Model()->IndexOf(Node(path));
         Tree()->View()->scrollTo(index);
-        std::unique_ptr<QMenu> menu(Tree()->BuildContextMenu(Tree()->View()->visualRect(index).center()));
+        std::unique_ptr<QMenu> menu(
+            Tree()->BuildContextMenu(Tree()->View()->visualRect(index).center()));
         return menu ? Texts(menu->actions()) : QStringList();
     }
     QStringList ListMenu(int row) {
         const QModelIndex index = List()->Model()->index(row, 0);
-        std::unique_ptr<QMenu> menu(List()->BuildContextMenu(List()->View()->visualRect(index).center()));
+        std::unique_ptr<QMenu> menu(
+            List()->BuildContextMenu(List()->View()->visualRect(index).center()));
         return menu ? Texts(menu->actions()) : QStringList();
     }
-    int RowOf(const char* name) { return static_cast<int>(Column(0).indexOf(QString::fromUtf8(name))); }
+    int RowOf(const char* name) {
+        return static_cast<int>(Column(0).indexOf(QString::fromUtf8(name)));
+    }
     void OpenAll() { frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger(); }
 
 private slots:
     void init() {
         catalogs_ = std::make_unique<QTemporaryDir>();
         QVERIFY(catalogs_->isValid());
-        for (const QString& name : QDir(QStringLiteral(KESTAVO_TEST_DATA "/catalogs")).entryList(QDir::Files)) {
-            QVERIFY(QFile::copy(QStringLiteral(KESTAVO_TEST_DATA "/catalogs/") + name, catalogs_->filePath(name)));
+        for (const QString& name :
+             QDir(QStringLiteral(KESTAVO_TEST_DATA "/catalogs")).entryList(QDir::Files)) {
+            QVERIFY(QFile::copy(QStringLiteral(KESTAVO_TEST_DATA "/catalogs/") + name,
+                                catalogs_->filePath(name)));
         }
         qputenv("Kestavo", catalogs_->path().toUtf8());
         SetSizeUnit(kUnitByte);
@@ -132,20 +141,29 @@ private slots:
                  QStringList({"&File", "&View", "Tools", "&Help"}));
         const auto menus = frame_->menuBar()->actions();
         QCOMPARE(Texts(menus[0]->menu()->actions()),
-                 QStringList({"Open &All Catalogs", "&Open Selected Catalog...", "Catalog &New Disk...", "-", "E&xit"}));
-        QCOMPARE(Texts(menus[1]->menu()->actions()), QStringList({"&Toolbar", "&Status Bar", "&Options ..."}));
+                 QStringList({"Open &All Catalogs", "&Open Selected Catalog...",
+                              "Catalog &New Disk...", "-", "E&xit"}));
+        QCOMPARE(Texts(menus[1]->menu()->actions()),
+                 QStringList({"&Toolbar", "&Status Bar", "&Options ..."}));
         QCOMPARE(Texts(menus[2]->menu()->actions()),
-                 QStringList({"&Find Files or Folders ...", "Find &Duplicate Files ...", "&Compare Disk/Catalog ...",
-                              "&Eject Removable Disks"}));
-        QCOMPARE(Texts(menus[3]->menu()->actions()), QStringList({"&Help Topics", "Quick &Help ...", "&About Kestavo ..."}));
-        QCOMPARE(frame_->Action(ID_OPEN_ALL_CATALOGS)->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
-        QCOMPARE(frame_->Action(ID_OPEN_SELECTED_CATALOG)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-        QCOMPARE(frame_->Action(ID_OPEN_ALL_CATALOGS)->statusTip(), QStringLiteral("Open All Catalogs"));
-        QCOMPARE(frame_->Action(ID_VIEW_OPTIONS)->statusTip(), QStringLiteral("Change Viewing options"));
+                 QStringList({"&Find Files or Folders ...", "Find &Duplicate Files ...",
+                              "&Compare Disk/Catalog ...", "&Eject Removable Disks"}));
+        QCOMPARE(Texts(menus[3]->menu()->actions()),
+                 QStringList({"&Help Topics", "Quick &Help ...", "&About Kestavo ..."}));
+        QCOMPARE(frame_->Action(ID_OPEN_ALL_CATALOGS)->shortcut(),
+                 QKeySequence(QStringLiteral("Ctrl+A")));
+        QCOMPARE(frame_->Action(ID_OPEN_SELECTED_CATALOG)->shortcut(),
+                 QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(frame_->Action(ID_OPEN_ALL_CATALOGS)->statusTip(),
+                 QStringLiteral("Open All Catalogs"));
+        QCOMPARE(frame_->Action(ID_VIEW_OPTIONS)->statusTip(),
+                 QStringLiteral("Change Viewing options"));
 
         QStringList tips;
-        for (QAction* a : frame_->ToolBar()->actions()) tips << (a->isSeparator() ? QStringLiteral("-") : a->toolTip());
-        QCOMPARE(tips, QStringList({"Open All Catalogs", "New Catalog", "Open One Catalog", "-", "Find Files", "About"}));
+        for (QAction* a : frame_->ToolBar()->actions())
+            tips << (a->isSeparator() ? QStringLiteral("-") : a->toolTip());
+        QCOMPARE(tips, QStringList({"Open All Catalogs", "New Catalog", "Open One Catalog", "-",
+                                    "Find Files", "About"}));
         QVERIFY(frame_->Action(ID_CATALOG_NEW_DISK)->isEnabled());
         QVERIFY(frame_->Action(ID_FIND_FILES_TOOLBAR)->isEnabled());
         QVERIFY(frame_->Action(ID_OPEN_ALL_CATALOGS)->isEnabled());
@@ -159,7 +177,8 @@ private slots:
 
         // Nothing is loaded: the tree holds the top root item alone.
         QCOMPARE(Tree()->Model()->rowCount(), 1);
-        QCOMPARE(Tree()->Model()->index(0, 0).data().toString(), QStringLiteral("My Removable Disk Drive"));
+        QCOMPARE(Tree()->Model()->index(0, 0).data().toString(),
+                 QStringLiteral("My Removable Disk Drive"));
         QVERIFY(!Tree()->Model()->hasChildren(Tree()->Model()->index(0, 0)));
         QCOMPARE(frame_->Splitter()->sizes().size(), 2);
     }
@@ -251,25 +270,30 @@ private slots:
 
     void contextMenusOfferWhatEachKindAllows() {
         OpenAll();
-        QCOMPARE(TreeMenu(""), QStringList({"Find File ...", "Find Duplicate Files ...", "-", "Properties"}));
-        QCOMPARE(TreeMenu("BACKUP"),
-                 QStringList({"Find File ...", "Find Duplicate Files ...", "-", "Delete Catalog", "-", "Properties"}));
+        QCOMPARE(TreeMenu(""),
+                 QStringList({"Find File ...", "Find Duplicate Files ...", "-", "Properties"}));
+        QCOMPARE(TreeMenu("BACKUP"), QStringList({"Find File ...", "Find Duplicate Files ...", "-",
+                                                  "Delete Catalog", "-", "Properties"}));
         Tree()->View()->expand(Tree()->Model()->IndexOf(Node("BACKUP")));
-        QCOMPARE(TreeMenu("BACKUP/DOCS"),
-                 QStringList({"Open", "Find File ...", "Find Duplicate Files ...", "-", "Properties"}));
+        QCOMPARE(
+            TreeMenu("BACKUP/DOCS"),
+            QStringList({"Open", "Find File ...", "Find Duplicate Files ...", "-", "Properties"}));
         QCOMPARE(Tree()->ContextItem(), Node("BACKUP/DOCS"));
 
         Tree()->SelectItem(Tree()->RootItem());
         QCOMPARE(ListMenu(0), QStringList({"Properties"}));
         Tree()->SelectItem(Node("BACKUP"));
         QCOMPARE(ListMenu(RowOf("DOCS")), QStringList({"Open", "-", "Properties"}));
-        QCOMPARE(ListMenu(RowOf("Notes.TXT")), QStringList({"Open", "Send To Notepad", "-", "Properties"}));
+        QCOMPARE(ListMenu(RowOf("Notes.TXT")),
+                 QStringList({"Open", "Send To Notepad", "-", "Properties"}));
         QCOMPARE(List()->ContextRow(), RowOf("Notes.TXT"));
 
         const QModelIndex docs = Tree()->Model()->IndexOf(Node("BACKUP/DOCS"));
-        std::unique_ptr<QMenu> shown(Tree()->BuildContextMenu(Tree()->View()->visualRect(docs).center()));
+        std::unique_ptr<QMenu> shown(
+            Tree()->BuildContextMenu(Tree()->View()->visualRect(docs).center()));
         SaveShot(frame_.get(), "before-menu.png");
-        shown->popup(Tree()->View()->viewport()->mapToGlobal(Tree()->View()->visualRect(docs).center()));
+        shown->popup(
+            Tree()->View()->viewport()->mapToGlobal(Tree()->View()->visualRect(docs).center()));
         QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
         SaveShot(shown.get(), "context-menu.png");
     }
@@ -304,7 +328,8 @@ private slots:
         prompter_.answers = {MessageAnswer::Yes};
         QTest::keyClick(Tree()->View(), Qt::Key_Delete);
         QCOMPARE(prompter_.shown.size(), std::size_t{4});
-        QVERIFY(QString::fromStdString(prompter_.shown[3].text).startsWith(QStringLiteral("Unable to delete the file ")));
+        QVERIFY(QString::fromStdString(prompter_.shown[3].text)
+                    .startsWith(QStringLiteral("Unable to delete the file ")));
         QVERIFY(Node("BACKUP") != kNoItem);
     }
 
@@ -315,10 +340,11 @@ private slots:
             const char* type;
             const char* contains;
         };
-        for (const Case& c : {Case{"BACKUP/DOCS", "File Folder", "4 Files, 1 Folders, 1 Zip Folders"},
-                              Case{"BACKUP/DOCS/old.zip", "Zip Folder", "2 Files, 1 Folders, 0 Zip Folders"},
-                              Case{"CD01", "CD-ROM", "2 Files, 1 Folders, 0 Zip Folders"},
-                              Case{"", "Disk Drive", "11 Files, 7 Folders, 1 Zip Folders"}}) {
+        for (const Case& c :
+             {Case{"BACKUP/DOCS", "File Folder", "4 Files, 1 Folders, 1 Zip Folders"},
+              Case{"BACKUP/DOCS/old.zip", "Zip Folder", "2 Files, 1 Folders, 0 Zip Folders"},
+              Case{"CD01", "CD-ROM", "2 Files, 1 Folders, 0 Zip Folders"},
+              Case{"", "Disk Drive", "11 Files, 7 Folders, 1 Zip Folders"}}) {
             Tree()->View()->expandAll();
             QVERIFY(!TreeMenu(c.path).isEmpty());
             QString type, contains, hint;
@@ -328,7 +354,8 @@ private slots:
                 type = properties->FieldText("type");
                 contains = properties->FieldText("contains");
                 hint = properties->FieldText("hint");
-                if (QString::fromUtf8(c.path) == QStringLiteral("BACKUP/DOCS")) SaveShot(dialog, "properties.png");
+                if (QString::fromUtf8(c.path) == QStringLiteral("BACKUP/DOCS"))
+                    SaveShot(dialog, "properties.png");
             });
             Tree()->OnProperties();
             QCOMPARE(type, QString::fromUtf8(c.type));
@@ -417,9 +444,11 @@ private slots:
         qputenv("Kestavo", "/nonexistent/Disks/Catalogs");
         frame_->OnHelpTopics();
         QCOMPARE(prompter_.shown.size(), std::size_t{1});
-        QCOMPARE(QString::fromStdString(prompter_.shown[0].caption), QStringLiteral("Could not launch help file"));
+        QCOMPARE(QString::fromStdString(prompter_.shown[0].caption),
+                 QStringLiteral("Could not launch help file"));
         QCOMPARE(QString::fromStdString(prompter_.shown[0].text),
-                 QStringLiteral("Cannot find or launch help file:\n/nonexistent/Disks/Help/Kestavo_help.htm"));
+                 QStringLiteral(
+                     "Cannot find or launch help file:\n/nonexistent/Disks/Help/Kestavo_help.htm"));
     }
 
     // Without "Catalogs" in the variable, or without the variable, the page shipped with the
