@@ -1,28 +1,54 @@
 #include "catalog/entry_store.h"
 
-#include <algorithm>
+#include <new>
 
 #include "catalog/prefault.h"
 
 namespace kestavo {
 
+void EntryStore::BlockDelete::operator()(char* block) const {
+    ::operator delete(block, std::align_val_t{kSegmentBytes});
+}
+
 EntryStore::EntryStore(CatalogSet* owner, std::uint64_t serial) : owner_(owner), serial_(serial) {}
+
+EntryStore::~EntryStore() = default;
+
+void EntryStore::MoveTo(CatalogSet* owner, std::uint64_t serial) {
+    owner_ = owner;
+    serial_ = serial;
+}
+
+EntryStore::SegmentHeader* EntryStore::NewSegment() {
+    if (unusedSegments_ == 0) {
+        const std::size_t segments =
+            blocks_.empty() ? 1 : std::min(kMaxBlockSegments, lastBlockSegments_ * 2);
+        const std::size_t bytes = segments * kSegmentBytes;
+        blocks_.emplace_back(
+            static_cast<char*>(::operator new(bytes, std::align_val_t{kSegmentBytes})));
+        if (segments == kMaxBlockSegments) PrefaultPages(blocks_.back().get(), bytes);
+        lastBlockSegments_ = segments;
+        unusedSegments_ = segments;
+    }
+    char* place = blocks_.back().get() + (lastBlockSegments_ - unusedSegments_) * kSegmentBytes;
+    --unusedSegments_;
+    auto* segment = new (place) SegmentHeader{this, 0};
+    segments_.push_back(segment);
+    return segment;
+}
 
 FileData* EntryStore::Create(std::string_view name, TreeItem parentItem, std::int64_t size,
                              std::int64_t freeSpace, std::int64_t time, int kind) {
-    if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity()) {
-        const std::size_t capacity =
-            chunks_.empty() ? kFirstChunk : std::min(kMaxChunk, chunks_.back().capacity() * 2);
-        chunks_.emplace_back();
-        chunks_.back().reserve(capacity);
-        if (capacity == kMaxChunk)
-            PrefaultPages(chunks_.back().data(), capacity * sizeof(FileData));
-    }
+    SegmentHeader* segment = segments_.empty() ? nullptr : segments_.back();
+    if (!segment || segment->count == kEntriesPerSegment) segment = NewSegment();
     const TextRef nameRef = texts_.Add(name);
-    FileData& entry = chunks_.back().emplace_back(*this, nameRef, parentItem, size, freeSpace, time,
-                                                  kind, created_++);
+    const std::uint32_t serial = created_++;
+    if (freeSpace != 0) freeSpace_.emplace(serial, freeSpace);
+    FileData* entry = new (EntriesOf(segment) + segment->count)
+        FileData(nameRef, parentItem, size, time, kind, serial);
+    ++segment->count;
     ++live_;
-    return &entry;
+    return entry;
 }
 
 void EntryStore::Destroy(FileData& entry) {
@@ -32,13 +58,34 @@ void EntryStore::Destroy(FileData& entry) {
     --live_;
 }
 
+std::int64_t EntryStore::FreeSpace(std::uint32_t serial) const {
+    auto it = freeSpace_.find(serial);
+    return it == freeSpace_.end() ? 0 : it->second;
+}
+
+EntryStore::EntryTexts& EntryStore::TextsOf(std::uint32_t serial) {
+    const std::size_t page = serial >> kTextPageBits;
+    if (page >= textPages_.size()) textPages_.resize(page + 1);
+    if (!textPages_[page])
+        textPages_[page] = std::make_unique<EntryTexts[]>(std::size_t{1} << kTextPageBits);
+    return textPages_[page][serial & ((1u << kTextPageBits) - 1)];
+}
+
+EntryStore::EntryTexts* EntryStore::FindTexts(std::uint32_t serial) {
+    const std::size_t page = serial >> kTextPageBits;
+    if (page >= textPages_.size() || !textPages_[page]) return nullptr;
+    return &textPages_[page][serial & ((1u << kTextPageBits) - 1)];
+}
+
 void EntryStore::ReleaseSizeTexts() {
     sizeTexts_.Clear();
-    for (auto& chunk : chunks_)
-        for (FileData& entry : chunk) {
-            entry.sizeText_ = kNoText;
-            entry.freeSpaceText_ = kNoText;
+    for (auto& page : textPages_) {
+        if (!page) continue;
+        for (std::size_t i = 0; i < (std::size_t{1} << kTextPageBits); ++i) {
+            page[i].size = kNoText;
+            page[i].freeSpace = kNoText;
         }
+    }
 }
 
 }  // namespace kestavo

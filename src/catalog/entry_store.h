@@ -1,6 +1,7 @@
 // Storage for the entries of one catalog load: the entries themselves, their
-// names and their cached texts, kept together so that a whole disk is freed
-// at once when its last entry goes.
+// names, their free space and the texts made for the rows that are shown or
+// reported, kept together so that a whole disk is freed at once when its
+// last entry goes.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,7 @@ public:
     // `owner` gives the entries their tree and clock; it may be null for
     // entries that belong to no catalog set.
     EntryStore(CatalogSet* owner, std::uint64_t serial);
+    ~EntryStore();
     EntryStore(const EntryStore&) = delete;
     EntryStore& operator=(const EntryStore&) = delete;
 
@@ -33,9 +35,31 @@ public:
     CatalogSet* Owner() const { return owner_; }
     std::uint64_t Serial() const { return serial_; }
     std::size_t LiveCount() const { return live_; }
+    // The store changes hands when a catalog read on its own joins a set.
+    void MoveTo(CatalogSet* owner, std::uint64_t serial);
 
-    // Names, dates and locations live as long as the store; size texts until
-    // ReleaseSizeTexts.
+    // The store of `entry`: every segment of entries starts with its store.
+    static EntryStore& Of(const FileData& entry) {
+        const auto address = reinterpret_cast<std::uintptr_t>(&entry);
+        return *reinterpret_cast<const SegmentHeader*>(address & ~(kSegmentBytes - 1))->store;
+    }
+
+    std::string_view Name(TextRef ref) const { return texts_.View(ref); }
+    std::int64_t FreeSpace(std::uint32_t serial) const;
+
+    // The texts made for an entry; an entry never shown has none.
+    struct EntryTexts {
+        TextRef size = kNoText;
+        TextRef freeSpace = kNoText;
+        TextRef date = kNoText;
+        TextRef path = kNoText;
+    };
+    // The texts of entry `serial`; references stay valid while the store lives.
+    EntryTexts& TextsOf(std::uint32_t serial);
+    // The same, or null when none was ever made for the entry's page.
+    EntryTexts* FindTexts(std::uint32_t serial);
+
+    // Dates live as long as the store; size texts until ReleaseSizeTexts.
     TextRef AddText(std::string_view text) { return texts_.Add(text); }
     std::string_view Text(TextRef ref) const { return texts_.View(ref); }
     TextRef AddSizeText(std::string_view text) { return sizeTexts_.Add(text); }
@@ -53,24 +77,64 @@ public:
     // Calls `visit` for every live entry, in the order of creation.
     template <class Visit>
     void ForEachLive(Visit&& visit) const {
-        for (const auto& chunk : chunks_)
-            for (const FileData& entry : chunk)
-                if (entry.IsAlive()) visit(const_cast<FileData&>(entry));
+        for (SegmentHeader* segment : segments_) {
+            FileData* entries = EntriesOf(segment);
+            for (std::uint32_t i = 0; i < segment->count; ++i)
+                if (entries[i].IsAlive()) visit(entries[i]);
+        }
+    }
+    // Calls `change` for every entry, dead or alive, so that a store moved
+    // into another set can have its tree items renumbered.
+    template <class Change>
+    void ForEachEntry(Change&& change) {
+        for (SegmentHeader* segment : segments_) {
+            FileData* entries = EntriesOf(segment);
+            for (std::uint32_t i = 0; i < segment->count; ++i) change(entries[i]);
+        }
     }
 
 private:
-    static constexpr std::size_t kFirstChunk = 64;
-    static constexpr std::size_t kMaxChunk = 4096;
+    // Entries live in segments of kSegmentBytes, each aligned to its size
+    // and starting with this header, so that an entry finds its store from
+    // its own address instead of carrying a pointer. Segments are cut from
+    // blocks that double in size, so a small catalog takes one segment and
+    // a large one few allocations.
+    struct SegmentHeader {
+        EntryStore* store;
+        std::uint32_t count;
+    };
+    static constexpr std::size_t kSegmentBytes = 16384;
+    static constexpr std::size_t kEntriesOffset =
+        (sizeof(SegmentHeader) + alignof(FileData) - 1) / alignof(FileData) * alignof(FileData);
+    static constexpr std::uint32_t kEntriesPerSegment =
+        static_cast<std::uint32_t>((kSegmentBytes - kEntriesOffset) / sizeof(FileData));
+    static constexpr std::size_t kMaxBlockSegments = 64;
+    static constexpr unsigned kTextPageBits = 8;
+
+    static FileData* EntriesOf(SegmentHeader* segment) {
+        return reinterpret_cast<FileData*>(reinterpret_cast<char*>(segment) + kEntriesOffset);
+    }
+    SegmentHeader* NewSegment();
+
+    struct BlockDelete {
+        void operator()(char* block) const;
+    };
 
     CatalogSet* owner_;
     std::uint64_t serial_;
-    // Each chunk is reserved once and never grows past it, so entries stay put.
-    std::vector<std::vector<FileData>> chunks_;
+    std::vector<std::unique_ptr<char, BlockDelete>> blocks_;
+    std::size_t lastBlockSegments_ = 0;
+    std::size_t unusedSegments_ = 0;  // of the last block
+    std::vector<SegmentHeader*> segments_;
     std::uint32_t created_ = 0;
     std::size_t live_ = 0;
     TextArena texts_;
     TextArena sizeTexts_;
     LocationTexts locations_;
+    // Only entries with free space other than 0 (disks) are kept, by serial.
+    std::unordered_map<std::uint32_t, std::int64_t> freeSpace_;
+    // Pages of 2^kTextPageBits entries' texts, made when first asked for.
+    std::vector<std::unique_ptr<EntryTexts[]>> textPages_;
 };
 
 }  // namespace kestavo

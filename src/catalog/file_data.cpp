@@ -9,11 +9,9 @@
 
 namespace kestavo {
 
-FileData::FileData(EntryStore& store, TextRef name, TreeItem parentItem, std::int64_t size,
-                   std::int64_t freeSpace, std::int64_t time, int kind, std::uint32_t serial)
-    : store_(&store),
-      size_(size),
-      freeSpace_(freeSpace),
+FileData::FileData(TextRef name, TreeItem parentItem, std::int64_t size, std::int64_t time,
+                   int kind, std::uint32_t serial)
+    : size_(size),
       time_(time),
       name_(name),
       parentItem_(parentItem),
@@ -21,61 +19,77 @@ FileData::FileData(EntryStore& store, TextRef name, TreeItem parentItem, std::in
       serial_(serial & 0x7fffffffu),
       sizeCounted_(0) {}
 
+EntryStore& FileData::Store() const {
+    return EntryStore::Of(*this);
+}
+
 // Texts in the store end with a NUL byte, so a name is also a C string.
 const char* FileData::GetName() const {
-    return name_ == kNoText ? "" : store_->Text(name_).data();
+    return name_ == kNoText ? "" : Store().Name(name_).data();
 }
 
 std::string_view FileData::Name() const {
-    return name_ == kNoText ? "" : store_->Text(name_);
+    return name_ == kNoText ? "" : Store().Name(name_);
+}
+
+std::int64_t FileData::GetFreeSpace() const {
+    return Store().FreeSpace(serial_);
 }
 
 std::string_view FileData::GetSizeText() {
-    if (sizeText_ != kNoText) return store_->SizeText(sizeText_);
+    EntryStore& store = Store();
+    TextRef& text = store.TextsOf(serial_).size;
+    if (text != kNoText) return store.SizeText(text);
     if (IsContainer() && size_ == 0 && !sizeCounted_) {
         const TreeItem item = FindTreeItem();
-        const CatalogSet* owner = store_->Owner();
+        const CatalogSet* owner = store.Owner();
         if (item != kNoItem && owner) size_ = owner->ContentSize(item);
         sizeCounted_ = 1;
     }
     char buffer[kSizeTextCapacity];
-    sizeText_ = store_->AddSizeText(FormatSize(size_, buffer));
-    return sizeText_ == kNoText ? std::string_view() : store_->SizeText(sizeText_);
+    text = store.AddSizeText(FormatSize(size_, buffer));
+    return text == kNoText ? std::string_view() : store.SizeText(text);
 }
 
 std::string_view FileData::GetFreeSpaceText() {
+    EntryStore& store = Store();
+    TextRef& text = store.TextsOf(serial_).freeSpace;
     char buffer[kSizeTextCapacity];
-    if (freeSpaceText_ == kNoText)
-        freeSpaceText_ = store_->AddSizeText(FormatSize(freeSpace_, buffer));
-    return freeSpaceText_ == kNoText ? std::string_view() : store_->SizeText(freeSpaceText_);
+    if (text == kNoText) text = store.AddSizeText(FormatSize(store.FreeSpace(serial_), buffer));
+    return text == kNoText ? std::string_view() : store.SizeText(text);
 }
 
 std::string_view FileData::GetDateText() {
-    if (dateText_ == kNoText) {
-        if (CatalogSet* owner = store_->Owner()) return GetDateText(owner->Clock());
-        LocalClock clock;
-        return GetDateText(clock);
-    }
-    return store_->Text(dateText_);
+    EntryStore& store = Store();
+    const TextRef text = store.TextsOf(serial_).date;
+    if (text != kNoText) return store.Text(text);
+    if (CatalogSet* owner = store.Owner()) return GetDateText(owner->Clock());
+    LocalClock clock;
+    return GetDateText(clock);
 }
 
 std::string_view FileData::GetDateText(LocalClock& clock) {
-    if (dateText_ == kNoText) dateText_ = store_->AddText(clock.DateText(time_));
-    return dateText_ == kNoText ? std::string_view() : store_->Text(dateText_);
+    EntryStore& store = Store();
+    TextRef& text = store.TextsOf(serial_).date;
+    if (text == kNoText) text = store.AddText(clock.DateText(time_));
+    return text == kNoText ? std::string_view() : store.Text(text);
 }
 
 std::string_view FileData::GetPath(const ContainerTree* tree) {
-    if (pathText_ != kNoText) return store_->Path(pathText_);
-    if (!tree && store_->Owner()) tree = &store_->Owner()->Tree();
+    EntryStore& store = Store();
+    TextRef& text = store.TextsOf(serial_).path;
+    if (text != kNoText) return store.Path(text);
+    if (!tree && store.Owner()) tree = &store.Owner()->Tree();
     if (!tree) return {};
     // Shared by every entry of the same container, and made from the
     // container's parent's text.
-    pathText_ = store_->PathOfItem(*tree, parentItem_);
-    return store_->Path(pathText_);
+    text = store.PathOfItem(*tree, parentItem_);
+    return store.Path(text);
 }
 
 void FileData::SetPath(std::string_view path) {
-    pathText_ = store_->AddPath(path);
+    EntryStore& store = Store();
+    store.TextsOf(serial_).path = store.AddPath(path);
 }
 
 bool FileData::GetZipArchivePath(std::string& out) {
@@ -99,17 +113,19 @@ bool FileData::GetZipArchivePath(std::string& out) {
 }
 
 TreeItem FileData::FindTreeItem() const {
-    const CatalogSet* owner = store_->Owner();
+    const CatalogSet* owner = Store().Owner();
     return owner ? owner->Tree().FindChild(parentItem_, Name()) : kNoItem;
 }
 
 void FileData::CountContents(TreeItem item, ContentCounts& counts) const {
-    if (const CatalogSet* owner = store_->Owner()) owner->CountContents(item, counts);
+    if (const CatalogSet* owner = Store().Owner()) owner->CountContents(item, counts);
 }
 
 void FileData::ReleaseSizeTexts() {
-    sizeText_ = kNoText;
-    freeSpaceText_ = kNoText;
+    if (EntryStore::EntryTexts* texts = Store().FindTexts(serial_)) {
+        texts->size = kNoText;
+        texts->freeSpace = kNoText;
+    }
 }
 
 bool PassesZipTest(std::string_view name) {

@@ -1,5 +1,6 @@
-// One disk, folder, Zip Folder or file of a loaded catalog, with the
-// display texts it caches.
+// One disk, folder, Zip Folder or file of a loaded catalog. It holds only
+// what every entry has; its store keeps its name, a disk's free space and
+// the display texts of the entries that were shown or reported.
 #pragma once
 
 #include <cstdint>
@@ -33,15 +34,15 @@ struct ContentCounts {
 
 class FileData {
 public:
-    FileData(EntryStore& store, TextRef name, TreeItem parentItem, std::int64_t size,
-             std::int64_t freeSpace, std::int64_t time, int kind, std::uint32_t serial);
+    FileData(TextRef name, TreeItem parentItem, std::int64_t size, std::int64_t time, int kind,
+             std::uint32_t serial);
 
     const char* GetName() const;
     std::string_view Name() const;
     TreeItem GetParentItem() const { return parentItem_; }
     int GetKind() const { return kind_; }
     const std::int64_t& GetTime() const { return time_; }
-    std::int64_t GetFreeSpace() const { return freeSpace_; }
+    std::int64_t GetFreeSpace() const;
     // The byte count: for a container with a catalogued size of 0 it becomes
     // the size of its contents once GetSizeText has been asked for.
     std::int64_t Size() const { return size_; }
@@ -50,8 +51,8 @@ public:
     bool IsDisk() const { return IsDiskKind(kind_); }
     bool IsContainer() const { return IsContainerKind(kind_); }
 
-    // Cached display texts, valid until the entry goes (the two size texts:
-    // until ReleaseSizeTexts).
+    // Display texts, made on first request and kept by the entry's store
+    // until the entry goes (the two size texts: until ReleaseSizeTexts).
     std::string_view GetSizeText();
     std::string_view GetFreeSpaceText();
     std::string_view GetDateText();
@@ -73,7 +74,7 @@ public:
     void CountContents(TreeItem item, ContentCounts& counts) const;
     void ReleaseSizeTexts();
 
-    EntryStore& Store() const { return *store_; }
+    EntryStore& Store() const;
     // Entries are numbered in their store in the order they were created.
     std::uint32_t Serial() const { return serial_; }
     bool IsAlive() const { return kind_ != kDeadKind; }
@@ -83,16 +84,10 @@ private:
     friend class CatalogSet;
     static constexpr int kDeadKind = -0x7fffffff;
 
-    EntryStore* store_;
     FileData* nextInItem_ = nullptr;  // next entry filed under the same item
     std::int64_t size_;
-    std::int64_t freeSpace_;
     std::int64_t time_;
     TextRef name_;
-    TextRef sizeText_ = kNoText;
-    TextRef freeSpaceText_ = kNoText;
-    TextRef dateText_ = kNoText;
-    TextRef pathText_ = kNoText;
     TreeItem parentItem_;
     int kind_;
     std::uint32_t serial_ : 31;
