@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "catalog/name_compare.h"
+#include "catalog/read_ahead.h"
 
 namespace kestavo {
 
@@ -92,15 +93,21 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
     tree.EndBatch();
 
     const std::vector<std::string> files = ListCatalogFiles(directory);
+    std::vector<std::string> paths;
+    paths.reserve(files.size());
+    for (const std::string& name : files) paths.push_back(directory + "/" + name);
+    // The files are read on two threads and joined in the order of their
+    // names, which gives the set and the messages of reading them in turn.
+    ReadAhead reads(std::move(paths));
     std::string buffer;
     // Each load would fill the list with every disk loaded so far; only the
     // last list is ever seen, so it is filled once at the end.
     ListSink* list = set.GetListSink();
     set.SetListSink(nullptr);
     bool showDisks = false;
-    for (const std::string& name : files) {
-        if (LoadCatalog(set, directory + "/" + name, messages, buffer) != LoadOutcome::Incompatible)
-            showDisks = true;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::unique_ptr<CatalogLoad> load = reads.Take(i, set.Clock(), buffer);
+        if (JoinCatalog(set, *load, messages) != LoadOutcome::Incompatible) showDisks = true;
         tree.Expand(root);
     }
     set.SetListSink(list);

@@ -129,12 +129,10 @@ bool ApplyDateRule(Date& d) {
 
 class Reader {
 public:
-    Reader(CatalogSet& set, std::string_view text, const std::string& path, MessageSink& messages)
-        : set_(set), tree_(set.Tree()), tokens_(text), path_(path), messages_(messages) {}
+    Reader(CatalogLoad& load, std::string_view text, LocalClock& clock)
+        : load_(load), tree_(load.Tree()), tokens_(text), path_(load.Path()), clock_(clock) {}
 
     LoadOutcome Load();
-    // The disk item the load made, or kNoItem.
-    TreeItem Disk() const { return disk_; }
 
 private:
     struct Frame {
@@ -149,15 +147,14 @@ private:
     void CloseFrame();
     void NoteInvalidDate(FileData* entry, const std::string& name);
 
-    CatalogSet& set_;
+    CatalogLoad& load_;
     ContainerTree& tree_;
     CatalogTokens tokens_;
     const std::string& path_;
-    MessageSink& messages_;
+    LocalClock& clock_;
     TreeItem root_ = kNoItem;
     std::vector<Frame> open_;
     std::string name_;
-    TreeItem disk_ = kNoItem;
     // Files dated past 2035: where the first one is, and how many there are.
     std::string firstInvalidDate_;
     std::size_t invalidDates_ = 0;
@@ -196,7 +193,7 @@ ReadStatus Reader::OpenContainer(TreeItem parent, int kind, int selected) {
     // container never replaces a sibling: folders that differ only in
     // letter case, or that the writer's clean-up made equal, are different
     // folders, and each keeps its entries.
-    if (parent == root_) kestavo::RemoveChildNamed(set_, parent, name_);
+    if (parent == root_) load_.ReplaceLabel(name_);
     if (PassesZipTest(name_)) {
         kind = KIND_ZIP_FOLDER;
         selected = IMAGE_ZIP_FOLDER_OPEN;
@@ -207,11 +204,10 @@ ReadStatus Reader::OpenContainer(TreeItem parent, int kind, int selected) {
     Date d{};
     if ((status = ReadDate(d)) != ReadStatus::Ok) return status;
     ApplyDateRule(d);
-    const std::int64_t time =
-        set_.Clock().MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
-    set_.AddEntry(parent, name_, size, second, time, kind);
+    const std::int64_t time = clock_.MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
+    load_.AddEntry(parent, name_, size, second, time, kind);
     const TreeItem item = tree_.InsertItem(name_, kind, selected, parent);
-    if (parent == root_) disk_ = item;
+    if (parent == root_) load_.SetDisk(item);
     std::string_view word;
     if (!tokens_.ReadWord(word)) return ReadStatus::End;
     if (word == "<") open_.push_back(Frame{item});
@@ -226,9 +222,8 @@ ReadStatus Reader::ReadFile(TreeItem parent, const std::string& name) {
     if ((status = ReadDate(d)) != ReadStatus::Ok) return status;
     const bool wasFeb5 = d.day == 5 && d.month == 2 && d.year == 2036;
     const bool warn = ApplyDateRule(d) && !wasFeb5;
-    const std::int64_t time =
-        set_.Clock().MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
-    FileData* entry = set_.AddEntry(parent, name, size, 0, time, KIND_FILE);
+    const std::int64_t time = clock_.MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
+    FileData* entry = load_.AddEntry(parent, name, size, 0, time, KIND_FILE);
     if (warn) NoteInvalidDate(entry, name);
     return ReadStatus::Ok;
 }
@@ -272,14 +267,13 @@ ReadStatus Reader::ReadContainers(int diskKind) {
 }
 
 LoadOutcome Reader::Load() {
-    root_ = set_.RootItem();
+    root_ = load_.Root();
     std::string_view word;
     if (!tokens_.ReadWord(word) || (word != kCatalogVersion && word != kCatalogVersionOld)) {
-        messages_.Show(IncompatibleMessage(path_));
+        load_.Show(IncompatibleMessage(path_));
         return LoadOutcome::Incompatible;
     }
-    tree_.BeginBatch();
-    set_.StartNewStore();
+    load_.StartStore();
     ReadStatus status = ReadStatus::Ok;
     int diskKind = KIND_DEFAULT_DISK;
     try {
@@ -294,35 +288,64 @@ LoadOutcome Reader::Load() {
     }
     // A file that ends before its root marker holds no disk; it is not damaged.
     const bool damaged = status == ReadStatus::Bad || (status == ReadStatus::End && word == "+");
-    tree_.SortChildren(root_);
-    tree_.Expand(root_);
-    tree_.EndBatch();
-    set_.ShowContents(root_, kNoItem);
     // One message for all the files of this catalog with a date past 2035.
-    if (invalidDates_ > 0) messages_.Show(InvalidDateMessage(firstInvalidDate_, invalidDates_ - 1));
+    if (invalidDates_ > 0) load_.Show(InvalidDateMessage(firstInvalidDate_, invalidDates_ - 1));
     if (damaged) {
-        messages_.Show(DamagedMessage(path_));
+        load_.Show(DamagedMessage(path_));
         return LoadOutcome::Damaged;
     }
     return LoadOutcome::Loaded;
 }
 
-// Loads the text; `fromFile` tells whether `path` is the file it was read
-// from, which the set then remembers for the disk.
-LoadOutcome LoadText(CatalogSet& set, std::string_view text, const std::string& path,
-                     MessageSink& messages, bool fromFile) {
-    Reader reader(set, text, path, messages);
-    const LoadOutcome outcome = reader.Load();
-    if (fromFile && reader.Disk() != kNoItem && set.Tree().IsValid(reader.Disk()))
-        set.SetCatalogFile(reader.Disk(), path);
-    return outcome;
+void ReadText(CatalogLoad& load, std::string_view text, LocalClock& clock) {
+    Reader reader(load, text, clock);
+    load.SetOutcome(reader.Load());
 }
 
 }  // namespace
 
+void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) {
+    std::size_t length = 0;
+    bool read = false;
+    try {
+        read = ReadWholeFile(load.Path(), buffer, length, LargestCatalogSize());
+    } catch (const std::bad_alloc&) {
+        std::string().swap(buffer);
+    }
+    if (!read) {
+        load.Show(IncompatibleMessage(load.Path()));
+        load.SetOutcome(LoadOutcome::Incompatible);
+        return;
+    }
+    ReadText(load, std::string_view(buffer.data(), length), clock);
+}
+
+LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& messages) {
+    const TreeItem root = set.RootItem();
+    // A file that is no catalog changes nothing; it only says so.
+    if (load.HasRoot() && load.Outcome() != LoadOutcome::Incompatible) {
+        ContainerTree& tree = set.Tree();
+        tree.BeginBatch();
+        for (const std::string& label : load.ReplacedLabels()) RemoveChildNamed(set, root, label);
+        std::vector<TreeItem> map;
+        set.AdoptDisks(load.Tree(), load.Root(), load.TakeStore(), load.Lists(), map);
+        tree.SortChildren(root);
+        tree.Expand(root);
+        tree.EndBatch();
+        set.ShowContents(root, kNoItem);
+        const TreeItem disk = load.Disk() < map.size() ? map[load.Disk()] : kNoItem;
+        if (load.FromFile() && disk != kNoItem && tree.IsValid(disk))
+            set.SetCatalogFile(disk, load.Path());
+    }
+    for (const Message& message : load.Messages()) messages.Show(message);
+    return load.Outcome();
+}
+
 LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::string& path,
                             MessageSink& messages) {
-    return LoadText(set, text, path, messages, false);
+    CatalogLoad load(path, false);
+    ReadText(load, text, set.Clock());
+    return JoinCatalog(set, load, messages);
 }
 
 LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages) {
@@ -331,20 +354,10 @@ LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& m
 }
 
 LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages,
-                        std::string& text) {
-    std::size_t length = 0;
-    bool read = false;
-    try {
-        read = ReadWholeFile(path, text, length, LargestCatalogSize());
-    } catch (const std::bad_alloc&) {
-        std::string().swap(text);
-    }
-    if (!read) {
-        set.RootItem();
-        messages.Show(IncompatibleMessage(path));
-        return LoadOutcome::Incompatible;
-    }
-    return LoadText(set, std::string_view(text.data(), length), path, messages, true);
+                        std::string& buffer) {
+    CatalogLoad load(path, true);
+    ReadCatalogFile(load, buffer, set.Clock());
+    return JoinCatalog(set, load, messages);
 }
 
 }  // namespace kestavo

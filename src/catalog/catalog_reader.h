@@ -3,16 +3,12 @@
 
 #include <string>
 
+#include "catalog/catalog_load.h"
 #include "catalog/catalog_set.h"
+#include "catalog/local_time.h"
 #include "catalog/messages.h"
 
 namespace kestavo {
-
-enum class LoadOutcome {
-    Loaded,        // read to the end of the disk's record (or found no disk)
-    Incompatible,  // unreadable, empty, or not a catalog: nothing added
-    Damaged,       // ended early: what was read stays loaded
-};
 
 // Reads one catalog file. A disk with the same label (ignoring the case of
 // a-z) that is already loaded is replaced. Afterwards the disks under the top
@@ -26,6 +22,15 @@ LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& m
 // The same for catalog text already in memory; `path` names it in messages.
 LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::string& path,
                             MessageSink& messages);
+
+// Reads one catalog file into `load`, touching no catalog set, so that
+// files can be read on several threads at once; `clock` makes the times of
+// its entries, and `buffer` may be kept from one file to the next.
+void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock);
+// Adds what `load` read to `set` as LoadCatalog does, and shows its
+// messages. Catalogs joined in the order of their files give the same set,
+// and the same messages in the same order, as loading them one by one.
+LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& messages);
 
 // The version tags: the one written, and the older one still read.
 inline constexpr const char* kCatalogVersion = "kvx_version_1_1";

@@ -41,18 +41,29 @@ void CatalogSet::StartNewStore() {
     DropEmptyStores();
 }
 
+void CatalogSet::AdoptDisks(ContainerTree& tree, TreeItem top, std::unique_ptr<EntryStore> store,
+                            EntryLists& lists, std::vector<TreeItem>& map) {
+    const TreeItem root = RootItem();
+    tree_.GraftChildren(tree, top, root, map);
+    if (!store) return;
+    StartNewStore();
+    // The store made just now gives way to the one read, which takes its
+    // place and number.
+    store->MoveTo(this, stores_.back()->Serial());
+    store->ForEachEntry([&map](FileData& e) {
+        if (e.parentItem_ < map.size()) e.parentItem_ = map[e.parentItem_];
+    });
+    store->ForgetPathsOfItems();
+    stores_.back() = std::move(store);
+    current_ = stores_.back().get();
+    lists_.AppendAll(lists, map);
+}
+
 FileData* CatalogSet::AddEntry(TreeItem parent, std::string_view name, std::int64_t size,
                                std::int64_t freeSpace, std::int64_t time, int kind) {
     if (!current_) StartNewStore();
     FileData* entry = current_->Create(name, parent, size, freeSpace, time, kind);
-    if (parent >= byItem_.size())
-        byItem_.resize(std::max<std::size_t>(parent + 1, byItem_.size() * 2));
-    ItemEntries& list = byItem_[parent];
-    if (list.tail)
-        list.tail->nextInItem_ = entry;
-    else
-        list.head = entry;
-    list.tail = entry;
+    lists_.Append(parent, *entry);
     return entry;
 }
 
@@ -75,15 +86,15 @@ void CatalogSet::DeleteAllEntries() {
     stores_.clear();
     storeEmptied_ = false;
     current_ = nullptr;
-    byItem_.clear();
+    lists_.ClearAll();
     catalogFiles_.clear();
 }
 
 void CatalogSet::RemoveEntriesOf(TreeItem item) {
-    if (item >= byItem_.size() || !byItem_[item].head) return;
+    if (!lists_.First(item)) return;
     NotifyRemoval();
     EntryStore* lastStore = nullptr;
-    for (FileData* e = byItem_[item].head; e;) {
+    for (FileData* e = lists_.First(item); e;) {
         FileData* next = e->nextInItem_;
         if (&e->Store() != lastStore) {
             lastStore = &e->Store();
@@ -93,23 +104,17 @@ void CatalogSet::RemoveEntriesOf(TreeItem item) {
         if (e->Store().LiveCount() == 0) storeEmptied_ = true;
         e = next;
     }
-    byItem_[item] = ItemEntries{};
+    lists_.Clear(item);
     if (item == shownItem_ && listSink_) listSink_->ClearRows();
     DropEmptyStores();
 }
 
 void CatalogSet::RemoveNamedEntry(TreeItem parent, std::string_view name) {
-    if (parent >= byItem_.size()) return;
-    ItemEntries& list = byItem_[parent];
     FileData* previous = nullptr;
-    for (FileData* e = list.head; e; previous = e, e = e->nextInItem_) {
+    for (FileData* e = lists_.First(parent); e; previous = e, e = e->nextInItem_) {
         if (!EqualUpperCased(e->Name(), name)) continue;
         NotifyRemoval();
-        if (previous)
-            previous->nextInItem_ = e->nextInItem_;
-        else
-            list.head = e->nextInItem_;
-        if (list.tail == e) list.tail = previous;
+        lists_.Unlink(parent, previous, *e);
         e->Store().Destroy(*e);
         if (e->Store().LiveCount() == 0) storeEmptied_ = true;
         if (listSink_) listSink_->ClearRows();
@@ -136,8 +141,7 @@ void CatalogSet::RemoveContainer(TreeItem parent, TreeItem item, std::string_vie
 }
 
 FileData* CatalogSet::FindEntry(TreeItem parent, std::string_view name) const {
-    if (parent >= byItem_.size()) return nullptr;
-    for (FileData* e = byItem_[parent].head; e; e = e->nextInItem_)
+    for (FileData* e = lists_.First(parent); e; e = e->nextInItem_)
         if (SameNameIgnoringCase(e->Name(), name)) return e;
     return nullptr;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalog/container_tree.h"
+#include "catalog/entry_lists.h"
 #include "catalog/file_data.h"
 #include "catalog/list_sink.h"
 #include "catalog/local_time.h"
@@ -42,6 +43,14 @@ public:
 
     // Entries added from now on are kept together (one catalog load).
     void StartNewStore();
+    // Takes in a disk read on its own, as if its entries had been added here
+    // one by one after those already loaded: the item `top` of `tree` (a
+    // top-level item standing for the top root item) becomes the top root
+    // item, its children go under it after the disks loaded, and `store`
+    // becomes the current store. `map` gets, for each item of `tree`, the
+    // item it became.
+    void AdoptDisks(ContainerTree& tree, TreeItem top, std::unique_ptr<EntryStore> store,
+                    EntryLists& lists, std::vector<TreeItem>& map);
 
     FileData* AddEntry(TreeItem parent, std::string_view name, std::int64_t size,
                        std::int64_t freeSpace, std::int64_t time, int kind);
@@ -85,9 +94,8 @@ public:
     // Calls `visit` for each entry filed under `item`, in filing order.
     template <class Visit>
     void ForEachEntryUnder(TreeItem item, Visit&& visit) const {
-        if (item >= byItem_.size()) return;
-        for (FileData* e = byItem_[item].head; e;) {
-            FileData* next = e->nextInItem_;
+        for (FileData* e = lists_.First(item); e;) {
+            FileData* next = EntryLists::Next(*e);
             visit(*e);
             e = next;
         }
@@ -104,11 +112,6 @@ public:
     void RemoveObserver(CatalogSetObserver* observer);
 
 private:
-    struct ItemEntries {
-        FileData* head = nullptr;
-        FileData* tail = nullptr;
-    };
-
     void NotifyRemoval();
     void DropEmptyStores();
     FileData* FindChildEntry(TreeItem item, std::string_view name) const;
@@ -120,7 +123,7 @@ private:
     EntryStore* current_ = nullptr;
     bool storeEmptied_ = false;  // a store other than the current may be empty
     std::uint64_t nextStoreSerial_ = 1;
-    std::vector<ItemEntries> byItem_;
+    EntryLists lists_;
     TreeItem shownItem_ = kNoItem;
     TreeItem shownParent_ = kNoItem;
     ListSink* listSink_ = nullptr;

@@ -49,6 +49,49 @@ TreeItem ContainerTree::InsertItem(std::string_view text, int image, int selecte
     return item;
 }
 
+void ContainerTree::GraftChildren(ContainerTree& from, TreeItem top, TreeItem parent,
+                                  std::vector<TreeItem>& map) {
+    map.assign(from.nodes_.size(), kNoItem);
+    if (!from.IsValid(top) || (!IsValid(parent) && parent != kNoItem)) return;
+    map[top] = parent;
+    // Each child is inserted as a new item (which tells the observers and
+    // keeps the parent's order state); what lies below it is new to the
+    // observers and is copied as it stands, depth first without recursion.
+    std::vector<TreeItem> pending;
+    for (TreeItem child : from.At(top).children) {
+        Node& source = from.At(child);
+        map[child] = InsertItem(source.text, source.image, source.selectedImage, parent);
+        At(map[child]).childrenSorted = source.childrenSorted;
+        At(map[child]).sortedPrefix = source.sortedPrefix;
+        pending.push_back(child);
+        while (!pending.empty()) {
+            const TreeItem item = pending.back();
+            pending.pop_back();
+            Node& old = from.At(item);
+            const TreeItem copy = map[item];
+            for (TreeItem grandChild : old.children) {
+                const TreeItem made = AllocateNode();
+                Node& node = At(made);
+                Node& oldChild = from.At(grandChild);
+                node.text = std::move(oldChild.text);
+                node.children.clear();
+                node.parent = copy;
+                node.row = oldChild.row;
+                node.image = oldChild.image;
+                node.selectedImage = oldChild.selectedImage;
+                node.alive = true;
+                node.childrenSorted = oldChild.childrenSorted;
+                node.sortedPrefix = oldChild.sortedPrefix;
+                map[grandChild] = made;
+                pending.push_back(grandChild);
+            }
+            Node& copied = At(copy);
+            copied.children.reserve(old.children.size());
+            for (TreeItem grandChild : old.children) copied.children.push_back(map[grandChild]);
+        }
+    }
+}
+
 void ContainerTree::ReleaseSubtree(TreeItem top) {
     // Iterative, so that any depth of nesting can be deleted.
     std::vector<TreeItem> pending{top};

@@ -46,6 +46,12 @@ public:
     TreeItem InsertItem(std::string_view text, int image, int selectedImage, TreeItem parent);
     // Deletes `item` with everything below it.
     void DeleteItem(TreeItem item);
+    // Moves the children of `top` in `from`, with everything below them, to
+    // the end of the children of `parent`, as if inserted one by one; the
+    // texts are taken from `from`. `map` gets, for each item of `from` that
+    // moved (and `top`), the item it became here; other places hold kNoItem.
+    void GraftChildren(ContainerTree& from, TreeItem top, TreeItem parent,
+                       std::vector<TreeItem>& map);
     // Deletes every item.
     void DeleteAllItems();
 

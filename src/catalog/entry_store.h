@@ -73,6 +73,7 @@ public:
     TextRef AddPath(std::string_view path) { return locations_.Add(path); }
     std::string_view Path(TextRef ref) const { return locations_.View(ref); }
     void ForgetPathOfItem(TreeItem item) { locations_.Forget(item); }
+    void ForgetPathsOfItems() { locations_.ForgetItems(); }
 
     // Calls `visit` for every live entry, in the order of creation.
     template <class Visit>

@@ -81,6 +81,7 @@ public:
 
 private:
     friend class EntryStore;
+    friend class EntryLists;
     friend class CatalogSet;
     static constexpr int kDeadKind = -0x7fffffff;
 

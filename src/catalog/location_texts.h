@@ -26,6 +26,9 @@ public:
     TextRef Add(std::string_view text);
     std::string_view View(TextRef ref) const { return locations_[ref]; }
     void Forget(TreeItem item) { ofItem_.erase(item); }
+    // Forgets which item each text was made for (the items were renumbered);
+    // the texts themselves stay valid.
+    void ForgetItems() { ofItem_.clear(); }
 
 private:
     static constexpr std::size_t kChunk = 1 << 16;

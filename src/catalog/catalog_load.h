@@ -1,0 +1,70 @@
+// One catalog file read on its own, apart from any catalog set, so that
+// several files can be read side by side: the disk's tree under a top root
+// item of its own, its entries, the labels of the disks it replaces and the
+// messages it gives. The reader fills it; the catalog set then takes it in.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalog/container_tree.h"
+#include "catalog/entry_lists.h"
+#include "catalog/entry_store.h"
+#include "catalog/messages.h"
+
+namespace kestavo {
+
+enum class LoadOutcome {
+    Loaded,        // read to the end of the disk's record (or found no disk)
+    Incompatible,  // unreadable, empty, or not a catalog: nothing added
+    Damaged,       // ended early: what was read stays loaded
+};
+
+class CatalogLoad : public MessageSink {
+public:
+    explicit CatalogLoad(std::string path, bool fromFile);
+
+    const std::string& Path() const { return path_; }
+    // Whether Path() names the file read (else it only names text).
+    bool FromFile() const { return fromFile_; }
+
+    ContainerTree& Tree() { return tree_; }
+    // The item standing for the top root item; made on first request.
+    TreeItem Root();
+    // Starts the store of the entries read, before the first one.
+    void StartStore();
+    FileData* AddEntry(TreeItem parent, std::string_view name, std::int64_t size,
+                       std::int64_t freeSpace, std::int64_t time, int kind);
+    // A disk of this label (ignoring the case of a-z) is replaced.
+    void ReplaceLabel(std::string_view label) { replacedLabels_.emplace_back(label); }
+    void SetDisk(TreeItem disk) { disk_ = disk; }
+    void SetOutcome(LoadOutcome outcome) { outcome_ = outcome; }
+
+    // Messages are kept, to be shown when the catalog joins a set.
+    MessageAnswer Show(const Message& message) override;
+
+    LoadOutcome Outcome() const { return outcome_; }
+    bool HasRoot() const { return root_ != kNoItem; }
+    TreeItem Disk() const { return disk_; }
+    const std::vector<std::string>& ReplacedLabels() const { return replacedLabels_; }
+    const std::vector<Message>& Messages() const { return messages_; }
+    std::unique_ptr<EntryStore> TakeStore() { return std::move(store_); }
+    EntryLists& Lists() { return lists_; }
+
+private:
+    std::string path_;
+    bool fromFile_;
+    ContainerTree tree_;
+    TreeItem root_ = kNoItem;
+    TreeItem disk_ = kNoItem;
+    std::unique_ptr<EntryStore> store_;
+    EntryLists lists_;
+    std::vector<std::string> replacedLabels_;
+    std::vector<Message> messages_;
+    LoadOutcome outcome_ = LoadOutcome::Loaded;
+};
+
+}  // namespace kestavo
