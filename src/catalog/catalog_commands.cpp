@@ -87,24 +87,19 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
     // Disks whose catalogs are not read again must not stay behind.
     tree.BeginBatch();
     set.DeleteAllEntries();
-    if (ListSink* list = set.GetListSink()) list->ClearRows();
     while (TreeItem disk = tree.GetChildItem(root)) tree.DeleteItem(disk);
     tree.EndBatch();
 
     const std::vector<std::string> files = ListCatalogFiles(directory);
     std::string buffer;
-    // Each load would fill the list with every disk loaded so far; only the
-    // last list is ever seen, so it is filled once at the end.
-    ListSink* list = set.GetListSink();
-    set.SetListSink(nullptr);
-    bool showDisks = false;
+    // Each load would have the list show every disk loaded so far; only the
+    // last list is ever seen, so the observers hear once at the end.
+    set.BeginLoads();
     for (const std::string& name : files) {
-        if (LoadCatalog(set, directory + "/" + name, messages, buffer) != LoadOutcome::Incompatible)
-            showDisks = true;
+        LoadCatalog(set, directory + "/" + name, messages, buffer);
         tree.Expand(root);
     }
-    set.SetListSink(list);
-    if (showDisks) set.ShowContents(root, kNoItem);
+    set.EndLoads();
     if (files.empty()) {
         Message m;
         m.caption = kApplicationName;
@@ -170,7 +165,6 @@ DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, const std::strin
         return DeleteOutcome::Failed;
     }
     set.RemoveContainer(root, diskItem, label);
-    if (ListSink* list = set.GetListSink()) list->ClearRows();
     return DeleteOutcome::Deleted;
 }
 

@@ -297,7 +297,7 @@ LoadOutcome Reader::Load() {
     tree_.SortChildren(root_);
     tree_.Expand(root_);
     tree_.EndBatch();
-    set_.ShowContents(root_, kNoItem);
+    set_.NotifyDisksLoaded();
     // One message for all the files of this catalog with a date past 2035.
     if (invalidDates_ > 0) messages_.Show(InvalidDateMessage(firstInvalidDate_, invalidDates_ - 1));
     if (damaged) {
