@@ -1,5 +1,7 @@
 #include "catalog/shown_contents.h"
 
+#include "catalog/list_rows.h"
+
 namespace kestavo {
 
 ShownContents::ShownContents(CatalogSet& set) : set_(set) {
@@ -24,6 +26,12 @@ void ShownContents::ShowDisks() {
 
 void ShownContents::Refresh() {
     Show(item_, parent_);
+}
+
+std::vector<FileData*> ShownContents::RowsInInitialOrder() const {
+    std::vector<FileData*> rows = rows_;
+    SortRowsInInitialOrder(rows);
+    return rows;
 }
 
 void ShownContents::EntriesAboutToBeRemoved() {

@@ -63,9 +63,7 @@ void PrintContents(const ShownContents& shown, std::FILE* out, bool forTerminal)
     }
     line += '\n';
     std::fputs(line.c_str(), out);
-    std::vector<FileData*> rows = shown.Rows();
-    SortRowsInInitialOrder(rows);
-    for (FileData* row : rows) {
+    for (FileData* row : shown.RowsInInitialOrder()) {
         line.clear();
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (i) line += '\t';

@@ -76,9 +76,7 @@ void ListPane::RowsRead() {
         ShowDiskColumns();
     else
         ShowFileColumns();
-    std::vector<FileData*> rows = shown_.Rows();
-    SortRowsInInitialOrder(rows);
-    model_->SetRows(std::move(rows));
+    model_->SetRows(shown_.RowsInInitialOrder());
     FitSizeColumns(view_, sizeColumns_);
     contextRow_ = -1;
 }

@@ -44,7 +44,8 @@ protected:
 TEST_F(ShownContentsTest, ListsDisksUnderTheRootAndFilesUnderAFolderInFilingOrder) {
     Load(DiskCatalog("ONE",
                      "\"b.txt\" 1 1 1 2000 0 0 0 +\"sub\" 0 0 1 1 2000 0 0 0 < "
-                     "\"deep.txt\" 2 1 1 2000 0 0 0 > \"A.txt\" 3 1 1 2000 0 0 0"));
+                     "\"deep.txt\" 2 1 1 2000 0 0 0 > \"A.txt\" 3 1 1 2000 0 0 0 "
+                     "\"Z.txt\" 4 1 1 2000 0 0 0"));
     Load(DiskCatalog("TWO"));
     const TreeItem one = Child(set, Root(), "ONE");
 
@@ -57,12 +58,16 @@ TEST_F(ShownContentsTest, ListsDisksUnderTheRootAndFilesUnderAFolderInFilingOrde
     EXPECT_FALSE(shown.ListsDisks());
     EXPECT_EQ(shown.Item(), one);
     EXPECT_EQ(shown.Parent(), Root());
-    EXPECT_EQ(RowNames(), (Names{"b.txt", "sub", "A.txt"}));
+    EXPECT_EQ(RowNames(), (Names{"b.txt", "sub", "A.txt", "Z.txt"}));
     EXPECT_EQ(list.Names(), RowNames());
     EXPECT_FALSE(list.diskColumns);
 
-    // The same rows as walking the entries filed under the item.
+    // The same rows as walking the entries filed under the item; a list
+    // shows them by name with letter case folded, ties in byte order.
     EXPECT_EQ(RowNames(), test::EntryNames(set, one));
+    Names initial;
+    for (const FileData* row : shown.RowsInInitialOrder()) initial.emplace_back(row->Name());
+    EXPECT_EQ(initial, (Names{"A.txt", "b.txt", "sub", "Z.txt"}));
     shown.Show(Child(set, one, "sub"), one);
     EXPECT_EQ(RowNames(), (Names{"deep.txt"}));
 
