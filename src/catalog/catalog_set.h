@@ -45,10 +45,11 @@ public:
 
     FileData* AddEntry(TreeItem parent, std::string_view name, std::int64_t size,
                        std::int64_t freeSpace, std::int64_t time, int kind);
+    // Each removal tells the observers before it destroys entries.
     void DeleteAllEntries();
     void RemoveEntriesOf(TreeItem item);
     // Destroys the first entry under `parent` whose upper-cased name equals
-    // the upper-cased `name`, and empties the list.
+    // the upper-cased `name`.
     void RemoveNamedEntry(TreeItem parent, std::string_view name);
     // Destroys the entries under `item` and under every item below it.
     void RemoveEntriesBelow(TreeItem item);
