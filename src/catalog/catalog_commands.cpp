@@ -88,7 +88,6 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
     // Disks whose catalogs are not read again must not stay behind.
     tree.BeginBatch();
     set.DeleteAllEntries();
-    if (ListSink* list = set.GetListSink()) list->ClearRows();
     while (TreeItem disk = tree.GetChildItem(root)) tree.DeleteItem(disk);
     tree.EndBatch();
 
@@ -100,18 +99,15 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
     // names, which gives the set and the messages of reading them in turn.
     ReadAhead reads(std::move(paths));
     std::string buffer;
-    // Each load would fill the list with every disk loaded so far; only the
-    // last list is ever seen, so it is filled once at the end.
-    ListSink* list = set.GetListSink();
-    set.SetListSink(nullptr);
-    bool showDisks = false;
+    // Each load would have the list show every disk loaded so far; only the
+    // last list is ever seen, so the observers hear once at the end.
+    set.BeginLoads();
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::unique_ptr<CatalogLoad> load = reads.Take(i, set.Clock(), buffer);
-        if (JoinCatalog(set, *load, messages) != LoadOutcome::Incompatible) showDisks = true;
+        JoinCatalog(set, *load, messages);
         tree.Expand(root);
     }
-    set.SetListSink(list);
-    if (showDisks) set.ShowContents(root, kNoItem);
+    set.EndLoads();
     if (files.empty()) {
         Message m;
         m.caption = kApplicationName;
@@ -177,7 +173,6 @@ DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, const std::strin
         return DeleteOutcome::Failed;
     }
     set.RemoveContainer(root, diskItem, label);
-    if (ListSink* list = set.GetListSink()) list->ClearRows();
     return DeleteOutcome::Deleted;
 }
 

@@ -332,7 +332,7 @@ LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& message
         tree.SortChildren(root);
         tree.Expand(root);
         tree.EndBatch();
-        set.ShowContents(root, kNoItem);
+        set.NotifyDisksLoaded();
         const TreeItem disk = load.Disk() < map.size() ? map[load.Disk()] : kNoItem;
         if (load.FromFile() && disk != kNoItem && tree.IsValid(disk))
             set.SetCatalogFile(disk, load.Path());

@@ -12,7 +12,8 @@ namespace kestavo {
 
 // Reads one catalog file. A disk with the same label (ignoring the case of
 // a-z) that is already loaded is replaced. Afterwards the disks under the top
-// root item are in order and the list shows them.
+// root item are in order, and unless nothing could be read the set tells its
+// observers that disks were loaded.
 LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages);
 // The same, reading the file into `buffer`, which a caller reading many
 // files keeps from one to the next.

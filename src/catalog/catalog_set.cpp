@@ -105,7 +105,6 @@ void CatalogSet::RemoveEntriesOf(TreeItem item) {
         e = next;
     }
     lists_.Clear(item);
-    if (item == shownItem_ && listSink_) listSink_->ClearRows();
     DropEmptyStores();
 }
 
@@ -117,7 +116,6 @@ void CatalogSet::RemoveNamedEntry(TreeItem parent, std::string_view name) {
         lists_.Unlink(parent, previous, *e);
         e->Store().Destroy(*e);
         if (e->Store().LiveCount() == 0) storeEmptied_ = true;
-        if (listSink_) listSink_->ClearRows();
         DropEmptyStores();
         return;
     }
@@ -146,28 +144,9 @@ FileData* CatalogSet::FindEntry(TreeItem parent, std::string_view name) const {
     return nullptr;
 }
 
-void CatalogSet::ShowContents(TreeItem item, TreeItem parent) {
-    shownItem_ = item;
-    shownParent_ = parent;
-    if (!listSink_) return;
-    listSink_->ClearRows();
-    if (parent != kNoItem) {
-        listSink_->ShowFileColumns();
-        ForEachEntryUnder(item, [this](FileData& e) { listSink_->AddFileRow(e); });
-    } else {
-        listSink_->ShowDiskColumns();
-        ForEachEntryUnder(item, [this](FileData& e) { listSink_->AddDiskRow(e); });
-    }
-    listSink_->EndRows();
-}
-
-void CatalogSet::Refresh() {
-    ShowContents(shownItem_, shownParent_);
-}
-
 void CatalogSet::ReleaseAllSizeTexts() {
     for (auto& store : stores_) store->ReleaseSizeTexts();
-    Refresh();
+    for (auto* o : observers_) o->SizeTextsReleased();
 }
 
 void CatalogSet::CollectMatching(TreeItem item, std::string_view mask,
@@ -221,14 +200,29 @@ void CatalogSet::CollectFilesUnder(TreeItem item, std::vector<FileData*>& set) c
     });
 }
 
-void CatalogSet::ShowFolder(FileData& entry) {
-    if (navigator_) navigator_->ShowEntryInTree(entry);
-}
-
 std::size_t CatalogSet::EntryCount() const {
     std::size_t count = 0;
     for (const auto& store : stores_) count += store->LiveCount();
     return count;
+}
+
+void CatalogSet::NotifyDisksLoaded() {
+    if (inLoads_) {
+        disksLoadedInLoads_ = true;
+        return;
+    }
+    for (auto* o : observers_) o->DisksLoaded();
+}
+
+void CatalogSet::BeginLoads() {
+    inLoads_ = true;
+    disksLoadedInLoads_ = false;
+}
+
+void CatalogSet::EndLoads() {
+    inLoads_ = false;
+    if (disksLoadedInLoads_) NotifyDisksLoaded();
+    disksLoadedInLoads_ = false;
 }
 
 void CatalogSet::AddObserver(CatalogSetObserver* observer) {

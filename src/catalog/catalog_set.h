@@ -1,6 +1,6 @@
 // The set of loaded catalogs: owns every entry, files each one under the
-// tree item of the container that holds it, and answers the lookups,
-// collections and list filling of the panes and tools.
+// tree item of the container that holds it, answers the lookups and
+// collections of the panes and tools, and tells its observers what changed.
 #pragma once
 
 #include <cstdint>
@@ -10,10 +10,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "catalog/catalog_set_observer.h"
 #include "catalog/container_tree.h"
 #include "catalog/entry_lists.h"
 #include "catalog/file_data.h"
-#include "catalog/list_sink.h"
 #include "catalog/local_time.h"
 
 namespace kestavo {
@@ -54,10 +54,11 @@ public:
 
     FileData* AddEntry(TreeItem parent, std::string_view name, std::int64_t size,
                        std::int64_t freeSpace, std::int64_t time, int kind);
+    // Each removal tells the observers before it destroys entries.
     void DeleteAllEntries();
     void RemoveEntriesOf(TreeItem item);
     // Destroys the first entry under `parent` whose upper-cased name equals
-    // the upper-cased `name`, and empties the list.
+    // the upper-cased `name`.
     void RemoveNamedEntry(TreeItem parent, std::string_view name);
     // Destroys the entries under `item` and under every item below it.
     void RemoveEntriesBelow(TreeItem item);
@@ -68,10 +69,8 @@ public:
     // to letter case.
     FileData* FindEntry(TreeItem parent, std::string_view name) const;
 
-    // Fills the list with the entries under `item`: disk rows when `parent`
-    // is kNoItem (the top root item), file rows otherwise.
-    void ShowContents(TreeItem item, TreeItem parent);
-    void Refresh();
+    // Drops every cached size text (the size unit changed) and tells the
+    // observers.
     void ReleaseAllSizeTexts();
 
     void CollectMatching(TreeItem item, std::string_view mask, std::vector<FileData*>& list) const;
@@ -81,7 +80,6 @@ public:
     void CollectAllFiles(std::vector<FileData*>& set) const;
     // Appends the files under `item`; see SortByIdentity for making a set.
     void CollectFilesUnder(TreeItem item, std::vector<FileData*>& set) const;
-    void ShowFolder(FileData& entry);
 
     // Adds the sizes and counts of everything below `item`: files under it
     // and, through its child items, every folder and Zip Folder below.
@@ -102,12 +100,14 @@ public:
     }
     std::size_t EntryCount() const;
 
-    TreeItem ShownItem() const { return shownItem_; }
-    TreeItem ShownParent() const { return shownParent_; }
+    // A catalog load has finished: the observers hear that disks were
+    // loaded, at once or, during a run of loads, at its end.
+    void NotifyDisksLoaded();
+    // A run of loads (Open All): the observers hear once, at EndLoads, that
+    // disks were loaded, and only when at least one load said so.
+    void BeginLoads();
+    void EndLoads();
 
-    void SetListSink(ListSink* sink) { listSink_ = sink; }
-    ListSink* GetListSink() const { return listSink_; }
-    void SetTreeNavigator(TreeNavigator* navigator) { navigator_ = navigator; }
     void AddObserver(CatalogSetObserver* observer);
     void RemoveObserver(CatalogSetObserver* observer);
 
@@ -124,10 +124,8 @@ private:
     bool storeEmptied_ = false;  // a store other than the current may be empty
     std::uint64_t nextStoreSerial_ = 1;
     EntryLists lists_;
-    TreeItem shownItem_ = kNoItem;
-    TreeItem shownParent_ = kNoItem;
-    ListSink* listSink_ = nullptr;
-    TreeNavigator* navigator_ = nullptr;
+    bool inLoads_ = false;
+    bool disksLoadedInLoads_ = false;
     std::vector<CatalogSetObserver*> observers_;
     std::unordered_map<TreeItem, std::string> catalogFiles_;  // by disk item
 };

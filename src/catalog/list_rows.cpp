@@ -7,17 +7,16 @@
 namespace kestavo {
 
 std::vector<ListColumn> FileColumns() {
-    return {{"Name", ColumnContent::Name, false, 200},
-            {"Size", ColumnContent::Size, true, 70},
-            {"Date", ColumnContent::Date, false, 140}};
+    return {{"Name", ColumnContent::Name, false},
+            {"Size", ColumnContent::Size, true},
+            {"Date", ColumnContent::Date, false}};
 }
 
 std::vector<ListColumn> DiskColumns(const DiskColumnSwitches& switches) {
-    std::vector<ListColumn> columns{{"Disk", ColumnContent::Name, false, 140}};
-    if (switches.totalSize) columns.push_back({"Total Size", ColumnContent::Size, true, 90});
-    if (switches.freeSpace) columns.push_back({"Free Space", ColumnContent::FreeSpace, true, 90});
-    if (switches.dateCataloged)
-        columns.push_back({"Date Cataloged", ColumnContent::Date, false, 140});
+    std::vector<ListColumn> columns{{"Disk", ColumnContent::Name, false}};
+    if (switches.totalSize) columns.push_back({"Total Size", ColumnContent::Size, true});
+    if (switches.freeSpace) columns.push_back({"Free Space", ColumnContent::FreeSpace, true});
+    if (switches.dateCataloged) columns.push_back({"Date Cataloged", ColumnContent::Date, false});
     return columns;
 }
 

@@ -16,7 +16,6 @@ struct ListColumn {
     const char* heading;
     ColumnContent content;
     bool rightAligned;
-    int width;  // pixels at normal scale
 };
 
 struct DiskColumnSwitches {

@@ -28,14 +28,13 @@ void PrintField(const char* label, const std::string& text) {
 int RunLs(const Arguments& args) {
     StderrMessages messages;
     CatalogSet set;
-    TabSeparatedList list;
-    set.SetListSink(&list);
     OpenAllCatalogs(set, messages);
     const std::string path = TreePathArgument(args);
     const TreePathTarget target = ResolveTreePath(set, path, false);
     if (!target.found) return NoSuchItem(path);
-    set.ShowContents(target.node, set.Tree().GetParentItem(target.node));
-    list.Print(stdout, StdoutIsTerminal());
+    ShownContents shown(set);
+    shown.Show(target.node, set.Tree().GetParentItem(target.node));
+    PrintContents(shown, stdout, StdoutIsTerminal());
     return kExitDone;
 }
 

@@ -53,23 +53,24 @@ MessageAnswer StderrMessages::Show(const Message& message) {
     return message.defaultAnswer;
 }
 
-void TabSeparatedList::Print(std::FILE* out, bool forTerminal) {
+void PrintContents(const ShownContents& shown, std::FILE* out, bool forTerminal) {
+    const std::vector<ListColumn> columns =
+        shown.ListsDisks() ? DiskColumns(DiskColumnSwitches{}) : FileColumns();
     std::string line;
-    for (const ListColumn& column : columns_) {
+    for (const ListColumn& column : columns) {
         if (!line.empty()) line += '\t';
         line += column.heading;
     }
     line += '\n';
     std::fputs(line.c_str(), out);
-    SortRowsInInitialOrder(rows_);
-    for (FileData* row : rows_) {
+    for (FileData* row : shown.RowsInInitialOrder()) {
         line.clear();
-        for (std::size_t i = 0; i < columns_.size(); ++i) {
+        for (std::size_t i = 0; i < columns.size(); ++i) {
             if (i) line += '\t';
             if (forTerminal)
-                line += ReplaceControls(CellText(*row, columns_[i].content));
+                line += ReplaceControls(CellText(*row, columns[i].content));
             else
-                line += CellText(*row, columns_[i].content);
+                line += CellText(*row, columns[i].content);
         }
         line += '\n';
         if (std::fwrite(line.data(), 1, line.size(), out) != line.size()) NoteOutputError(errno);

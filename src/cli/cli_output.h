@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "catalog/list_rows.h"
-#include "catalog/list_sink.h"
 #include "catalog/messages.h"
+#include "catalog/shown_contents.h"
 
 namespace kestavo::cli {
 
@@ -31,22 +31,9 @@ public:
     MessageAnswer Show(const Message& message) override;
 };
 
-// Collects the rows a container's contents fill the list with, and prints
-// them as TAB-separated lines under a heading line.
-class TabSeparatedList : public ListSink {
-public:
-    void ClearRows() override { rows_.clear(); }
-    void ShowFileColumns() override { columns_ = FileColumns(); }
-    void ShowDiskColumns() override { columns_ = DiskColumns(DiskColumnSwitches{}); }
-    void AddFileRow(FileData& entry) override { rows_.push_back(&entry); }
-    void AddDiskRow(FileData& entry) override { rows_.push_back(&entry); }
-
-    // Prints the rows; with `forTerminal` control characters become "?".
-    void Print(std::FILE* out, bool forTerminal = false);
-
-private:
-    std::vector<ListColumn> columns_ = FileColumns();
-    std::vector<FileData*> rows_;
-};
+// Prints the rows of what is shown as TAB-separated lines under a heading
+// line: the file columns, or every disk column. With `forTerminal` control
+// characters become "?".
+void PrintContents(const ShownContents& shown, std::FILE* out, bool forTerminal = false);
 
 }  // namespace kestavo::cli

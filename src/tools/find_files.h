@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "catalog/catalog_set.h"
+#include "catalog/catalog_set_observer.h"
 #include "catalog/local_time.h"
-#include "catalog/list_sink.h"
 #include "tools/report_writer.h"
 
 namespace kestavo {

@@ -15,10 +15,28 @@
 #include "ui/properties_dialog.h"
 
 namespace kestavo::ui {
+namespace {
 
-ListPane::ListPane(CatalogSet& set, CommandSource& commands, QWidget* parent)
+// A column's width in pixels for a 13-pixel font.
+int NormalWidth(ColumnContent content, bool diskList) {
+    switch (content) {
+        case ColumnContent::Name:
+            return diskList ? 140 : 200;
+        case ColumnContent::Size:
+            return diskList ? 90 : 70;
+        case ColumnContent::FreeSpace:
+            return 90;
+        case ColumnContent::Date:
+            return 140;
+    }
+    return 140;
+}
+
+}  // namespace
+
+ListPane::ListPane(ShownContents& shown, CommandSource& commands, QWidget* parent)
     : QWidget(parent),
-      set_(set),
+      shown_(shown),
       commands_(commands),
       view_(new QTreeView(this)),
       model_(new EntryListModel(this)) {
@@ -39,20 +57,31 @@ ListPane::ListPane(CatalogSet& set, CommandSource& commands, QWidget* parent)
     connect(view_->header(), &QHeaderView::sectionClicked, this, &ListPane::OnColumnClick);
     connect(view_, &QTreeView::doubleClicked, this, &ListPane::OnDoubleClick);
     ShowCutTextsAsTips(view_);
-    set_.AddObserver(this);
     ShowFileColumns();
+    shown_.SetListener(this);
 }
 
 ListPane::~ListPane() {
-    set_.RemoveObserver(this);
+    shown_.SetListener(nullptr);
 }
 
-void ListPane::ClearRows() {
-    pending_.clear();
+void ListPane::RowsCleared() {
+    model_->ForgetEntries();
+    contextRow_ = -1;
+}
+
+void ListPane::RowsRead() {
     model_->Clear();
+    if (shown_.ListsDisks())
+        ShowDiskColumns();
+    else
+        ShowFileColumns();
+    model_->SetRows(shown_.RowsInInitialOrder());
+    FitSizeColumns(view_, sizeColumns_);
+    contextRow_ = -1;
 }
 
-void ListPane::ApplyColumns(std::vector<ListColumn> columns) {
+void ListPane::ApplyColumns(std::vector<ListColumn> columns, bool diskList) {
     model_->SetColumns(std::move(columns));
     sizeColumns_.clear();
     // Column widths are given for a 13-pixel font; they grow with the font.
@@ -61,7 +90,7 @@ void ListPane::ApplyColumns(std::vector<ListColumn> columns) {
     // A size column always fits ten digits.
     const int digits = view_->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 16;
     for (std::size_t i = 0; i < shown.size(); ++i) {
-        int width = static_cast<int>(shown[i].width * scale);
+        int width = static_cast<int>(NormalWidth(shown[i].content, diskList) * scale);
         if (shown[i].rightAligned) width = std::max(width, digits);
         view_->header()->resizeSection(static_cast<int>(i), width);
         if (shown[i].content != ColumnContent::Name && shown[i].content != ColumnContent::Date)
@@ -71,30 +100,14 @@ void ListPane::ApplyColumns(std::vector<ListColumn> columns) {
 
 void ListPane::ShowFileColumns() {
     if (fileColumnsShown_) return;
-    ApplyColumns(FileColumns());
+    ApplyColumns(FileColumns(), false);
     fileColumnsShown_ = true;
 }
 
 void ListPane::ShowDiskColumns() {
     if (!fileColumnsShown_) return;
-    ApplyColumns(DiskColumns(switches_));
+    ApplyColumns(DiskColumns(switches_), true);
     fileColumnsShown_ = false;
-}
-
-void ListPane::AddFileRow(FileData& entry) {
-    pending_.push_back(&entry);
-}
-
-void ListPane::AddDiskRow(FileData& entry) {
-    pending_.push_back(&entry);
-}
-
-void ListPane::EndRows() {
-    SortRowsInInitialOrder(pending_);
-    model_->SetRows(std::move(pending_));
-    pending_.clear();
-    FitSizeColumns(view_, sizeColumns_);
-    contextRow_ = -1;
 }
 
 void ListPane::SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize) {
@@ -117,7 +130,7 @@ void ListPane::OnDoubleClick(const QModelIndex& index) {
     FileData* entry = model_->EntryAt(row);
     if (!entry) return;
     if (entry->IsContainer()) {
-        set_.ShowFolder(*entry);
+        emit FolderRequested(entry);
         return;
     }
     contextRow_ = row;
@@ -173,12 +186,6 @@ void ListPane::OnProperties() {
     if (!entry) return;
     PropertiesDialog dialog(PropertiesOfEntry(*entry), this);
     dialog.exec();
-}
-
-void ListPane::EntriesAboutToBeRemoved() {
-    pending_.clear();
-    model_->ForgetEntries();
-    contextRow_ = -1;
 }
 
 }  // namespace kestavo::ui

@@ -1,13 +1,12 @@
-// The right-hand pane: the contents of what the tree pane shows, sortable by
-// any column, with a context menu for each row.
+// The right-hand pane: the rows of the shown contents, sortable by any column,
+// with a context menu for each row.
 #pragma once
 
 #include <QWidget>
 #include <vector>
 
-#include "catalog/catalog_set.h"
 #include "catalog/list_rows.h"
-#include "catalog/list_sink.h"
+#include "catalog/shown_contents.h"
 #include "ui/column_widths.h"
 #include "ui/entry_list_model.h"
 
@@ -19,19 +18,11 @@ namespace kestavo::ui {
 class CommandSource;
 class FileLauncher;
 
-class ListPane : public QWidget, public ListSink, private CatalogSetObserver {
+class ListPane : public QWidget, private ShownContentsListener {
     Q_OBJECT
 public:
-    ListPane(CatalogSet& set, CommandSource& commands, QWidget* parent = nullptr);
+    ListPane(ShownContents& shown, CommandSource& commands, QWidget* parent = nullptr);
     ~ListPane() override;
-
-    // Filled by the catalog set.
-    void ClearRows() override;
-    void ShowFileColumns() override;
-    void ShowDiskColumns() override;
-    void AddFileRow(FileData& entry) override;
-    void AddDiskRow(FileData& entry) override;
-    void EndRows() override;
 
     void SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize);
     DiskColumnSwitches Switches() const { return switches_; }
@@ -56,18 +47,25 @@ public:
     QTreeView* View() const { return view_; }
     EntryListModel* Model() const { return model_; }
 
+signals:
+    // A folder, Zip Folder or disk row was opened: its tree item is to be
+    // shown, with its contents.
+    void FolderRequested(kestavo::FileData* entry);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void EntriesAboutToBeRemoved() override;
-    void ApplyColumns(std::vector<ListColumn> columns);
+    void RowsCleared() override;
+    void RowsRead() override;
+    void ShowFileColumns();
+    void ShowDiskColumns();
+    void ApplyColumns(std::vector<ListColumn> columns, bool diskList);
 
-    CatalogSet& set_;
+    ShownContents& shown_;
     CommandSource& commands_;
     QTreeView* view_;
     EntryListModel* model_;
-    std::vector<FileData*> pending_;
     std::vector<SizeColumn> sizeColumns_;  // with their widths before the rows came
     DiskColumnSwitches switches_;
     bool fileColumnsShown_ = false;

@@ -48,8 +48,8 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     setWindowTitle(doc_.Title() + QStringLiteral(" - Disk Catalogs"));
     setWindowIcon(ApplicationIcon());
     BuildActions();
-    list_ = new ListPane(doc_.Catalogs(), *this, splitter_);
-    tree_ = new TreePane(doc_.Catalogs(), *list_, *this, prompter_, splitter_);
+    list_ = new ListPane(doc_.Shown(), *this, splitter_);
+    tree_ = new TreePane(doc_.Catalogs(), doc_.Shown(), *list_, *this, prompter_, splitter_);
     launcher_ = std::make_unique<FileLauncher>(
         prompter_, [this] { tree_->EjectRemovableDisks(); }, this);
     list_->SetLauncher(launcher_.get());

@@ -70,10 +70,11 @@ private:
 // How many levels "*" expands below the current item.
 constexpr int kExpandAllDepth = 64;
 
-TreePane::TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Prompter& prompter,
-                   QWidget* parent)
+TreePane::TreePane(CatalogSet& set, ShownContents& shown, ListPane& list, CommandSource& commands,
+                   Prompter& prompter, QWidget* parent)
     : QWidget(parent),
       set_(set),
+      shown_(shown),
       list_(list),
       commands_(commands),
       prompter_(prompter),
@@ -95,8 +96,8 @@ TreePane::TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Pro
     view_->viewport()->installEventFilter(this);
 
     rootItem_ = set_.RootItem();
-    set_.SetListSink(&list_);
-    set_.SetTreeNavigator(this);
+    connect(&list_, &ListPane::FolderRequested, this,
+            [this](FileData* entry) { ShowEntryInTree(*entry); });
 
     connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { OnSelectionChanged(current); });
@@ -107,16 +108,13 @@ TreePane::TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Pro
     connect(model_, &ContainerTreeModel::BatchFinished, this, &TreePane::ShowNothingSelected);
 }
 
-TreePane::~TreePane() {
-    set_.SetTreeNavigator(nullptr);
-    set_.SetListSink(nullptr);
-}
+TreePane::~TreePane() = default;
 
 void TreePane::OnSelectionChanged(const QModelIndex& current) {
     const TreeItem item = ContainerTreeModel::ItemOf(current);
     if (item == kNoItem || deleting_) return;
     model_->SetHighlight(kNoItem);
-    set_.ShowContents(item, set_.Tree().GetParentItem(item));
+    shown_.Show(item, set_.Tree().GetParentItem(item));
     model_->SetHighlight(item);
     contextItem_ = item;
 }
@@ -143,7 +141,7 @@ void TreePane::ShowEntryInTree(FileData& entry) {
     for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) view_->expand(up);
     view_->scrollTo(index, QAbstractItemView::PositionAtTop);
     model_->SetHighlight(found);
-    set_.ShowContents(found, entry.GetParentItem());
+    shown_.Show(found, entry.GetParentItem());
 }
 
 void TreePane::OnOpenAllCatalogs() {
@@ -176,13 +174,13 @@ void TreePane::OnDeleteCatalog() {
     const TreeItem survivor = ContainerTreeModel::ItemOf(selected);
     if (survivor == kNoItem) {
         ShowNothingSelected();
-        set_.ShowContents(rootItem_, kNoItem);
+        shown_.Show(rootItem_, kNoItem);
         return;
     }
     // Another disk went: the selection stays, with its highlight, its list
     // and the context commands.
     model_->SetHighlight(survivor);
-    set_.ShowContents(survivor, set_.Tree().GetParentItem(survivor));
+    shown_.Show(survivor, set_.Tree().GetParentItem(survivor));
     contextItem_ = survivor;
 }
 
@@ -214,7 +212,7 @@ void TreePane::OnViewOptions() {
     const QString unit = page->unitText;
     if (total != page->totalSizeOn || free != page->freeSpaceOn || date != page->dateCatalogedOn) {
         list_.SetDiskColumns(page->dateCatalogedOn, page->freeSpaceOn, page->totalSizeOn);
-        set_.Refresh();
+        shown_.Refresh();
     }
     if (SetSizeUnitByName(unit.toStdString())) set_.ReleaseAllSizeTexts();
 }

@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "catalog/catalog_set.h"
-#include "catalog/list_sink.h"
+#include "catalog/shown_contents.h"
 #include "ui/commands.h"
 #include "ui/tree_model.h"
 
@@ -19,14 +19,16 @@ class CViewOptions;
 class ListPane;
 class Prompter;
 
-class TreePane : public QWidget, public TreeNavigator {
+class TreePane : public QWidget {
     Q_OBJECT
 public:
-    TreePane(CatalogSet& set, ListPane& list, CommandSource& commands, Prompter& prompter,
-             QWidget* parent = nullptr);
+    TreePane(CatalogSet& set, ShownContents& shown, ListPane& list, CommandSource& commands,
+             Prompter& prompter, QWidget* parent = nullptr);
     ~TreePane() override;
 
-    void ShowEntryInTree(FileData& entry) override;
+    // Brings the tree item of a container entry into view and lists its
+    // contents.
+    void ShowEntryInTree(FileData& entry);
 
     void OnOpenAllCatalogs();
     void OnOpenSelectedCatalog();
@@ -71,6 +73,7 @@ private:
     void ShowNothingSelected();
 
     CatalogSet& set_;
+    ShownContents& shown_;
     ListPane& list_;
     CommandSource& commands_;
     Prompter& prompter_;

@@ -28,7 +28,7 @@ protected:
     TreeItem Root() { return set.RootItem(); }
 
     TempDir dir;
-    CatalogSet set;
+    test::ListedCatalogSet set;
     RecordingList list;
     RecordingMessages messages;
 };

@@ -26,7 +26,7 @@ protected:
         disk = Child(set, set.RootItem(), "D");
     }
 
-    CatalogSet set;
+    test::ListedCatalogSet set;
     RecordingList list;
     RecordingMessages messages;
     TreeItem disk{};

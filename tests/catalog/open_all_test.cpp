@@ -95,13 +95,13 @@ TEST(OpenAllTest, ReadingOnTwoThreadsGivesTheSetAndMessagesOfReadingInTurn) {
     TempDir dir;
     WriteCatalogs(dir);
 
-    CatalogSet together;
+    test::ListedCatalogSet together;
     RecordingList togetherList;
     together.SetListSink(&togetherList);
     RecordingMessages togetherMessages;
     const int read = OpenAllCatalogs(together, dir.Str(), togetherMessages);
 
-    CatalogSet inTurn;
+    test::ListedCatalogSet inTurn;
     RecordingList inTurnList;
     inTurn.SetListSink(&inTurnList);
     RecordingMessages inTurnMessages;

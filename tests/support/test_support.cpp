@@ -19,6 +19,17 @@ MessageAnswer RecordingMessages::Show(const Message& message) {
     return answer;
 }
 
+void RecordingList::Listen(ShownContents& shown) {
+    shown_ = &shown;
+    shown.SetListener(this);
+}
+
+void RecordingList::RowsRead() {
+    rows = shown_->Rows();
+    diskColumns = shown_->ListsDisks();
+    ++reads;
+}
+
 std::vector<std::string> RecordingList::Names() const {
     std::vector<std::string> names;
     for (FileData* row : rows) names.emplace_back(row->Name());

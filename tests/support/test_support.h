@@ -1,5 +1,5 @@
-// Helpers shared by the tests: recorded messages, a recording list, and
-// temporary directories.
+// Helpers shared by the tests: recorded messages, a recording list, a set
+// with the contents its list shows, and temporary directories.
 #pragma once
 
 #include <deque>
@@ -9,8 +9,8 @@
 
 #include "catalog/catalog_reader.h"
 #include "catalog/catalog_set.h"
-#include "catalog/list_sink.h"
 #include "catalog/messages.h"
+#include "catalog/shown_contents.h"
 
 namespace kestavo::test {
 
@@ -23,21 +23,38 @@ public:
     std::deque<MessageAnswer> answers;
 };
 
-class RecordingList : public ListSink {
+// Copies the rows of the contents it listens to, as a list pane would.
+class RecordingList : public ShownContentsListener {
 public:
-    void ClearRows() override {
+    void Listen(ShownContents& shown);
+    void RowsCleared() override {
         rows.clear();
         ++clears;
     }
-    void ShowFileColumns() override { diskColumns = false; }
-    void ShowDiskColumns() override { diskColumns = true; }
-    void AddFileRow(FileData& entry) override { rows.push_back(&entry); }
-    void AddDiskRow(FileData& entry) override { rows.push_back(&entry); }
+    void RowsRead() override;
     std::vector<std::string> Names() const;
 
     std::vector<FileData*> rows;
     bool diskColumns = false;
     int clears = 0;
+    int reads = 0;
+
+private:
+    const ShownContents* shown_ = nullptr;
+};
+
+// A catalog set with the contents its list shows, driven the way the
+// catalog tests drive them.
+class ListedCatalogSet : public CatalogSet {
+public:
+    void SetListSink(RecordingList* list) { list->Listen(shown_); }
+    void ShowContents(TreeItem item, TreeItem parent) { shown_.Show(item, parent); }
+    void Refresh() { shown_.Refresh(); }
+    TreeItem ShownItem() const { return shown_.Item(); }
+    TreeItem ShownParent() const { return shown_.Parent(); }
+
+private:
+    ShownContents shown_{*this};
 };
 
 // A directory removed with everything in it at the end of the test.

@@ -1,0 +1,51 @@
+#include "catalog/shown_contents.h"
+
+#include "catalog/list_rows.h"
+
+namespace kestavo {
+
+ShownContents::ShownContents(CatalogSet& set) : set_(set) {
+    set_.AddObserver(this);
+}
+
+ShownContents::~ShownContents() {
+    set_.RemoveObserver(this);
+}
+
+void ShownContents::Show(TreeItem item, TreeItem parent) {
+    item_ = item;
+    parent_ = parent;
+    rows_.clear();
+    set_.ForEachEntryUnder(item_, [this](FileData& e) { rows_.push_back(&e); });
+    if (listener_) listener_->RowsRead();
+}
+
+void ShownContents::ShowDisks() {
+    Show(set_.RootItem(), kNoItem);
+}
+
+void ShownContents::Refresh() {
+    Show(item_, parent_);
+}
+
+std::vector<FileData*> ShownContents::RowsInInitialOrder() const {
+    std::vector<FileData*> rows = rows_;
+    SortRowsInInitialOrder(rows);
+    return rows;
+}
+
+void ShownContents::EntriesAboutToBeRemoved() {
+    // The rows point at entries, some of which are about to go.
+    rows_.clear();
+    if (listener_) listener_->RowsCleared();
+}
+
+void ShownContents::DisksLoaded() {
+    ShowDisks();
+}
+
+void ShownContents::SizeTextsReleased() {
+    Refresh();
+}
+
+}  // namespace kestavo
