@@ -32,7 +32,7 @@ EntryStore::SegmentHeader* EntryStore::NewSegment() {
     }
     char* place = blocks_.back().get() + (lastBlockSegments_ - unusedSegments_) * kSegmentBytes;
     --unusedSegments_;
-    auto* segment = new (place) SegmentHeader{this, 0};
+    auto* segment = new (place) SegmentHeader{this, &texts_, 0};
     segments_.push_back(segment);
     return segment;
 }

@@ -38,13 +38,6 @@ public:
     // The store changes hands when a catalog read on its own joins a set.
     void MoveTo(CatalogSet* owner, std::uint64_t serial);
 
-    // The store of `entry`: every segment of entries starts with its store.
-    static EntryStore& Of(const FileData& entry) {
-        const auto address = reinterpret_cast<std::uintptr_t>(&entry);
-        return *reinterpret_cast<const SegmentHeader*>(address & ~(kSegmentBytes - 1))->store;
-    }
-
-    std::string_view Name(TextRef ref) const { return texts_.View(ref); }
     std::int64_t FreeSpace(std::uint32_t serial) const;
 
     // The texts made for an entry; an entry never shown has none.
@@ -95,16 +88,11 @@ public:
     }
 
 private:
-    // Entries live in segments of kSegmentBytes, each aligned to its size
-    // and starting with this header, so that an entry finds its store from
-    // its own address instead of carrying a pointer. Segments are cut from
-    // blocks that double in size, so a small catalog takes one segment and
-    // a large one few allocations.
-    struct SegmentHeader {
-        EntryStore* store;
-        std::uint32_t count;
-    };
-    static constexpr std::size_t kSegmentBytes = 16384;
+    // Segments (see FileData::SegmentHeader) are cut from blocks that
+    // double in size, so a small catalog takes one segment and a large one
+    // few allocations.
+    using SegmentHeader = FileData::SegmentHeader;
+    static constexpr std::size_t kSegmentBytes = FileData::kSegmentBytes;
     static constexpr std::size_t kEntriesOffset =
         (sizeof(SegmentHeader) + alignof(FileData) - 1) / alignof(FileData) * alignof(FileData);
     static constexpr std::uint32_t kEntriesPerSegment =

@@ -19,19 +19,6 @@ FileData::FileData(TextRef name, TreeItem parentItem, std::int64_t size, std::in
       serial_(serial & 0x7fffffffu),
       sizeCounted_(0) {}
 
-EntryStore& FileData::Store() const {
-    return EntryStore::Of(*this);
-}
-
-// Texts in the store end with a NUL byte, so a name is also a C string.
-const char* FileData::GetName() const {
-    return name_ == kNoText ? "" : Store().Name(name_).data();
-}
-
-std::string_view FileData::Name() const {
-    return name_ == kNoText ? "" : Store().Name(name_);
-}
-
 std::int64_t FileData::GetFreeSpace() const {
     return Store().FreeSpace(serial_);
 }

@@ -3,6 +3,7 @@
 // the display texts of the entries that were shown or reported.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -37,8 +38,9 @@ public:
     FileData(TextRef name, TreeItem parentItem, std::int64_t size, std::int64_t time, int kind,
              std::uint32_t serial);
 
-    const char* GetName() const;
-    std::string_view Name() const;
+    // Texts in the store end with a NUL byte, so a name is also a C string.
+    const char* GetName() const { return name_ == kNoText ? "" : Names().Get(name_); }
+    std::string_view Name() const { return name_ == kNoText ? "" : Names().View(name_); }
     TreeItem GetParentItem() const { return parentItem_; }
     int GetKind() const { return kind_; }
     const std::int64_t& GetTime() const { return time_; }
@@ -74,12 +76,28 @@ public:
     void CountContents(TreeItem item, ContentCounts& counts) const;
     void ReleaseSizeTexts();
 
-    EntryStore& Store() const;
+    EntryStore& Store() const { return *Segment().store; }
     // Entries are numbered in their store in the order they were created.
     std::uint32_t Serial() const { return serial_; }
     bool IsAlive() const { return kind_ != kDeadKind; }
 
+    // Entries live in segments of this many bytes, each aligned to its size
+    // and starting with a SegmentHeader, so that an entry finds its store
+    // and its names from its own address instead of carrying a pointer.
+    static constexpr std::size_t kSegmentBytes = 16384;
+    struct SegmentHeader {
+        EntryStore* store;
+        const TextArena* names;
+        std::uint32_t count;
+    };
+
 private:
+    const SegmentHeader& Segment() const {
+        return *reinterpret_cast<const SegmentHeader*>(reinterpret_cast<std::uintptr_t>(this) &
+                                                       ~(kSegmentBytes - 1));
+    }
+    const TextArena& Names() const { return *Segment().names; }
+
     friend class EntryStore;
     friend class EntryLists;
     friend class CatalogSet;
