@@ -8,7 +8,7 @@
 
 #include "catalog/container_tree.h"
 #include "catalog/entry_kind.h"
-#include "catalog/text_arena.h"
+#include "support/text_arena.h"
 
 namespace kestavo {
 

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
+#include <cassert>
 
 #include "catalog/entry_kind.h"
 #include "catalog/name_compare.h"
 #include "catalog/size_unit.h"
-#include "tools/large_buffer.h"
+#include "support/large_buffer.h"
+#include "support/side_by_side.h"
 #include "tools/row_order.h"
 #include "tools/tree_walk.h"
 
@@ -117,6 +118,7 @@ void FindFiles::FindInEveryCatalog() {
     auto work = [&](Worker& worker) {
         ReserveLarge(worker.found, set_.EntryCount());
         for (std::size_t d = nextDisk++; d < disks.size(); d = nextDisk++) {
+            assert(spanOfDisk[d].worker == nullptr);  // each disk is taken by one worker only
             const std::size_t begin = worker.found.size();
             searchDisk(disks[d], worker.found, *worker.clock);
             spanOfDisk[d] = {&worker, begin, worker.found.size()};
@@ -124,9 +126,14 @@ void FindFiles::FindInEveryCatalog() {
     };
     LocalClock otherClock;
     Worker first{{}, &set_.Clock()}, second{{}, &otherClock};
-    std::thread other([&] { work(second); });
-    work(first);
-    other.join();
+    assert(first.clock != second.clock);
+    const std::size_t entriesBefore = set_.EntryCount();
+    RunSideBySide([&] { work(second); }, [&] { work(first); });
+    // The entries were only read, and every disk was searched.
+    assert(set_.EntryCount() == entriesBefore);
+    assert(std::all_of(spanOfDisk.begin(), spanOfDisk.end(),
+                       [](const Span& span) { return span.worker != nullptr; }));
+    (void)entriesBefore;
     for (const Span& span : spanOfDisk)
         rows_.insert(rows_.end(),
                      span.worker->found.begin() + static_cast<std::ptrdiff_t>(span.begin),

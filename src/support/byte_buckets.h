@@ -2,6 +2,7 @@
 // step of a radix sort, shared by the sorts of result rows and of hashes.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <span>
