@@ -2,12 +2,13 @@
 BUILD_DIR   ?= build
 RELEASE_DIR ?= build-release
 FUZZ_DIR    ?= build-fuzz
+TSAN_DIR    ?= build-tsan
 DEB_DIR     ?= build-deb
 PREFIX      ?= /usr/local
 JOBS        ?= 2
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps test build release run bench fuzz install deb clean
+.PHONY: all deps test tsan build release run bench fuzz install deb clean
 
 all: build
 
@@ -20,6 +21,14 @@ build: deps
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The support, catalog and tools tests, which run work on two threads, built
+# with ThreadSanitizer in their own directory and run.
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTAVO_TSAN=ON -DKESTAVO_SANITIZE=OFF \
+	    -DKESTAVO_GUI=OFF -DKESTAVO_WERROR=ON
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target support_tests catalog_tests tools_tests
+	cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 $${TSAN_OPTIONS:-}" ctest --output-on-failure -j $(JOBS)
 
 release: deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTAVO_TESTS=OFF -DKESTAVO_BENCH=ON \
@@ -64,4 +73,4 @@ pictures:
 	QT_QPA_PLATFORM=offscreen build-pictures/res/tools/kestavo-draw-pictures res/images
 
 clean:
-	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(FUZZ_DIR) $(DEB_DIR) kestavo_*.deb
+	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(FUZZ_DIR) $(TSAN_DIR) $(DEB_DIR) kestavo_*.deb

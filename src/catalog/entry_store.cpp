@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "catalog/prefault.h"
+#include "support/prefault.h"
 
 namespace kestavo {
 

@@ -12,7 +12,7 @@
 
 #include "catalog/file_data.h"
 #include "catalog/location_texts.h"
-#include "catalog/text_arena.h"
+#include "support/text_arena.h"
 
 namespace kestavo {
 

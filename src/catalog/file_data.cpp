@@ -24,6 +24,10 @@ std::int64_t FileData::GetFreeSpace() const {
 }
 
 std::string_view FileData::GetSizeText() {
+    return GetSizeText(GetSizeUnit());
+}
+
+std::string_view FileData::GetSizeText(int unit) {
     EntryStore& store = Store();
     TextRef& text = store.TextsOf(serial_).size;
     if (text != kNoText) return store.SizeText(text);
@@ -34,7 +38,7 @@ std::string_view FileData::GetSizeText() {
         sizeCounted_ = 1;
     }
     char buffer[kSizeTextCapacity];
-    text = store.AddSizeText(FormatSize(size_, buffer));
+    text = store.AddSizeText(FormatSizeIn(size_, unit, buffer));
     return text == kNoText ? std::string_view() : store.SizeText(text);
 }
 

@@ -10,7 +10,7 @@
 
 #include "catalog/container_tree.h"
 #include "catalog/entry_kind.h"
-#include "catalog/text_arena.h"
+#include "support/text_arena.h"
 
 namespace kestavo {
 
@@ -56,6 +56,9 @@ public:
     // Display texts, made on first request and kept by the entry's store
     // until the entry goes (the two size texts: until ReleaseSizeTexts).
     std::string_view GetSizeText();
+    // The same, made in `unit` when not yet cached: a worker thread passes
+    // the unit it was given instead of reading the program-wide one.
+    std::string_view GetSizeText(int unit);
     std::string_view GetFreeSpaceText();
     std::string_view GetDateText();
     // The same, made with `clock` when not yet cached; lets work on entries

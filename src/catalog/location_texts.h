@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "catalog/container_tree.h"
-#include "catalog/text_arena.h"
+#include "support/text_arena.h"
 
 namespace kestavo {
 

@@ -61,6 +61,10 @@ std::string FormatSize(std::int64_t value) {
     return std::string(FormatSize(value, buffer));
 }
 
+std::string_view FormatSizeIn(std::int64_t value, int unit, char (&buffer)[kSizeTextCapacity]) {
+    return FormatSizeInto(value, unit, buffer);
+}
+
 std::string FormatSizeIn(std::int64_t value, int unit) {
     char buffer[kSizeTextCapacity];
     return std::string(FormatSizeInto(value, unit, buffer));

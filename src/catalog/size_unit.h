@@ -29,5 +29,8 @@ std::string_view FormatSize(std::int64_t value, char (&buffer)[kSizeTextCapacity
 // The size text of `value` in `unit` (1, 1024 or 1048576), whatever the
 // current unit is.
 std::string FormatSizeIn(std::int64_t value, int unit);
+// The same written into `buffer`: for worker threads, which are given the
+// unit rather than reading the current one.
+std::string_view FormatSizeIn(std::int64_t value, int unit, char (&buffer)[kSizeTextCapacity]);
 
 }  // namespace kestavo

@@ -40,8 +40,12 @@ struct DuplicateCriteria {
 };
 
 // The key that groups duplicates: the upper-cased name and "~", the size
-// text and "~", the date-time value in decimal, each when enabled.
+// text and "~", the date-time value in decimal, each when enabled. The
+// size text is in `sizeUnit`, which worker threads are given; the first
+// form uses the unit now in force.
 void AppendDuplicateKey(FileData& entry, const DuplicateCriteria& criteria, std::string& key);
+void AppendDuplicateKey(FileData& entry, const DuplicateCriteria& criteria, int sizeUnit,
+                        std::string& key);
 
 class FindDuplicates {
 public:
@@ -84,7 +88,7 @@ private:
         std::int8_t image;  // of a separator or message row
     };
     void Collect(std::vector<FileData*>& collection) const;
-    void ListSets(std::vector<FileData*>& collection, std::int64_t thresholdBytes);
+    void ListSets(std::vector<FileData*>& collection, std::int64_t thresholdBytes, int sizeUnit);
 
     CatalogSet& set_;
     TreeItem searchRoot_;

@@ -88,7 +88,7 @@ private:
     bool IsAtOrBelow(TreeItem node, TreeItem top) const;
     void CollectFrom(TreeItem node, std::vector<FileData*>& found) const;
     void MakeTexts(std::vector<FileData*>::iterator first, std::vector<FileData*>::iterator last,
-                   LocalClock& clock) const;
+                   LocalClock& clock, int sizeUnit) const;
     void FindInEveryCatalog();
     static int CompareForSort(FileData* a, FileData* b, int key);
 

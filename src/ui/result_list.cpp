@@ -3,8 +3,8 @@
 #include <QHeaderView>
 #include <QStyle>
 #include <algorithm>
-#include <thread>
 
+#include "support/side_by_side.h"
 #include "ui/utf8_text.h"
 
 namespace kestavo::ui {
@@ -139,11 +139,13 @@ void ResultListModel::MeasureWidest() {
             return std::pair{longest, best};
         };
         const std::size_t half = rows < kTwoHalvesFrom ? rows : rows / 2;
-        std::pair<std::size_t, std::size_t> second{0, 0};
-        std::thread other;
-        if (half < rows) other = std::thread([&] { second = longestIn(half, rows); });
-        const auto first = longestIn(0, half);
-        if (other.joinable()) other.join();
+        std::pair<std::size_t, std::size_t> first{0, 0}, second{0, 0};
+        if (half < rows) {
+            RunSideBySide([&] { second = longestIn(half, rows); },
+                          [&] { first = longestIn(0, half); });
+        } else {
+            first = longestIn(0, half);
+        }
         widestRow_[c] = static_cast<int>(half < rows && second.first > first.first ? second.second
                                                                                    : first.second);
     }

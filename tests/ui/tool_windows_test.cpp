@@ -31,6 +31,7 @@
 #include "ui/find_files_dlg.h"
 #include "ui/list_pane.h"
 #include "ui/main_frame.h"
+#include "ui/result_list.h"
 #include "ui/scripted_prompter.h"
 #include "ui/tree_pane.h"
 
@@ -568,6 +569,35 @@ private slots:
         }
         QVERIFY(expanded > 10);
         QVERIFY(expanded < 1000);
+    }
+
+    void theWidestRowOfMillionsIsTheFirstLongestAsAPlainScanFindsIt() {
+        // Enough rows to be measured in two halves; the longest texts lie in
+        // the first half, the second, or both (the first of them counts).
+        constexpr std::size_t kRows = 300001;
+        std::vector<std::string> sizes(kRows);
+        for (std::size_t row = 0; row < kRows; ++row)
+            sizes[row] = std::to_string(row * 7919 % 100000);
+        ResultListModel model({{"Name", 100, false}, {"Size", 80, true}},
+                              ResultRows{[&] { return sizes.size(); },
+                                         [&](std::size_t row, int) -> std::string_view {
+                                             return sizes[row];
+                                         },
+                                         [](std::size_t) { return 0; }});
+        auto plainWidest = [&] {
+            std::size_t best = 0;
+            for (std::size_t row = 1; row < sizes.size(); ++row)
+                if (sizes[row].size() > sizes[best].size()) best = row;
+            return static_cast<int>(best);
+        };
+        for (const std::vector<std::size_t>& longRows :
+             {std::vector<std::size_t>{}, {17}, {kRows - 1}, {200000, 3}, {kRows / 2}}) {
+            for (const std::size_t row : longRows) sizes[row] = "123456789012";
+            model.MeasureWidest();
+            QCOMPARE(model.WidestRow(1), plainWidest());
+            QCOMPARE(model.WidestRow(0), -1);
+            for (const std::size_t row : longRows) sizes[row] = "1";
+        }
     }
 
     void waitingKeepsTheWindowsPainting() {

@@ -1,9 +1,9 @@
-#include "catalog/text_arena.h"
+#include "support/text_arena.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "catalog/prefault.h"
+#include "support/prefault.h"
 
 namespace kestavo {
 
