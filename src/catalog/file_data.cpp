@@ -34,7 +34,7 @@ std::string_view FileData::GetSizeText() {
     if (sizeText_ != kNoText) return store_->SizeText(sizeText_);
     if (IsContainer() && size_ == 0 && !sizeCounted_) {
         const TreeItem item = FindTreeItem();
-        const CatalogSet* owner = store_->Owner();
+        CatalogSet* owner = store_->Owner();
         if (item != kNoItem && owner) size_ = owner->ContentSize(item);
         sizeCounted_ = 1;
     }
@@ -100,7 +100,7 @@ bool FileData::GetZipArchivePath(std::string& out) {
 
 TreeItem FileData::FindTreeItem() const {
     const CatalogSet* owner = store_->Owner();
-    return owner ? owner->Tree().FindChild(parentItem_, Name()) : kNoItem;
+    return owner ? owner->ItemOfEntry(*this) : kNoItem;
 }
 
 void FileData::CountContents(TreeItem item, ContentCounts& counts) const {

@@ -27,17 +27,6 @@ TreeItem FindChildItem(const ContainerTree& tree, TreeItem node, std::string_vie
     return kNoItem;
 }
 
-FileData* FindEntryNamed(const CatalogSet& set, TreeItem node, std::string_view part) {
-    FileData* caseless = nullptr;
-    FileData* exact = nullptr;
-    set.ForEachEntryUnder(node, [&](FileData& e) {
-        if (exact) return;
-        if (e.Name() == part) exact = &e;
-        else if (!caseless && SameNameIgnoringCase(e.Name(), part)) caseless = &e;
-    });
-    return exact ? exact : caseless;
-}
-
 }  // namespace
 
 TreePathTarget ResolveTreePath(CatalogSet& set, std::string_view path, bool allowEntry) {
@@ -52,7 +41,7 @@ TreePathTarget ResolveTreePath(CatalogSet& set, std::string_view path, bool allo
             continue;
         }
         if (!allowEntry || i + 1 != parts.size()) return target;
-        FileData* entry = FindEntryNamed(set, node, parts[i]);
+        FileData* entry = set.EntryNamed(node, parts[i], SiblingMatch::ExactFirst);
         if (!entry) return target;
         target.found = true;
         target.node = node;
