@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 
+#include "catalog/catalog_format.h"
 #include "catalog/name_compare.h"
 
 namespace kestavo {
@@ -37,15 +38,8 @@ std::string HomeDirectory() {
 }
 
 bool EndsWithCatalogExtension(std::string_view name) {
-    constexpr std::string_view kExtension = ".kvx";
-    if (name.size() < kExtension.size()) return false;
-    const std::string_view tail = name.substr(name.size() - kExtension.size());
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        const char c = tail[i];
-        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        if (lower != kExtension[i]) return false;
-    }
-    return true;
+    return name.size() >= kCatalogExtension.size() &&
+           EqualUpperCased(name.substr(name.size() - kCatalogExtension.size()), kCatalogExtension);
 }
 
 }  // namespace
@@ -125,12 +119,11 @@ bool IsUsableCatalogLabel(const std::string& label) {
 }
 
 std::string CatalogFilePath(const std::string& directory, const std::string& label) {
-    return directory + "/" + label + ".kvx";
+    return directory + "/" + label + std::string(kCatalogExtension);
 }
 
 void RemoveChildNamed(CatalogSet& set, TreeItem parent, std::string_view name) {
-    const TreeItem child = set.Tree().FindChildUpperCased(parent, name);
-    if (child != kNoItem) set.RemoveContainer(parent, child, name);
+    set.RemoveChildNamed(parent, name);
 }
 
 DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, MessageSink& messages) {

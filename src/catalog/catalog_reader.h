@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "catalog/catalog_format.h"
 #include "catalog/catalog_set.h"
 #include "catalog/messages.h"
 
@@ -26,9 +27,5 @@ LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& m
 // The same for catalog text already in memory; `path` names it in messages.
 LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::string& path,
                             MessageSink& messages);
-
-// The version tags: the one written, and the older one still read.
-inline constexpr const char* kCatalogVersion = "kvx_version_1_1";
-inline constexpr const char* kCatalogVersionOld = "kvx_version_1_0";
 
 }  // namespace kestavo

@@ -156,6 +156,11 @@ TreeItem CatalogSet::ItemOfEntry(const FileData& entry) const {
     return tree_.FindChild(entry.GetParentItem(), entry.Name());
 }
 
+void CatalogSet::RemoveChildNamed(TreeItem parent, std::string_view name) {
+    const TreeItem child = tree_.FindChildUpperCased(parent, name);
+    if (child != kNoItem) RemoveContainer(parent, child, name);
+}
+
 FileData* CatalogSet::EntryOfItem(TreeItem item, SiblingMatch match) const {
     if (item == kNoItem || !tree_.IsValid(item)) return nullptr;
     const TreeItem parent = tree_.GetParentItem(item);

@@ -78,6 +78,10 @@ public:
     // parent; nullptr for the top root item or when none does.
     FileData* EntryOfItem(TreeItem item,
                           SiblingMatch match = SiblingMatch::FirstIgnoringCase) const;
+    // Removes the first child container of `parent` whose name equals `name`
+    // with a-z upper-cased, with every entry and item below it and its own
+    // entry (the first so named).
+    void RemoveChildNamed(TreeItem parent, std::string_view name);
 
     // Fills the list with the entries under `item`: disk rows when `parent`
     // is kNoItem (the top root item), file rows otherwise.

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "catalog/catalog_commands.h"
+#include "catalog/catalog_format.h"
 #include "catalog/catalog_reader.h"
 #include "catalog/name_compare.h"
 #include "media/catalog_writer.h"
@@ -45,9 +46,7 @@ bool IsRegularFile(const std::string& path) {
 }
 
 bool HasCatalogExtension(std::string_view name, std::size_t at) {
-    if (name.size() != at + 4) return false;
-    const std::string extension = UpperCased(std::string(name.substr(at)));
-    return extension == ".KVX";
+    return name.size() >= at && EqualUpperCased(name.substr(at), kCatalogExtension);
 }
 
 // The catalog file of a disk: LABEL.kvx, or the file of the directory
