@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "catalog/catalog_format.h"
+#include "catalog/directory_lister.h"
 #include "catalog/name_compare.h"
 
 namespace kestavo {
@@ -51,22 +52,21 @@ std::string CatalogDirectory() {
 
 std::vector<std::string> ListCatalogFiles(const std::string& directory) {
     std::vector<std::string> names;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
-    if (!dir) return names;
-    while (const dirent* item = ::readdir(dir.get())) {
-        const std::string_view name = item->d_name;
+    DirectoryLister().List(directory, [&](const ListedName& item) {
+        const std::string_view name = item.name;
         // FLOPPY.KVX copied from a FAT medium is a catalog too.
-        if (!EndsWithCatalogExtension(name)) continue;
+        if (!EndsWithCatalogExtension(name)) return true;
         // The listing tells most files' type; only links and unknown types
         // are looked up.
-        if (item->d_type != DT_REG) {
+        if (item.type != DT_REG) {
             struct stat st {};
             const std::string full = directory + "/" + std::string(name);
-            if (item->d_type != DT_LNK && item->d_type != DT_UNKNOWN) continue;
-            if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            if (item.type != DT_LNK && item.type != DT_UNKNOWN) return true;
+            if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return true;
         }
         names.emplace_back(name);
-    }
+        return true;
+    });
     std::sort(names.begin(), names.end());
     return names;
 }
