@@ -143,8 +143,8 @@ FileData* CatalogSet::EntryNamed(TreeItem parent, std::string_view name, Sibling
     if (parent >= byItem_.size()) return nullptr;
     FileData* caseless = nullptr;
     for (FileData* e = byItem_[parent].head; e; e = e->nextInItem_) {
-        if (match == SiblingMatch::ExactFirst && e->Name() == name) return e;
-        if (!caseless && SameNameIgnoringCase(e->Name(), name)) {
+        if (match != SiblingMatch::FirstIgnoringCase && e->Name() == name) return e;
+        if (match != SiblingMatch::Exact && !caseless && SameNameIgnoringCase(e->Name(), name)) {
             if (match == SiblingMatch::FirstIgnoringCase) return e;
             caseless = e;
         }
@@ -152,8 +152,19 @@ FileData* CatalogSet::EntryNamed(TreeItem parent, std::string_view name, Sibling
     return caseless;
 }
 
+TreeItem CatalogSet::ItemNamed(TreeItem parent, std::string_view name, SiblingMatch match) const {
+    if (parent != kNoItem && !tree_.IsValid(parent)) return kNoItem;
+    if (match != SiblingMatch::FirstIgnoringCase) {
+        const TreeItem exact = tree_.FindChild(parent, name);
+        if (exact != kNoItem || match == SiblingMatch::Exact) return exact;
+    }
+    for (TreeItem child : tree_.Children(parent))
+        if (SameNameIgnoringCase(tree_.GetItemText(child), name)) return child;
+    return kNoItem;
+}
+
 TreeItem CatalogSet::ItemOfEntry(const FileData& entry) const {
-    return tree_.FindChild(entry.GetParentItem(), entry.Name());
+    return ItemNamed(entry.GetParentItem(), entry.Name(), SiblingMatch::Exact);
 }
 
 void CatalogSet::RemoveChildNamed(TreeItem parent, std::string_view name) {
@@ -269,8 +280,9 @@ FileData* ChildItemEntries::Find(TreeItem child) {
     const std::string_view name = set_.Tree().GetItemText(child);
     if (!indexed_ && ++asked_ <= kIndexAfter) return set_.EntryNamed(parent_, name, match_);
     if (!indexed_) Index();
-    if (match_ == SiblingMatch::ExactFirst)
+    if (match_ != SiblingMatch::FirstIgnoringCase)
         if (auto it = exact_.find(name); it != exact_.end()) return it->second;
+    if (match_ == SiblingMatch::Exact) return nullptr;
     auto it = folded_.find(FoldedNameKey(name));
     return it == folded_.end() ? nullptr : it->second;
 }
@@ -279,8 +291,8 @@ FileData* ChildItemEntries::Find(TreeItem child) {
 void ChildItemEntries::Index() {
     indexed_ = true;
     set_.ForEachEntryUnder(parent_, [this](FileData& e) {
-        if (match_ == SiblingMatch::ExactFirst) exact_.try_emplace(e.Name(), &e);
-        folded_.try_emplace(FoldedNameKey(e.Name()), &e);
+        if (match_ != SiblingMatch::FirstIgnoringCase) exact_.try_emplace(e.Name(), &e);
+        if (match_ != SiblingMatch::Exact) folded_.try_emplace(FoldedNameKey(e.Name()), &e);
     });
 }
 

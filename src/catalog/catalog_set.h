@@ -19,12 +19,15 @@ namespace kestavo {
 
 class EntryStore;
 
-// Which of the entries filed under a container stands for one of its child
-// items, or for a name, when sibling names are equal ignoring case.
+// Which of the entries filed under a container, or of its child items, a
+// name stands for when sibling names are equal ignoring case. "First" is in
+// filing order for entries and in tree order for items.
 enum class SiblingMatch {
-    // The first filed whose name equals it ignoring case.
+    // The first with exactly that name.
+    Exact,
+    // The first whose name equals it ignoring case.
     FirstIgnoringCase,
-    // The first filed with exactly that name, else the first equal ignoring case.
+    // The first with exactly that name, else the first equal ignoring case.
     ExactFirst,
 };
 
@@ -69,6 +72,9 @@ public:
     FileData* FindEntry(TreeItem parent, std::string_view name) const;
     // The entry filed under `parent` that `name` stands for, as `match` says.
     FileData* EntryNamed(TreeItem parent, std::string_view name, SiblingMatch match) const;
+
+    // The child item of `parent` that `name` stands for, as `match` says.
+    TreeItem ItemNamed(TreeItem parent, std::string_view name, SiblingMatch match) const;
 
     // The tree item showing the container `entry`: the first child item of
     // the entry's parent item whose text equals its name exactly; kNoItem

@@ -2,8 +2,6 @@
 
 #include <vector>
 
-#include "catalog/name_compare.h"
-
 namespace kestavo {
 namespace {
 
@@ -20,22 +18,14 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
     return parts;
 }
 
-TreeItem FindChildItem(const ContainerTree& tree, TreeItem node, std::string_view part) {
-    if (TreeItem exact = tree.FindChild(node, part)) return exact;
-    for (TreeItem child : tree.Children(node))
-        if (SameNameIgnoringCase(tree.GetItemText(child), part)) return child;
-    return kNoItem;
-}
-
 }  // namespace
 
 TreePathTarget ResolveTreePath(CatalogSet& set, std::string_view path, bool allowEntry) {
     TreePathTarget target;
-    const ContainerTree& tree = set.Tree();
     TreeItem node = set.RootItem();
     const std::vector<std::string_view> parts = SplitPath(path);
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        const TreeItem child = FindChildItem(tree, node, parts[i]);
+        const TreeItem child = set.ItemNamed(node, parts[i], SiblingMatch::ExactFirst);
         if (child != kNoItem) {
             node = child;
             continue;

@@ -80,6 +80,41 @@ TEST_F(ItemEntryTest, AnEntryShowsInTheFirstItemOfExactlyItsName) {
     EXPECT_EQ(file->FindTreeItem(), kNoItem);
 }
 
+TEST_F(ItemEntryTest, NamesFindItemsAndEntriesExactlyIgnoringCaseOrExactFirst) {
+    const TreeItem dupItem = ChildAt(5), upperItem = ChildAt(4);
+    EXPECT_EQ(set.ItemNamed(disk, "Dup", SiblingMatch::Exact), dupItem);
+    EXPECT_EQ(set.ItemNamed(disk, "dup", SiblingMatch::Exact), kNoItem);
+    EXPECT_EQ(set.ItemNamed(disk, "Dup", SiblingMatch::FirstIgnoringCase), upperItem);
+    EXPECT_EQ(set.ItemNamed(disk, "Dup", SiblingMatch::ExactFirst), dupItem);
+    EXPECT_EQ(set.ItemNamed(disk, "dup", SiblingMatch::ExactFirst), upperItem);
+    EXPECT_EQ(set.ItemNamed(disk, "ÉTÉ", SiblingMatch::ExactFirst), ChildAt(6));
+    EXPECT_EQ(set.ItemNamed(disk, "éTÉ", SiblingMatch::ExactFirst), ChildAt(7));
+    EXPECT_EQ(set.ItemNamed(disk, "nothing", SiblingMatch::ExactFirst), kNoItem);
+
+    EXPECT_EQ(set.EntryNamed(disk, "DUP", SiblingMatch::Exact), Filed("DUP"));
+    EXPECT_EQ(set.EntryNamed(disk, "dup", SiblingMatch::Exact), nullptr);
+    EXPECT_EQ(set.EntryNamed(disk, "DUP", SiblingMatch::FirstIgnoringCase), Filed("Dup"));
+    EXPECT_EQ(set.EntryNamed(disk, "DUP", SiblingMatch::ExactFirst), Filed("DUP"));
+    EXPECT_EQ(set.EntryNamed(disk, "éTÉ", SiblingMatch::ExactFirst), Filed("éTÉ"));
+    EXPECT_EQ(set.EntryNamed(disk, "ÉTÉ", SiblingMatch::ExactFirst), Filed("Été"));
+    EXPECT_EQ(set.EntryOfItem(upperItem), Filed("Dup"));
+    EXPECT_EQ(set.EntryOfItem(upperItem, SiblingMatch::ExactFirst), Filed("DUP"));
+    EXPECT_EQ(set.EntryOfItem(set.RootItem()), nullptr);
+    EXPECT_EQ(set.EntryOfItem(kNoItem), nullptr);
+}
+
+TEST_F(ItemEntryTest, AnIndexFindsWhatTheWalkFinds) {
+    for (SiblingMatch match :
+         {SiblingMatch::Exact, SiblingMatch::FirstIgnoringCase, SiblingMatch::ExactFirst}) {
+        ChildItemEntries indexed(set, disk, match, 100);
+        ChildItemEntries walked(set, disk, match);
+        for (TreeItem child : set.Tree().Children(disk)) {
+            EXPECT_EQ(indexed.Find(child), set.EntryOfItem(child, match));
+            EXPECT_EQ(walked.Find(child), set.EntryOfItem(child, match));
+        }
+    }
+}
+
 TEST_F(ItemEntryTest, AnItemsPropertiesAreThoseOfTheFirstEntryEqualIgnoringCase) {
     EXPECT_EQ(PropertiesOfItem(ChildAt(5)).name, "Dup");
     EXPECT_EQ(PropertiesOfItem(ChildAt(4)).name, "Dup");
