@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include "catalog/catalog_format.h"
+#include "catalog/directory_lister.h"
 #include "catalog/name_compare.h"
 #include "catalog/read_ahead.h"
 
@@ -38,15 +40,8 @@ std::string HomeDirectory() {
 }
 
 bool EndsWithCatalogExtension(std::string_view name) {
-    constexpr std::string_view kExtension = ".kvx";
-    if (name.size() < kExtension.size()) return false;
-    const std::string_view tail = name.substr(name.size() - kExtension.size());
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        const char c = tail[i];
-        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        if (lower != kExtension[i]) return false;
-    }
-    return true;
+    return name.size() >= kCatalogExtension.size() &&
+           EqualUpperCased(name.substr(name.size() - kCatalogExtension.size()), kCatalogExtension);
 }
 
 }  // namespace
@@ -58,22 +53,21 @@ std::string CatalogDirectory() {
 
 std::vector<std::string> ListCatalogFiles(const std::string& directory) {
     std::vector<std::string> names;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
-    if (!dir) return names;
-    while (const dirent* item = ::readdir(dir.get())) {
-        const std::string_view name = item->d_name;
+    DirectoryLister().List(directory, [&](const ListedName& item) {
+        const std::string_view name = item.name;
         // FLOPPY.KVX copied from a FAT medium is a catalog too.
-        if (!EndsWithCatalogExtension(name)) continue;
+        if (!EndsWithCatalogExtension(name)) return true;
         // The listing tells most files' type; only links and unknown types
         // are looked up.
-        if (item->d_type != DT_REG) {
+        if (item.type != DT_REG) {
             struct stat st {};
             const std::string full = directory + "/" + std::string(name);
-            if (item->d_type != DT_LNK && item->d_type != DT_UNKNOWN) continue;
-            if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            if (item.type != DT_LNK && item.type != DT_UNKNOWN) return true;
+            if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return true;
         }
         names.emplace_back(name);
-    }
+        return true;
+    });
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -128,12 +122,11 @@ bool IsUsableCatalogLabel(const std::string& label) {
 }
 
 std::string CatalogFilePath(const std::string& directory, const std::string& label) {
-    return directory + "/" + label + ".kvx";
+    return directory + "/" + label + std::string(kCatalogExtension);
 }
 
 void RemoveChildNamed(CatalogSet& set, TreeItem parent, std::string_view name) {
-    const TreeItem child = set.Tree().FindChildUpperCased(parent, name);
-    if (child != kNoItem) set.RemoveContainer(parent, child, name);
+    set.RemoveChildNamed(parent, name);
 }
 
 DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, MessageSink& messages) {

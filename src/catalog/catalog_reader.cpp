@@ -9,7 +9,6 @@
 #include <new>
 #include <vector>
 
-#include "catalog/catalog_commands.h"
 #include "catalog/catalog_tokens.h"
 #include "catalog/name_compare.h"
 
@@ -108,10 +107,10 @@ Message InvalidDateMessage(const std::string& where, std::size_t others) {
 }
 
 int KindOfDriveType(std::string_view word, int kind) {
-    if (word == "default") return KIND_DEFAULT_DISK;
-    if (word == "fixed") return KIND_FIXED_DISK;
-    if (word == "cdrom") return KIND_CDROM_DISK;
-    if (word == "removable") return KIND_REMOVABLE_DISK;
+    if (word == kDriveTypeDefault) return KIND_DEFAULT_DISK;
+    if (word == kDriveTypeFixed) return KIND_FIXED_DISK;
+    if (word == kDriveTypeCdrom) return KIND_CDROM_DISK;
+    if (word == kDriveTypeRemovable) return KIND_REMOVABLE_DISK;
     return kind;
 }
 
@@ -164,14 +163,14 @@ ReadStatus Reader::ReadDriveType(int& kind) {
     kind = KIND_DEFAULT_DISK;
     std::string_view word;
     if (!tokens_.ReadWord(word)) return ReadStatus::End;
-    if (word != "<") return ReadStatus::Ok;
+    if (!IsMarkWord(word, kHeaderOpen)) return ReadStatus::Ok;
     for (;;) {
         char c = 0;
         if (!tokens_.ReadChar(c)) return ReadStatus::Bad;
-        if (c == '>') return ReadStatus::Ok;
-        if (c != '%') continue;
+        if (c == kHeaderClose) return ReadStatus::Ok;
+        if (c != kDirectiveMark) continue;
         if (!tokens_.ReadWord(word)) return ReadStatus::Bad;
-        if (word != "drivetype") continue;
+        if (word != kDriveTypeDirective) continue;
         if (!tokens_.ReadWord(word)) return ReadStatus::Bad;
         kind = KindOfDriveType(word, kind);
     }
@@ -210,7 +209,7 @@ ReadStatus Reader::OpenContainer(TreeItem parent, int kind, int selected) {
     if (parent == root_) load_.SetDisk(item);
     std::string_view word;
     if (!tokens_.ReadWord(word)) return ReadStatus::End;
-    if (word == "<") open_.push_back(Frame{item});
+    if (IsMarkWord(word, kChildrenOpen)) open_.push_back(Frame{item});
     return ReadStatus::Ok;
 }
 
@@ -252,13 +251,13 @@ ReadStatus Reader::ReadContainers(int diskKind) {
             status = ReadStatus::End;
             break;
         }
-        if (c == '>') {
+        if (c == kChildrenClose) {
             CloseFrame();
-        } else if (c == '"') {
+        } else if (c == kQuote) {
             tokens_.Unread();
             status = tokens_.ReadQuotedName(fileName);
             if (status == ReadStatus::Ok) status = ReadFile(open_.back().item, fileName);
-        } else if (c == '+') {
+        } else if (c == kContainerMark) {
             status = OpenContainer(open_.back().item, KIND_FOLDER, IMAGE_FOLDER_OPEN);
         }
     }
@@ -278,7 +277,7 @@ LoadOutcome Reader::Load() {
     int diskKind = KIND_DEFAULT_DISK;
     try {
         if (word == kCatalogVersion) status = ReadDriveType(diskKind);
-        if (status == ReadStatus::Ok && tokens_.ReadWord(word) && word == "+")
+        if (status == ReadStatus::Ok && tokens_.ReadWord(word) && IsMarkWord(word, kContainerMark))
             status = ReadContainers(diskKind);
     } catch (const std::bad_alloc&) {
         // A catalog too large for the memory left: what was read stays, as
@@ -287,7 +286,8 @@ LoadOutcome Reader::Load() {
         status = ReadStatus::Bad;
     }
     // A file that ends before its root marker holds no disk; it is not damaged.
-    const bool damaged = status == ReadStatus::Bad || (status == ReadStatus::End && word == "+");
+    const bool damaged = status == ReadStatus::Bad ||
+                         (status == ReadStatus::End && IsMarkWord(word, kContainerMark));
     // One message for all the files of this catalog with a date past 2035.
     if (invalidDates_ > 0) load_.Show(InvalidDateMessage(firstInvalidDate_, invalidDates_ - 1));
     if (damaged) {
@@ -326,7 +326,7 @@ LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& message
     if (load.HasRoot() && load.Outcome() != LoadOutcome::Incompatible) {
         ContainerTree& tree = set.Tree();
         tree.BeginBatch();
-        for (const std::string& label : load.ReplacedLabels()) RemoveChildNamed(set, root, label);
+        for (const std::string& label : load.ReplacedLabels()) set.RemoveChildNamed(root, label);
         std::vector<TreeItem> map;
         set.AdoptDisks(load.Tree(), load.Root(), load.TakeStore(), load.Lists(), map);
         tree.SortChildren(root);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "catalog/catalog_format.h"
 #include "catalog/catalog_load.h"
 #include "catalog/catalog_set.h"
 #include "catalog/local_time.h"
@@ -32,9 +33,5 @@ void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock);
 // messages. Catalogs joined in the order of their files give the same set,
 // and the same messages in the same order, as loading them one by one.
 LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& messages);
-
-// The version tags: the one written, and the older one still read.
-inline constexpr const char* kCatalogVersion = "kvx_version_1_1";
-inline constexpr const char* kCatalogVersionOld = "kvx_version_1_0";
 
 }  // namespace kestavo

@@ -139,9 +139,46 @@ void CatalogSet::RemoveContainer(TreeItem parent, TreeItem item, std::string_vie
 }
 
 FileData* CatalogSet::FindEntry(TreeItem parent, std::string_view name) const {
-    for (FileData* e = lists_.First(parent); e; e = e->nextInItem_)
-        if (SameNameIgnoringCase(e->Name(), name)) return e;
-    return nullptr;
+    return EntryNamed(parent, name, SiblingMatch::FirstIgnoringCase);
+}
+
+FileData* CatalogSet::EntryNamed(TreeItem parent, std::string_view name, SiblingMatch match) const {
+    FileData* caseless = nullptr;
+    for (FileData* e = lists_.First(parent); e; e = e->nextInItem_) {
+        if (match != SiblingMatch::FirstIgnoringCase && e->Name() == name) return e;
+        if (match != SiblingMatch::Exact && !caseless && SameNameIgnoringCase(e->Name(), name)) {
+            if (match == SiblingMatch::FirstIgnoringCase) return e;
+            caseless = e;
+        }
+    }
+    return caseless;
+}
+
+TreeItem CatalogSet::ItemNamed(TreeItem parent, std::string_view name, SiblingMatch match) const {
+    if (parent != kNoItem && !tree_.IsValid(parent)) return kNoItem;
+    if (match != SiblingMatch::FirstIgnoringCase) {
+        const TreeItem exact = tree_.FindChild(parent, name);
+        if (exact != kNoItem || match == SiblingMatch::Exact) return exact;
+    }
+    for (TreeItem child : tree_.Children(parent))
+        if (SameNameIgnoringCase(tree_.GetItemText(child), name)) return child;
+    return kNoItem;
+}
+
+TreeItem CatalogSet::ItemOfEntry(const FileData& entry) const {
+    return ItemNamed(entry.GetParentItem(), entry.Name(), SiblingMatch::Exact);
+}
+
+void CatalogSet::RemoveChildNamed(TreeItem parent, std::string_view name) {
+    const TreeItem child = tree_.FindChildUpperCased(parent, name);
+    if (child != kNoItem) RemoveContainer(parent, child, name);
+}
+
+FileData* CatalogSet::EntryOfItem(TreeItem item, SiblingMatch match) const {
+    if (item == kNoItem || !tree_.IsValid(item)) return nullptr;
+    const TreeItem parent = tree_.GetParentItem(item);
+    if (parent == kNoItem) return nullptr;
+    return EntryNamed(parent, tree_.GetItemText(item), match);
 }
 
 void CatalogSet::ReleaseAllSizeTexts() {
@@ -233,45 +270,45 @@ void CatalogSet::RemoveObserver(CatalogSetObserver* observer) {
     std::erase(observers_, observer);
 }
 
+ChildItemEntries::ChildItemEntries(const CatalogSet& set, TreeItem parent, SiblingMatch match,
+                                   std::size_t expected)
+    : set_(set), parent_(parent), match_(match), asked_(expected > kIndexFrom ? kIndexAfter : 0) {}
+
+FileData* ChildItemEntries::Find(TreeItem child) {
+    const std::string_view name = set_.Tree().GetItemText(child);
+    if (!indexed_ && ++asked_ <= kIndexAfter) return set_.EntryNamed(parent_, name, match_);
+    if (!indexed_) Index();
+    if (match_ != SiblingMatch::FirstIgnoringCase)
+        if (auto it = exact_.find(name); it != exact_.end()) return it->second;
+    if (match_ == SiblingMatch::Exact) return nullptr;
+    auto it = folded_.find(FoldedNameKey(name));
+    return it == folded_.end() ? nullptr : it->second;
+}
+
+// Both maps keep the first entry filed under each key.
+void ChildItemEntries::Index() {
+    indexed_ = true;
+    set_.ForEachEntryUnder(parent_, [this](FileData& e) {
+        if (match_ != SiblingMatch::FirstIgnoringCase) exact_.try_emplace(e.Name(), &e);
+        if (match_ != SiblingMatch::Exact) folded_.try_emplace(FoldedNameKey(e.Name()), &e);
+    });
+}
+
 namespace {
-
-// Finds, for the child items of one container, the first entry filed under
-// it with the same name ignoring case; indexed when there are many children.
-class ChildEntryFinder {
-public:
-    ChildEntryFinder(const CatalogSet& set, TreeItem item, std::size_t childCount)
-        : set_(set), item_(item) {
-        if (childCount <= kIndexFrom) return;
-        set.ForEachEntryUnder(
-            item, [this](FileData& e) { index_.try_emplace(FoldedNameKey(e.Name()), &e); });
-        indexed_ = true;
-    }
-    const FileData* Find(std::string_view name) const {
-        if (!indexed_) return set_.FindEntry(item_, name);
-        auto it = index_.find(FoldedNameKey(name));
-        return it == index_.end() ? nullptr : it->second;
-    }
-
-private:
-    static constexpr std::size_t kIndexFrom = 16;
-    const CatalogSet& set_;
-    TreeItem item_;
-    bool indexed_ = false;
-    std::unordered_map<std::string, const FileData*> index_;
-};
 
 // The child items of one container that stand for a container entry, in
 // tree order, each with that entry.
 class ChildContainers {
 public:
     ChildContainers(const CatalogSet& set, TreeItem item) : set_(set), item_(item) {}
-    bool Next(TreeItem& child, const FileData*& entry) {
+    bool Next(TreeItem& child, FileData*& entry) {
         const auto children = set_.Tree().Children(item_);
         while (next_ < children.size()) {
-            if (!finder_)
-                finder_ = std::make_unique<ChildEntryFinder>(set_, item_, children.size());
+            if (!entries_)
+                entries_ = std::make_unique<ChildItemEntries>(
+                    set_, item_, SiblingMatch::FirstIgnoringCase, children.size());
             child = children[next_++];
-            entry = finder_->Find(set_.Tree().GetItemText(child));
+            entry = entries_->Find(child);
             if (entry && entry->IsContainer()) return true;
         }
         return false;
@@ -281,26 +318,44 @@ private:
     const CatalogSet& set_;
     TreeItem item_;
     std::size_t next_ = 0;
-    std::unique_ptr<ChildEntryFinder> finder_;
+    std::unique_ptr<ChildItemEntries> entries_;
 };
+
+void AddFileSizes(const CatalogSet& set, TreeItem item, ContentCounts& counts) {
+    set.ForEachEntryUnder(item, [&counts](FileData& e) {
+        if (e.IsContainer()) return;
+        counts.size = AddSizes(counts.size, e.Size());
+        counts.files += 1;
+    });
+}
+
+// Adds what a walked child container holds to its parent's counts: a Zip
+// Folder adds its own (archive) size, a folder the size of its contents.
+void AddChildCounts(const FileData& child, const ContentCounts& inside, ContentCounts& parent) {
+    if (child.IsZipFolder()) {
+        parent.size = AddSizes(parent.size, child.Size());
+        parent.zipFolders += inside.zipFolders + 1;
+    } else {
+        parent.size = AddSizes(parent.size, inside.size);
+        parent.folders += 1;
+        parent.zipFolders += inside.zipFolders;
+    }
+    parent.files += inside.files;
+    parent.folders += inside.folders;
+}
 
 }  // namespace
 
-void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
-    auto addFiles = [this](TreeItem it, ContentCounts& c) {
-        ForEachEntryUnder(it, [&c](FileData& e) {
-            if (e.IsContainer()) return;
-            c.size = AddSizes(c.size, e.Size());
-            c.files += 1;
-        });
-    };
-    addFiles(item, counts);
+template <class TakeWhole, class Counted>
+void CatalogSet::WalkContents(TreeItem item, ContentCounts& counts, TakeWhole&& takeWhole,
+                              Counted&& counted) const {
+    AddFileSizes(*this, item, counts);
     if (item == kNoItem || !tree_.IsValid(item)) return;
 
     // Depth first without recursion, so that any nesting depth is counted.
     struct Frame {
         TreeItem item;
-        const FileData* entry;  // the container's own entry; null at the top
+        FileData* entry;  // the container's own entry; null at the top
         ContentCounts acc;
         ChildContainers children;
     };
@@ -308,10 +363,15 @@ void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
     stack.push_back(Frame{item, nullptr, counts, ChildContainers(*this, item)});
     while (!stack.empty()) {
         TreeItem child = kNoItem;
-        const FileData* entry = nullptr;
+        FileData* entry = nullptr;
         if (stack.back().children.Next(child, entry)) {
+            if (takeWhole(*entry, child)) {
+                ContentCounts& acc = stack.back().acc;
+                acc.size = AddSizes(acc.size, entry->Size());
+                continue;
+            }
             Frame next{child, entry, ContentCounts{}, ChildContainers(*this, child)};
-            addFiles(child, next.acc);
+            AddFileSizes(*this, child, next.acc);
             stack.push_back(std::move(next));
             continue;
         }
@@ -321,68 +381,35 @@ void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
             counts = done.acc;
             break;
         }
-        ContentCounts& parent = stack.back().acc;
-        if (done.entry->IsZipFolder()) {
-            parent.size = AddSizes(parent.size, done.entry->Size());
-            parent.zipFolders += done.acc.zipFolders + 1;
-        } else {
-            parent.size = AddSizes(parent.size, done.acc.size);
-            parent.folders += 1;
-            parent.zipFolders += done.acc.zipFolders;
-        }
-        parent.files += done.acc.files;
-        parent.folders += done.acc.folders;
+        counted(*done.entry, done.item, done.acc);
+        AddChildCounts(*done.entry, done.acc, stack.back().acc);
     }
 }
 
-std::int64_t CatalogSet::ContentSize(TreeItem item) const {
-    auto fileSizes = [this](TreeItem it) {
-        std::int64_t size = 0;
-        ForEachEntryUnder(it, [&size](FileData& e) {
-            if (!e.IsContainer()) size = AddSizes(size, e.Size());
-        });
-        return size;
-    };
-    std::int64_t total = fileSizes(item);
-    if (item == kNoItem || !tree_.IsValid(item)) return total;
+void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
+    WalkContents(
+        item, counts, [](const FileData&, TreeItem) { return false; },
+        [](const FileData&, TreeItem, const ContentCounts&) {});
+}
 
-    // A folder's own entry can keep the count when it names this very item
-    // (exactly) and its catalogued size was 0.
-    auto keepsCount = [this](const FileData* entry, TreeItem child) {
-        return !entry->IsZipFolder() && entry->Name() == tree_.GetItemText(child);
+std::int64_t CatalogSet::ContentSize(TreeItem item) {
+    // A folder's own entry keeps its count when it names this very item
+    // (exactly) and its catalogued size was 0; Zip Folders count at their
+    // own size, so what is inside them need not be walked.
+    auto keepsCount = [this](const FileData& entry, TreeItem child) {
+        return !entry.IsZipFolder() && entry.Name() == tree_.GetItemText(child);
     };
-    struct Frame {
-        TreeItem item;
-        FileData* entry;
-        std::int64_t size;
-        ChildContainers children;
+    auto takeWhole = [&](const FileData& entry, TreeItem child) {
+        return entry.IsZipFolder() || (entry.sizeCounted_ && keepsCount(entry, child));
     };
-    std::vector<Frame> stack;
-    stack.push_back(Frame{item, nullptr, total, ChildContainers(*this, item)});
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        TreeItem child = kNoItem;
-        const FileData* found = nullptr;
-        if (frame.children.Next(child, found)) {
-            auto* entry = const_cast<FileData*>(found);
-            if (entry->IsZipFolder() || (entry->sizeCounted_ && keepsCount(entry, child))) {
-                frame.size = AddSizes(frame.size, entry->Size());
-                continue;
-            }
-            stack.push_back(Frame{child, entry, fileSizes(child), ChildContainers(*this, child)});
-            continue;
-        }
-        Frame done = std::move(stack.back());
-        stack.pop_back();
-        if (done.entry && done.entry->size_ == 0 && !done.entry->sizeCounted_ &&
-            keepsCount(done.entry, done.item)) {
-            done.entry->size_ = done.size;
-            done.entry->sizeCounted_ = 1;
-        }
-        if (stack.empty()) return done.size;
-        stack.back().size = AddSizes(stack.back().size, done.size);
-    }
-    return total;
+    auto keep = [&](FileData& entry, TreeItem child, const ContentCounts& inside) {
+        if (entry.size_ != 0 || entry.sizeCounted_ || !keepsCount(entry, child)) return;
+        entry.size_ = inside.size;
+        entry.sizeCounted_ = 1;
+    };
+    ContentCounts counts;
+    WalkContents(item, counts, takeWhole, keep);
+    return counts.size;
 }
 
 bool IdentityLess(const FileData* a, const FileData* b) {

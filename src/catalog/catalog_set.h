@@ -20,6 +20,18 @@ namespace kestavo {
 
 class EntryStore;
 
+// Which of the entries filed under a container, or of its child items, a
+// name stands for when sibling names are equal ignoring case. "First" is in
+// filing order for entries and in tree order for items.
+enum class SiblingMatch {
+    // The first with exactly that name.
+    Exact,
+    // The first whose name equals it ignoring case.
+    FirstIgnoringCase,
+    // The first with exactly that name, else the first equal ignoring case.
+    ExactFirst,
+};
+
 class CatalogSet {
 public:
     CatalogSet();
@@ -68,6 +80,24 @@ public:
     // The first entry under `parent` whose name equals `name` without regard
     // to letter case.
     FileData* FindEntry(TreeItem parent, std::string_view name) const;
+    // The entry filed under `parent` that `name` stands for, as `match` says.
+    FileData* EntryNamed(TreeItem parent, std::string_view name, SiblingMatch match) const;
+
+    // The child item of `parent` that `name` stands for, as `match` says.
+    TreeItem ItemNamed(TreeItem parent, std::string_view name, SiblingMatch match) const;
+
+    // The tree item showing the container `entry`: the first child item of
+    // the entry's parent item whose text equals its name exactly; kNoItem
+    // when there is none.
+    TreeItem ItemOfEntry(const FileData& entry) const;
+    // The entry that stands for `item` among those filed under the item's
+    // parent; nullptr for the top root item or when none does.
+    FileData* EntryOfItem(TreeItem item,
+                          SiblingMatch match = SiblingMatch::FirstIgnoringCase) const;
+    // Removes the first child container of `parent` whose name equals `name`
+    // with a-z upper-cased, with every entry and item below it and its own
+    // entry (the first so named).
+    void RemoveChildNamed(TreeItem parent, std::string_view name);
 
     // Drops every cached size text (the size unit changed) and tells the
     // observers.
@@ -87,7 +117,7 @@ public:
     // The size CountContents finds for `item`. Folders counted on the way
     // keep their content size, so that asking for every folder's size does
     // not count the same entries again and again.
-    std::int64_t ContentSize(TreeItem item) const;
+    std::int64_t ContentSize(TreeItem item);
 
     // Calls `visit` for each entry filed under `item`, in filing order.
     template <class Visit>
@@ -112,6 +142,13 @@ public:
     void RemoveObserver(CatalogSetObserver* observer);
 
 private:
+    // Adds up the contents of `item` into `counts`, walking the containers
+    // below it. A child container for which `takeWhole(entry, child)` holds
+    // adds only its entry's size and is not walked; `counted(entry, child,
+    // counts)` gets the counts of each container walked below `item`.
+    template <class TakeWhole, class Counted>
+    void WalkContents(TreeItem item, ContentCounts& counts, TakeWhole&& takeWhole,
+                      Counted&& counted) const;
     void NotifyRemoval();
     void DropEmptyStores();
     FileData* FindChildEntry(TreeItem item, std::string_view name) const;
@@ -128,6 +165,29 @@ private:
     bool disksLoadedInLoads_ = false;
     std::vector<CatalogSetObserver*> observers_;
     std::unordered_map<TreeItem, std::string> catalogFiles_;  // by disk item
+};
+
+// The entries that stand for the child items of one container, found as
+// CatalogSet::EntryOfItem finds them; looked up through an index once many
+// are asked for, or from the start when `expected` lookups are many.
+class ChildItemEntries {
+public:
+    ChildItemEntries(const CatalogSet& set, TreeItem parent, SiblingMatch match,
+                     std::size_t expected = 0);
+    FileData* Find(TreeItem child);
+
+private:
+    static constexpr std::size_t kIndexFrom = 16;  // expected lookups
+    static constexpr std::size_t kIndexAfter = 8;  // lookups made
+    void Index();
+
+    const CatalogSet& set_;
+    TreeItem parent_;
+    SiblingMatch match_;
+    std::size_t asked_ = 0;
+    bool indexed_ = false;
+    std::unordered_map<std::string_view, FileData*> exact_;
+    std::unordered_map<std::string, FileData*> folded_;
 };
 
 // Sorts entry pointers into identity order (the order of creation) and

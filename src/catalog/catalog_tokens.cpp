@@ -20,7 +20,7 @@ bool CatalogTokens::ReadWord(std::string_view& word) {
     SkipSpace();
     if (p_ == end_) return false;
     const char* start = p_;
-    while (p_ < end_ && !IsSpace(*p_)) ++p_;
+    while (p_ < end_ && !IsCatalogSpace(*p_)) ++p_;
     word = std::string_view(start, static_cast<std::size_t>(p_ - start));
     return true;
 }
@@ -111,7 +111,7 @@ ReadStatus CatalogTokens::ReadFileSize(std::int64_t& value) {
 
 ReadStatus CatalogTokens::ReadQuotedName(std::string& name) {
     name.clear();
-    const void* quote = std::memchr(p_, '"', static_cast<std::size_t>(end_ - p_));
+    const void* quote = std::memchr(p_, kQuote, static_cast<std::size_t>(end_ - p_));
     if (!quote) {
         p_ = end_;
         return ReadStatus::End;
@@ -120,7 +120,7 @@ ReadStatus CatalogTokens::ReadQuotedName(std::string& name) {
     for (bool first = true;; first = false) {
         std::string_view word;
         if (!ReadWord(word)) return ReadStatus::End;
-        const std::size_t cut = word.find('"');
+        const std::size_t cut = word.find(kQuote);
         if (!first) name += ' ';
         name.append(word.substr(0, cut));
         if (cut != std::string_view::npos) return ReadStatus::Ok;

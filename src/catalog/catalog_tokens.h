@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/catalog_format.h"
+
 namespace kestavo {
 
 enum class ReadStatus {
@@ -37,13 +39,9 @@ public:
     // the first one holding a double quote (cut there), joined by blanks.
     ReadStatus ReadQuotedName(std::string& name);
 
-    static bool IsSpace(char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-    }
-
 private:
     void SkipSpace() {
-        while (p_ < end_ && IsSpace(*p_)) ++p_;
+        while (p_ < end_ && IsCatalogSpace(*p_)) ++p_;
     }
 
     const char* p_;

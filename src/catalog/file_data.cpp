@@ -33,7 +33,7 @@ std::string_view FileData::GetSizeText(int unit) {
     if (text != kNoText) return store.SizeText(text);
     if (IsContainer() && size_ == 0 && !sizeCounted_) {
         const TreeItem item = FindTreeItem();
-        const CatalogSet* owner = store.Owner();
+        CatalogSet* owner = store.Owner();
         if (item != kNoItem && owner) size_ = owner->ContentSize(item);
         sizeCounted_ = 1;
     }
@@ -105,7 +105,7 @@ bool FileData::GetZipArchivePath(std::string& out) {
 
 TreeItem FileData::FindTreeItem() const {
     const CatalogSet* owner = Store().Owner();
-    return owner ? owner->Tree().FindChild(parentItem_, Name()) : kNoItem;
+    return owner ? owner->ItemOfEntry(*this) : kNoItem;
 }
 
 void FileData::CountContents(TreeItem item, ContentCounts& counts) const {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "catalog/name_compare.h"
+
 namespace kestavo {
 namespace {
 
@@ -74,11 +76,8 @@ std::string_view SuffixOfStarMask(std::string_view mask) {
 bool UpperCasedEndsWith(std::string_view name, std::string_view suffix) {
     if (name.size() < suffix.size()) return false;
     const char* tail = name.data() + (name.size() - suffix.size());
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        const char c = tail[i];
-        if (((c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c) != suffix[i])
-            return false;
-    }
+    for (std::size_t i = 0; i < suffix.size(); ++i)
+        if (UpperCasedAscii(tail[i]) != suffix[i]) return false;
     return true;
 }
 

@@ -7,11 +7,8 @@
 namespace kestavo {
 namespace {
 
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 unsigned char LowerAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    return static_cast<unsigned char>(LowerCasedAscii(static_cast<char>(c)));
 }
 
 bool IsAscii(std::string_view s) {
@@ -62,13 +59,13 @@ std::string UpperCased(std::string_view name) {
 }
 
 void UpperCaseInPlace(std::string& name) {
-    for (char& c : name) c = UpperAscii(c);
+    for (char& c : name) c = UpperCasedAscii(c);
 }
 
 bool EqualUpperCased(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+        if (UpperCasedAscii(a[i]) != UpperCasedAscii(b[i])) return false;
     return true;
 }
 

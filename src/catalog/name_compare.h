@@ -6,6 +6,14 @@
 
 namespace kestavo {
 
+// One byte: a to z upper-cased, A to Z lower-cased; every other byte as it is.
+constexpr char UpperCasedAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+constexpr char LowerCasedAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // Upper-cases a to z and leaves every other byte as it is (multi-byte
 // characters included). Used by the mask match, by the removal of
 // same-named entries and containers, and by duplicate keys.

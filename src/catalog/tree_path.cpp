@@ -2,8 +2,6 @@
 
 #include <vector>
 
-#include "catalog/name_compare.h"
-
 namespace kestavo {
 namespace {
 
@@ -20,39 +18,20 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
     return parts;
 }
 
-TreeItem FindChildItem(const ContainerTree& tree, TreeItem node, std::string_view part) {
-    if (TreeItem exact = tree.FindChild(node, part)) return exact;
-    for (TreeItem child : tree.Children(node))
-        if (SameNameIgnoringCase(tree.GetItemText(child), part)) return child;
-    return kNoItem;
-}
-
-FileData* FindEntryNamed(const CatalogSet& set, TreeItem node, std::string_view part) {
-    FileData* caseless = nullptr;
-    FileData* exact = nullptr;
-    set.ForEachEntryUnder(node, [&](FileData& e) {
-        if (exact) return;
-        if (e.Name() == part) exact = &e;
-        else if (!caseless && SameNameIgnoringCase(e.Name(), part)) caseless = &e;
-    });
-    return exact ? exact : caseless;
-}
-
 }  // namespace
 
 TreePathTarget ResolveTreePath(CatalogSet& set, std::string_view path, bool allowEntry) {
     TreePathTarget target;
-    const ContainerTree& tree = set.Tree();
     TreeItem node = set.RootItem();
     const std::vector<std::string_view> parts = SplitPath(path);
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        const TreeItem child = FindChildItem(tree, node, parts[i]);
+        const TreeItem child = set.ItemNamed(node, parts[i], SiblingMatch::ExactFirst);
         if (child != kNoItem) {
             node = child;
             continue;
         }
         if (!allowEntry || i + 1 != parts.size()) return target;
-        FileData* entry = FindEntryNamed(set, node, parts[i]);
+        FileData* entry = set.EntryNamed(node, parts[i], SiblingMatch::ExactFirst);
         if (!entry) return target;
         target.found = true;
         target.node = node;

@@ -51,9 +51,7 @@ int RunProperties(const Arguments& args) {
     } else if (target.node == set.RootItem()) {
         fields = PropertiesOfRoot(set);
     } else {
-        const ContainerTree& tree = set.Tree();
-        FileData* entry =
-            set.FindEntry(tree.GetParentItem(target.node), tree.GetItemText(target.node));
+        FileData* entry = set.EntryOfItem(target.node);
         if (!entry) return NoSuchItem(path);
         fields = PropertiesOfEntry(*entry);
     }

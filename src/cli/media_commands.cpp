@@ -111,10 +111,8 @@ int RunLocate(const Arguments& args) {
     OpenAllCatalogs(set, messages);
     const TreePathTarget target = ResolveTreePath(set, path, true);
     FileData* entry = target.file;
-    if (target.found && !entry && target.node != set.RootItem()) {
-        const ContainerTree& tree = set.Tree();
-        entry = set.FindEntry(tree.GetParentItem(target.node), tree.GetItemText(target.node));
-    }
+    if (target.found && !entry && target.node != set.RootItem())
+        entry = set.EntryOfItem(target.node);
     if (!entry) {
         Error("No such catalog item: " + path);
         return kExitFailed;

@@ -13,7 +13,9 @@
 #include <random>
 
 #include "catalog/catalog_commands.h"
+#include "catalog/catalog_format.h"
 #include "catalog/catalog_reader.h"
+#include "catalog/directory_lister.h"
 #include "catalog/name_compare.h"
 #include "media/catalog_writer.h"
 #include "media/flush_eject.h"
@@ -45,9 +47,7 @@ bool IsRegularFile(const std::string& path) {
 }
 
 bool HasCatalogExtension(std::string_view name, std::size_t at) {
-    if (name.size() != at + 4) return false;
-    const std::string extension = UpperCased(std::string(name.substr(at)));
-    return extension == ".KVX";
+    return name.size() >= at && EqualUpperCased(name.substr(at), kCatalogExtension);
 }
 
 // The catalog file of a disk: LABEL.kvx, or the file of the directory
@@ -56,14 +56,14 @@ bool HasCatalogExtension(std::string_view name, std::size_t at) {
 std::string CatalogPathFor(const std::string& directory, const std::string& label) {
     const std::string exact = CatalogFilePath(directory, label);
     if (IsRegularFile(exact)) return exact;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
     std::string found;
-    while (const dirent* item = dir ? ::readdir(dir.get()) : nullptr) {
-        const std::string_view name = item->d_name;
-        if (!name.starts_with(label) || !HasCatalogExtension(name, label.size())) continue;
+    DirectoryLister().List(directory, [&](const ListedName& item) {
+        const std::string_view name = item.name;
+        if (!name.starts_with(label) || !HasCatalogExtension(name, label.size())) return true;
         const std::string path = directory + "/" + std::string(name);
         if (IsRegularFile(path) && (found.empty() || path < found)) found = path;
-    }
+        return true;
+    });
     return found.empty() ? exact : found;
 }
 
@@ -76,16 +76,16 @@ std::string TemporaryPrefix(const std::string& label) {
 // killed: those whose process no longer exists.
 void RemoveLeftTemporaries(const std::string& directory, const std::string& label) {
     const std::string prefix = TemporaryPrefix(label);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
-    while (const dirent* item = dir ? ::readdir(dir.get()) : nullptr) {
-        const std::string_view name = item->d_name;
-        if (!name.starts_with(prefix)) continue;
+    DirectoryLister().List(directory, [&](const ListedName& item) {
+        const std::string_view name = item.name;
+        if (!name.starts_with(prefix)) return true;
         const std::string_view rest = name.substr(prefix.size());
         const long pid =
             std::strtol(std::string(rest.substr(0, rest.find('-'))).c_str(), nullptr, 10);
         if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
             ::unlink((directory + "/" + std::string(name)).c_str());
-    }
+        return true;
+    });
 }
 
 // A new file beside the catalog, named after the disk and this process so

@@ -5,14 +5,12 @@
 #include <cerrno>
 #include <charconv>
 
+#include "catalog/catalog_format.h"
+
 namespace kestavo::media {
 namespace {
 
 constexpr std::size_t kFlushAt = 256 * 1024;
-
-bool IsCatalogSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
 
 void AppendCleanedName(std::string& out, std::string_view name) {
     const std::size_t start = out.size();
@@ -24,7 +22,7 @@ void AppendCleanedName(std::string& out, std::string_view name) {
         }
         if (pendingBlank) out += ' ';
         pendingBlank = false;
-        out += c == '"' ? '\'' : c;
+        out += c == kQuote ? kQuoteStandIn : c;
     }
     if (pendingBlank) out += ' ';
 }
@@ -63,44 +61,51 @@ CatalogWriter::~CatalogWriter() {
 }
 
 void CatalogWriter::Header(std::string_view driveTypeWord) {
-    Text("kvx_version_1_1");
+    Text(kCatalogVersion);
     LineEnd();
-    Text("< ");
+    Mark(kHeaderOpen);
+    Text(" ");
     LineEnd();
-    Text("   %drivetype ");
+    Text("   ");
+    Mark(kDirectiveMark);
+    Text(kDriveTypeDirective);
+    Text(" ");
     Text(driveTypeWord);
     LineEnd();
-    Text("> ");
+    Mark(kHeaderClose);
+    Text(" ");
     LineEnd();
     Flush();
 }
 
 void CatalogWriter::BeginDisk(std::string_view label, std::int64_t total, std::int64_t free,
                               const DateFields& date) {
-    Text("+");
+    Mark(kContainerMark);
     LineEnd();
     Name(label);
     Number(total);
     Text(" ");
     Number(free);
     Date(date);
-    Text(" <");
+    Text(" ");
+    Mark(kChildrenOpen);
     LineEnd();
 }
 
 void CatalogWriter::BeginContainer(std::string_view name, std::int64_t size,
                                    const DateFields& date) {
-    Text("+");
+    Mark(kContainerMark);
     Name(name);
     Number(size);
     Text(" 0");
     Date(date);
-    Text(" <");
+    Text(" ");
+    Mark(kChildrenOpen);
     LineEnd();
 }
 
 void CatalogWriter::EndContainer() {
-    Text(">");
+    Mark(kChildrenClose);
     LineEnd();
 }
 
@@ -113,9 +118,10 @@ void CatalogWriter::File(std::string_view name, std::int64_t size, const DateFie
 
 // The name in quotes, followed by the blank the closing quote needs.
 void CatalogWriter::Name(std::string_view name) {
-    buffer_ += '"';
+    buffer_ += kQuote;
     AppendCatalogName(buffer_, name);
-    buffer_ += "\" ";
+    buffer_ += kQuote;
+    buffer_ += ' ';
 }
 
 void CatalogWriter::Number(std::int64_t value) {
@@ -134,7 +140,7 @@ void CatalogWriter::Date(const DateFields& date) {
 }
 
 void CatalogWriter::LineEnd() {
-    buffer_ += "\r\n";
+    buffer_ += kLineEnd;
     if (buffer_.size() >= kFlushAt) Flush();
 }
 

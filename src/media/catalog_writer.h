@@ -53,6 +53,7 @@ private:
     void Number(std::int64_t value);
     void Date(const DateFields& date);
     void Text(std::string_view text) { buffer_.append(text); }
+    void Mark(char mark) { buffer_ += mark; }
     void LineEnd();
 
     int fd_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "catalog/name_compare.h"
 #include "media/mount_detection.h"
 
 namespace kestavo::media {
@@ -39,9 +40,8 @@ const Drive* DriveMap::FindNamed(std::string_view text) const {
 
 std::optional<char> DriveLetterOf(std::string_view text) {
     if (text.size() < 2 || text[1] != ':') return std::nullopt;
-    const char c = text[0];
+    const char c = UpperCasedAscii(text[0]);
     if (c >= 'A' && c <= 'Z') return c;
-    if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
     return std::nullopt;
 }
 

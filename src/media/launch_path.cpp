@@ -1,6 +1,5 @@
 #include "media/launch_path.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +7,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "catalog/directory_lister.h"
 #include "media/catalog_writer.h"
 #include "media/volume_info.h"
 
@@ -57,15 +57,15 @@ bool LeavesTheDisk(std::string_view rest) {
 std::string RealName(const std::string& folder, const std::string& catalogName) {
     struct stat st {};
     if (::lstat((folder + "/" + catalogName).c_str(), &st) == 0) return catalogName;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) return catalogName;
     std::string found;
     int matches = 0;
-    while (const dirent* item = ::readdir(dir.get())) {
-        if (CatalogName(item->d_name) != catalogName) continue;
-        found = item->d_name;
-        ++matches;
-    }
+    DirectoryLister().List(folder, [&](const ListedName& item) {
+        if (CatalogName(item.name) == catalogName) {
+            found = item.name;
+            ++matches;
+        }
+        return true;
+    });
     return matches == 1 ? found : catalogName;
 }
 

@@ -1,7 +1,6 @@
 #include "media/mount_detection.h"
 
 #include <blkid/blkid.h>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,8 @@
 #include <memory>
 #include <set>
 #include <sstream>
+
+#include "catalog/directory_lister.h"
 
 namespace kestavo::media {
 namespace {
@@ -216,17 +217,17 @@ namespace {
 std::string LabelFromUdevLinks(const std::string& devicePath) {
     struct stat device {};
     if (::stat(devicePath.c_str(), &device) != 0 || !S_ISBLK(device.st_mode)) return {};
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/dev/disk/by-label"), ::closedir);
-    if (!dir) return {};
-    while (const dirent* item = ::readdir(dir.get())) {
-        const std::string name = item->d_name;
-        if (name == "." || name == "..") continue;
+    std::string label;
+    DirectoryLister().List("/dev/disk/by-label", [&](const ListedName& item) {
+        const std::string name = item.name;
         struct stat target {};
-        if (::stat(("/dev/disk/by-label/" + name).c_str(), &target) == 0 &&
-            S_ISBLK(target.st_mode) && target.st_rdev == device.st_rdev)
-            return UnescapeUdevName(name);
-    }
-    return {};
+        if (::stat(("/dev/disk/by-label/" + name).c_str(), &target) != 0 ||
+            !S_ISBLK(target.st_mode) || target.st_rdev != device.st_rdev)
+            return true;
+        label = UnescapeUdevName(name);
+        return false;
+    });
+    return label;
 }
 
 std::string LabelFromProbe(const std::string& devicePath) {

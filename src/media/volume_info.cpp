@@ -2,6 +2,7 @@
 
 #include <sys/statvfs.h>
 
+#include "catalog/catalog_format.h"
 #include "media/catalog_writer.h"
 
 namespace kestavo::media {
@@ -24,17 +25,17 @@ DriveList FillDriveList(const DriveMap& drives) {
 const char* DriveTypeWord(DriveType type) {
     switch (type) {
         case DriveType::Fixed:
-            return "fixed";
+            return kDriveTypeFixed;
         case DriveType::Cdrom:
-            return "cdrom";
+            return kDriveTypeCdrom;
         default:
-            return "default";
+            return kDriveTypeDefault;
     }
 }
 
 const char* DriveTypeWord(const DriveMap& drives, std::string_view drive) {
     const Drive* found = drives.FindNamed(drive);
-    return found ? DriveTypeWord(found->type) : "default";
+    return found ? DriveTypeWord(found->type) : kDriveTypeDefault;
 }
 
 DiskSpace DiskSpaceOf(const std::string& directory) {

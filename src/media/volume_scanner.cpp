@@ -1,6 +1,5 @@
 #include "media/volume_scanner.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalog/directory_lister.h"
 #include "catalog/file_data.h"
 #include "media/zip_listing.h"
 
@@ -135,6 +135,7 @@ private:
     dev_t rootDevice_ = 0;
     int mediumError_ = 0;
     UnreadableFolders unreadable_;
+    DirectoryLister lister_;
 };
 
 bool VolumeWalker::Tick() {
@@ -277,17 +278,13 @@ void VolumeWalker::Leave() {
 void VolumeWalker::List(Level& level) {
     const int folder = currentIsRoot_ ? root_.Get() : current_.Get();
     const int listFd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-    if (!dir) {
-        if (listFd >= 0) ::close(listFd);
+    if (listFd < 0) {
         if (IsMediumError(errno)) mediumError_ = errno;
         return;
     }
-    errno = 0;
-    while (const dirent* item = ::readdir(dir)) {
-        const char* name = item->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-        if (!Tick()) break;
+    const int error = lister_.List(listFd, [&](const ListedName& item) {
+        const char* name = item.name;
+        if (!Tick()) return false;
         struct stat st {};
         Listed entry;
         entry.name = name;
@@ -298,17 +295,16 @@ void VolumeWalker::List(Level& level) {
             entry.device = st.st_dev;
             entry.inode = st.st_ino;
         } else if (errno == ENOENT) {
-            errno = 0;
-            continue;
+            return true;
         } else {
             if (IsMediumError(errno)) mediumError_ = errno;
             entry.mode = S_IFREG;  // listed, but nothing more is known of it
         }
         level.entries.push_back(std::move(entry));
-        errno = 0;
-    }
-    if (errno != 0 && IsMediumError(errno)) mediumError_ = errno;
-    ::closedir(dir);
+        return true;
+    });
+    if (error != 0 && IsMediumError(error)) mediumError_ = error;
+    ::close(listFd);
     std::sort(level.entries.begin(), level.entries.end(),
               [](const Listed& a, const Listed& b) { return a.name < b.name; });
 }

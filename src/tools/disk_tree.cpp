@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "catalog/directory_lister.h"
+
 namespace kestavo {
 
 void DiskTree::Clear() {
@@ -118,7 +120,7 @@ private:
     unsigned sinceClock_ = 0;
     bool stopped_ = false;
     bool failed_ = false;
-    std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+    DirectoryLister lister_;
 };
 
 bool TreeReader::Report() {
@@ -170,18 +172,13 @@ bool TreeReader::AddListed(const char* name, unsigned char type) {
 // Lists the open directory into `folder`, in listing order.
 bool TreeReader::List(std::uint32_t folder) {
     out_.BeginEntries(folder);
-    for (;;) {
-        const ssize_t got = ::getdents64(current_.Get(), buffer_.data(), buffer_.size());
-        if (got == 0) return true;
-        if (got < 0) return Fail(errno);
-        for (ssize_t at = 0; at < got;) {
-            const auto* item = reinterpret_cast<const dirent64*>(buffer_.data() + at);
-            at += item->d_reclen;
-            const char* name = item->d_name;
-            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-            if (!Tick() || !AddListed(name, item->d_type)) return false;
-        }
-    }
+    bool ended = false;
+    const int error = lister_.List(current_.Get(), [&](const ListedName& item) {
+        ended = !Tick() || !AddListed(item.name, item.type);
+        return !ended;
+    });
+    if (ended) return false;
+    return error == 0 || Fail(error);
 }
 
 // Opens the directory of entry `entryIndex` below the current one and lists

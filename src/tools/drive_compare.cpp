@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "catalog/name_compare.h"
 #include "media/catalog_writer.h"
 
 namespace kestavo {
@@ -28,14 +27,11 @@ void DriveCompare::Clear() {
 TreeItem DriveCompare::FindDiskItem(std::string_view label) const {
     const TreeItem root = set_.FindRootItem();
     if (root == kNoItem) return kNoItem;
-    const ContainerTree& tree = set_.Tree();
     const std::string written = media::CatalogName(label);
-    for (std::string_view name : {label, std::string_view(written)})
-        for (TreeItem disk : tree.Children(root))
-            if (tree.GetItemText(disk) == name) return disk;
-    for (std::string_view name : {label, std::string_view(written)})
-        for (TreeItem disk : tree.Children(root))
-            if (SameNameIgnoringCase(tree.GetItemText(disk), name)) return disk;
+    for (SiblingMatch match : {SiblingMatch::Exact, SiblingMatch::FirstIgnoringCase})
+        for (std::string_view name : {label, std::string_view(written)})
+            if (const TreeItem disk = set_.ItemNamed(root, name, match); disk != kNoItem)
+                return disk;
     return kNoItem;
 }
 

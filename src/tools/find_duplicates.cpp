@@ -162,8 +162,7 @@ void AppendDuplicateKey(FileData& entry, const DuplicateCriteria& criteria, int 
     if (criteria.names) {
         const std::size_t start = key.size();
         key.append(entry.Name());
-        for (std::size_t i = start; i < key.size(); ++i)
-            if (key[i] >= 'a' && key[i] <= 'z') key[i] = static_cast<char>(key[i] - 'a' + 'A');
+        for (std::size_t i = start; i < key.size(); ++i) key[i] = UpperCasedAscii(key[i]);
         key.push_back('~');
     }
     if (criteria.sizes) {

@@ -4,7 +4,6 @@
 #include <unordered_map>
 
 #include "catalog/entry_kind.h"
-#include "catalog/name_compare.h"
 #include "catalog/size_unit.h"
 #include "media/catalog_writer.h"
 #include "tools/name_matcher.h"
@@ -66,45 +65,6 @@ struct FolderComparison::Frame {
 };
 
 namespace {
-
-// The entry of a catalog subfolder among the entries filed under its parent:
-// the one filed with exactly its name, else the first equal without regard
-// to case. Indexed once many subfolders are asked for.
-class ContainerEntries {
-public:
-    ContainerEntries(const CatalogSet& set, TreeItem parent) : set_(set), parent_(parent) {}
-
-    FileData* Find(std::string_view name) {
-        if (++asked_ <= kIndexFrom) return FindLinear(name);
-        if (exact_.empty()) Index();
-        if (auto it = exact_.find(name); it != exact_.end()) return it->second;
-        auto it = folded_.find(FoldedNameKey(name));
-        return it == folded_.end() ? nullptr : it->second;
-    }
-
-private:
-    static constexpr int kIndexFrom = 8;
-
-    FileData* FindLinear(std::string_view name) const {
-        FileData* exact = nullptr;
-        set_.ForEachEntryUnder(parent_, [&](FileData& e) {
-            if (!exact && e.Name() == name) exact = &e;
-        });
-        return exact ? exact : set_.FindEntry(parent_, name);
-    }
-    void Index() {
-        set_.ForEachEntryUnder(parent_, [&](FileData& e) {
-            exact_.try_emplace(e.Name(), &e);
-            folded_.try_emplace(FoldedNameKey(e.Name()), &e);
-        });
-    }
-
-    const CatalogSet& set_;
-    TreeItem parent_;
-    int asked_ = 0;
-    std::unordered_map<std::string_view, FileData*> exact_;
-    std::unordered_map<std::string, FileData*> folded_;
-};
 
 std::vector<std::string_view> NamesOf(const ContainerTree& tree,
                                       const std::vector<TreeItem>& items) {
@@ -217,12 +177,13 @@ void FolderComparison::MatchFolder(std::span<const DiskEntry> entries, Match* ma
     }
 
     frame.firstDeletedFolder = deletedFolders_.size();
-    ContainerEntries containerEntries(set_, item);
+    // A deleted folder's own entry: the one filed with exactly its name, else
+    // the first equal without regard to case.
+    ChildItemEntries containerEntries(set_, item, SiblingMatch::ExactFirst);
     for (std::size_t i = 0; i < subfolders_.size(); ++i)
         if (!folderNames.Taken(i)) {
             deletedFolders_.push_back(subfolders_[i]);
-            deletedFolderEntries_.push_back(
-                containerEntries.Find(tree.GetItemText(subfolders_[i])));
+            deletedFolderEntries_.push_back(containerEntries.Find(subfolders_[i]));
         }
     frame.deletedFolderCount = deletedFolders_.size() - frame.firstDeletedFolder;
     frame.firstDeletedFile = deletedFiles_.size();

@@ -12,6 +12,7 @@
 #include <QValidator>
 #include <algorithm>
 
+#include "catalog/name_compare.h"
 #include "media/catalog_new_disk.h"
 #include "media/drive_map.h"
 #include "ui/prompter.h"
@@ -27,7 +28,7 @@ public:
     using QValidator::QValidator;
     State validate(QString& input, int&) const override {
         for (QChar& c : input)
-            if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = QChar(c.unicode() - 'a' + 'A');
+            if (c.unicode() < 0x80) c = QChar(UpperCasedAscii(static_cast<char>(c.unicode())));
         return Acceptable;
     }
 };

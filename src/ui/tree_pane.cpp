@@ -135,7 +135,7 @@ void TreePane::ForgetItemsBelow(const QModelIndex& parent, int first, int last) 
 }
 
 void TreePane::ShowEntryInTree(FileData& entry) {
-    const TreeItem found = set_.Tree().FindChild(entry.GetParentItem(), entry.Name());
+    const TreeItem found = set_.ItemOfEntry(entry);
     if (found == kNoItem) return;
     const QModelIndex index = model_->IndexOf(found);
     for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) view_->expand(up);
@@ -191,11 +191,10 @@ void TreePane::ShowNothingSelected() {
 }
 
 void TreePane::OnProperties() {
-    const ContainerTree& tree = set_.Tree();
-    const TreeItem parent = tree.GetParentItem(contextItem_);
+    const TreeItem parent = set_.Tree().GetParentItem(contextItem_);
     PropertyFields fields;
     if (contextItem_ != kNoItem && parent != kNoItem) {
-        FileData* entry = set_.FindEntry(parent, tree.GetItemText(contextItem_));
+        FileData* entry = set_.EntryOfItem(contextItem_);
         if (!entry) return;
         fields = PropertiesOfEntry(*entry);
     } else {
@@ -281,10 +280,7 @@ void TreePane::OnCompareDisk() {
 }
 
 void TreePane::OnOpenEntry() {
-    const TreeItem parent = set_.Tree().GetParentItem(contextItem_);
-    if (contextItem_ == kNoItem || parent == kNoItem) return;
-    if (FileData* entry = set_.FindEntry(parent, set_.Tree().GetItemText(contextItem_)))
-        list_.LaunchEntry(*entry);
+    if (FileData* entry = set_.EntryOfItem(contextItem_)) list_.LaunchEntry(*entry);
 }
 
 void TreePane::EjectRemovableDisks() {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <locale>
+
 #include "catalog/mask.h"
 #include "catalog/name_compare.h"
 
@@ -12,6 +14,19 @@ TEST(UpperCaseTest, ChangesOnlyAsciiLetters) {
     EXPECT_TRUE(EqualUpperCased("Photos", "PHOTOS"));
     EXPECT_FALSE(EqualUpperCased("café", "CAFÉ"));
     EXPECT_FALSE(EqualUpperCased("ab", "abc"));
+}
+
+TEST(UpperCaseTest, EveryByteCasesAsTheClassicLocaleDoes) {
+    const auto& classic = std::use_facet<std::ctype<char>>(std::locale::classic());
+    for (int i = 0; i < 256; ++i) {
+        const char c = static_cast<char>(i);
+        EXPECT_EQ(UpperCasedAscii(c), classic.toupper(c)) << i;
+        EXPECT_EQ(LowerCasedAscii(c), classic.tolower(c)) << i;
+        const std::string one(1, c);
+        EXPECT_EQ(UpperCased(one), std::string(1, classic.toupper(c))) << i;
+        EXPECT_EQ(EqualUpperCased(one, std::string(1, classic.tolower(c))), true) << i;
+        EXPECT_EQ(CompareFoldedAscii(one, std::string(1, classic.toupper(c))), 0) << i;
+    }
 }
 
 TEST(CaseInsensitiveTest, FoldsLettersOfTheLocale) {

@@ -117,5 +117,27 @@ TEST(CliCommonTest, DamagedAndForeignCatalogsAreReportedAndTheRestListed) {
     EXPECT_EQ(run.out, "Name\tSize\tDate\n");
 }
 
+TEST(CliPropertiesTest, SiblingFoldersDifferingOnlyInCase) {
+    // A path part matches its item exactly; the item's properties are those
+    // of the first entry equal to its name ignoring case.
+    test::TempDir catalogs;
+    catalogs.Write("D.kvx", test::CatalogHeader() +
+                                "+ \"D\" 0 0 1 1 2000 0 0 0 < "
+                                "+\"Dup\" 0 0 1 1 2000 0 0 0 < \"f\" 5 1 1 2000 0 0 0 > "
+                                "+\"DUP\" 0 0 2 2 2002 0 0 0 < \"g\" 7 1 1 2000 0 0 0 > >");
+    test::CliRun run = RunCli(catalogs.Str(), {"properties", "D/DUP"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "Name: Dup\nType: File Folder\nLocation: D\nSize: 5\n"
+              "Contains: 1 Files, 0 Folders, 0 Zip Folders\n"
+              "Count includes files and folders in Zip Folders\nDate: 01/01/00 00:00:00\n");
+    run = RunCli(catalogs.Str(), {"properties", "D/dup"});
+    EXPECT_EQ(run.out.substr(0, 10), "Name: Dup\n");
+    run = RunCli(catalogs.Str(), {"ls", "D"});
+    EXPECT_EQ(run.out, "Name\tSize\tDate\nDUP\t7\t02/02/02 00:00:00\nDup\t5\t01/01/00 00:00:00\n");
+    run = RunCli(catalogs.Str(), {"properties", "D/DUP/G"});
+    EXPECT_EQ(run.out.substr(0, 8), "Name: g\n");
+}
+
 }  // namespace
 }  // namespace kestavo

@@ -44,6 +44,21 @@ TEST_F(LaunchTest, NormalisedNamesLeadBackToTheFilesOnTheDisk) {
               dir.Str() + "/backup/DOCS/gone.txt");
 }
 
+// A name the writer wrote as "_." or "_.." stands for the file it was made
+// from, never for the folder itself or its parent.
+TEST_F(LaunchTest, NamesWrittenLikeDotPartsLeadToTheirOwnFiles) {
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/DOCS/_.").fullPath,
+              dir.Str() + "/backup/DOCS/_.");
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/DOCS/_..").fullPath,
+              dir.Str() + "/backup/DOCS/_..");
+    test::MakeFile(dir.Str(), "backup/DOCS/ .", "x");
+    test::MakeFile(dir.Str(), "backup/DOCS/  ..", "x");
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/DOCS/_.").fullPath,
+              dir.Str() + "/backup/DOCS/ .");
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/DOCS/_..").fullPath,
+              dir.Str() + "/backup/DOCS/  ..");
+}
+
 TEST_F(LaunchTest, APathWithDotPartsIsNeverStarted) {
     for (const char* path :
          {"BACKUP/../etc/passwd", "BACKUP/DOCS/..", "BACKUP/./a", "BACKUP/x/../../y"}) {
