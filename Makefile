@@ -21,6 +21,7 @@ build: deps
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	sh scripts/check-format.sh
 
 # The support, catalog and tools tests, which run work on two threads, built
 # with ThreadSanitizer in their own directory and run.

@@ -1,10 +1,9 @@
 #include "catalog_generator.h"
 
-#include <filesystem>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <vector>
 
@@ -24,20 +23,20 @@ private:
 };
 
 const char* const kWords[] = {
-    "report", "holiday", "invoice", "backup", "photo", "summer", "project", "draft",
-    "notes", "budget", "family", "scan", "letter", "music", "video", "archive",
-    "final", "old", "new", "copy", "meeting", "thesis", "chapter", "data",
-    "results", "presentation", "contract", "manual", "readme", "setup", "source", "test",
+    "report",  "holiday",      "invoice",  "backup", "photo",   "summer", "project", "draft",
+    "notes",   "budget",       "family",   "scan",   "letter",  "music",  "video",   "archive",
+    "final",   "old",          "new",      "copy",   "meeting", "thesis", "chapter", "data",
+    "results", "presentation", "contract", "manual", "readme",  "setup",  "source",  "test",
 };
 const char* const kExtensions[] = {
-    ".jpg", ".JPG", ".png", ".txt", ".pdf", ".doc", ".docx", ".xls", ".mp3", ".mp4",
-    ".mov", ".c", ".h", ".cpp", ".html", ".css", ".js", ".json", ".xml", ".iso",
-    ".exe", ".dll", ".log", ".csv", ".odt", ".tif", ".wav", ".flac", ".7z", ".tar",
+    ".jpg", ".JPG", ".png", ".txt", ".pdf",  ".doc", ".docx", ".xls",  ".mp3", ".mp4",
+    ".mov", ".c",   ".h",   ".cpp", ".html", ".css", ".js",   ".json", ".xml", ".iso",
+    ".exe", ".dll", ".log", ".csv", ".odt",  ".tif", ".wav",  ".flac", ".7z",  ".tar",
 };
 const char* const kFolderWords[] = {
-    "Documents", "Photos", "Music", "Projects", "src", "include", "lib", "Archive",
-    "2019", "2020", "2021", "Holidays", "Work", "Private", "Scans", "Backup",
-    "old", "tmp", "assets", "images", "docs", "build", "Videos", "Downloads",
+    "Documents", "Photos", "Music",  "Projects", "src",  "include", "lib",    "Archive",
+    "2019",      "2020",   "2021",   "Holidays", "Work", "Private", "Scans",  "Backup",
+    "old",       "tmp",    "assets", "images",   "docs", "build",   "Videos", "Downloads",
 };
 
 template <std::size_t N>
@@ -69,13 +68,20 @@ public:
     std::string FileName() {
         std::string name;
         switch (random_.Below(4)) {
-            case 0: name = "IMG_" + std::to_string(1000 + random_.Below(9000)); break;
-            case 1: name = std::string(Pick(random_, kWords)) + "_" + std::to_string(random_.Below(3000)); break;
+            case 0:
+                name = "IMG_" + std::to_string(1000 + random_.Below(9000));
+                break;
+            case 1:
+                name =
+                    std::string(Pick(random_, kWords)) + "_" + std::to_string(random_.Below(3000));
+                break;
             case 2:
                 name = std::string(Pick(random_, kWords)) + " " + Pick(random_, kWords) + " " +
                        std::to_string(random_.Below(100));
                 break;
-            default: name = std::string(Pick(random_, kWords)) + "-" + Pick(random_, kWords); break;
+            default:
+                name = std::string(Pick(random_, kWords)) + "-" + Pick(random_, kWords);
+                break;
         }
         return name + Pick(random_, kExtensions);
     }
@@ -95,9 +101,9 @@ private:
         const auto year = 1999 + random_.Below(25);
         const auto month = 1 + random_.Below(12);
         const auto day = 1 + random_.Below(28);
-        out_ += std::to_string(day) + " " + std::to_string(month) + " " + std::to_string(year) + " " +
-                std::to_string(random_.Below(24)) + " " + std::to_string(random_.Below(60)) + " " +
-                std::to_string(random_.Below(60));
+        out_ += std::to_string(day) + " " + std::to_string(month) + " " + std::to_string(year) +
+                " " + std::to_string(random_.Below(24)) + " " + std::to_string(random_.Below(60)) +
+                " " + std::to_string(random_.Below(60));
     }
 
     Random& random_;

@@ -20,7 +20,8 @@ struct GeneratorSettings {
 
 // Writes the catalogs into `directory` (created when missing); answers the
 // number of entries written, or -1 when a file cannot be written.
-std::int64_t GenerateCatalogDirectory(const std::string& directory, const GeneratorSettings& settings);
+std::int64_t GenerateCatalogDirectory(const std::string& directory,
+                                      const GeneratorSettings& settings);
 
 // One catalog whose disk holds a single folder with `subfolders` subfolders,
 // each holding one file.

@@ -84,11 +84,13 @@ std::string ArchiveBytes(std::mt19937& random, int members) {
     return out;
 }
 
-bool MakeFile(const std::string& path, const std::string& content, std::int64_t size, std::int64_t time) {
+bool MakeFile(const std::string& path, const std::string& content, std::int64_t size,
+              std::int64_t time) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return false;
     bool ok = content.empty() ? ::ftruncate(fd, size) == 0
-                              : ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+                              : ::write(fd, content.data(), content.size()) ==
+                                    static_cast<ssize_t>(content.size());
     const struct timespec times[2] = {{time, 0}, {time, 0}};
     ok = ::futimens(fd, times) == 0 && ok;
     return ::close(fd) == 0 && ok;
@@ -114,11 +116,14 @@ int main(int argc, char** argv) {
             const std::string folder = sub < 0 ? topPath : topPath + "/sub_" + std::to_string(sub);
             if (sub >= 0) ::mkdir(folder.c_str(), 0755);
             for (int f = 0; f < kFilesPerFolder; ++f) {
-                const std::int64_t time = 800000000 + static_cast<std::int64_t>(random() % 800000000);
+                const std::int64_t time =
+                    800000000 + static_cast<std::int64_t>(random() % 800000000);
                 const bool archive = sub < 0 && f == 0;
-                const std::string name = archive ? "archive_" + std::to_string(top) + ".zip"
-                                                 : "file_" + std::to_string(f) + (f % 3 ? ".txt" : ".DAT");
-                const std::string content = archive ? ArchiveBytes(random, kMembersPerArchive) : std::string();
+                const std::string name =
+                    archive ? "archive_" + std::to_string(top) + ".zip"
+                            : "file_" + std::to_string(f) + (f % 3 ? ".txt" : ".DAT");
+                const std::string content =
+                    archive ? ArchiveBytes(random, kMembersPerArchive) : std::string();
                 if (!MakeFile(folder + "/" + name, content, random() % 2000000, time)) {
                     std::perror((folder + "/" + name).c_str());
                     return 1;

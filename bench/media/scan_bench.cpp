@@ -41,7 +41,8 @@ int ListArchives(kestavo::media::CatalogWriter& out) {
     while (std::getline(std::cin, path)) {
         kestavo::media::ArchiveFile archive{AT_FDCWD, path.c_str(), 0, 0};
         std::uint64_t members = 0;
-        if (lister.Write(archive, out, members) != kestavo::media::ZipLister::Outcome::Listed) return 1;
+        if (lister.Write(archive, out, members) != kestavo::media::ZipLister::Outcome::Listed)
+            return 1;
         total += members;
         ++archives;
     }
@@ -65,7 +66,8 @@ int main(int argc, char** argv) {
         kestavo::media::CatalogWriter out(sink);
         status = mode == "--tree" ? ScanTree(argv[2], out) : ListArchives(out);
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("seconds %.3f peak_rss_kb %ld\n", seconds, PeakKilobytes());
     return status;
 }

@@ -13,6 +13,7 @@
 // they read on light and on dark backgrounds.
 
 #include <QColor>
+#include <QConicalGradient>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -21,10 +22,8 @@
 #include <QPainterPath>
 #include <QPainterPathStroker>
 #include <QRadialGradient>
-#include <QConicalGradient>
 #include <QString>
 #include <QStringList>
-
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -74,7 +73,8 @@ const QColor kOrangeLine(0x84, 0x3c, 0x05);
 // is scaled by the picture's scale factor.
 class Canvas {
 public:
-    Canvas(int w, int h, int scale) : image_(w * scale, h * scale, QImage::Format_ARGB32_Premultiplied), s(scale) {
+    Canvas(int w, int h, int scale)
+        : image_(w * scale, h * scale, QImage::Format_ARGB32_Premultiplied), s(scale) {
         image_.fill(Qt::transparent);
         p.begin(&image_);
         p.setRenderHint(QPainter::Antialiasing, true);
@@ -97,7 +97,8 @@ public:
 
     // Fills path with fill and gives it an outline of width device pixels
     // that lies inside the path, so straight edges on the grid stay crisp.
-    void shape(const QPainterPath& path, const QBrush& fill, const QColor& line, double width = 1.0) {
+    void shape(const QPainterPath& path, const QBrush& fill, const QColor& line,
+               double width = 1.0) {
         p.fillPath(path, line);
         QPainterPathStroker stroker;
         stroker.setWidth(2.0 * width * px());
@@ -106,7 +107,8 @@ public:
         p.fillPath(path.subtracted(stroker.createStroke(path)), fill);
     }
 
-    void rect(double x, double y, double w, double h, const QBrush& fill, const QColor& line, double radius = 0) {
+    void rect(double x, double y, double w, double h, const QBrush& fill, const QColor& line,
+              double radius = 0) {
         QPainterPath path;
         if (radius > 0)
             path.addRoundedRect(QRectF(x, y, w, h), radius, radius);
@@ -115,12 +117,15 @@ public:
         shape(path, fill, line);
     }
 
-    void fill(double x, double y, double w, double h, const QBrush& brush) { p.fillRect(QRectF(x, y, w, h), brush); }
+    void fill(double x, double y, double w, double h, const QBrush& brush) {
+        p.fillRect(QRectF(x, y, w, h), brush);
+    }
 
     // Strokes path with a pen of width units; with outline > 0 a darker pen
     // of width + 2 * outline device pixels goes underneath.
-    void stroke(const QPainterPath& path, const QColor& color, double width, const QColor& line = QColor(),
-                double outline = 0, Qt::PenCapStyle cap = Qt::RoundCap) {
+    void stroke(const QPainterPath& path, const QColor& color, double width,
+                const QColor& line = QColor(), double outline = 0,
+                Qt::PenCapStyle cap = Qt::RoundCap) {
         p.setBrush(Qt::NoBrush);
         if (outline > 0) {
             p.setPen(QPen(line, width + 2 * outline * px(), Qt::SolidLine, cap, Qt::RoundJoin));
@@ -196,13 +201,26 @@ void pixels(Canvas& c, int x, int y, std::initializer_list<const char*> rows) {
         for (int col = 0; line[col]; ++col) {
             QColor color;
             switch (line[col]) {
-            case 'o': color = kGoldLine; break;
-            case 'y': color = kGold; break;
-            case 'w': color = QColor(0xff, 0xf6, 0xc4); break;
-            case 'B': color = kBlueLine; break;
-            case 'b': color = QColor(0x12, 0x66, 0xd6); break;
-            case 'p': color = QColor(0xf4, 0xf9, 0xff); break;
-            default: continue;
+                case 'o':
+                    color = kGoldLine;
+                    break;
+                case 'y':
+                    color = kGold;
+                    break;
+                case 'w':
+                    color = QColor(0xff, 0xf6, 0xc4);
+                    break;
+                case 'B':
+                    color = kBlueLine;
+                    break;
+                case 'b':
+                    color = QColor(0x12, 0x66, 0xd6);
+                    break;
+                case 'p':
+                    color = QColor(0xf4, 0xf9, 0xff);
+                    break;
+                default:
+                    continue;
             }
             c.fill(x + col, y + row, 1, 1, color);
         }
@@ -217,24 +235,32 @@ enum class Spark { Big, Small, Tiny };
 void spark(Canvas& c, int x, int y, Spark size) {
     if (c.s == 1) {
         switch (size) {
-        case Spark::Big:
-            pixels(c, x, y,
-                   {"....o....", "....y....", "...oyo...", "..oyyyo..", "oyyywyyyo", "..oyyyo..", "...oyo...",
-                    "....y....", "....o...."});
-            break;
-        case Spark::Small:
-            pixels(c, x, y, {"...o...", "...y...", "..oyo..", "oyywyyo", "..oyo..", "...y...", "...o..."});
-            break;
-        case Spark::Tiny:
-            pixels(c, x, y, {".o.", "oyo", ".o."});
-            break;
+            case Spark::Big:
+                pixels(c, x, y,
+                       {"....o....", "....y....", "...oyo...", "..oyyyo..", "oyyywyyyo",
+                        "..oyyyo..", "...oyo...", "....y....", "....o...."});
+                break;
+            case Spark::Small:
+                pixels(
+                    c, x, y,
+                    {"...o...", "...y...", "..oyo..", "oyywyyo", "..oyo..", "...y...", "...o..."});
+                break;
+            case Spark::Tiny:
+                pixels(c, x, y, {".o.", "oyo", ".o."});
+                break;
         }
         return;
     }
     switch (size) {
-    case Spark::Big: sparkle(c, x + 4.5, y + 4.5, 4.5); break;
-    case Spark::Small: sparkle(c, x + 3.5, y + 3.5, 3.5); break;
-    case Spark::Tiny: sparkle(c, x + 1.5, y + 1.5, 1.75); break;
+        case Spark::Big:
+            sparkle(c, x + 4.5, y + 4.5, 4.5);
+            break;
+        case Spark::Small:
+            sparkle(c, x + 3.5, y + 3.5, 3.5);
+            break;
+        case Spark::Tiny:
+            sparkle(c, x + 1.5, y + 1.5, 1.75);
+            break;
     }
 }
 
@@ -295,15 +321,16 @@ void drive(Canvas& c, double x, double y, double w, double h, DriveLook look) {
 // top and a white label at the bottom.
 void diskette(Canvas& c, double x, double y, double w, double h) {
     const double cut = c.s == 1 ? 2 : 2.5;
-    QPainterPath shell = polygon({{x, y}, {x + w - cut, y}, {x + w, y + cut}, {x + w, y + h}, {x, y + h}});
+    QPainterPath shell =
+        polygon({{x, y}, {x + w - cut, y}, {x + w, y + cut}, {x + w, y + h}, {x, y + h}});
     c.shape(shell, vertical(y, y + h, kBlueLight, kBlueDark), kBlueLine);
     // Shutter.
     const double sw = std::round(w * 0.55);
     const double sx = x + std::round((w - sw) / 2) + (c.s == 1 ? 0 : 0.5);
     const double sh = std::round(h * 0.40);
     c.rect(sx, y, sw, sh, vertical(y, y + sh, kMetalLight, kMetalDark), kBlueLine);
-    c.fill(sx + sw - (c.s == 1 ? 3 : 3.5), y + (c.s == 1 ? 1 : 1.5), c.s == 1 ? 1 : 1.5, sh - (c.s == 1 ? 2 : 3.0),
-           kBlueLine);
+    c.fill(sx + sw - (c.s == 1 ? 3 : 3.5), y + (c.s == 1 ? 1 : 1.5), c.s == 1 ? 1 : 1.5,
+           sh - (c.s == 1 ? 2 : 3.0), kBlueLine);
     // Label.
     const double lx = x + 2;
     const double ly = std::round(y + h * 0.52);
@@ -403,7 +430,8 @@ void closedFolder(Canvas& c, double x, double y, double w, double h, bool zip) {
     // Front panel: lighter, fills the body below the tab with a shine on top.
     const double fy = y + 4;
     const double d = c.px();
-    c.fill(x + d, fy, w - 2 * d, y + h - fy - d, vertical(fy, y + h, kFolderFrontTop, kFolderFrontBottom));
+    c.fill(x + d, fy, w - 2 * d, y + h - fy - d,
+           vertical(fy, y + h, kFolderFrontTop, kFolderFrontBottom));
     c.fill(x + d, fy - d, w - 2 * d, d, kFolderLine.lighter(150));
     c.fill(x + d, fy, w - 2 * d, d, kFolderShine);
     if (zip) zipper(c, x + std::round(w / 2), y + 2 + d, y + h - d);
@@ -426,7 +454,8 @@ void openFolder(Canvas& c, double x, double y, double w, double h, bool zip) {
 // A sheet of paper with a folded corner and lines of text.
 void document(Canvas& c, double x, double y, double w, double h, int lines) {
     const double fold = c.s == 1 ? 4 : 4.5;
-    QPainterPath sheet = polygon({{x, y}, {x + w - fold, y}, {x + w, y + fold}, {x + w, y + h}, {x, y + h}});
+    QPainterPath sheet =
+        polygon({{x, y}, {x + w - fold, y}, {x + w, y + fold}, {x + w, y + h}, {x, y + h}});
     c.shape(sheet, vertical(y, y + h, kPaper, kPaperShade), kPaperLine);
     QPainterPath corner = polygon({{x + w - fold, y}, {x + w - fold, y + fold}, {x + w, y + fold}});
     c.shape(corner, QColor(0xe4, 0xe9, 0xef), kPaperLine);
@@ -440,7 +469,8 @@ void document(Canvas& c, double x, double y, double w, double h, int lines) {
         for (int i = 0; i < lines * 2 - 1; ++i) {
             const double ly = y + 4.5 + 1.5 * i;
             if (ly >= y + h - 1.5) break;
-            c.fill(x + 2, ly, w - 4 - (i % 3 == 2 ? 2.5 : 0) - (i % 4 == 1 ? 1 : 0), 0.5, kPaperText);
+            c.fill(x + 2, ly, w - 4 - (i % 3 == 2 ? 2.5 : 0) - (i % 4 == 1 ? 1 : 0), 0.5,
+                   kPaperText);
         }
     }
 }
@@ -451,8 +481,8 @@ void circlingArrows(Canvas& c, double cx, double cy) {
     if (c.s == 1) {
         // 9 x 9 badge centred on (cx, cy).
         pixels(c, int(cx - 4.5), int(cy - 4.5),
-               {"..ppppp..", ".pbbbbpp.", "pbppppbpp", "pbpppbbbp", "ppppppppp", "pbbbpppbp", "ppbppppbp",
-                ".ppbbbbp.", "..ppppp.."});
+               {"..ppppp..", ".pbbbbpp.", "pbppppbpp", "pbpppbbbp", "ppppppppp", "pbbbpppbp",
+                "ppbppppbp", ".ppbbbbp.", "..ppppp.."});
         return;
     }
     const QColor blue(0x12, 0x66, 0xd6);
@@ -538,56 +568,56 @@ void wand(Canvas& c) {
 // Pictures of the image strip, 15 x 16 at 1x, indexed as in the tree.
 void stripPicture(Canvas& c, int index) {
     switch (index) {
-    case 0:  // fixed disk drive
-        drive(c, 0, 4, 15, 9, DriveLook::Fixed);
-        break;
-    case 1:  // closed folder
-        closedFolder(c, 0, 2, 15, 12, false);
-        break;
-    case 2:  // Zip Folder
-        closedFolder(c, 0, 2, 15, 12, true);
-        break;
-    case 3:  // document
-        document(c, 2, 0, 11, 16, 5);
-        break;
-    case 4:  // removable-disk drive with a diskette going in: the top root
-        diskette(c, 3, 0, 9, 9);
-        drive(c, 0, 7, 15, 8, DriveLook::Removable);
-        break;
-    case 5:  // diskette
-        diskette(c, 1, 1, 13, 14);
-        break;
-    case 6:  // document with a spark
-        document(c, 1, 0, 11, 16, 5);
-        spark(c, 6, 7, Spark::Big);
-        break;
-    case 7:  // document with circling arrows
-        document(c, 1, 0, 11, 16, 5);
-        circlingArrows(c, 10.5, 11.5);
-        break;
-    case 8:  // check mark
-        checkMark(c, 0, 0);
-        break;
-    case 9:  // cross
-        crossMark(c, 0, 0.5);
-        break;
-    case 10:  // magic wand
-        wand(c);
-        break;
-    case 11:  // open folder
-        openFolder(c, 0, 2, 15, 12, false);
-        break;
-    case 12:  // open Zip Folder
-        openFolder(c, 0, 2, 15, 12, true);
-        break;
-    case 13:  // CD-ROM
-        disc(c, 7.5, 8.5, 7.5);
-        break;
-    case 14:  // removable disk drive
-        drive(c, 0, 4, 15, 9, DriveLook::Removable);
-        break;
-    default:
-        break;
+        case 0:  // fixed disk drive
+            drive(c, 0, 4, 15, 9, DriveLook::Fixed);
+            break;
+        case 1:  // closed folder
+            closedFolder(c, 0, 2, 15, 12, false);
+            break;
+        case 2:  // Zip Folder
+            closedFolder(c, 0, 2, 15, 12, true);
+            break;
+        case 3:  // document
+            document(c, 2, 0, 11, 16, 5);
+            break;
+        case 4:  // removable-disk drive with a diskette going in: the top root
+            diskette(c, 3, 0, 9, 9);
+            drive(c, 0, 7, 15, 8, DriveLook::Removable);
+            break;
+        case 5:  // diskette
+            diskette(c, 1, 1, 13, 14);
+            break;
+        case 6:  // document with a spark
+            document(c, 1, 0, 11, 16, 5);
+            spark(c, 6, 7, Spark::Big);
+            break;
+        case 7:  // document with circling arrows
+            document(c, 1, 0, 11, 16, 5);
+            circlingArrows(c, 10.5, 11.5);
+            break;
+        case 8:  // check mark
+            checkMark(c, 0, 0);
+            break;
+        case 9:  // cross
+            crossMark(c, 0, 0.5);
+            break;
+        case 10:  // magic wand
+            wand(c);
+            break;
+        case 11:  // open folder
+            openFolder(c, 0, 2, 15, 12, false);
+            break;
+        case 12:  // open Zip Folder
+            openFolder(c, 0, 2, 15, 12, true);
+            break;
+        case 13:  // CD-ROM
+            disc(c, 7.5, 8.5, 7.5);
+            break;
+        case 14:  // removable disk drive
+            drive(c, 0, 4, 15, 9, DriveLook::Removable);
+            break;
+        default:
+            break;
     }
 }
 
@@ -649,7 +679,8 @@ const std::vector<ToolbarPicture>& toolbarPictures() {
         {"open_all",
          [](Canvas& c) {
              drive(c, 3, 0, 13, 6, DriveLook::Fixed);
-             drive(c, 1.5 + (c.s == 1 ? 0.5 : 0), 4.5 + (c.s == 1 ? 0.5 : 0), 13, 6, DriveLook::Fixed);
+             drive(c, 1.5 + (c.s == 1 ? 0.5 : 0), 4.5 + (c.s == 1 ? 0.5 : 0), 13, 6,
+                   DriveLook::Fixed);
              drive(c, 0, 9, 13, 6, DriveLook::Fixed);
          }},
         {"new_catalog", [](Canvas& c) { diskette(c, 1, 0, 14, 15); }},
@@ -734,14 +765,16 @@ QImage appIcon(int size) {
     const double ty = size <= 16 ? 4 : q(4.75);
     const double slope = size <= 16 ? 1 : q(0.75);
     const QColor cardLine(0x3a, 0x2a, 0x12);
-    QPainterPath tab = polygon({{tx0, cy0 + ow}, {tx0 + slope, ty}, {tx1 - slope, ty}, {tx1, cy0 + ow}});
+    QPainterPath tab =
+        polygon({{tx0, cy0 + ow}, {tx0 + slope, ty}, {tx1 - slope, ty}, {tx1, cy0 + ow}});
     outlined(tab, vertical(ty, cy0, QColor(0xff, 0xb0, 0x55), kOrange), kOrangeLine);
     QPainterPath card;
     if (size >= 48)
         card.addRoundedRect(QRectF(cx0, cy0, cx1 - cx0, cy1 - cy0), u * 0.4, u * 0.4);
     else
         card.addRect(QRectF(cx0, cy0, cx1 - cx0, cy1 - cy0));
-    outlined(card, vertical(cy0, cy1, QColor(0xff, 0xfb, 0xef), QColor(0xf3, 0xe6, 0xc6)), cardLine);
+    outlined(card, vertical(cy0, cy1, QColor(0xff, 0xfb, 0xef), QColor(0xf3, 0xe6, 0xc6)),
+             cardLine);
     // Join the tab to the card: no outline between them.
     c.fill(tx0 + ow, cy0, tx1 - tx0 - 2 * ow, ow, kOrange);
     // A red rule under the heading line, then lines of writing.
@@ -758,7 +791,8 @@ QImage appIcon(int size) {
         for (int i = 0; i < 3; ++i) {
             const double ly = q(10.75 + 1.5 * i);
             if (ly + lineH > cy1 - ow - lineH) break;
-            c.fill(left, ly, std::round((right - left) * widths[i]), lineH, QColor(0x7d, 0x86, 0x93));
+            c.fill(left, ly, std::round((right - left) * widths[i]), lineH,
+                   QColor(0x7d, 0x86, 0x93));
         }
     }
     return c.take();
@@ -779,8 +813,9 @@ std::vector<Picture> drawAll() {
             Canvas c(15, 16, scale);
             stripPicture(c, i);
             const QString suffix = scale == 1 ? QString() : QStringLiteral("@2x");
-            out.push_back({QStringLiteral("strip_%1%2.png").arg(i, 2, 10, QLatin1Char('0')).arg(suffix), c.take(),
-                           8 / scale});
+            out.push_back(
+                {QStringLiteral("strip_%1%2.png").arg(i, 2, 10, QLatin1Char('0')).arg(suffix),
+                 c.take(), 8 / scale});
         }
     }
     for (int scale : {1, 2}) {
@@ -788,11 +823,16 @@ std::vector<Picture> drawAll() {
             Canvas c(16, 15, scale);
             t.draw(c);
             const QString suffix = scale == 1 ? QString() : QStringLiteral("@2x");
-            out.push_back({QStringLiteral("toolbar_%1%2.png").arg(QLatin1String(t.name), suffix), c.take(), 8 / scale});
+            out.push_back({QStringLiteral("toolbar_%1%2.png").arg(QLatin1String(t.name), suffix),
+                           c.take(), 8 / scale});
         }
     }
     for (int size : {16, 32, 48, 64, 128, 256})
-        out.push_back({QStringLiteral("kestavo_%1.png").arg(size), appIcon(size), size <= 16 ? 8 : size <= 32 ? 4 : size <= 64 ? 2 : 1});
+        out.push_back({QStringLiteral("kestavo_%1.png").arg(size), appIcon(size),
+                       size <= 16   ? 8
+                       : size <= 32 ? 4
+                       : size <= 64 ? 2
+                                    : 1});
     return out;
 }
 
@@ -812,9 +852,13 @@ QImage contactSheet(const std::vector<Picture>& pictures) {
             const Picture& pic = pictures[i];
             const int col = int(i) % perRow;
             const int row = int(i) / perRow;
-            QImage big = pic.image.scaled(pic.image.size() * pic.magnify, Qt::KeepAspectRatio, Qt::FastTransformation);
-            if (big.width() > cell - 8) big = pic.image.scaled(cell - 8, cell - 8, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-            p.drawImage(col * cell + (cell - big.width()) / 2, band * bandH + row * cell + (cell - big.height()) / 2, big);
+            QImage big = pic.image.scaled(pic.image.size() * pic.magnify, Qt::KeepAspectRatio,
+                                          Qt::FastTransformation);
+            if (big.width() > cell - 8)
+                big = pic.image.scaled(cell - 8, cell - 8, Qt::KeepAspectRatio,
+                                       Qt::SmoothTransformation);
+            p.drawImage(col * cell + (cell - big.width()) / 2,
+                        band * bandH + row * cell + (cell - big.height()) / 2, big);
         }
         // Real sizes along the bottom of the band.
         int x = 8;

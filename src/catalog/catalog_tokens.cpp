@@ -8,9 +8,12 @@ namespace {
 
 int DigitValue(char c, int base) {
     int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
     return v >= 0 && v < base ? v : -1;
 }
 
@@ -75,8 +78,9 @@ ReadStatus CatalogTokens::ReadInteger(std::int32_t& value) {
     p_ = p;
     constexpr std::uint64_t kMax = std::numeric_limits<std::int32_t>::max();
     if (negative)
-        value = magnitude > kMax + 1 ? std::numeric_limits<std::int32_t>::min()
-                                     : static_cast<std::int32_t>(0 - static_cast<std::int64_t>(magnitude));
+        value = magnitude > kMax + 1
+                    ? std::numeric_limits<std::int32_t>::min()
+                    : static_cast<std::int32_t>(0 - static_cast<std::int64_t>(magnitude));
     else
         value = magnitude > kMax ? std::numeric_limits<std::int32_t>::max()
                                  : static_cast<std::int32_t>(magnitude);
@@ -95,8 +99,10 @@ ReadStatus CatalogTokens::ReadFileSize(std::int64_t& value) {
     int digits = 0;
     for (; p < end_ && *p >= '0' && *p <= '9'; ++p, ++digits) {
         const auto d = static_cast<std::uint64_t>(*p - '0');
-        if (magnitude > (kMax + 1 - d) / 10) overflow = true;
-        else magnitude = magnitude * 10 + d;
+        if (magnitude > (kMax + 1 - d) / 10)
+            overflow = true;
+        else
+            magnitude = magnitude * 10 + d;
     }
     if (digits == 0) return ReadStatus::Bad;
     p_ = p;

@@ -7,7 +7,7 @@
 namespace kestavo {
 
 void EntryStore::BlockDelete::operator()(char* block) const {
-    ::operator delete(block, std::align_val_t{kSegmentBytes});
+    ::operator delete (block, std::align_val_t{kSegmentBytes});
 }
 
 EntryStore::EntryStore(CatalogSet* owner, std::uint64_t serial) : owner_(owner), serial_(serial) {}
@@ -25,7 +25,7 @@ EntryStore::SegmentHeader* EntryStore::NewSegment() {
             blocks_.empty() ? 1 : std::min(kMaxBlockSegments, lastBlockSegments_ * 2);
         const std::size_t bytes = segments * kSegmentBytes;
         blocks_.emplace_back(
-            static_cast<char*>(::operator new(bytes, std::align_val_t{kSegmentBytes})));
+            static_cast<char*>(::operator new (bytes, std::align_val_t{kSegmentBytes})));
         if (segments == kMaxBlockSegments) PrefaultPages(blocks_.back().get(), bytes);
         lastBlockSegments_ = segments;
         unusedSegments_ = segments;

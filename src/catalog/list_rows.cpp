@@ -22,10 +22,14 @@ std::vector<ListColumn> DiskColumns(const DiskColumnSwitches& switches) {
 
 std::string_view CellText(FileData& entry, ColumnContent content) {
     switch (content) {
-        case ColumnContent::Name: return entry.Name();
-        case ColumnContent::Size: return entry.GetSizeText();
-        case ColumnContent::FreeSpace: return entry.GetFreeSpaceText();
-        case ColumnContent::Date: return entry.GetDateText();
+        case ColumnContent::Name:
+            return entry.Name();
+        case ColumnContent::Size:
+            return entry.GetSizeText();
+        case ColumnContent::FreeSpace:
+            return entry.GetFreeSpaceText();
+        case ColumnContent::Date:
+            return entry.GetDateText();
     }
     return {};
 }
@@ -38,16 +42,21 @@ void SortRowsInInitialOrder(std::vector<FileData*>& rows) {
 
 int CompareRows(FileData* a, FileData* b, ColumnContent content) {
     if (!a || !b) return 0;
-    auto compareNumbers = [](std::int64_t x, std::int64_t y) { return x < y ? -1 : (x > y ? 1 : 0); };
+    auto compareNumbers = [](std::int64_t x, std::int64_t y) {
+        return x < y ? -1 : (x > y ? 1 : 0);
+    };
     switch (content) {
-        case ColumnContent::Name: return CompareBytes(a->Name(), b->Name());
+        case ColumnContent::Name:
+            return CompareBytes(a->Name(), b->Name());
         case ColumnContent::Size:
             // The size text puts a container's content size in place of 0.
             a->GetSizeText();
             b->GetSizeText();
             return compareNumbers(a->Size(), b->Size());
-        case ColumnContent::FreeSpace: return compareNumbers(a->GetFreeSpace(), b->GetFreeSpace());
-        case ColumnContent::Date: return compareNumbers(a->GetTime(), b->GetTime());
+        case ColumnContent::FreeSpace:
+            return compareNumbers(a->GetFreeSpace(), b->GetFreeSpace());
+        case ColumnContent::Date:
+            return compareNumbers(a->GetTime(), b->GetTime());
     }
     return 0;
 }

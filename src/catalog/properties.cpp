@@ -23,13 +23,20 @@ std::string ContainsText(const ContentCounts& counts) {
 
 const char* TypeWordOfKind(int kind) {
     switch (kind) {
-        case KIND_FIXED_DISK: return "Fixed Hard Disk";
-        case KIND_FOLDER: return "File Folder";
-        case KIND_ZIP_FOLDER: return "Zip Folder";
-        case KIND_DEFAULT_DISK: return "Removable Disk";
-        case KIND_REMOVABLE_DISK: return "Removable Disk";
-        case KIND_CDROM_DISK: return "CD-ROM";
-        default: return "File";
+        case KIND_FIXED_DISK:
+            return "Fixed Hard Disk";
+        case KIND_FOLDER:
+            return "File Folder";
+        case KIND_ZIP_FOLDER:
+            return "Zip Folder";
+        case KIND_DEFAULT_DISK:
+            return "Removable Disk";
+        case KIND_REMOVABLE_DISK:
+            return "Removable Disk";
+        case KIND_CDROM_DISK:
+            return "CD-ROM";
+        default:
+            return "File";
     }
 }
 

@@ -22,14 +22,20 @@ bool SetSizeUnitByName(std::string_view name) {
     return false;
 }
 
-int GetSizeUnit() { return g_sizeUnit; }
+int GetSizeUnit() {
+    return g_sizeUnit;
+}
 
 std::string_view SizeUnitName(int unit) {
     switch (unit) {
-        case kUnitByte: return "byte";
-        case kUnitKB: return "KB";
-        case kUnitMB: return "MB";
-        default: return {};
+        case kUnitByte:
+            return "byte";
+        case kUnitKB:
+            return "KB";
+        case kUnitMB:
+            return "MB";
+        default:
+            return {};
     }
 }
 

@@ -10,8 +10,8 @@ namespace kestavo {
 
 struct TreePathTarget {
     bool found = false;
-    TreeItem node = kNoItem;    // the container named, or the file's container
-    FileData* file = nullptr;   // set when the last part names an entry, not a container
+    TreeItem node = kNoItem;   // the container named, or the file's container
+    FileData* file = nullptr;  // set when the last part names an entry, not a container
 };
 
 // Resolves `path` from the top root item (the empty path). Each part

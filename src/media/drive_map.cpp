@@ -23,8 +23,10 @@ std::optional<DriveType> DriveTypeFromName(std::string_view name) {
 void DriveMap::Add(Drive drive) {
     auto at = std::lower_bound(drives_.begin(), drives_.end(), drive.letter,
                                [](const Drive& d, char letter) { return d.letter < letter; });
-    if (at != drives_.end() && at->letter == drive.letter) *at = std::move(drive);
-    else drives_.insert(at, std::move(drive));
+    if (at != drives_.end() && at->letter == drive.letter)
+        *at = std::move(drive);
+    else
+        drives_.insert(at, std::move(drive));
 }
 
 const Drive* DriveMap::Find(char letter) const {

@@ -17,12 +17,12 @@ enum class DriveType { Removable, Fixed, Cdrom, Remote, Ramdisk };
 std::optional<DriveType> DriveTypeFromName(std::string_view name);
 
 struct Drive {
-    char letter = 'C';        // 'A' to 'Z'
+    char letter = 'C';  // 'A' to 'Z'
     DriveType type = DriveType::Fixed;
     std::string label;
     std::string directory;
-    std::string device;       // the block device of a detected drive, else empty
-    std::string fsType;       // the file system type of a detected drive, else empty
+    std::string device;  // the block device of a detected drive, else empty
+    std::string fsType;  // the file system type of a detected drive, else empty
 
     // Letter and colon, as drives are named ("E:").
     std::string Name() const { return {letter, ':'}; }

@@ -12,7 +12,9 @@
 namespace kestavo::media {
 namespace {
 
-std::string Reason(int error) { return std::strerror(error); }
+std::string Reason(int error) {
+    return std::strerror(error);
+}
 
 std::string Eject(const Drive& drive) {
     if (drive.device.empty())
@@ -36,7 +38,8 @@ std::string FlushDrive(const DriveMap& drives, const std::string& name, bool eje
     const int syncError = errno;
     ::close(fd);
     if (!synced) return "Cannot flush drive " + drive->Name() + ": " + Reason(syncError);
-    if (!eject || (drive->type != DriveType::Removable && drive->type != DriveType::Cdrom)) return {};
+    if (!eject || (drive->type != DriveType::Removable && drive->type != DriveType::Cdrom))
+        return {};
     return Eject(*drive);
 }
 
@@ -48,7 +51,9 @@ bool flushdisk(const DriveMap& drives, const std::string& drive, bool eject, cha
     return false;
 }
 
-void strdelete(char* text) { delete[] text; }
+void strdelete(char* text) {
+    delete[] text;
+}
 
 std::vector<std::string> RemovableDrivesToEject(const DriveMap& drives) {
     std::vector<std::string> names;

@@ -23,8 +23,10 @@ std::string UnescapeMountField(std::string_view field) {
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const std::string_view digits = field.substr(i + 1, 3);
-            if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
-                out += static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0'));
+            if (std::all_of(digits.begin(), digits.end(),
+                            [](char c) { return c >= '0' && c <= '7'; })) {
+                out += static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 +
+                                         (digits[2] - '0'));
                 i += 3;
                 continue;
             }
@@ -53,7 +55,9 @@ std::string ReadSmallFile(const std::string& path) {
     return text.str();
 }
 
-std::string SysBlock(const std::string& majorMinor) { return "/sys/dev/block/" + majorMinor; }
+std::string SysBlock(const std::string& majorMinor) {
+    return "/sys/dev/block/" + majorMinor;
+}
 
 // The sysfs folder of the whole disk of a device: the partition's parent
 // when the device is a partition.
@@ -69,7 +73,9 @@ std::string ResolvedPath(const std::string& path) {
     return real ? std::string(real.get()) : std::string();
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.starts_with(prefix); }
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.starts_with(prefix);
+}
 
 // The folder name of media that desktops mount as /media/USER/NAME or
 // /run/media/USER/NAME.
@@ -117,8 +123,9 @@ std::vector<MountRecord> ParseMountInfo(std::string_view text) {
 
 bool IsNetworkFileSystem(std::string_view fsType) {
     static const std::set<std::string_view> kNetwork = {
-        "nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph", "glusterfs",
-        "fuse.glusterfs", "fuse.sshfs", "sshfs", "davfs", "fuse.davfs2", "9p", "fuse.rclone"};
+        "nfs",   "nfs4",        "cifs",      "smb3",           "smbfs",      "ncpfs",
+        "afs",   "ceph",        "glusterfs", "fuse.glusterfs", "fuse.sshfs", "sshfs",
+        "davfs", "fuse.davfs2", "9p",        "fuse.rclone"};
     return kNetwork.count(fsType) > 0;
 }
 
@@ -201,8 +208,8 @@ std::string UnescapeUdevName(std::string_view name) {
         return -1;
     };
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' &&
-            hex(name[i + 2]) >= 0 && hex(name[i + 3]) >= 0) {
+        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && hex(name[i + 2]) >= 0 &&
+            hex(name[i + 3]) >= 0) {
             out += static_cast<char>(hex(name[i + 2]) * 16 + hex(name[i + 3]));
             i += 3;
             continue;

@@ -13,8 +13,8 @@ namespace kestavo::media {
 
 // One line of /proc/self/mountinfo, with its escapes undone.
 struct MountRecord {
-    std::string device;      // "major:minor"
-    std::string root;        // the folder of the file system mounted here
+    std::string device;  // "major:minor"
+    std::string root;    // the folder of the file system mounted here
     std::string mountPoint;
     std::string fsType;
     std::string source;

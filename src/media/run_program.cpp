@@ -1,8 +1,8 @@
 #include "media/run_program.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 
 #include <cerrno>
 

@@ -35,7 +35,9 @@ std::unique_ptr<UDisksClient> UDisksClient::Connect() {
     return std::unique_ptr<UDisksClient>(new UDisksClient(bus));
 }
 
-UDisksClient::~UDisksClient() { sd_bus_flush_close_unref(bus_); }
+UDisksClient::~UDisksClient() {
+    sd_bus_flush_close_unref(bus_);
+}
 
 bool UDisksClient::BlockObject(const std::string& device, std::string& object, std::string& error) {
     Call call;
@@ -56,7 +58,8 @@ bool UDisksClient::BlockObject(const std::string& device, std::string& object, s
     return true;
 }
 
-bool UDisksClient::SetLabel(const std::string& device, const std::string& label, std::string& error) {
+bool UDisksClient::SetLabel(const std::string& device, const std::string& label,
+                            std::string& error) {
     std::string object;
     if (!BlockObject(device, object, error)) return false;
     Call call;

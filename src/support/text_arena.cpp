@@ -38,10 +38,9 @@ TextRef TextArena::Add(std::string_view text) {
         return ref + kLengthBytes;  // the shared chunk being filled stays the current one
     }
     if (current_ == static_cast<std::size_t>(-1) || used_ + need > chunks_[current_].size) {
-        const std::size_t size =
-            current_ == static_cast<std::size_t>(-1)
-                ? kFirstChunk
-                : std::min(kMaxChunk, chunks_[current_].size * 2);
+        const std::size_t size = current_ == static_cast<std::size_t>(-1)
+                                     ? kFirstChunk
+                                     : std::min(kMaxChunk, chunks_[current_].size * 2);
         if (AddChunk(std::max(size, need)) == kNoText) return kNoText;
         current_ = chunks_.size() - 1;
         used_ = 0;

@@ -11,8 +11,10 @@ std::string SearchRootText(const ContainerTree& tree, TreeItem node) {
         item = tree.GetParentItem(item);
         // The topmost item has no parent, so its text never enters the path.
         if (item == kNoItem) break;
-        if (path.empty()) path.assign(text);
-        else path = std::string(text) + "/" + path;
+        if (path.empty())
+            path.assign(text);
+        else
+            path = std::string(text) + "/" + path;
     }
     if (path.empty()) path.assign(tree.GetItemText(node));
     return path;

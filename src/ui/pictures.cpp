@@ -19,7 +19,8 @@ namespace kestavo::ui {
 ImageStrip::ImageStrip() {
     RegisterPictures();
     for (std::size_t i = 0; i < pictures_.size(); ++i)
-        pictures_[i] = QIcon(QStringLiteral(":/images/strip_%1.png").arg(i, 2, 10, QLatin1Char('0')));
+        pictures_[i] =
+            QIcon(QStringLiteral(":/images/strip_%1.png").arg(i, 2, 10, QLatin1Char('0')));
 }
 
 QIcon ImageStrip::Picture(int index) const {
@@ -34,7 +35,8 @@ QIcon ImageStrip::TreePicture(int image, int selectedImage) const {
     QIcon icon;
     const QIcon normal = Picture(image);
     const QIcon selected = Picture(selectedImage);
-    for (const QSize& size : normal.availableSizes()) icon.addPixmap(normal.pixmap(size), QIcon::Normal);
+    for (const QSize& size : normal.availableSizes())
+        icon.addPixmap(normal.pixmap(size), QIcon::Normal);
     for (const QSize& size : selected.availableSizes())
         icon.addPixmap(selected.pixmap(size), QIcon::Selected);
     return *pairs_.insert(key, icon);

@@ -17,11 +17,12 @@ class CatalogSetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         set.SetListSink(&list);
-        LoadText(set, CatalogHeader() +
-                          "+ \"D\" 1 1 1 1 2000 0 0 0 < \"readme.txt\" 1 1 1 2000 0 0 0 "
-                          "\"README.TXT\" 2 1 1 2000 0 0 0 +\"dir\" 0 0 1 1 2000 0 0 0 < "
-                          "\"inner.doc\" 3 1 1 2000 0 0 0 > +\"arc.zip\" 9 0 1 1 2000 0 0 0 < > "
-                          "\"b.DOC\" 4 1 1 2000 0 0 0 >",
+        LoadText(set,
+                 CatalogHeader() +
+                     "+ \"D\" 1 1 1 1 2000 0 0 0 < \"readme.txt\" 1 1 1 2000 0 0 0 "
+                     "\"README.TXT\" 2 1 1 2000 0 0 0 +\"dir\" 0 0 1 1 2000 0 0 0 < "
+                     "\"inner.doc\" 3 1 1 2000 0 0 0 > +\"arc.zip\" 9 0 1 1 2000 0 0 0 < > "
+                     "\"b.DOC\" 4 1 1 2000 0 0 0 >",
                  messages);
         disk = Child(set, set.RootItem(), "D");
     }
@@ -89,7 +90,8 @@ TEST_F(CatalogSetTest, CollectionsTakeTheirKindsOfEntries) {
     set.CollectFilesAndZipFolders(disk, entries);
     EXPECT_EQ(names(), (std::vector<std::string>{"readme.txt", "README.TXT", "arc.zip", "b.DOC"}));
     set.CollectAllFiles(entries);
-    EXPECT_EQ(names(), (std::vector<std::string>{"readme.txt", "README.TXT", "inner.doc", "b.DOC"}));
+    EXPECT_EQ(names(),
+              (std::vector<std::string>{"readme.txt", "README.TXT", "inner.doc", "b.DOC"}));
     entries.clear();
     set.CollectMatching(disk, "*.DOC", entries);
     set.CollectMatching(Child(set, disk, "dir"), "*.DOC", entries);
@@ -100,7 +102,8 @@ TEST_F(CatalogSetTest, CollectionsTakeTheirKindsOfEntries) {
     set.CollectFilesUnder(disk, under);
     SortByIdentity(under);
     entries = under;
-    EXPECT_EQ(names(), (std::vector<std::string>{"readme.txt", "README.TXT", "inner.doc", "b.DOC"}));
+    EXPECT_EQ(names(),
+              (std::vector<std::string>{"readme.txt", "README.TXT", "inner.doc", "b.DOC"}));
 }
 
 TEST_F(CatalogSetTest, RemovedEntriesFreeTheirCatalogAndTellObservers) {

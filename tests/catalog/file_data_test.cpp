@@ -25,13 +25,19 @@ TEST(FormatSizeTest, RoundsUpToWholeUnitsWithTheUnitSuffix) {
         const char* text;
     };
     const Case cases[] = {
-        {kUnitByte, 0, "0"},           {kUnitByte, 1, "1"},
+        {kUnitByte, 0, "0"},
+        {kUnitByte, 1, "1"},
         {kUnitByte, 3000000000, "3000000000"},
-        {kUnitByte, -42, "-42"},       {kUnitKB, 0, "0KB"},
-        {kUnitKB, 1, "1KB"},           {kUnitKB, 1024, "1KB"},
-        {kUnitKB, 1025, "2KB"},        {kUnitKB, -1, "1KB"}  /* a remainder always adds one */,
-        {kUnitMB, 0, "0MB"},           {kUnitMB, 1048576, "1MB"},
-        {kUnitMB, 1048577, "2MB"},     {kUnitMB, 5368709120, "5120MB"},
+        {kUnitByte, -42, "-42"},
+        {kUnitKB, 0, "0KB"},
+        {kUnitKB, 1, "1KB"},
+        {kUnitKB, 1024, "1KB"},
+        {kUnitKB, 1025, "2KB"},
+        {kUnitKB, -1, "1KB"} /* a remainder always adds one */,
+        {kUnitMB, 0, "0MB"},
+        {kUnitMB, 1048576, "1MB"},
+        {kUnitMB, 1048577, "2MB"},
+        {kUnitMB, 5368709120, "5120MB"},
     };
     for (const Case& c : cases) {
         SetSizeUnit(c.unit);
@@ -56,18 +62,19 @@ TEST(SizeUnitTest, NamesSetTheUnitAndReportAChange) {
 class EntryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        LoadText(set, CatalogHeader() +
-                          "+ \"D1\" 5000000 100 1 2 2003 0 0 0 < "
-                          "\"top.txt\" 10 1 1 2000 0 0 0 "
-                          "+\"dir\" 0 0 2 2 2002 0 0 0 < "
-                          "  \"a.txt\" 100 1 1 2000 12 0 0 \"b.txt\" 200 1 1 2000 12 0 0 "
-                          "  \"c.txt\" 300 1 1 2000 12 0 0 "
-                          "  +\"sub\" 0 0 1 1 2000 0 0 0 < \"d.txt\" 1000 1 1 2000 0 0 0 "
-                          "                                  \"e.txt\" 2000 1 1 2000 0 0 0 >"
-                          "  +\"a.zip\" 50000 0 1 1 2000 0 0 0 < \"m1\" 1 1 1 2000 0 0 0 "
-                          "     \"m2\" 2 1 1 2000 0 0 0 \"m3\" 3 1 1 2000 0 0 0 "
-                          "     +\"inner\" 0 0 1 1 2000 0 0 0 < \"m4\" 4 1 1 2000 0 0 0 > >"
-                          "> >",
+        LoadText(set,
+                 CatalogHeader() +
+                     "+ \"D1\" 5000000 100 1 2 2003 0 0 0 < "
+                     "\"top.txt\" 10 1 1 2000 0 0 0 "
+                     "+\"dir\" 0 0 2 2 2002 0 0 0 < "
+                     "  \"a.txt\" 100 1 1 2000 12 0 0 \"b.txt\" 200 1 1 2000 12 0 0 "
+                     "  \"c.txt\" 300 1 1 2000 12 0 0 "
+                     "  +\"sub\" 0 0 1 1 2000 0 0 0 < \"d.txt\" 1000 1 1 2000 0 0 0 "
+                     "                                  \"e.txt\" 2000 1 1 2000 0 0 0 >"
+                     "  +\"a.zip\" 50000 0 1 1 2000 0 0 0 < \"m1\" 1 1 1 2000 0 0 0 "
+                     "     \"m2\" 2 1 1 2000 0 0 0 \"m3\" 3 1 1 2000 0 0 0 "
+                     "     +\"inner\" 0 0 1 1 2000 0 0 0 < \"m4\" 4 1 1 2000 0 0 0 > >"
+                     "> >",
                  messages);
         disk = Child(set, set.RootItem(), "D1");
         dir = Child(set, disk, "dir");
@@ -123,10 +130,11 @@ TEST_F(EntryTest, FolderSizesAgreeInWhateverOrderTheyAreAskedFor) {
     EXPECT_EQ(Entry(dir, "sub").GetSizeText(), "3000");
     EXPECT_EQ(Entry(disk, "dir").GetSizeText(), "53600");
     CatalogSet other;
-    LoadText(other, CatalogHeader() +
-                        "+ \"D\" 1 1 1 1 2000 0 0 0 < +\"a\" 0 0 1 1 2000 0 0 0 < "
-                        "+\"b\" 0 0 1 1 2000 0 0 0 < \"f\" 5 1 1 2000 0 0 0 > "
-                        "+\"stored\" 700 0 1 1 2000 0 0 0 < \"g\" 6 1 1 2000 0 0 0 > > >",
+    LoadText(other,
+             CatalogHeader() +
+                 "+ \"D\" 1 1 1 1 2000 0 0 0 < +\"a\" 0 0 1 1 2000 0 0 0 < "
+                 "+\"b\" 0 0 1 1 2000 0 0 0 < \"f\" 5 1 1 2000 0 0 0 > "
+                 "+\"stored\" 700 0 1 1 2000 0 0 0 < \"g\" 6 1 1 2000 0 0 0 > > >",
              messages);
     const TreeItem a = Child(other, Child(other, other.RootItem(), "D"), "a");
     EXPECT_EQ(other.FindEntry(Child(other, other.RootItem(), "D"), "a")->GetSizeText(), "11");
@@ -155,9 +163,10 @@ TEST_F(EntryTest, CountContentsCountsInsideArchivesButAddsOnlyTheirSize) {
 
 TEST_F(EntryTest, SumsOfHugeSizesStopAtTheLimit) {
     CatalogSet other;
-    LoadText(other, CatalogHeader() +
-                        "+ \"D\" 1 1 1 1 2000 0 0 0 < \"a\" 9223372036854775807 1 1 2000 0 0 0 "
-                        "+\"sub\" 0 0 1 1 2000 0 0 0 < \"b\" 1200 1 1 2000 0 0 0 > >",
+    LoadText(other,
+             CatalogHeader() +
+                 "+ \"D\" 1 1 1 1 2000 0 0 0 < \"a\" 9223372036854775807 1 1 2000 0 0 0 "
+                 "+\"sub\" 0 0 1 1 2000 0 0 0 < \"b\" 1200 1 1 2000 0 0 0 > >",
              messages);
     ContentCounts counts;
     other.CountContents(Child(other, other.RootItem(), "D"), counts);
@@ -171,9 +180,10 @@ TEST_F(EntryTest, ContainerShadowedByAFileOfTheSameNameIsPassedOver) {
     // The first entry named like the child item is the file, which is not a
     // container, so the folder below is not counted.
     CatalogSet other;
-    LoadText(other, CatalogHeader() +
-                        "+ \"D\" 1 1 1 1 2000 0 0 0 < \"SUB\" 5 1 1 2000 0 0 0 "
-                        "+\"sub\" 0 0 1 1 2000 0 0 0 < \"x\" 7 1 1 2000 0 0 0 > >",
+    LoadText(other,
+             CatalogHeader() +
+                 "+ \"D\" 1 1 1 1 2000 0 0 0 < \"SUB\" 5 1 1 2000 0 0 0 "
+                 "+\"sub\" 0 0 1 1 2000 0 0 0 < \"x\" 7 1 1 2000 0 0 0 > >",
              messages);
     ContentCounts counts;
     other.CountContents(Child(other, other.RootItem(), "D"), counts);
@@ -203,9 +213,10 @@ TEST_F(EntryTest, SizeTextsFollowTheUnitWhileOtherTextsStay) {
 TEST(DateTextTest, MidnightShowsATimeOfAllZeros) {
     CatalogSet set;
     RecordingMessages messages;
-    LoadText(set, CatalogHeader() +
-                      "+ \"D\" 1 1 1 1 2000 0 0 0 < \"m\" 1 31 12 1999 0 0 0 "
-                      "\"one\" 1 31 12 1999 0 0 1 \"old\" 1 4 7 1960 0 0 0 >",
+    LoadText(set,
+             CatalogHeader() +
+                 "+ \"D\" 1 1 1 1 2000 0 0 0 < \"m\" 1 31 12 1999 0 0 0 "
+                 "\"one\" 1 31 12 1999 0 0 1 \"old\" 1 4 7 1960 0 0 0 >",
              messages);
     const TreeItem disk = Child(set, set.RootItem(), "D");
     EXPECT_EQ(set.FindEntry(disk, "m")->GetDateText(), "12/31/99 00:00:00");

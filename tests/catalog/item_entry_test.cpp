@@ -36,9 +36,9 @@ protected:
         test::RecordingMessages messages;
         LoadText(set, CatalogHeader() + kSiblings, messages);
         disk = Child(set, set.RootItem(), "D");
-        ASSERT_EQ(test::ChildTexts(set, disk),
-                  (std::vector<std::string>{"a b", "a b", "A.ZIP", "a.zip", "DUP", "Dup", "Été",
-                                            "éTÉ"}));
+        ASSERT_EQ(
+            test::ChildTexts(set, disk),
+            (std::vector<std::string>{"a b", "a b", "A.ZIP", "a.zip", "DUP", "Dup", "Été", "éTÉ"}));
     }
     TreeItem ChildAt(std::size_t row) const { return set.Tree().Children(disk)[row]; }
     // The entries filed under the disk, in filing order.

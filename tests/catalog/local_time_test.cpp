@@ -1,11 +1,11 @@
+#include "catalog/local_time.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <random>
 #include <string>
-
-#include "catalog/local_time.h"
 
 namespace kestavo {
 namespace {
@@ -69,7 +69,8 @@ TEST_P(LocalClockZones, MakeTimeAgreesWithMktimeAroundTheYear) {
         for (int mo : {3, 4, 10, 11})
             for (int h = 0; h < 24; ++h)
                 for (int mi : {0, 15, 30, 59})
-                    ASSERT_EQ(clock.MakeTime(2021, mo, d, h, mi, 0), SystemMakeTime(2021, mo, d, h, mi, 0))
+                    ASSERT_EQ(clock.MakeTime(2021, mo, d, h, mi, 0),
+                              SystemMakeTime(2021, mo, d, h, mi, 0))
                         << mo << "-" << d << " " << h << ":" << mi;
     EXPECT_EQ(clock.MakeTime(2020, 13, 0, 25, -1, 61), SystemMakeTime(2020, 13, 0, 25, -1, 61));
     EXPECT_EQ(clock.MakeTime(1, 8, 0, 2000, 0, 0), SystemMakeTime(1, 8, 0, 2000, 0, 0));

@@ -30,13 +30,14 @@ std::string Describe(CatalogSet& set) {
         const auto [item, depth] = pending.back();
         pending.pop_back();
         const ContainerTree& tree = set.Tree();
-        out += std::string(static_cast<std::size_t>(depth), ' ') + std::string(tree.GetItemText(item)) +
-               " [" + std::to_string(tree.GetItemImage(item)) + "," +
-               std::to_string(tree.GetItemSelectedImage(item)) + "] " +
-               set.CatalogFileOf(item) + "\n";
+        out += std::string(static_cast<std::size_t>(depth), ' ') +
+               std::string(tree.GetItemText(item)) + " [" +
+               std::to_string(tree.GetItemImage(item)) + "," +
+               std::to_string(tree.GetItemSelectedImage(item)) + "] " + set.CatalogFileOf(item) +
+               "\n";
         set.ForEachEntryUnder(item, [&](FileData& e) {
-            out += std::string(static_cast<std::size_t>(depth) + 2, ' ') + std::string(e.Name()) + "|" +
-                   std::to_string(e.Size()) + "|" + std::to_string(e.GetFreeSpace()) + "|" +
+            out += std::string(static_cast<std::size_t>(depth) + 2, ' ') + std::string(e.Name()) +
+                   "|" + std::to_string(e.Size()) + "|" + std::to_string(e.GetFreeSpace()) + "|" +
                    std::to_string(e.GetTime()) + "|" + std::to_string(e.GetKind()) + "|" +
                    std::string(e.GetPath()) + "|" + std::string(e.GetSizeText()) + "|" +
                    std::string(e.GetDateText()) + "|" + std::string(e.GetFreeSpaceText()) + "\n";
@@ -47,7 +48,8 @@ std::string Describe(CatalogSet& set) {
     }
     std::vector<FileData*> files;
     set.CollectAllFiles(files);
-    for (FileData* e : files) out += std::string(e->GetPath()) + "/" + std::string(e->Name()) + "\n";
+    for (FileData* e : files)
+        out += std::string(e->GetPath()) + "/" + std::string(e->Name()) + "\n";
     return out;
 }
 
@@ -106,7 +108,8 @@ TEST(OpenAllTest, ReadingOnTwoThreadsGivesTheSetAndMessagesOfReadingInTurn) {
     inTurn.SetListSink(&inTurnList);
     RecordingMessages inTurnMessages;
     const std::vector<std::string> files = ListCatalogFiles(dir.Str());
-    for (const std::string& name : files) LoadCatalog(inTurn, dir.Str() + "/" + name, inTurnMessages);
+    for (const std::string& name : files)
+        LoadCatalog(inTurn, dir.Str() + "/" + name, inTurnMessages);
 
     EXPECT_EQ(read, static_cast<int>(files.size()));
     EXPECT_EQ(DescribeMessages(togetherMessages), DescribeMessages(inTurnMessages));

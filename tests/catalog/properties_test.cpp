@@ -1,6 +1,7 @@
+#include "catalog/properties.h"
+
 #include <gtest/gtest.h>
 
-#include "catalog/properties.h"
 #include "catalog/size_unit.h"
 #include "support/test_support.h"
 
@@ -15,14 +16,16 @@ class PropertiesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::RecordingMessages messages;
-        LoadText(set, CatalogHeader("cdrom") +
-                          "+ \"CD\" 700000000 0 7 10 1998 14 30 5 < +\"dir\" 0 0 6 10 1998 20 15 0 < "
-                          "\"a\" 10 1 1 2000 0 0 0 \"b\" 20 1 1 2000 0 0 0 \"c\" 30 1 1 2000 0 0 0 "
-                          "+\"sub\" 0 0 1 1 2000 0 0 0 < \"d\" 40 1 1 2000 0 0 0 \"e\" 50 1 1 2000 0 0 0 > "
-                          "+\"z.zip\" 2048 0 1 1 2000 0 0 0 < \"m1\" 1000 1 1 2000 0 0 0 "
-                          "\"m2\" 1000 1 1 2000 0 0 0 \"m3\" 1000 1 1 2000 0 0 0 "
-                          "+\"in\" 0 0 1 1 2000 0 0 0 < \"m4\" 1000 1 1 2000 0 0 0 > > > >",
-                 messages);
+        LoadText(
+            set,
+            CatalogHeader("cdrom") +
+                "+ \"CD\" 700000000 0 7 10 1998 14 30 5 < +\"dir\" 0 0 6 10 1998 20 15 0 < "
+                "\"a\" 10 1 1 2000 0 0 0 \"b\" 20 1 1 2000 0 0 0 \"c\" 30 1 1 2000 0 0 0 "
+                "+\"sub\" 0 0 1 1 2000 0 0 0 < \"d\" 40 1 1 2000 0 0 0 \"e\" 50 1 1 2000 0 0 0 > "
+                "+\"z.zip\" 2048 0 1 1 2000 0 0 0 < \"m1\" 1000 1 1 2000 0 0 0 "
+                "\"m2\" 1000 1 1 2000 0 0 0 \"m3\" 1000 1 1 2000 0 0 0 "
+                "+\"in\" 0 0 1 1 2000 0 0 0 < \"m4\" 1000 1 1 2000 0 0 0 > > > >",
+            messages);
         disk = Child(set, set.RootItem(), "CD");
         dir = Child(set, disk, "dir");
     }

@@ -44,7 +44,8 @@ TEST(CliLsTest, ListsAContainerInNameOrderWithComputedFolderSizes) {
 TEST(CliLsTest, PathPartsMatchWithoutRegardToCaseAndUnitsApply) {
     test::CliRun run = RunCli(kCatalogs, {"ls", "backup/docs/OLD.ZIP"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "Name\tSize\tDate\nREADME\t700\t09/01/98 12:00:00\nsrc\t4000\t09/01/98 12:00:00\n");
+    EXPECT_EQ(run.out,
+              "Name\tSize\tDate\nREADME\t700\t09/01/98 12:00:00\nsrc\t4000\t09/01/98 12:00:00\n");
     run = RunCli(kCatalogs, {"ls", "--unit", "KB", "BACKUP/Photos"});
     EXPECT_EQ(run.out,
               "Name\tSize\tDate\nIMG_0001.JPG\t2048KB\t01/01/01 10:00:01\n"
@@ -109,7 +110,9 @@ TEST(CliCommonTest, UsageVersionAndEmptyCatalogDirectory) {
 TEST(CliCommonTest, DamagedAndForeignCatalogsAreReportedAndTheRestListed) {
     test::TempDir dir;
     dir.Write("a.kvx", "hello");
-    dir.Write("b.kvx", "kvx_version_1_1 < %drivetype fixed > + \"HALF\" 1 1 1 1 2000 0 0 0 < \"f\" 1 1 1 2000");
+    dir.Write(
+        "b.kvx",
+        "kvx_version_1_1 < %drivetype fixed > + \"HALF\" 1 1 1 1 2000 0 0 0 < \"f\" 1 1 1 2000");
     const test::CliRun run = RunCli(dir.Str(), {"ls", "HALF"});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.err.find("Cannot read " + dir.Str() + "/a.kvx\n"), std::string::npos);

@@ -20,7 +20,8 @@ namespace {
 
 class AnswerDrive : public media::CatalogQuestions {
 public:
-    AnswerDrive(std::string drive, std::string label) : drive_(std::move(drive)), label_(std::move(label)) {}
+    AnswerDrive(std::string drive, std::string label)
+        : drive_(std::move(drive)), label_(std::move(label)) {}
     bool ChooseDrive(const media::DriveList&, media::DriveChoice& choice) override {
         choice.entryText = drive_;
         return true;
@@ -39,7 +40,8 @@ private:
 // `mountPoint` through a loop device until the end of the scope.
 class MountedImage {
 public:
-    MountedImage(const test::TempDir& dir, const std::string& label) : mountPoint_(dir.Str() + "/mnt") {
+    MountedImage(const test::TempDir& dir, const std::string& label)
+        : mountPoint_(dir.Str() + "/mnt") {
         if (::geteuid() != 0) {
             why_ = "needs the superuser";
             return;
@@ -49,7 +51,8 @@ public:
         std::vector<std::string> format = {"mkfs.ext2", "-q", "-F"};
         if (!label.empty()) format.insert(format.end(), {"-L", label});
         format.push_back(image);
-        if (media::RunProgram({"truncate", "-s", "4M", image}) != 0 || media::RunProgram(format) != 0) {
+        if (media::RunProgram({"truncate", "-s", "4M", image}) != 0 ||
+            media::RunProgram(format) != 0) {
             why_ = "cannot make an ext2 image";
             return;
         }

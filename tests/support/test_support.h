@@ -89,7 +89,8 @@ struct CliRun {
 };
 // Runs `program` with `args` and the environment variables `env` added,
 // in UTC and a UTF-8 locale.
-CliRun RunProgram(const std::string& program, const std::vector<std::pair<std::string, std::string>>& env,
+CliRun RunProgram(const std::string& program,
+                  const std::vector<std::pair<std::string, std::string>>& env,
                   const std::vector<std::string>& args);
 // The whole content of a file ("" when it cannot be read).
 std::string ReadWholeFile(const std::string& path);

@@ -174,10 +174,9 @@ TEST_F(CompareTest, FilesWhoseNamesDifferOnlyInCaseAreEachMatchedWithTheirOwn) {
 TEST_F(CompareTest, DeletedFoldersDifferingOnlyInCaseAreEachReportedWithTheirOwnEntry) {
     LoadCatalog("WORK", "+\"Dup\" 0 0 " + kDate + " < \"f\" 5 " + kDate + " > +\"DUP\" 0 0 " +
                             kDate + " < \"g\" 7 " + kDate + " > +\"dup\" 3 0 " + kDate + " < > ");
-    EXPECT_EQ(RunCompare(),
-              (Rows{"deleted directory|DUP|WORK|7|", "deleted directory|Dup|WORK|5|",
-                    "deleted directory|dup|WORK|3|", "deleted|g|WORK/DUP|7|",
-                    "deleted|f|WORK/Dup|5|"}));
+    EXPECT_EQ(RunCompare(), (Rows{"deleted directory|DUP|WORK|7|", "deleted directory|Dup|WORK|5|",
+                                  "deleted directory|dup|WORK|3|", "deleted|g|WORK/DUP|7|",
+                                  "deleted|f|WORK/Dup|5|"}));
 }
 
 TEST_F(CompareTest, DiskNamesAreMatchedAsTheCatalogWriterWritesThem) {

@@ -1,3 +1,5 @@
+#include "tools/find_duplicates.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -5,7 +7,6 @@
 
 #include "catalog/entry_kind.h"
 #include "support/test_support.h"
-#include "tools/find_duplicates.h"
 #include "tools_test_support.h"
 
 namespace kestavo {
@@ -46,7 +47,8 @@ protected:
 TEST(DuplicateKeyTest, EnabledPartsInOrderWithTheirSeparators) {
     CatalogSet set;
     test::RecordingMessages messages;
-    LoadText(set, CatalogHeader() + "+ \"D\" 1 1 1 1 2000 0 0 0 < \"readme.txt\" 1234 1 1 2000 0 0 0 >",
+    LoadText(set,
+             CatalogHeader() + "+ \"D\" 1 1 1 1 2000 0 0 0 < \"readme.txt\" 1234 1 1 2000 0 0 0 >",
              messages);
     FileData* entry = set.FindEntry(Child(set, set.RootItem(), "D"), "readme.txt");
     auto key = [entry](DuplicateCriteria criteria) {
@@ -69,8 +71,9 @@ TEST_F(FindDuplicatesTest, NamesOnlyIgnoreTheCaseOfLettersAndNeverTakeFolders) {
 
 TEST_F(FindDuplicatesTest, SizesCompareAsTextsOfTheCurrentUnit) {
     test::SizeUnitGuard guard;
-    Load("A", "\"x\" 1500 1 1 2000 0 0 0 \"y\" 2000 1 1 2001 0 0 0 \"p\" 9 1 1 2000 0 0 0 "
-              "\"q\" 9 1 1 2000 0 0 0 \"r\" 10 1 1 2000 0 0 0 \"s\" 10 1 1 2000 0 0 0");
+    Load("A",
+         "\"x\" 1500 1 1 2000 0 0 0 \"y\" 2000 1 1 2001 0 0 0 \"p\" 9 1 1 2000 0 0 0 "
+         "\"q\" 9 1 1 2000 0 0 0 \"r\" 10 1 1 2000 0 0 0 \"s\" 10 1 1 2000 0 0 0");
     // In bytes, text order puts the set of size 10 before that of 9.
     EXPECT_EQ(Rows(kSizesOnly), (Names{"---", "r", "s", "---", "p", "q"}));
     SetSizeUnit(kUnitKB);
@@ -79,8 +82,9 @@ TEST_F(FindDuplicatesTest, SizesCompareAsTextsOfTheCurrentUnit) {
 }
 
 TEST_F(FindDuplicatesTest, DatesOnlyAndTheOrderOfSets) {
-    Load("A", "\"one\" 1 1 1 2000 10 0 0 \"two\" 2 1 1 2000 10 0 0 \"AB\" 3 1 1 2000 0 0 0 "
-              "\"A\" 4 1 1 2000 0 0 0");
+    Load("A",
+         "\"one\" 1 1 1 2000 10 0 0 \"two\" 2 1 1 2000 10 0 0 \"AB\" 3 1 1 2000 0 0 0 "
+         "\"A\" 4 1 1 2000 0 0 0");
     Load("B", "\"ab\" 5 1 1 2000 0 0 0 \"a\" 6 1 1 2000 0 0 0");
     EXPECT_EQ(Rows(kDatesOnly), (Names{"---", "AB", "A", "ab", "a", "---", "one", "two"}));
     // "~" orders above letters: AB~ comes before A~.
@@ -108,8 +112,9 @@ TEST_F(FindDuplicatesTest, ThresholdInBytesDoesNotWrapAround) {
 }
 
 TEST_F(FindDuplicatesTest, SubtreeSearchTakesEachFileOnceInCreationOrder) {
-    Load("A", "\"f\" 1 1 1 2000 0 0 0 +\"dir\" 0 0 1 1 2000 0 0 0 < \"f\" 1 1 1 2000 0 0 0 "
-              "+\"deeper\" 0 0 1 1 2000 0 0 0 < \"f\" 1 1 1 2000 0 0 0 > >");
+    Load("A",
+         "\"f\" 1 1 1 2000 0 0 0 +\"dir\" 0 0 1 1 2000 0 0 0 < \"f\" 1 1 1 2000 0 0 0 "
+         "+\"deeper\" 0 0 1 1 2000 0 0 0 < \"f\" 1 1 1 2000 0 0 0 > >");
     Load("B", "\"f\" 1 1 1 2000 0 0 0");
     const TreeItem a = Child(set, set.RootItem(), "A");
     FindDuplicates tool(set, Child(set, a, "dir"));
@@ -150,7 +155,9 @@ TEST_F(FindDuplicatesTest, NoCriteriaGivesTheErrorRowAndAnEmptySetGivesNone) {
 }
 
 TEST_F(FindDuplicatesTest, ReportListsEachSetUnderItsMarker) {
-    Load("A", "\"same.txt\" 10 1 1 2000 10 0 0 +\"sub\" 0 0 1 1 2000 0 0 0 < \"SAME.TXT\" 10 1 1 2000 10 0 0 >");
+    Load("A",
+         "\"same.txt\" 10 1 1 2000 10 0 0 +\"sub\" 0 0 1 1 2000 0 0 0 < \"SAME.TXT\" 10 1 1 2000 "
+         "10 0 0 >");
     Load("B", "\"Same.txt\" 10 1 1 2000 10 0 0 \"lone\" 1 1 1 2000 0 0 0");
     FindDuplicates tool(set, set.RootItem());
     tool.FindNow();
@@ -179,12 +186,22 @@ TEST(ThresholdTextTest, TheDialogsIntegerRules) {
         bool ok;
         std::int32_t value;
     } cases[] = {
-        {"12", true, 12},       {"+5", true, 5},         {" \t7 \t", true, 7},
-        {"-40", true, -40},     {"0", true, 0},          {"00", true, 0},
-        {"12abc", false, 0},    {"", false, 0},          {"   ", false, 0},
-        {"-0", false, 0},       {"+0", false, 0},        {"1 2", false, 0},
-        {"0x10", false, 0},     {"2147483647", true, 2147483647},
-        {"-2147483648", true, INT32_MIN},                {"2147483648", false, 0},
+        {"12", true, 12},
+        {"+5", true, 5},
+        {" \t7 \t", true, 7},
+        {"-40", true, -40},
+        {"0", true, 0},
+        {"00", true, 0},
+        {"12abc", false, 0},
+        {"", false, 0},
+        {"   ", false, 0},
+        {"-0", false, 0},
+        {"+0", false, 0},
+        {"1 2", false, 0},
+        {"0x10", false, 0},
+        {"2147483647", true, 2147483647},
+        {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0},
         {"99999999999999999999", false, 0},
     };
     for (const auto& c : cases) {
@@ -229,7 +246,8 @@ TEST_F(FindDuplicatesTest, ManyFilesGiveTheSetsOfAPlainGroupingByKey) {
         for (int folder = 0; folder < 40; ++folder) {
             body += "+\"f" + std::to_string(folder) + "\" 0 0 1 1 2000 0 0 0 < ";
             for (int file = 0; file < 1000; ++file) {
-                std::string name = "n" + std::to_string(random() % 20000) + (random() % 2 ? ".jpg" : ".JPG");
+                std::string name =
+                    "n" + std::to_string(random() % 20000) + (random() % 2 ? ".jpg" : ".JPG");
                 body += "\"" + name + "\" " + std::to_string(random() % 8 * 1000) + " 1 1 " +
                         std::to_string(2000 + random() % 3) + " 0 0 0 ";
             }

@@ -1,14 +1,15 @@
+#include "tools/find_files.h"
+
 #include <gtest/gtest.h>
 
-#include "catalog/catalog_commands.h"
 #include <random>
 
+#include "catalog/catalog_commands.h"
 #include "catalog/entry_kind.h"
 #include "catalog/entry_store.h"
 #include "catalog/list_rows.h"
-#include "tools/row_order.h"
 #include "support/test_support.h"
-#include "tools/find_files.h"
+#include "tools/row_order.h"
 #include "tools_test_support.h"
 
 namespace kestavo {
@@ -192,8 +193,9 @@ TEST_F(FindFilesTest, ReportLayoutByteForByte) {
     tool.SetMask("typed after the search");
     tool.SetLookInSubfolders(false);
     const std::string report = ReportOf(tool);
-    EXPECT_NE(report.find(" Search mask        : typed after the search\r\n Look in subfolders : No\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        report.find(" Search mask        : typed after the search\r\n Look in subfolders : No\r\n"),
+        std::string::npos);
 }
 
 TEST_F(FindFilesTest, SaveReportRemembersThePathAndFailsQuietlyOnABadPath) {
@@ -279,9 +281,18 @@ TEST(RowOrderTest, TheFastInitialOrderIsTheListsInitialOrder) {
     // Many names that agree in their first 16, 24 or 32 bytes, differ in
     // case only, or are prefixes of one another; few rows sort on one
     // thread, many on two.
-    const std::vector<std::string> stems{"a", "A", "ab", "aB", "abcdefghijklmnop", "ABCDEFGHIJKLMNOP",
-                                         "abcdefghijklmnopqrstuvwx", "abcdefghijklmnopqrstuvwxyz012345",
-                                         "Z_", "z~", "\xc3\xa9t\xc3\xa9", "\x7f\x80\xff"};
+    const std::vector<std::string> stems{"a",
+                                         "A",
+                                         "ab",
+                                         "aB",
+                                         "abcdefghijklmnop",
+                                         "ABCDEFGHIJKLMNOP",
+                                         "abcdefghijklmnopqrstuvwx",
+                                         "abcdefghijklmnopqrstuvwxyz012345",
+                                         "Z_",
+                                         "z~",
+                                         "\xc3\xa9t\xc3\xa9",
+                                         "\x7f\x80\xff"};
     for (const int count : {3000, 150000}) {
         std::mt19937 random(7);
         EntryStore store(nullptr, 1);
@@ -312,14 +323,17 @@ TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) 
     test::RecordingMessages messages;
     std::mt19937 random(5);
     for (int disk = 0; disk < 5; ++disk) {
-        std::string text = test::CatalogHeader() + "+ \"DISK" + std::to_string(disk) + "\" 0 0 1 1 2000 0 0 0 < ";
+        std::string text =
+            test::CatalogHeader() + "+ \"DISK" + std::to_string(disk) + "\" 0 0 1 1 2000 0 0 0 < ";
         for (int folder = 0; folder < 60; ++folder) {
             text += "+\"f" + std::to_string(folder) + "\" 0 0 1 1 2000 0 0 0 < ";
             for (int file = 0; file < 400; ++file)
-                text += "\"n" + std::to_string(random() % 5000) + (file % 3 ? ".jpg" : ".TXT") + "\" " +
-                        std::to_string(random() % 100000) + " " + std::to_string(1 + random() % 28) + " " +
-                        std::to_string(1 + random() % 12) + " " + std::to_string(1990 + random() % 30) + " " +
-                        std::to_string(random() % 24) + " 0 " + std::to_string(random() % 60) + " ";
+                text += "\"n" + std::to_string(random() % 5000) + (file % 3 ? ".jpg" : ".TXT") +
+                        "\" " + std::to_string(random() % 100000) + " " +
+                        std::to_string(1 + random() % 28) + " " +
+                        std::to_string(1 + random() % 12) + " " +
+                        std::to_string(1990 + random() % 30) + " " + std::to_string(random() % 24) +
+                        " 0 " + std::to_string(random() % 60) + " ";
             text += "> ";
         }
         text += ">";
@@ -345,7 +359,8 @@ TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) 
     LocalClock clock;
     for (std::size_t row = 0; row < expected.size(); ++row) {
         ASSERT_EQ(tool.RowEntry(row), expected[row]) << row;
-        EXPECT_EQ(tool.RowText(row, FindColumn::Date), clock.DateText(expected[row]->GetTime())) << row;
+        EXPECT_EQ(tool.RowText(row, FindColumn::Date), clock.DateText(expected[row]->GetTime()))
+            << row;
     }
     EXPECT_EQ(tool.RowText(0, FindColumn::Size), std::to_string(expected[0]->Size()));
 }

@@ -14,7 +14,9 @@
 namespace kestavo {
 namespace {
 
-std::string ReadFile(const std::string& path) { return test::ReadWholeFile(path); }
+std::string ReadFile(const std::string& path) {
+    return test::ReadWholeFile(path);
+}
 
 // Runs kestavo-cli with the given catalog directory and drive map, in UTC
 // and a UTF-8 locale.
@@ -48,7 +50,8 @@ TEST(CliFindTest, WritesTheFindFilesReport) {
 TEST(CliFindTest, RootSubfoldersAndReportFile) {
     test::TempDir dir;
     const std::string report = (dir.Path() / "found.txt").string();
-    test::CliRun run = RunCli(kCatalogs, {"find", "*", "--root", "backup/docs", "--no-subfolders", "--report", report});
+    test::CliRun run = RunCli(
+        kCatalogs, {"find", "*", "--root", "backup/docs", "--no-subfolders", "--report", report});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
     const std::string text = ReadFile(report);
@@ -77,8 +80,12 @@ TEST(CliFindTest, WorksOnAnEmptyCatalogDirectory) {
 TEST(CliDuplicatesTest, CriteriaThresholdAndReport) {
     test::TempDir dir;
     const std::string text = "kvx_version_1_1\r\n< %drivetype default >\r\n+\r\n";
-    dir.Write("ONE.kvx", text + "\"ONE\" 1 1 1 1 2000 0 0 0 < \"a.txt\" 5000 1 1 2000 0 0 0 \"b\" 1 1 1 2000 0 0 0 >\r\n");
-    dir.Write("TWO.kvx", text + "\"TWO\" 1 1 1 1 2000 0 0 0 < \"A.TXT\" 5000 1 1 2000 0 0 0 \"c\" 1 1 1 2000 0 0 0 >\r\n");
+    dir.Write("ONE.kvx", text +
+                             "\"ONE\" 1 1 1 1 2000 0 0 0 < \"a.txt\" 5000 1 1 2000 0 0 0 \"b\" 1 1 "
+                             "1 2000 0 0 0 >\r\n");
+    dir.Write("TWO.kvx", text +
+                             "\"TWO\" 1 1 1 1 2000 0 0 0 < \"A.TXT\" 5000 1 1 2000 0 0 0 \"c\" 1 1 "
+                             "1 2000 0 0 0 >\r\n");
     test::CliRun run = RunCli(dir.Str(), {"duplicates"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
@@ -131,16 +138,17 @@ TEST(CliCompareTest, ComparesADriveOfTheMapWithItsCatalog) {
     test::CliRun run = RunCli(catalogs, {"compare", "E:"}, drives);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out,
-              " Kestavo, Disk/catalog compare report\r\n"
-              " -----------------------------------------\r\n"
-              "\r\n"
-              " Disk compared is E:  WORK\r\n"
-              "\r\n"
-              " status          name                                size date                 path\r\n"
-              "\r\n"
-              " Identical       All files                     \r\n"
-              " 1 Differences found.\r\n");
+    EXPECT_EQ(
+        run.out,
+        " Kestavo, Disk/catalog compare report\r\n"
+        " -----------------------------------------\r\n"
+        "\r\n"
+        " Disk compared is E:  WORK\r\n"
+        "\r\n"
+        " status          name                                size date                 path\r\n"
+        "\r\n"
+        " Identical       All files                     \r\n"
+        " 1 Differences found.\r\n");
 
     std::ofstream(disk + "/new.txt") << "x";
     const std::string report = (dir.Path() / "compare.txt").string();
@@ -149,7 +157,9 @@ TEST(CliCompareTest, ComparesADriveOfTheMapWithItsCatalog) {
     EXPECT_EQ(run.out, "");
     const std::string text = ReadFile(report);
     EXPECT_NE(text.find(" Disk compared is E:  work\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find(" new             new.txt" + std::string(32, ' ') + "1 "), std::string::npos) << text;
+    EXPECT_NE(text.find(" new             new.txt" + std::string(32, ' ') + "1 "),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find(" 1 Differences found.\r\n"), std::string::npos);
 
     run = RunCli(catalogs, {"compare", "E:  OTHER"}, drives);

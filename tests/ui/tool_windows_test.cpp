@@ -578,12 +578,11 @@ private slots:
         std::vector<std::string> sizes(kRows);
         for (std::size_t row = 0; row < kRows; ++row)
             sizes[row] = std::to_string(row * 7919 % 100000);
-        ResultListModel model({{"Name", 100, false}, {"Size", 80, true}},
-                              ResultRows{[&] { return sizes.size(); },
-                                         [&](std::size_t row, int) -> std::string_view {
-                                             return sizes[row];
-                                         },
-                                         [](std::size_t) { return 0; }});
+        ResultListModel model(
+            {{"Name", 100, false}, {"Size", 80, true}},
+            ResultRows{[&] { return sizes.size(); },
+                       [&](std::size_t row, int) -> std::string_view { return sizes[row]; },
+                       [](std::size_t) { return 0; }});
         auto plainWidest = [&] {
             std::size_t best = 0;
             for (std::size_t row = 1; row < sizes.size(); ++row)

@@ -49,7 +49,8 @@ std::string ReadAll(int fd) {
     char buffer[65536];
     lseek(fd, 0, SEEK_SET);
     ssize_t n = 0;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+    while ((n = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
     return text;
 }
 
