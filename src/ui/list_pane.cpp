@@ -158,17 +158,17 @@ QMenu* ListPane::BuildContextMenu(const QPoint& pos) {
     auto* menu = new QMenu(this);
     if (!entry->IsDisk()) {
         QAction* open = menu->addAction(QStringLiteral("Open"));
-        open->setProperty(kCommandProperty, ID_OPEN_ENTRY);
+        open->setProperty(kCommandProperty, CommandNumber(Command::ID_OPEN_ENTRY));
         connect(open, &QAction::triggered, this, &ListPane::OnOpen);
     }
     if (!entry->IsContainer()) {
         QAction* notepad = menu->addAction(QStringLiteral("Send To Notepad"));
-        notepad->setProperty(kCommandProperty, ID_SEND_TO_NOTEPAD);
+        notepad->setProperty(kCommandProperty, CommandNumber(Command::ID_SEND_TO_NOTEPAD));
         connect(notepad, &QAction::triggered, this, &ListPane::OnSendToNotepad);
     }
     if (!menu->isEmpty()) menu->addSeparator();
     QAction* properties = menu->addAction(QStringLiteral("Properties"));
-    properties->setProperty(kCommandProperty, ID_PROPERTIES);
+    properties->setProperty(kCommandProperty, CommandNumber(Command::ID_PROPERTIES));
     connect(properties, &QAction::triggered, this, &ListPane::OnProperties);
     return menu;
 }
