@@ -25,7 +25,6 @@ public:
     ~ListPane() override;
 
     void SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize);
-    DiskColumnSwitches Switches() const { return switches_; }
 
     // A click on a column heading; the one direction flag serves every column.
     void OnColumnClick(int column);
