@@ -9,7 +9,7 @@
 
 #include "catalog/properties.h"
 #include "ui/column_widths.h"
-#include "ui/command_source.h"
+#include "ui/commands.h"
 #include "ui/context_menu.h"
 #include "ui/file_launcher.h"
 #include "ui/properties_dialog.h"
@@ -34,12 +34,8 @@ int NormalWidth(ColumnContent content, bool diskList) {
 
 }  // namespace
 
-ListPane::ListPane(ShownContents& shown, CommandSource& commands, QWidget* parent)
-    : QWidget(parent),
-      shown_(shown),
-      commands_(commands),
-      view_(new QTreeView(this)),
-      model_(new EntryListModel(this)) {
+ListPane::ListPane(ShownContents& shown, QWidget* parent)
+    : QWidget(parent), shown_(shown), view_(new QTreeView(this)), model_(new EntryListModel(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);

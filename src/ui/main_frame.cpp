@@ -48,7 +48,7 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     setWindowTitle(doc_.Title() + QStringLiteral(" - Disk Catalogs"));
     setWindowIcon(ApplicationIcon());
     BuildActions();
-    list_ = new ListPane(doc_.Shown(), *this, splitter_);
+    list_ = new ListPane(doc_.Shown(), splitter_);
     tree_ = new TreePane(doc_.Catalogs(), doc_.Shown(), *list_, *this, prompter_, splitter_);
     launcher_ = std::make_unique<FileLauncher>(
         prompter_, [this] { tree_->EjectRemovableDisks(); }, this);
