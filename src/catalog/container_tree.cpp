@@ -129,15 +129,6 @@ void ContainerTree::DeleteItem(TreeItem item) {
         for (auto* o : observers_) o->ItemRemoved(parent, static_cast<int>(row));
 }
 
-void ContainerTree::DeleteAllItems() {
-    BeginBatch();
-    nodes_.resize(1);
-    nodes_[0].children.clear();
-    nodes_[0].childrenSorted = true;
-    freeSlots_.clear();
-    EndBatch();
-}
-
 TreeItem ContainerTree::GetChildItem(TreeItem item) const {
     if (!IsValid(item) && item != kNoItem) return kNoItem;
     const auto& children = At(item).children;

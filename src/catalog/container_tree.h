@@ -52,8 +52,6 @@ public:
     // moved (and `top`), the item it became here; other places hold kNoItem.
     void GraftChildren(ContainerTree& from, TreeItem top, TreeItem parent,
                        std::vector<TreeItem>& map);
-    // Deletes every item.
-    void DeleteAllItems();
 
     // First child of `item`; for kNoItem, the first top-level item.
     TreeItem GetChildItem(TreeItem item) const;

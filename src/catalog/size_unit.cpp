@@ -26,19 +26,6 @@ int GetSizeUnit() {
     return g_sizeUnit;
 }
 
-std::string_view SizeUnitName(int unit) {
-    switch (unit) {
-        case kUnitByte:
-            return "byte";
-        case kUnitKB:
-            return "KB";
-        case kUnitMB:
-            return "MB";
-        default:
-            return {};
-    }
-}
-
 namespace {
 
 std::string_view FormatSizeInto(std::int64_t value, int unit, char (&buffer)[kSizeTextCapacity]) {

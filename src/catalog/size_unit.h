@@ -17,8 +17,6 @@ bool SetSizeUnit(int unit);
 // result; any other text changes nothing and answers false.
 bool SetSizeUnitByName(std::string_view name);
 int GetSizeUnit();
-// The name of a unit: "byte", "KB" or "MB"; empty for any other value.
-std::string_view SizeUnitName(int unit);
 
 // A byte count as text in the current unit: rounded up to whole units,
 // followed directly by "KB" or "MB" (0 stays 0).

@@ -32,7 +32,6 @@ public:
     bool StopAsked() const { return stopAsked_; }
     QPushButton* CancelButton() const { return cancel_; }
     QLabel* CountsLabel() const { return counts_; }
-    QLabel* PlaceLabel() const { return place_; }
 
 signals:
     void StopRequested();

@@ -4,7 +4,7 @@
 
 namespace kestavo::ui {
 
-enum Command : int {
+enum class Command : int {
     ID_FIND_FILE_CONTEXT = 136,
     ID_FIND_DUPLICATES_CONTEXT = 138,
     ID_DELETE_CATALOG = 140,
@@ -28,7 +28,12 @@ enum Command : int {
     ID_VIEW_STATUS_BAR = 59393,
 };
 
-// The property every QAction carries with its command identifier.
+// The property every QAction carries with its command identifier, stored as
+// the identifier's number.
 inline constexpr const char* kCommandProperty = "kestavoCommand";
+
+constexpr int CommandNumber(Command command) {
+    return static_cast<int>(command);
+}
 
 }  // namespace kestavo::ui

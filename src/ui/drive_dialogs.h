@@ -29,7 +29,6 @@ public:
     bool EjectWhenFinished() const { return eject_; }
 
     QComboBox* DriveBox() const { return driveBox_; }
-    QCheckBox* EjectBox() const { return ejectBox_; }
 
     // A field that does not begin with a drive letter and a colon is refused
     // with a message, and the dialog stays open.

@@ -33,7 +33,6 @@ public:
     QLineEdit* ThresholdBox() const { return threshold_; }
     QLabel* UnitLabel() const { return unit_; }
     QLabel* SearchRootLabel() const { return searchRoot_; }
-    QPushButton* FindNowButton() const { return findNow_; }
     ResultListModel* Results() const { return model_; }
     ui::ResultView* ResultView() const { return view_; }
 

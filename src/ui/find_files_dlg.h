@@ -34,7 +34,6 @@ public:
     QLineEdit* MaskBox() const { return mask_; }
     QCheckBox* SubfoldersBox() const { return subfolders_; }
     QLabel* SearchRootLabel() const { return searchRoot_; }
-    QPushButton* FindNowButton() const { return findNow_; }
     ui::ResultView* ResultView() const { return view_; }
     ResultListModel* Results() const { return model_; }
 

@@ -16,7 +16,6 @@ public:
     ShownContents& Shown() { return shown_; }
     // The title is always the program's name and version.
     QString Title() const { return QStringLiteral("Kestavo " KESTAVO_VERSION); }
-    void SetTitle(const QString&) {}
 
 private:
     CatalogSet catalogs_;

@@ -9,7 +9,7 @@
 
 #include "catalog/properties.h"
 #include "ui/column_widths.h"
-#include "ui/command_source.h"
+#include "ui/commands.h"
 #include "ui/context_menu.h"
 #include "ui/file_launcher.h"
 #include "ui/properties_dialog.h"
@@ -34,12 +34,8 @@ int NormalWidth(ColumnContent content, bool diskList) {
 
 }  // namespace
 
-ListPane::ListPane(ShownContents& shown, CommandSource& commands, QWidget* parent)
-    : QWidget(parent),
-      shown_(shown),
-      commands_(commands),
-      view_(new QTreeView(this)),
-      model_(new EntryListModel(this)) {
+ListPane::ListPane(ShownContents& shown, QWidget* parent)
+    : QWidget(parent), shown_(shown), view_(new QTreeView(this)), model_(new EntryListModel(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
@@ -158,17 +154,17 @@ QMenu* ListPane::BuildContextMenu(const QPoint& pos) {
     auto* menu = new QMenu(this);
     if (!entry->IsDisk()) {
         QAction* open = menu->addAction(QStringLiteral("Open"));
-        open->setProperty(kCommandProperty, ID_OPEN_ENTRY);
+        open->setProperty(kCommandProperty, CommandNumber(Command::ID_OPEN_ENTRY));
         connect(open, &QAction::triggered, this, &ListPane::OnOpen);
     }
     if (!entry->IsContainer()) {
         QAction* notepad = menu->addAction(QStringLiteral("Send To Notepad"));
-        notepad->setProperty(kCommandProperty, ID_SEND_TO_NOTEPAD);
+        notepad->setProperty(kCommandProperty, CommandNumber(Command::ID_SEND_TO_NOTEPAD));
         connect(notepad, &QAction::triggered, this, &ListPane::OnSendToNotepad);
     }
     if (!menu->isEmpty()) menu->addSeparator();
     QAction* properties = menu->addAction(QStringLiteral("Properties"));
-    properties->setProperty(kCommandProperty, ID_PROPERTIES);
+    properties->setProperty(kCommandProperty, CommandNumber(Command::ID_PROPERTIES));
     connect(properties, &QAction::triggered, this, &ListPane::OnProperties);
     return menu;
 }

@@ -15,17 +15,15 @@ class QMenu;
 
 namespace kestavo::ui {
 
-class CommandSource;
 class FileLauncher;
 
 class ListPane : public QWidget, private ShownContentsListener {
     Q_OBJECT
 public:
-    ListPane(ShownContents& shown, CommandSource& commands, QWidget* parent = nullptr);
+    explicit ListPane(ShownContents& shown, QWidget* parent = nullptr);
     ~ListPane() override;
 
     void SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize);
-    DiskColumnSwitches Switches() const { return switches_; }
 
     // A click on a column heading; the one direction flag serves every column.
     void OnColumnClick(int column);
@@ -63,7 +61,6 @@ private:
     void ApplyColumns(std::vector<ListColumn> columns, bool diskList);
 
     ShownContents& shown_;
-    CommandSource& commands_;
     QTreeView* view_;
     EntryListModel* model_;
     std::vector<SizeColumn> sizeColumns_;  // with their widths before the rows came

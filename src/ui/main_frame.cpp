@@ -48,7 +48,7 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     setWindowTitle(doc_.Title() + QStringLiteral(" - Disk Catalogs"));
     setWindowIcon(ApplicationIcon());
     BuildActions();
-    list_ = new ListPane(doc_.Shown(), *this, splitter_);
+    list_ = new ListPane(doc_.Shown(), splitter_);
     tree_ = new TreePane(doc_.Catalogs(), doc_.Shown(), *list_, *this, prompter_, splitter_);
     launcher_ = std::make_unique<FileLauncher>(
         prompter_, [this] { tree_->EjectRemovableDisks(); }, this);
@@ -66,24 +66,30 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     BuildStatusBar();
     resize(800, 560);
 
-    connect(Action(ID_OPEN_ALL_CATALOGS), &QAction::triggered, tree_, &TreePane::OnOpenAllCatalogs);
-    connect(Action(ID_OPEN_SELECTED_CATALOG), &QAction::triggered, tree_,
+    connect(Action(Command::ID_OPEN_ALL_CATALOGS), &QAction::triggered, tree_,
+            &TreePane::OnOpenAllCatalogs);
+    connect(Action(Command::ID_OPEN_SELECTED_CATALOG), &QAction::triggered, tree_,
             &TreePane::OnOpenSelectedCatalog);
-    connect(Action(ID_VIEW_OPTIONS), &QAction::triggered, tree_, &TreePane::OnViewOptions);
-    connect(Action(ID_CATALOG_NEW_DISK), &QAction::triggered, tree_, &TreePane::OnCatalogNewDisk);
-    connect(Action(ID_FIND_FILES_TOOLBAR), &QAction::triggered, tree_, &TreePane::OnFindFiles);
-    connect(Action(ID_FIND_FILE_CONTEXT), &QAction::triggered, tree_, &TreePane::OnFindFiles);
-    connect(Action(ID_FIND_FILES_ALL), &QAction::triggered, tree_, &TreePane::OnFindFilesAll);
-    connect(Action(ID_FIND_DUPLICATES_CONTEXT), &QAction::triggered, tree_,
+    connect(Action(Command::ID_VIEW_OPTIONS), &QAction::triggered, tree_, &TreePane::OnViewOptions);
+    connect(Action(Command::ID_CATALOG_NEW_DISK), &QAction::triggered, tree_,
+            &TreePane::OnCatalogNewDisk);
+    connect(Action(Command::ID_FIND_FILES_TOOLBAR), &QAction::triggered, tree_,
+            &TreePane::OnFindFiles);
+    connect(Action(Command::ID_FIND_FILE_CONTEXT), &QAction::triggered, tree_,
+            &TreePane::OnFindFiles);
+    connect(Action(Command::ID_FIND_FILES_ALL), &QAction::triggered, tree_,
+            &TreePane::OnFindFilesAll);
+    connect(Action(Command::ID_FIND_DUPLICATES_CONTEXT), &QAction::triggered, tree_,
             &TreePane::OnFindDuplicates);
-    connect(Action(ID_FIND_DUPLICATES_ALL), &QAction::triggered, tree_,
+    connect(Action(Command::ID_FIND_DUPLICATES_ALL), &QAction::triggered, tree_,
             &TreePane::OnFindDuplicatesAll);
-    connect(Action(ID_COMPARE_DISK), &QAction::triggered, tree_, &TreePane::OnCompareDisk);
-    connect(Action(ID_EJECT_REMOVABLE), &QAction::triggered, tree_, &TreePane::EjectRemovableDisks);
-    connect(Action(ID_HELP_TOPICS), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
-    connect(Action(ID_QUICK_HELP), &QAction::triggered, this, &CMainFrame::OnQuickHelp);
-    connect(Action(ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAppAbout);
-    connect(Action(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+    connect(Action(Command::ID_COMPARE_DISK), &QAction::triggered, tree_, &TreePane::OnCompareDisk);
+    connect(Action(Command::ID_EJECT_REMOVABLE), &QAction::triggered, tree_,
+            &TreePane::EjectRemovableDisks);
+    connect(Action(Command::ID_HELP_TOPICS), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
+    connect(Action(Command::ID_QUICK_HELP), &QAction::triggered, this, &CMainFrame::OnQuickHelp);
+    connect(Action(Command::ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAppAbout);
+    connect(Action(Command::ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -91,7 +97,7 @@ CMainFrame::~CMainFrame() = default;
 QAction* CMainFrame::AddAction(Command command, const QString& text, const QString& prompt,
                                const QKeySequence& shortcut) {
     auto* action = new QAction(text, this);
-    action->setProperty(kCommandProperty, static_cast<int>(command));
+    action->setProperty(kCommandProperty, CommandNumber(command));
     if (!prompt.isEmpty()) action->setStatusTip(prompt);
     if (!shortcut.isEmpty()) action->setShortcut(shortcut);
     actions_.insert(command, action);
@@ -103,37 +109,37 @@ QAction* CMainFrame::Action(Command command) {
 }
 
 void CMainFrame::BuildActions() {
-    AddAction(ID_OPEN_ALL_CATALOGS, QStringLiteral("Open &All Catalogs"),
+    AddAction(Command::ID_OPEN_ALL_CATALOGS, QStringLiteral("Open &All Catalogs"),
               QStringLiteral("Open All Catalogs"), QKeySequence(Qt::CTRL | Qt::Key_A))
         ->setToolTip(QStringLiteral("Open All Catalogs"));
-    AddAction(ID_OPEN_SELECTED_CATALOG, QStringLiteral("&Open Selected Catalog..."),
+    AddAction(Command::ID_OPEN_SELECTED_CATALOG, QStringLiteral("&Open Selected Catalog..."),
               QStringLiteral("Open a single, existing catalog"), QKeySequence(Qt::CTRL | Qt::Key_O))
         ->setToolTip(QStringLiteral("Open One Catalog"));
-    AddAction(ID_CATALOG_NEW_DISK, QStringLiteral("Catalog &New Disk..."),
+    AddAction(Command::ID_CATALOG_NEW_DISK, QStringLiteral("Catalog &New Disk..."),
               QStringLiteral("Catalog a new disk"), QKeySequence(Qt::CTRL | Qt::Key_N))
         ->setToolTip(QStringLiteral("New Catalog"));
-    AddAction(ID_APP_EXIT, QStringLiteral("E&xit"),
+    AddAction(Command::ID_APP_EXIT, QStringLiteral("E&xit"),
               QStringLiteral("Quit the application; prompts to save documents"));
-    AddAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"),
+    AddAction(Command::ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"),
               QStringLiteral("Show or hide the toolbar"));
-    AddAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"),
+    AddAction(Command::ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"),
               QStringLiteral("Show or hide the status bar"));
-    AddAction(ID_VIEW_OPTIONS, QStringLiteral("&Options ..."),
+    AddAction(Command::ID_VIEW_OPTIONS, QStringLiteral("&Options ..."),
               QStringLiteral("Change Viewing options"));
-    AddAction(ID_FIND_FILES_ALL, QStringLiteral("&Find Files or Folders ..."));
-    AddAction(ID_FIND_DUPLICATES_ALL, QStringLiteral("Find &Duplicate Files ..."));
-    AddAction(ID_COMPARE_DISK, QStringLiteral("&Compare Disk/Catalog ..."));
-    AddAction(ID_EJECT_REMOVABLE, QStringLiteral("&Eject Removable Disks"));
-    AddAction(ID_HELP_TOPICS, QStringLiteral("&Help Topics"));
-    AddAction(ID_QUICK_HELP, QStringLiteral("Quick &Help ..."));
-    AddAction(ID_APP_ABOUT, QStringLiteral("&About Kestavo ..."),
+    AddAction(Command::ID_FIND_FILES_ALL, QStringLiteral("&Find Files or Folders ..."));
+    AddAction(Command::ID_FIND_DUPLICATES_ALL, QStringLiteral("Find &Duplicate Files ..."));
+    AddAction(Command::ID_COMPARE_DISK, QStringLiteral("&Compare Disk/Catalog ..."));
+    AddAction(Command::ID_EJECT_REMOVABLE, QStringLiteral("&Eject Removable Disks"));
+    AddAction(Command::ID_HELP_TOPICS, QStringLiteral("&Help Topics"));
+    AddAction(Command::ID_QUICK_HELP, QStringLiteral("Quick &Help ..."));
+    AddAction(Command::ID_APP_ABOUT, QStringLiteral("&About Kestavo ..."),
               QStringLiteral("Display program information"))
         ->setToolTip(QStringLiteral("About"));
-    AddAction(ID_FIND_FILES_TOOLBAR, QStringLiteral("Find Files"),
+    AddAction(Command::ID_FIND_FILES_TOOLBAR, QStringLiteral("Find Files"),
               QStringLiteral("Find Files or Folders"))
         ->setToolTip(QStringLiteral("Find Files"));
-    AddAction(ID_FIND_FILE_CONTEXT, QStringLiteral("Find File ..."));
-    AddAction(ID_FIND_DUPLICATES_CONTEXT, QStringLiteral("Find Duplicate Files ..."));
+    AddAction(Command::ID_FIND_FILE_CONTEXT, QStringLiteral("Find File ..."));
+    AddAction(Command::ID_FIND_DUPLICATES_CONTEXT, QStringLiteral("Find Duplicate Files ..."));
 
     // F6 and Shift+F6 move the focus between the two panes.
     for (const QKeySequence& keys :
@@ -147,27 +153,27 @@ void CMainFrame::BuildActions() {
 
 void CMainFrame::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(Action(ID_OPEN_ALL_CATALOGS));
-    file->addAction(Action(ID_OPEN_SELECTED_CATALOG));
-    file->addAction(Action(ID_CATALOG_NEW_DISK));
+    file->addAction(Action(Command::ID_OPEN_ALL_CATALOGS));
+    file->addAction(Action(Command::ID_OPEN_SELECTED_CATALOG));
+    file->addAction(Action(Command::ID_CATALOG_NEW_DISK));
     file->addSeparator();
-    file->addAction(Action(ID_APP_EXIT));
+    file->addAction(Action(Command::ID_APP_EXIT));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->addAction(Action(ID_VIEW_TOOLBAR));
-    view->addAction(Action(ID_VIEW_STATUS_BAR));
-    view->addAction(Action(ID_VIEW_OPTIONS));
+    view->addAction(Action(Command::ID_VIEW_TOOLBAR));
+    view->addAction(Action(Command::ID_VIEW_STATUS_BAR));
+    view->addAction(Action(Command::ID_VIEW_OPTIONS));
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
-    tools->addAction(Action(ID_FIND_FILES_ALL));
-    tools->addAction(Action(ID_FIND_DUPLICATES_ALL));
-    tools->addAction(Action(ID_COMPARE_DISK));
-    tools->addAction(Action(ID_EJECT_REMOVABLE));
+    tools->addAction(Action(Command::ID_FIND_FILES_ALL));
+    tools->addAction(Action(Command::ID_FIND_DUPLICATES_ALL));
+    tools->addAction(Action(Command::ID_COMPARE_DISK));
+    tools->addAction(Action(Command::ID_EJECT_REMOVABLE));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(Action(ID_HELP_TOPICS));
-    help->addAction(Action(ID_QUICK_HELP));
-    help->addAction(Action(ID_APP_ABOUT));
+    help->addAction(Action(Command::ID_HELP_TOPICS));
+    help->addAction(Action(Command::ID_QUICK_HELP));
+    help->addAction(Action(Command::ID_APP_ABOUT));
 }
 
 void CMainFrame::BuildToolBar() {
@@ -175,19 +181,19 @@ void CMainFrame::BuildToolBar() {
     toolBar_->setObjectName(QStringLiteral("toolbar"));
     toolBar_->setIconSize(QSize(16, 15));
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
-    Action(ID_OPEN_ALL_CATALOGS)->setIcon(ToolbarPicture("open_all"));
-    Action(ID_CATALOG_NEW_DISK)->setIcon(ToolbarPicture("new_catalog"));
-    Action(ID_OPEN_SELECTED_CATALOG)->setIcon(ToolbarPicture("open_one"));
-    Action(ID_FIND_FILES_TOOLBAR)->setIcon(ToolbarPicture("find_files"));
-    Action(ID_APP_ABOUT)->setIcon(ToolbarPicture("about"));
-    toolBar_->addAction(Action(ID_OPEN_ALL_CATALOGS));
-    toolBar_->addAction(Action(ID_CATALOG_NEW_DISK));
-    toolBar_->addAction(Action(ID_OPEN_SELECTED_CATALOG));
+    Action(Command::ID_OPEN_ALL_CATALOGS)->setIcon(ToolbarPicture("open_all"));
+    Action(Command::ID_CATALOG_NEW_DISK)->setIcon(ToolbarPicture("new_catalog"));
+    Action(Command::ID_OPEN_SELECTED_CATALOG)->setIcon(ToolbarPicture("open_one"));
+    Action(Command::ID_FIND_FILES_TOOLBAR)->setIcon(ToolbarPicture("find_files"));
+    Action(Command::ID_APP_ABOUT)->setIcon(ToolbarPicture("about"));
+    toolBar_->addAction(Action(Command::ID_OPEN_ALL_CATALOGS));
+    toolBar_->addAction(Action(Command::ID_CATALOG_NEW_DISK));
+    toolBar_->addAction(Action(Command::ID_OPEN_SELECTED_CATALOG));
     toolBar_->addSeparator();
-    toolBar_->addAction(Action(ID_FIND_FILES_TOOLBAR));
-    toolBar_->addAction(Action(ID_APP_ABOUT));
+    toolBar_->addAction(Action(Command::ID_FIND_FILES_TOOLBAR));
+    toolBar_->addAction(Action(Command::ID_APP_ABOUT));
 
-    QAction* showToolBar = Action(ID_VIEW_TOOLBAR);
+    QAction* showToolBar = Action(Command::ID_VIEW_TOOLBAR);
     showToolBar->setCheckable(true);
     showToolBar->setChecked(true);
     connect(showToolBar, &QAction::toggled, toolBar_, &QWidget::setVisible);
@@ -205,7 +211,7 @@ void CMainFrame::BuildStatusBar() {
         bar->addPermanentWidget(pane);
         panes_.push_back(pane);
     }
-    QAction* showStatus = Action(ID_VIEW_STATUS_BAR);
+    QAction* showStatus = Action(Command::ID_VIEW_STATUS_BAR);
     showStatus->setCheckable(true);
     showStatus->setChecked(true);
     connect(showStatus, &QAction::toggled, bar, &QWidget::setVisible);

@@ -58,7 +58,7 @@ private:
     CKestavo2Doc& doc_;
     std::unique_ptr<Prompter> ownPrompter_;
     Prompter& prompter_;
-    QMap<int, QAction*> actions_;
+    QMap<Command, QAction*> actions_;
     QSplitter* splitter_;
     ListPane* list_;
     TreePane* tree_;

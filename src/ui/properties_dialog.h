@@ -32,7 +32,6 @@ private:
     QLabel* note_;
     QLabel* date_;
     QLabel* hint_;
-    bool shown_ = false;
 };
 
 }  // namespace kestavo::ui

@@ -41,11 +41,6 @@ QString ResultListModel::Text(int row, int column) const {
     return FromUtf8(rows_.text(static_cast<std::size_t>(row), column));
 }
 
-std::string_view ResultListModel::RawText(int row, int column) const {
-    if (changing_ || row < 0 || row >= static_cast<int>(rows_.count())) return {};
-    return rows_.text(static_cast<std::size_t>(row), column);
-}
-
 QVariant ResultListModel::data(const QModelIndex& index, int role) const {
     if (changing_ || !index.isValid() || index.column() >= static_cast<int>(columns_.size()))
         return {};
@@ -86,11 +81,6 @@ void ResultListModel::BeginChange() {
 void ResultListModel::EndChange() {
     beginResetModel();
     changing_ = false;
-    endResetModel();
-}
-
-void ResultListModel::RowsChanged() {
-    beginResetModel();
     endResetModel();
 }
 

@@ -42,16 +42,12 @@ public:
     // none, so that painting never reads them half made.
     void BeginChange();
     void EndChange();
-    // The rows changed in place (a sort): the view reads them again.
-    void RowsChanged();
     QString Text(int row, int column) const;
     // Finds the row with the longest text of each right-aligned column. Reads
     // the rows only, so it may run on the worker that made them, before
     // EndChange; FitResultColumns then measures those texts alone.
     void MeasureWidest();
     int WidestRow(int column) const;
-    // The cell's text as the rows hold it; valid until the next call.
-    std::string_view RawText(int row, int column) const;
 
 private:
     std::vector<ResultColumn> columns_;

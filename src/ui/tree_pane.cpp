@@ -297,20 +297,20 @@ QMenu* TreePane::BuildContextMenu(const QPoint& pos) {
     auto* menu = new QMenu(this);
     if (parent != kNoItem && parent != rootItem_) {
         QAction* open = menu->addAction(QStringLiteral("Open"));
-        open->setProperty(kCommandProperty, ID_OPEN_ENTRY);
+        open->setProperty(kCommandProperty, CommandNumber(Command::ID_OPEN_ENTRY));
         connect(open, &QAction::triggered, this, &TreePane::OnOpenEntry);
     }
-    menu->addAction(commands_.Action(ID_FIND_FILE_CONTEXT));
-    menu->addAction(commands_.Action(ID_FIND_DUPLICATES_CONTEXT));
+    menu->addAction(commands_.Action(Command::ID_FIND_FILE_CONTEXT));
+    menu->addAction(commands_.Action(Command::ID_FIND_DUPLICATES_CONTEXT));
     if (parent == rootItem_) {
         menu->addSeparator();
         QAction* remove = menu->addAction(QStringLiteral("Delete Catalog"));
-        remove->setProperty(kCommandProperty, ID_DELETE_CATALOG);
+        remove->setProperty(kCommandProperty, CommandNumber(Command::ID_DELETE_CATALOG));
         connect(remove, &QAction::triggered, this, &TreePane::OnDeleteCatalog);
     }
     menu->addSeparator();
     QAction* properties = menu->addAction(QStringLiteral("Properties"));
-    properties->setProperty(kCommandProperty, ID_PROPERTIES);
+    properties->setProperty(kCommandProperty, CommandNumber(Command::ID_PROPERTIES));
     connect(properties, &QAction::triggered, this, &TreePane::OnProperties);
     return menu;
 }

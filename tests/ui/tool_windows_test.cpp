@@ -37,6 +37,7 @@
 
 using namespace kestavo;
 using namespace kestavo::ui;
+using enum kestavo::ui::Command;
 
 namespace {
 
@@ -202,7 +203,8 @@ private slots:
         for (Command command : {ID_CATALOG_NEW_DISK, ID_FIND_FILES_ALL, ID_FIND_DUPLICATES_ALL,
                                 ID_COMPARE_DISK, ID_EJECT_REMOVABLE, ID_FIND_FILES_TOOLBAR,
                                 ID_FIND_FILE_CONTEXT, ID_FIND_DUPLICATES_CONTEXT})
-            QVERIFY2(frame_->Action(command)->isEnabled(), qPrintable(QString::number(command)));
+            QVERIFY2(frame_->Action(command)->isEnabled(),
+                     qPrintable(QString::number(CommandNumber(command))));
     }
 
     void findFilesSearchesBelowTheRightClickedNodeAndKeepsItsOwnRows() {

@@ -46,6 +46,7 @@
 
 using namespace kestavo;
 using namespace kestavo::ui;
+using enum kestavo::ui::Command;
 
 namespace {
 

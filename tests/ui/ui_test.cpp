@@ -33,6 +33,7 @@
 
 using namespace kestavo;
 using namespace kestavo::ui;
+using enum kestavo::ui::Command;
 
 namespace {
 
@@ -105,6 +106,12 @@ private:
         std::unique_ptr<QMenu> menu(
             List()->BuildContextMenu(List()->View()->visualRect(index).center()));
         return menu ? Texts(menu->actions()) : QStringList();
+    }
+    static QList<int> CommandNumbers(const QMenu& menu) {
+        QList<int> numbers;
+        for (QAction* a : menu.actions())
+            if (!a->isSeparator()) numbers << a->property(kCommandProperty).toInt();
+        return numbers;
     }
     int RowOf(const char* name) {
         return static_cast<int>(Column(0).indexOf(QString::fromUtf8(name)));
@@ -296,6 +303,32 @@ private slots:
             Tree()->View()->viewport()->mapToGlobal(Tree()->View()->visualRect(docs).center()));
         QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
         SaveShot(shown.get(), "context-menu.png");
+    }
+
+    // Every action, from the menus and from the context menus alike, carries the
+    // number of its command, so that it can be found by that number.
+    void actionsCarryTheNumbersOfTheirCommands() {
+        const std::pair<Command, int> numbers[] = {
+            {ID_FIND_FILE_CONTEXT, 136}, {ID_OPEN_ALL_CATALOGS, 32771},
+            {ID_EJECT_REMOVABLE, 32784}, {ID_OPEN_SELECTED_CATALOG, 57601},
+            {ID_APP_EXIT, 57665},        {ID_VIEW_STATUS_BAR, 59393}};
+        for (const auto& [command, number] : numbers) {
+            QCOMPARE(CommandNumber(command), number);
+            QCOMPARE(frame_->Action(command)->property(kCommandProperty).toInt(), number);
+        }
+
+        OpenAll();
+        Tree()->SelectItem(Node("BACKUP"));
+        const QModelIndex notes = List()->Model()->index(RowOf("Notes.TXT"), 0);
+        std::unique_ptr<QMenu> listMenu(
+            List()->BuildContextMenu(List()->View()->visualRect(notes).center()));
+        QCOMPARE(CommandNumbers(*listMenu), QList<int>({32785, 32787, 32783}));
+
+        const QModelIndex disk = Tree()->Model()->IndexOf(Node("CD01"));
+        Tree()->View()->scrollTo(disk);
+        std::unique_ptr<QMenu> treeMenu(
+            Tree()->BuildContextMenu(Tree()->View()->visualRect(disk).center()));
+        QCOMPARE(CommandNumbers(*treeMenu), QList<int>({136, 138, 140, 32783}));
     }
 
     void deleteCatalogAsksAndRemovesOnlyOnYes() {
