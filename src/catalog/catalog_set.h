@@ -151,7 +151,6 @@ private:
                       Counted&& counted) const;
     void NotifyRemoval();
     void DropEmptyStores();
-    FileData* FindChildEntry(TreeItem item, std::string_view name) const;
 
     ContainerTree tree_;
     LocalClock clock_;
