@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
 
     QElapsedTimer timer;
     timer.start();
-    frame.Action(kestavo::ui::ID_OPEN_ALL_CATALOGS)->trigger();
+    frame.Action(kestavo::ui::Command::ID_OPEN_ALL_CATALOGS)->trigger();
     QApplication::processEvents();
     const double openMs = Ms(timer);
     rusage usage{};

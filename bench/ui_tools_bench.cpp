@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     const bool searches = std::string_view(argv[1]) != "-";
     if (searches) {
-        frame.Action(ID_OPEN_ALL_CATALOGS)->trigger();
+        frame.Action(kestavo::ui::Command::ID_OPEN_ALL_CATALOGS)->trigger();
         QApplication::processEvents();
         std::printf("loaded %zu entries\n", doc.Catalogs().EntryCount());
     }
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
         QElapsedTimer timer;
         watch.Start();
         timer.start();
-        frame.Action(ID_CATALOG_NEW_DISK)->trigger();
+        frame.Action(kestavo::ui::Command::ID_CATALOG_NEW_DISK)->trigger();
         const double ms = Ms(timer);
         std::printf(
             "Catalog New Disk through the window: %.0f ms; longest unpainted stretch %.0f ms; "
