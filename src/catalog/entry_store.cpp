@@ -71,12 +71,6 @@ EntryStore::EntryTexts& EntryStore::TextsOf(std::uint32_t serial) {
     return textPages_[page][serial & ((1u << kTextPageBits) - 1)];
 }
 
-EntryStore::EntryTexts* EntryStore::FindTexts(std::uint32_t serial) {
-    const std::size_t page = serial >> kTextPageBits;
-    if (page >= textPages_.size() || !textPages_[page]) return nullptr;
-    return &textPages_[page][serial & ((1u << kTextPageBits) - 1)];
-}
-
 void EntryStore::ReleaseSizeTexts() {
     sizeTexts_.Clear();
     for (auto& page : textPages_) {

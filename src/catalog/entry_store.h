@@ -50,7 +50,11 @@ public:
     // The texts of entry `serial`; references stay valid while the store lives.
     EntryTexts& TextsOf(std::uint32_t serial);
     // The same, or null when none was ever made for the entry's page.
-    EntryTexts* FindTexts(std::uint32_t serial);
+    EntryTexts* FindTexts(std::uint32_t serial) {
+        const std::size_t page = serial >> kTextPageBits;
+        if (page >= textPages_.size() || !textPages_[page]) return nullptr;
+        return &textPages_[page][serial & ((1u << kTextPageBits) - 1)];
+    }
 
     // Dates live as long as the store; size texts until ReleaseSizeTexts.
     TextRef AddText(std::string_view text) { return texts_.Add(text); }

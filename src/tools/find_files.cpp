@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "catalog/entry_kind.h"
+#include "catalog/entry_store.h"
 #include "catalog/name_compare.h"
 #include "catalog/size_unit.h"
 #include "support/large_buffer.h"
@@ -232,7 +233,13 @@ void FindFiles::WriteReport(ReportWriter& report) {
         // the entries and their names a few rows ahead (the report of 5 M
         // rows: 2.1 to 2.7 s, against 3.8 to 4.2 s without).
         if (row + 16 < rows_.size()) __builtin_prefetch(rows_[row + 16]);
-        if (row + 8 < rows_.size()) __builtin_prefetch(rows_[row + 8]->GetName());
+        if (row + 8 < rows_.size()) {
+            const FileData& ahead = *rows_[row + 8];
+            __builtin_prefetch(ahead.GetName());
+            __builtin_prefetch(ahead.Store().FindTexts(ahead.Serial()));
+        }
+        // The entry's texts are kept by its store, a few rows ahead too.
+        if (row + 4 < rows_.size()) PrefetchTexts(*rows_[row + 4]);
         // Only the size text may live in the scratch buffer; the others do not touch it.
         WriteEntryLine(report, RowText(row, FindColumn::Date), RowText(row, FindColumn::Size),
                        RowText(row, FindColumn::Name), RowText(row, FindColumn::InFolder));
@@ -242,6 +249,15 @@ void FindFiles::WriteReport(ReportWriter& report) {
     report.Text(" ");
     report.Number(written);
     report.Line(" Files found.");
+}
+
+void FindFiles::PrefetchTexts(const FileData& entry) {
+    EntryStore& store = entry.Store();
+    const EntryStore::EntryTexts* texts = store.FindTexts(entry.Serial());
+    if (!texts) return;
+    if (texts->date != kNoText) __builtin_prefetch(store.Text(texts->date).data());
+    if (texts->size != kNoText) __builtin_prefetch(store.SizeText(texts->size).data());
+    if (texts->path != kNoText) __builtin_prefetch(store.Path(texts->path).data());
 }
 
 void FindFiles::EntriesAboutToBeRemoved() {

@@ -87,6 +87,7 @@ private:
     void FindSearchRootAgain();
     bool IsAtOrBelow(TreeItem node, TreeItem top) const;
     void CollectFrom(TreeItem node, std::vector<FileData*>& found) const;
+    static void PrefetchTexts(const FileData& entry);
     void MakeTexts(std::vector<FileData*>::iterator first, std::vector<FileData*>::iterator last,
                    LocalClock& clock, int sizeUnit) const;
     void FindInEveryCatalog();
