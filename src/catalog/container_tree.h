@@ -75,6 +75,9 @@ public:
     TreeItem FindChildUpperCased(TreeItem parent, std::string_view text) const;
     bool IsValid(TreeItem item) const;
     std::size_t ItemCount() const { return nodes_.size() - 1 - freeSlots_.size(); }
+    // Every item handle is below this, so a table indexed by handle needs
+    // this many places.
+    std::size_t ItemLimit() const { return nodes_.size(); }
 
     // Sorts the children of `item` (one level) in display order of their
     // texts (see CompareDisplayOrder); items with equal texts keep their order.

@@ -31,15 +31,18 @@ std::string_view FileData::GetSizeText(int unit) {
     EntryStore& store = Store();
     TextRef& text = store.TextsOf(serial_).size;
     if (text != kNoText) return store.SizeText(text);
-    if (IsContainer() && size_ == 0 && !sizeCounted_) {
-        const TreeItem item = FindTreeItem();
-        CatalogSet* owner = store.Owner();
-        if (item != kNoItem && owner) size_ = owner->ContentSize(item);
-        sizeCounted_ = 1;
-    }
+    SettleSize();
     char buffer[kSizeTextCapacity];
     text = store.AddSizeText(FormatSizeIn(size_, unit, buffer));
     return text == kNoText ? std::string_view() : store.SizeText(text);
+}
+
+void FileData::SettleSize() {
+    if (!IsContainer() || size_ != 0 || sizeCounted_) return;
+    const TreeItem item = FindTreeItem();
+    CatalogSet* owner = Store().Owner();
+    if (item != kNoItem && owner) size_ = owner->ContentSize(item);
+    sizeCounted_ = 1;
 }
 
 std::string_view FileData::GetFreeSpaceText() {
@@ -68,14 +71,14 @@ std::string_view FileData::GetDateText(LocalClock& clock) {
 
 std::string_view FileData::GetPath(const ContainerTree* tree) {
     EntryStore& store = Store();
-    TextRef& text = store.TextsOf(serial_).path;
-    if (text != kNoText) return store.Path(text);
+    if (const EntryStore::EntryTexts* texts = store.FindTexts(serial_);
+        texts && texts->path != kNoText)
+        return store.Path(texts->path);
     if (!tree && store.Owner()) tree = &store.Owner()->Tree();
     if (!tree) return {};
     // Shared by every entry of the same container, and made from the
     // container's parent's text.
-    text = store.PathOfItem(*tree, parentItem_);
-    return store.Path(text);
+    return store.Path(store.PathOfItem(*tree, parentItem_));
 }
 
 void FileData::SetPath(std::string_view path) {

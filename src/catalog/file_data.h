@@ -46,8 +46,12 @@ public:
     const std::int64_t& GetTime() const { return time_; }
     std::int64_t GetFreeSpace() const;
     // The byte count: for a container with a catalogued size of 0 it becomes
-    // the size of its contents once GetSizeText has been asked for.
+    // the size of its contents once GetSizeText or SettleSize has been asked
+    // for.
     std::int64_t Size() const { return size_; }
+    // Gives a container with a catalogued size of 0 the size of its contents,
+    // once; other entries keep theirs.
+    void SettleSize();
 
     bool IsZipFolder() const { return kind_ == KIND_ZIP_FOLDER; }
     bool IsDisk() const { return IsDiskKind(kind_); }
@@ -66,7 +70,9 @@ public:
     std::string_view GetDateText(LocalClock& clock);
     // The chain of container names from the disk label down to the entry's
     // own container, joined by "/"; empty for a disk, and empty when no tree
-    // is known. `tree` defaults to the tree of the entry's catalog set.
+    // is known. `tree` defaults to the tree of the entry's catalog set. The
+    // text is kept once per container, not per entry, unless SetPath gave
+    // the entry its own.
     std::string_view GetPath(const ContainerTree* tree = nullptr);
     void SetPath(std::string_view path);
     // Whether the entry lies inside a Zip Folder: a part of its location

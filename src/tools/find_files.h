@@ -11,6 +11,7 @@
 #include "catalog/catalog_set.h"
 #include "catalog/catalog_set_observer.h"
 #include "catalog/local_time.h"
+#include "catalog/size_unit.h"
 #include "tools/report_writer.h"
 
 namespace kestavo {
@@ -26,6 +27,13 @@ public:
     virtual void RowsAboutToBeReset() = 0;
     virtual void RowsReset() = 0;
     virtual void SearchRootChanged() = 0;
+};
+
+// Where the size and date texts of rows are made: the rows keep no texts of
+// their own, so each thread that reads them brings one.
+struct RowTextScratch {
+    char size[kSizeTextCapacity];
+    LocalClock clock;
 };
 
 class FindFiles : private CatalogSetObserver, private TreeObserver {
@@ -50,8 +58,10 @@ public:
     bool DescendingNext() const { return descendingNext_; }
 
     // Upper-cases the mask and replaces the rows by the entries found below
-    // the search root, each with its folder, size and date texts made, in
-    // the initial order; "No files found" when there is none.
+    // the search root, in the initial order; "No files found" when there is
+    // none. The folder texts and the containers' sizes are made here; size
+    // and date texts are made when a row is read, in the size unit in force
+    // now.
     void FindNow();
     // Sorts by the column clicked (0 to 3): descending when the
     // descending-next flag is set, then the flag flips. Equal rows keep
@@ -64,6 +74,12 @@ public:
     int RowImage(std::size_t row) const;
     // Valid until the next call or the next change of the rows.
     std::string_view RowText(std::size_t row, FindColumn column);
+    // The same, with the size and date texts made in `scratch` and valid
+    // while it is unchanged.
+    std::string_view RowText(std::size_t row, FindColumn column, RowTextScratch& scratch) const;
+    // A row's size text made in `buffer`; unlike the other texts it may be
+    // read on any thread.
+    std::string_view SizeText(std::size_t row, char (&buffer)[kSizeTextCapacity]) const;
 
     // Writes the report into `path` and remembers it as the report file
     // name; false when the file cannot be written.
@@ -87,11 +103,13 @@ private:
     void FindSearchRootAgain();
     bool IsAtOrBelow(TreeItem node, TreeItem top) const;
     void CollectFrom(TreeItem node, std::vector<FileData*>& found) const;
-    static void PrefetchTexts(const FileData& entry);
-    void MakeTexts(std::vector<FileData*>::iterator first, std::vector<FileData*>::iterator last,
-                   LocalClock& clock, int sizeUnit) const;
+    void SettleRows(std::vector<FileData*>::iterator first, std::vector<FileData*>::iterator last);
+    std::string_view FolderText(const FileData& entry) const {
+        return folderText_[entry.GetParentItem()];
+    }
     void FindInEveryCatalog();
-    static int CompareForSort(FileData* a, FileData* b, int key);
+    void SortByFolder(bool descending);
+    static int CompareForSort(const FileData* a, const FileData* b, int key);
 
     CatalogSet& set_;
     FindFilesListener* listener_ = nullptr;
@@ -104,9 +122,12 @@ private:
     std::string reportFileName_ = "FindFiles.txt";
     bool descendingNext_ = true;
     std::vector<FileData*> rows_;
+    // The location text of the rows filed under each tree item, by item
+    // handle; made with the rows, and kept by the entries' stores.
+    std::vector<std::string_view> folderText_;
     bool nothingFound_ = false;
-    int rowsSizeUnit_ = 1;  // the size unit the rows' size texts were made in
-    std::string scratch_;
+    int rowsSizeUnit_ = 1;  // the size unit the rows' size texts are made in
+    RowTextScratch scratch_;
 };
 
 }  // namespace kestavo

@@ -43,6 +43,12 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
         FindColumns(),
         ResultRows{[this] { return tool_.RowCount(); },
                    [this](std::size_t row, int column) {
+                       // The widest size text is looked for on two threads
+                       // side by side: each makes size texts in its own buffer.
+                       if (column == static_cast<int>(FindColumn::Size)) {
+                           thread_local char size[kSizeTextCapacity];
+                           return tool_.SizeText(row, size);
+                       }
                        return tool_.RowText(row, static_cast<FindColumn>(column));
                    },
                    [this](std::size_t row) { return tool_.RowImage(row); }},

@@ -163,6 +163,18 @@ TEST_F(FindFilesTest, SortsByFolderPathAndBySignedSize) {
     EXPECT_EQ(tool.RowText(0, FindColumn::InFolder), "D1/arc.zip");
 }
 
+TEST_F(FindFilesTest, FoundFoldersCataloguedWithSizeZeroShowAndSortByTheirContents) {
+    FindFiles tool(set, root);
+    tool.SetMask("DOCS");
+    tool.FindNow();
+    ASSERT_EQ(tool.RowCount(), 2u);
+    tool.SortByColumn(2);  // descending by size
+    EXPECT_EQ(tool.RowText(0, FindColumn::Size), "329");
+    EXPECT_EQ(tool.RowText(0, FindColumn::InFolder), "D1");
+    EXPECT_EQ(tool.RowText(1, FindColumn::Size), "12");
+    EXPECT_EQ(tool.RowText(1, FindColumn::InFolder), "D2");
+}
+
 TEST_F(FindFilesTest, ReportLayoutByteForByte) {
     LoadText(set,
              CatalogHeader() +
@@ -361,8 +373,17 @@ TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) 
         ASSERT_EQ(tool.RowEntry(row), expected[row]) << row;
         EXPECT_EQ(tool.RowText(row, FindColumn::Date), clock.DateText(expected[row]->GetTime()))
             << row;
+        EXPECT_EQ(tool.RowText(row, FindColumn::Size), std::to_string(expected[row]->Size()))
+            << row;
     }
-    EXPECT_EQ(tool.RowText(0, FindColumn::Size), std::to_string(expected[0]->Size()));
+    // The rows' texts are made when read, in the tool: the entries keep
+    // none, and their folder texts are those of the entries' own.
+    for (std::size_t row = 0; row < expected.size(); ++row) {
+        const FileData& entry = *expected[row];
+        ASSERT_EQ(entry.Store().FindTexts(entry.Serial()), nullptr) << row;
+    }
+    for (std::size_t row = 0; row < expected.size(); row += 97)
+        EXPECT_EQ(tool.RowText(row, FindColumn::InFolder), expected[row]->GetPath()) << row;
 }
 
 }  // namespace
