@@ -8,8 +8,7 @@ CatalogLoad::CatalogLoad(std::string path, bool fromFile)
     : path_(std::move(path)), fromFile_(fromFile) {}
 
 TreeItem CatalogLoad::Root() {
-    if (root_ == kNoItem)
-        root_ = tree_.InsertItem(kRootItemText, IMAGE_DRIVE_ROOT, IMAGE_DRIVE_ROOT, kNoItem);
+    if (root_ == kNoItem) root_ = tree_.InsertItem(kRootItemText, kRootItemKind, kNoItem);
     return root_;
 }
 

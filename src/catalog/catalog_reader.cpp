@@ -140,7 +140,7 @@ private:
 
     ReadStatus ReadDriveType(int& kind);
     ReadStatus ReadDate(Date& date);
-    ReadStatus OpenContainer(TreeItem parent, int kind, int selected);
+    ReadStatus OpenContainer(TreeItem parent, int kind);
     ReadStatus ReadFile(TreeItem parent, const std::string& name);
     ReadStatus ReadContainers(int diskKind);
     void CloseFrame();
@@ -185,7 +185,7 @@ ReadStatus Reader::ReadDate(Date& d) {
     return ReadStatus::Ok;
 }
 
-ReadStatus Reader::OpenContainer(TreeItem parent, int kind, int selected) {
+ReadStatus Reader::OpenContainer(TreeItem parent, int kind) {
     ReadStatus status = tokens_.ReadQuotedName(name_);
     if (status != ReadStatus::Ok) return status;
     // A reloaded disk replaces the disk of the same name. Below the disk a
@@ -193,10 +193,7 @@ ReadStatus Reader::OpenContainer(TreeItem parent, int kind, int selected) {
     // letter case, or that the writer's clean-up made equal, are different
     // folders, and each keeps its entries.
     if (parent == root_) load_.ReplaceLabel(name_);
-    if (PassesZipTest(name_)) {
-        kind = KIND_ZIP_FOLDER;
-        selected = IMAGE_ZIP_FOLDER_OPEN;
-    }
+    if (PassesZipTest(name_)) kind = KIND_ZIP_FOLDER;
     std::int64_t size = 0, second = 0;
     if ((status = tokens_.ReadNumberWord(size)) != ReadStatus::Ok) return status;
     if ((status = tokens_.ReadNumberWord(second)) != ReadStatus::Ok) return status;
@@ -205,7 +202,7 @@ ReadStatus Reader::OpenContainer(TreeItem parent, int kind, int selected) {
     ApplyDateRule(d);
     const std::int64_t time = clock_.MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
     load_.AddEntry(parent, name_, size, second, time, kind);
-    const TreeItem item = tree_.InsertItem(name_, kind, selected, parent);
+    const TreeItem item = tree_.InsertItem(name_, kind, parent);
     if (parent == root_) load_.SetDisk(item);
     std::string_view word;
     if (!tokens_.ReadWord(word)) return ReadStatus::End;
@@ -243,7 +240,7 @@ void Reader::CloseFrame() {
 }
 
 ReadStatus Reader::ReadContainers(int diskKind) {
-    ReadStatus status = OpenContainer(root_, diskKind, diskKind);
+    ReadStatus status = OpenContainer(root_, diskKind);
     std::string fileName;
     while (status == ReadStatus::Ok && !open_.empty()) {
         char c = 0;
@@ -258,7 +255,7 @@ ReadStatus Reader::ReadContainers(int diskKind) {
             status = tokens_.ReadQuotedName(fileName);
             if (status == ReadStatus::Ok) status = ReadFile(open_.back().item, fileName);
         } else if (c == kContainerMark) {
-            status = OpenContainer(open_.back().item, KIND_FOLDER, IMAGE_FOLDER_OPEN);
+            status = OpenContainer(open_.back().item, KIND_FOLDER);
         }
     }
     while (!open_.empty()) CloseFrame();

@@ -15,7 +15,7 @@ CatalogSet::~CatalogSet() = default;
 
 TreeItem CatalogSet::RootItem() {
     if (rootItem_ == kNoItem || !tree_.IsValid(rootItem_))
-        rootItem_ = tree_.InsertItem(kRootItemText, IMAGE_DRIVE_ROOT, IMAGE_DRIVE_ROOT, kNoItem);
+        rootItem_ = tree_.InsertItem(kRootItemText, kRootItemKind, kNoItem);
     return rootItem_;
 }
 

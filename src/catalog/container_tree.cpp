@@ -21,8 +21,7 @@ TreeItem ContainerTree::AllocateNode() {
     return static_cast<TreeItem>(nodes_.size() - 1);
 }
 
-TreeItem ContainerTree::InsertItem(std::string_view text, int image, int selectedImage,
-                                   TreeItem parent) {
+TreeItem ContainerTree::InsertItem(std::string_view text, int kind, TreeItem parent) {
     if (!IsValid(parent) && parent != kNoItem) return kNoItem;
     const int row = static_cast<int>(At(parent).children.size());
     if (Notifying())
@@ -33,8 +32,7 @@ TreeItem ContainerTree::InsertItem(std::string_view text, int image, int selecte
     node.children.clear();
     node.parent = parent;
     node.row = static_cast<std::uint32_t>(row);
-    node.image = static_cast<std::int16_t>(image);
-    node.selectedImage = static_cast<std::int16_t>(selectedImage);
+    node.kind = kind;
     node.alive = true;
     node.childrenSorted = true;
     Node& parentNode = At(parent);
@@ -60,7 +58,7 @@ void ContainerTree::GraftChildren(ContainerTree& from, TreeItem top, TreeItem pa
     std::vector<TreeItem> pending;
     for (TreeItem child : from.At(top).children) {
         Node& source = from.At(child);
-        map[child] = InsertItem(source.text, source.image, source.selectedImage, parent);
+        map[child] = InsertItem(source.text, source.kind, parent);
         At(map[child]).childrenSorted = source.childrenSorted;
         At(map[child]).sortedPrefix = source.sortedPrefix;
         pending.push_back(child);
@@ -77,8 +75,7 @@ void ContainerTree::GraftChildren(ContainerTree& from, TreeItem top, TreeItem pa
                 node.children.clear();
                 node.parent = copy;
                 node.row = oldChild.row;
-                node.image = oldChild.image;
-                node.selectedImage = oldChild.selectedImage;
+                node.kind = oldChild.kind;
                 node.alive = true;
                 node.childrenSorted = oldChild.childrenSorted;
                 node.sortedPrefix = oldChild.sortedPrefix;
@@ -154,12 +151,8 @@ std::string_view ContainerTree::GetItemText(TreeItem item) const {
     return IsValid(item) ? std::string_view(At(item).text) : std::string_view();
 }
 
-int ContainerTree::GetItemImage(TreeItem item) const {
-    return IsValid(item) ? At(item).image : 0;
-}
-
-int ContainerTree::GetItemSelectedImage(TreeItem item) const {
-    return IsValid(item) ? At(item).selectedImage : 0;
+int ContainerTree::GetItemKind(TreeItem item) const {
+    return IsValid(item) ? At(item).kind : 0;
 }
 
 std::span<const TreeItem> ContainerTree::Children(TreeItem item) const {

@@ -43,7 +43,8 @@ public:
     ContainerTree();
 
     // Inserts an item as the last child of `parent` (kNoItem: top level).
-    TreeItem InsertItem(std::string_view text, int image, int selectedImage, TreeItem parent);
+    // `kind` is that of the container entry the item stands for.
+    TreeItem InsertItem(std::string_view text, int kind, TreeItem parent);
     // Deletes `item` with everything below it.
     void DeleteItem(TreeItem item);
     // Moves the children of `top` in `from`, with everything below them, to
@@ -60,8 +61,7 @@ public:
     TreeItem GetParentItem(TreeItem item) const;
     bool ItemHasChildren(TreeItem item) const;
     std::string_view GetItemText(TreeItem item) const;
-    int GetItemImage(TreeItem item) const;
-    int GetItemSelectedImage(TreeItem item) const;
+    int GetItemKind(TreeItem item) const;
 
     // The children of `item` in order, and the position of `item` among
     // its siblings.
@@ -98,8 +98,7 @@ private:
         std::vector<TreeItem> children;
         TreeItem parent = kNoItem;
         std::uint32_t row = 0;
-        std::int16_t image = 0;
-        std::int16_t selectedImage = 0;
+        std::int32_t kind = 0;
         bool alive = false;
         bool childrenSorted = true;  // children are in display order
         // While they are not: how many leading children still are.

@@ -1,4 +1,4 @@
-// Entry kinds; a kind is also the index of the entry's picture.
+// Entry kinds, as catalog files write them.
 #pragma once
 
 namespace kestavo {
@@ -11,16 +11,8 @@ inline constexpr int KIND_DEFAULT_DISK = 5;
 inline constexpr int KIND_CDROM_DISK = 13;
 inline constexpr int KIND_REMOVABLE_DISK = 14;
 
-// Pictures of the image strip that are not entry kinds.
-inline constexpr int IMAGE_DRIVE_ROOT = 4;
-inline constexpr int IMAGE_DISKETTE = 5;
-inline constexpr int IMAGE_MODIFIED = 7;
-inline constexpr int IMAGE_IDENTICAL = 8;
-inline constexpr int IMAGE_DELETED = 9;
-inline constexpr int IMAGE_NEW = 10;
-inline constexpr int IMAGE_FOLDER_OPEN = 11;
-inline constexpr int IMAGE_ZIP_FOLDER_OPEN = 12;
-inline constexpr int kImageCount = 15;
+// The kind of the top root item, which stands for no entry.
+inline constexpr int kRootItemKind = 4;
 
 inline constexpr bool IsDiskKind(int kind) {
     return kind == KIND_FIXED_DISK || kind == KIND_DEFAULT_DISK || kind == KIND_CDROM_DISK ||

@@ -95,7 +95,7 @@ public:
 
     std::size_t RowCount() const { return rows_.size(); }
     const CompareRow& Row(std::size_t row) const { return rows_[row]; }
-    int RowImage(std::size_t row) const { return StatusImage(rows_[row].status); }
+    CompareStatus RowStatus(std::size_t row) const { return rows_[row].status; }
     std::string_view RowText(std::size_t row, CompareColumn column) const;
 
     bool SaveReport(const std::string& path);

@@ -212,7 +212,7 @@ void FindDuplicates::Collect(std::vector<FileData*>& collection) const {
 void FindDuplicates::FindNow() {
     rows_.clear();
     if (!criteria_.Any()) {
-        rows_.push_back(Row{nullptr, kAllCriteriaDisabled, RowKind::Message, IMAGE_DELETED});
+        rows_.push_back(Row{nullptr, kAllCriteriaDisabled, RowKind::NoCriteria});
         return;
     }
     // The threshold in bytes, as a 64-bit product so that it cannot wrap.
@@ -222,8 +222,7 @@ void FindDuplicates::FindNow() {
     ReserveLarge(collection, set_.EntryCount());
     Collect(collection);
     ListSets(collection, thresholdBytes, sizeUnit);
-    if (rows_.empty())
-        rows_.push_back(Row{nullptr, kNoDuplicatesFound, RowKind::Message, IMAGE_IDENTICAL});
+    if (rows_.empty()) rows_.push_back(Row{nullptr, kNoDuplicatesFound, RowKind::NoDuplicates});
 }
 
 // Files are grouped by a hash of their key first, so that only files whose
@@ -311,15 +310,10 @@ void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t t
         collection[i]->GetPath(&tree);
     }
     for (const DuplicateSet* s : listed) {
-        rows_.push_back(Row{nullptr, "---", RowKind::Separator, KIND_FOLDER});
+        rows_.push_back(Row{nullptr, "---", RowKind::Separator});
         for (std::uint32_t i : found.MembersOf(*s))
-            rows_.push_back(Row{collection[i], nullptr, RowKind::Entry, 0});
+            rows_.push_back(Row{collection[i], nullptr, RowKind::Entry});
     }
-}
-
-int FindDuplicates::RowImage(std::size_t row) const {
-    const Row& r = rows_[row];
-    return r.kind == RowKind::Entry ? r.entry->GetKind() : r.image;
 }
 
 std::string_view FindDuplicates::RowText(std::size_t row, DuplicateColumn column) const {
@@ -369,7 +363,8 @@ void FindDuplicates::WriteReport(ReportWriter& report) const {
                                RowText(row, DuplicateColumn::Name),
                                RowText(row, DuplicateColumn::InFolder));
                 break;
-            case RowKind::Message:
+            case RowKind::NoCriteria:
+            case RowKind::NoDuplicates:
                 break;
         }
     }

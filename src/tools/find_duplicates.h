@@ -49,7 +49,9 @@ void AppendDuplicateKey(FileData& entry, const DuplicateCriteria& criteria, int 
 
 class FindDuplicates {
 public:
-    enum class RowKind : std::uint8_t { Separator, Entry, Message };
+    // A separator row starts each set; a message row tells that all
+    // criteria are off, or that no set was found.
+    enum class RowKind : std::uint8_t { Separator, Entry, NoCriteria, NoDuplicates };
 
     // `searchRoot` kNoItem searches every catalog. The unit label is taken
     // from the size unit now in force.
@@ -74,7 +76,6 @@ public:
     std::size_t RowCount() const { return rows_.size(); }
     RowKind KindOfRow(std::size_t row) const { return rows_[row].kind; }
     FileData* RowEntry(std::size_t row) const { return rows_[row].entry; }
-    int RowImage(std::size_t row) const;
     std::string_view RowText(std::size_t row, DuplicateColumn column) const;
 
     bool SaveReport(const std::string& path);
@@ -85,7 +86,6 @@ private:
         FileData* entry;
         const char* message;  // the text of a separator or message row
         RowKind kind;
-        std::int8_t image;  // of a separator or message row
     };
     void Collect(std::vector<FileData*>& collection) const;
     void ListSets(std::vector<FileData*>& collection, std::int64_t thresholdBytes, int sizeUnit);

@@ -14,7 +14,6 @@
 
 namespace kestavo {
 namespace {
-constexpr const char* kNothingFound = "No files found";
 // From this many loaded entries a search of every catalog uses two threads.
 constexpr std::size_t kTwoWorkersFrom = 100000;
 }  // namespace
@@ -191,7 +190,7 @@ void FindFiles::SortByFolder(bool descending) {
 }
 
 FileData* FindFiles::RowEntry(std::size_t row) const {
-    return nothingFound_ || row >= rows_.size() ? nullptr : rows_[row];
+    return row < rows_.size() ? rows_[row] : nullptr;
 }
 
 std::string_view FindFiles::SizeText(std::size_t row, char (&buffer)[kSizeTextCapacity]) const {
@@ -201,11 +200,6 @@ std::string_view FindFiles::SizeText(std::size_t row, char (&buffer)[kSizeTextCa
     return entry ? FormatSizeIn(entry->Size(), rowsSizeUnit_, buffer) : std::string_view();
 }
 
-int FindFiles::RowImage(std::size_t row) const {
-    if (nothingFound_) return IMAGE_DELETED;
-    return row < rows_.size() ? rows_[row]->GetKind() : 0;
-}
-
 std::string_view FindFiles::RowText(std::size_t row, FindColumn column) {
     return RowText(row, column, scratch_);
 }
@@ -213,7 +207,7 @@ std::string_view FindFiles::RowText(std::size_t row, FindColumn column) {
 std::string_view FindFiles::RowText(std::size_t row, FindColumn column,
                                     RowTextScratch& scratch) const {
     FileData* entry = RowEntry(row);
-    if (!entry) return nothingFound_ && row == 0 && column == FindColumn::Name ? kNothingFound : "";
+    if (!entry) return {};
     switch (column) {
         case FindColumn::Name:
             return entry->Name();
@@ -250,7 +244,6 @@ void FindFiles::WriteReport(ReportWriter& report) {
     // the rows the window reads alone.
     auto scratch = std::make_unique<RowTextScratch>();
     for (std::size_t row = 0; row < RowCount(); ++row) {
-        if (!RowEntry(row)) continue;
         // Rows in name order visit the entries out of memory order: fetch
         // the entries and their names a few rows ahead.
         if (row + 24 < rows_.size()) __builtin_prefetch(rows_[row + 24]);

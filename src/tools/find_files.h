@@ -58,20 +58,18 @@ public:
     bool DescendingNext() const { return descendingNext_; }
 
     // Upper-cases the mask and replaces the rows by the entries found below
-    // the search root, in the initial order; "No files found" when there is
-    // none. The folder texts and the containers' sizes are made here; size
-    // and date texts are made when a row is read, in the size unit in force
-    // now.
+    // the search root, in the initial order. The folder texts and the containers' sizes are made
+    // here; size and date texts are made when a row is read, in the size unit in force now.
     void FindNow();
     // Sorts by the column clicked (0 to 3): descending when the
     // descending-next flag is set, then the flag flips. Equal rows keep
     // their order.
     void SortByColumn(int column);
 
-    std::size_t RowCount() const { return nothingFound_ ? 1 : rows_.size(); }
-    // The entry of a row; null for the "No files found" row.
+    std::size_t RowCount() const { return rows_.size(); }
+    // Whether the last search found nothing (a view shows so).
+    bool FoundNothing() const { return nothingFound_; }
     FileData* RowEntry(std::size_t row) const;
-    int RowImage(std::size_t row) const;
     // Valid until the next call or the next change of the rows.
     std::string_view RowText(std::size_t row, FindColumn column);
     // The same, with the size and date texts made in `scratch` and valid

@@ -28,22 +28,6 @@ const char* StatusText(CompareStatus status) {
     return "";
 }
 
-int StatusImage(CompareStatus status) {
-    switch (status) {
-        case CompareStatus::NewDirectory:
-        case CompareStatus::New:
-            return IMAGE_NEW;
-        case CompareStatus::Modified:
-            return IMAGE_MODIFIED;
-        case CompareStatus::DeletedDirectory:
-        case CompareStatus::Deleted:
-            return IMAGE_DELETED;
-        case CompareStatus::Identical:
-            return IMAGE_IDENTICAL;
-    }
-    return 0;
-}
-
 // One folder being compared: where its results lie in the walk's shared
 // lists, and how far the walk has come through them.
 struct FolderComparison::Frame {

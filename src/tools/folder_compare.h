@@ -25,7 +25,6 @@ enum class CompareStatus : std::uint8_t {
 };
 
 const char* StatusText(CompareStatus status);
-int StatusImage(CompareStatus status);
 
 // One result row: copies of the texts, so that later changes to the loaded
 // catalogs do not alter a result.

@@ -15,6 +15,25 @@
 namespace kestavo::ui {
 namespace {
 
+int StatusPicture(CompareStatus status) {
+    switch (status) {
+        case CompareStatus::NewDirectory:
+        case CompareStatus::New:
+            return IMAGE_NEW;
+        case CompareStatus::Modified:
+            return IMAGE_MODIFIED;
+        case CompareStatus::DeletedDirectory:
+        case CompareStatus::Deleted:
+            return IMAGE_DELETED;
+        case CompareStatus::Identical:
+            return IMAGE_IDENTICAL;
+    }
+    return IMAGE_IDENTICAL;
+}
+
+}  // namespace
+namespace {
+
 std::vector<ResultColumn> CompareColumns() {
     return {{"Status", 70, false},      {"Name", 160, false},    {"In Folder", 140, false},
             {"Size Catalog", 80, true}, {"Size Disk", 80, true}, {"Date Catalog", 140, false},
@@ -43,7 +62,7 @@ DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
                    [this](std::size_t row, int column) {
                        return tool_.RowText(row, static_cast<CompareColumn>(column));
                    },
-                   [this](std::size_t row) { return tool_.RowImage(row); }},
+                   [this](std::size_t row) { return StatusPicture(tool_.RowStatus(row)); }},
         this);
     view_ = MakeResultView(model_, this);
 

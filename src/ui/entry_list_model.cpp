@@ -27,7 +27,8 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
             return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         }
         case Qt::DecorationRole:
-            return index.column() == 0 ? QVariant(pictures_.Picture(entry->GetKind())) : QVariant();
+            return index.column() == 0 ? QVariant(pictures_.Picture(KindPicture(entry->GetKind())))
+                                       : QVariant();
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignVCenter |
                                        (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft));

@@ -15,6 +15,25 @@
 namespace kestavo::ui {
 namespace {
 
+// Each set starts with a folder; a message row shows whether nothing could
+// be searched for or nothing was found.
+int RowPicture(const FindDuplicates& tool, std::size_t row) {
+    switch (tool.KindOfRow(row)) {
+        case FindDuplicates::RowKind::Separator:
+            return KIND_FOLDER;
+        case FindDuplicates::RowKind::Entry:
+            return KindPicture(tool.RowEntry(row)->GetKind());
+        case FindDuplicates::RowKind::NoCriteria:
+            return IMAGE_DELETED;
+        case FindDuplicates::RowKind::NoDuplicates:
+            return IMAGE_IDENTICAL;
+    }
+    return IMAGE_IDENTICAL;
+}
+
+}  // namespace
+namespace {
+
 std::vector<ResultColumn> DuplicateColumns() {
     return {
         {"Name", 160, false}, {"Size", 70, true}, {"Date", 140, false}, {"In Folder", 180, false}};
@@ -40,7 +59,7 @@ FindDuplicatesDlg::FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Promp
                    [this](std::size_t row, int column) {
                        return tool_.RowText(row, static_cast<DuplicateColumn>(column));
                    },
-                   [this](std::size_t row) { return tool_.RowImage(row); }},
+                   [this](std::size_t row) { return RowPicture(tool_, row); }},
         this);
     view_ = MakeResultView(model_, this);
     names_ = new QCheckBox(QStringLiteral("Names"), this);

@@ -17,6 +17,8 @@
 namespace kestavo::ui {
 namespace {
 
+constexpr const char* kNothingFound = "No files found";
+
 std::vector<ResultColumn> FindColumns() {
     return {
         {"Name", 160, false}, {"In Folder", 180, false}, {"Size", 70, true}, {"Date", 140, false}};
@@ -41,8 +43,11 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
     subfolders_ = new QCheckBox(QStringLiteral("Look in subfolders"), this);
     model_ = new ResultListModel(
         FindColumns(),
-        ResultRows{[this] { return tool_.RowCount(); },
-                   [this](std::size_t row, int column) {
+        // A search that found nothing shows one row that says so.
+        ResultRows{[this] { return tool_.FoundNothing() ? std::size_t{1} : tool_.RowCount(); },
+                   [this](std::size_t row, int column) -> std::string_view {
+                       if (tool_.FoundNothing())
+                           return column == static_cast<int>(FindColumn::Name) ? kNothingFound : "";
                        // The widest size text is looked for on two threads
                        // side by side: each makes size texts in its own buffer.
                        if (column == static_cast<int>(FindColumn::Size)) {
@@ -51,7 +56,10 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
                        }
                        return tool_.RowText(row, static_cast<FindColumn>(column));
                    },
-                   [this](std::size_t row) { return tool_.RowImage(row); }},
+                   [this](std::size_t row) {
+                       return tool_.FoundNothing() ? IMAGE_DELETED
+                                                   : KindPicture(tool_.RowEntry(row)->GetKind());
+                   }},
         this);
     view_ = MakeResultView(model_, this);
     view_->header()->setSectionsClickable(true);

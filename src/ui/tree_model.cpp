@@ -56,9 +56,9 @@ QVariant ContainerTreeModel::data(const QModelIndex& index, int role) const {
             return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         }
         case Qt::DecorationRole:
-            if (item == highlight_) return pictures_.Picture(tree_.GetItemSelectedImage(item));
-            return pictures_.TreePicture(tree_.GetItemImage(item),
-                                         tree_.GetItemSelectedImage(item));
+            if (item == highlight_)
+                return pictures_.Picture(SelectedKindPicture(tree_.GetItemKind(item)));
+            return pictures_.ItemPicture(tree_.GetItemKind(item));
         case Qt::BackgroundRole:
             if (item == highlight_)
                 return QApplication::palette().brush(QPalette::Inactive, QPalette::Highlight);

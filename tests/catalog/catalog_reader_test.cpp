@@ -50,8 +50,7 @@ TEST_F(ReaderTest, ReadsTheDiskFolderFileAndZipFolderOfASmallCatalog) {
     EXPECT_EQ(root->Size(), 1048576);
     EXPECT_EQ(root->GetFreeSpace(), 262144);
     EXPECT_EQ(root->GetDateText(), "10/07/98 14:30:05");
-    EXPECT_EQ(set.Tree().GetItemImage(disk), KIND_DEFAULT_DISK);
-    EXPECT_EQ(set.Tree().GetItemSelectedImage(disk), KIND_DEFAULT_DISK);
+    EXPECT_EQ(set.Tree().GetItemKind(disk), KIND_DEFAULT_DISK);
 
     EXPECT_EQ(EntryNames(set, disk), (std::vector<std::string>{"read me.txt", "photos"}));
     FileData* file = Entry(disk, "read me.txt");
@@ -60,14 +59,13 @@ TEST_F(ReaderTest, ReadsTheDiskFolderFileAndZipFolderOfASmallCatalog) {
     EXPECT_EQ(file->GetDateText(), "10/05/98 09:00:00");
 
     const TreeItem photos = Child(set, disk, "photos");
-    EXPECT_EQ(set.Tree().GetItemImage(photos), KIND_FOLDER);
-    EXPECT_EQ(set.Tree().GetItemSelectedImage(photos), IMAGE_FOLDER_OPEN);
+    EXPECT_EQ(set.Tree().GetItemKind(photos), KIND_FOLDER);
     FileData* zip = Entry(photos, "old.zip");
     ASSERT_NE(zip, nullptr);
     EXPECT_EQ(zip->GetKind(), KIND_ZIP_FOLDER);
     EXPECT_EQ(zip->Size(), 30500);
     const TreeItem zipItem = Child(set, photos, "old.zip");
-    EXPECT_EQ(set.Tree().GetItemSelectedImage(zipItem), IMAGE_ZIP_FOLDER_OPEN);
+    EXPECT_EQ(set.Tree().GetItemKind(zipItem), KIND_ZIP_FOLDER);
     EXPECT_FALSE(set.Tree().ItemHasChildren(zipItem));
 }
 
@@ -193,7 +191,7 @@ TEST_F(ReaderTest, ZipTestLooksAtTheFirstOccurrenceOnly) {
 TEST_F(ReaderTest, DiskLabelledLikeAnArchiveIsAZipFolderRoot) {
     Load(CatalogHeader("cdrom") + "+ \"DISK.ZIP\" 1 1 1 1 2000 0 0 0 < >");
     EXPECT_EQ(Entry(Root(), "DISK.ZIP")->GetKind(), KIND_ZIP_FOLDER);
-    EXPECT_EQ(set.Tree().GetItemSelectedImage(Disk("DISK.ZIP")), IMAGE_ZIP_FOLDER_OPEN);
+    EXPECT_EQ(set.Tree().GetItemKind(Disk("DISK.ZIP")), KIND_ZIP_FOLDER);
 }
 
 TEST_F(ReaderTest, DatesPast2035BecomeFebruaryFifth2036WithOneWarningForTheCatalog) {

@@ -39,16 +39,15 @@ std::vector<std::string> Texts(const ContainerTree& tree, TreeItem parent) {
 
 TEST(ContainerTreeTest, NavigatesInsertsAsLastChildAndDeletesSubtrees) {
     ContainerTree tree;
-    const TreeItem root = tree.InsertItem("root", 4, 4, kNoItem);
-    const TreeItem b = tree.InsertItem("b", 1, 11, root);
-    const TreeItem a = tree.InsertItem("a", 2, 12, root);
-    const TreeItem deep = tree.InsertItem("deep", 1, 11, b);
+    const TreeItem root = tree.InsertItem("root", 4, kNoItem);
+    const TreeItem b = tree.InsertItem("b", 1, root);
+    const TreeItem a = tree.InsertItem("a", 2, root);
+    const TreeItem deep = tree.InsertItem("deep", 1, b);
     EXPECT_EQ(tree.GetChildItem(kNoItem), root);
     EXPECT_EQ(tree.GetParentItem(root), kNoItem);
     EXPECT_EQ(tree.GetParentItem(deep), b);
     EXPECT_EQ(Texts(tree, root), (std::vector<std::string>{"b", "a"}));
-    EXPECT_EQ(tree.GetItemImage(a), 2);
-    EXPECT_EQ(tree.GetItemSelectedImage(a), 12);
+    EXPECT_EQ(tree.GetItemKind(a), 2);
     EXPECT_TRUE(tree.ItemHasChildren(b));
     EXPECT_FALSE(tree.ItemHasChildren(a));
     EXPECT_EQ(tree.RowOf(a), 1);
@@ -60,7 +59,7 @@ TEST(ContainerTreeTest, NavigatesInsertsAsLastChildAndDeletesSubtrees) {
     EXPECT_EQ(tree.RowOf(a), 0);
     EXPECT_EQ(tree.ItemCount(), 2u);
     // Freed handles are used again.
-    const TreeItem c = tree.InsertItem("c", 1, 11, a);
+    const TreeItem c = tree.InsertItem("c", 1, a);
     EXPECT_TRUE(c == b || c == deep);
     EXPECT_EQ(tree.GetItemText(c), "c");
     EXPECT_FALSE(tree.ItemHasChildren(c));
@@ -68,9 +67,9 @@ TEST(ContainerTreeTest, NavigatesInsertsAsLastChildAndDeletesSubtrees) {
 
 TEST(ContainerTreeTest, SortsChildrenFoldingCaseThenByBytesAndFindsThem) {
     ContainerTree tree;
-    const TreeItem root = tree.InsertItem("root", 4, 4, kNoItem);
+    const TreeItem root = tree.InsertItem("root", 4, kNoItem);
     for (const char* text : {"beta", "Alpha", "alpha", "_x", "Beta", "a", "10", "9"})
-        tree.InsertItem(text, 1, 11, root);
+        tree.InsertItem(text, 1, root);
     EXPECT_EQ(tree.FindChild(root, "Beta"), tree.Children(root)[4]);
     tree.SortChildren(root);
     EXPECT_EQ(Texts(tree, root),
@@ -85,16 +84,16 @@ TEST(ContainerTreeTest, ObserversSeeEachChangeOrOneResetForABatch) {
     ContainerTree tree;
     EventLog log;
     tree.AddObserver(&log);
-    const TreeItem root = tree.InsertItem("root", 4, 4, kNoItem);
-    const TreeItem x = tree.InsertItem("x", 1, 11, root);
-    tree.InsertItem("w", 1, 11, root);
+    const TreeItem root = tree.InsertItem("root", 4, kNoItem);
+    const TreeItem x = tree.InsertItem("x", 1, root);
+    tree.InsertItem("w", 1, root);
     tree.SortChildren(root);
     tree.DeleteItem(x);
     EXPECT_EQ(log.events, (std::vector<std::string>{"insert 0:0", "insert 1:0", "insert 1:1",
                                                     "sort 1", "remove 2"}));
     log.events.clear();
     tree.BeginBatch();
-    tree.InsertItem("y", 1, 11, root);
+    tree.InsertItem("y", 1, root);
     tree.Expand(root);
     tree.BeginBatch();
     tree.DeleteItem(tree.GetChildItem(root));
@@ -107,11 +106,11 @@ TEST(ContainerTreeTest, ObserversSeeEachChangeOrOneResetForABatch) {
 
 TEST(ContainerTreeSortTest, ChildrenAddedAfterASortAreMergedInStably) {
     ContainerTree tree;
-    const TreeItem top = tree.InsertItem("top", 0, 0, kNoItem);
-    for (const char* text : {"b", "d", "f"}) tree.InsertItem(text, 0, 0, top);
+    const TreeItem top = tree.InsertItem("top", 0, kNoItem);
+    for (const char* text : {"b", "d", "f"}) tree.InsertItem(text, 0, top);
     tree.SortChildren(top);
     // Out of order, equal texts, and a removal before the sort.
-    for (const char* text : {"e", "a", "d", "B", "c"}) tree.InsertItem(text, 0, 0, top);
+    for (const char* text : {"e", "a", "d", "B", "c"}) tree.InsertItem(text, 0, top);
     const TreeItem firstD = tree.Children(top)[1];
     tree.DeleteItem(tree.Children(top)[0]);
     tree.SortChildren(top);

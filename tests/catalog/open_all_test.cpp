@@ -31,10 +31,8 @@ std::string Describe(CatalogSet& set) {
         pending.pop_back();
         const ContainerTree& tree = set.Tree();
         out += std::string(static_cast<std::size_t>(depth), ' ') +
-               std::string(tree.GetItemText(item)) + " [" +
-               std::to_string(tree.GetItemImage(item)) + "," +
-               std::to_string(tree.GetItemSelectedImage(item)) + "] " + set.CatalogFileOf(item) +
-               "\n";
+               std::string(tree.GetItemText(item)) + " [" + std::to_string(tree.GetItemKind(item)) +
+               "] " + set.CatalogFileOf(item) + "\n";
         set.ForEachEntryUnder(item, [&](FileData& e) {
             out += std::string(static_cast<std::size_t>(depth) + 2, ' ') + std::string(e.Name()) +
                    "|" + std::to_string(e.Size()) + "|" + std::to_string(e.GetFreeSpace()) + "|" +

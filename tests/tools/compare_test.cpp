@@ -89,7 +89,7 @@ TEST_F(CompareTest, AnIdenticalDiskGivesOneRowAndItsReport) {
                             kDate + " > +\"arc.zip\" 22 0 " + kDate + " < \"inside\" 99 " + kDate +
                             " >");
     EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
-    EXPECT_EQ(tool.RowImage(0), IMAGE_IDENTICAL);
+    EXPECT_EQ(tool.RowStatus(0), CompareStatus::Identical);
     EXPECT_EQ(
         ReportOf(tool),
         " Kestavo, Disk/catalog compare report\r\n"
@@ -111,7 +111,7 @@ TEST_F(CompareTest, ASecondOrAByteMakesAFileModifiedAndItsReportRowTwoLines) {
                             " \"longer.txt\" 5 " + kDate);
     EXPECT_EQ(Sorted(RunCompare()),
               (Rows{"modified|later.txt|WORK|5|5", "modified|longer.txt|WORK|5|6"}));
-    EXPECT_EQ(tool.RowImage(0), IMAGE_MODIFIED);
+    EXPECT_EQ(tool.RowStatus(0), CompareStatus::Modified);
     const std::size_t later = tool.Row(0).name == "later.txt" ? 0 : 1;
     EXPECT_EQ(tool.RowText(later, CompareColumn::DateCatalog), "01/01/01 10:00:00");
     EXPECT_EQ(tool.RowText(later, CompareColumn::DateDisk), "01/01/01 10:00:01");

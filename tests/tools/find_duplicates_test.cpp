@@ -132,7 +132,7 @@ TEST_F(FindDuplicatesTest, NoCriteriaGivesTheErrorRowAndAnEmptySetGivesNone) {
     empty.FindNow();
     ASSERT_EQ(empty.RowCount(), 1u);
     EXPECT_EQ(empty.RowText(0, DuplicateColumn::Name), "No duplicate files found");
-    EXPECT_EQ(empty.RowImage(0), IMAGE_IDENTICAL);
+    EXPECT_EQ(empty.KindOfRow(0), FindDuplicates::RowKind::NoDuplicates);
     EXPECT_EQ(empty.RowEntry(0), nullptr);
 
     Load("A", "\"f\" 1 1 1 2000 0 0 0");
@@ -143,7 +143,7 @@ TEST_F(FindDuplicatesTest, NoCriteriaGivesTheErrorRowAndAnEmptySetGivesNone) {
     ASSERT_EQ(none.RowCount(), 1u);
     EXPECT_EQ(none.RowText(0, DuplicateColumn::Name),
               "Error: All file comparison criteria disabled, please enable at least one.");
-    EXPECT_EQ(none.RowImage(0), IMAGE_DELETED);
+    EXPECT_EQ(none.KindOfRow(0), FindDuplicates::RowKind::NoCriteria);
     EXPECT_EQ(ReportOf(none),
               " Kestavo, Duplicate Files report\r\n"
               " ------------------------------------\r\n"
@@ -163,7 +163,6 @@ TEST_F(FindDuplicatesTest, ReportListsEachSetUnderItsMarker) {
     tool.FindNow();
     ASSERT_EQ(tool.RowCount(), 4u);
     EXPECT_EQ(tool.KindOfRow(0), FindDuplicates::RowKind::Separator);
-    EXPECT_EQ(tool.RowImage(0), KIND_FOLDER);
     EXPECT_EQ(tool.RowText(1, DuplicateColumn::Size), "10");
     EXPECT_EQ(ReportOf(tool),
               " Kestavo, Duplicate Files report\r\n"
