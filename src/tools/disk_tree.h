@@ -53,7 +53,6 @@ public:
     std::string_view Name(const DiskEntry& entry) const {
         return std::string_view(names_).substr(entry.nameOffset, entry.nameLength);
     }
-    std::size_t FolderCount() const { return folders_.size(); }
     // Why the last read failed; empty after a read that did not fail.
     const DiskReadFailure& Failure() const { return failure_; }
     void SetFailure(DiskReadFailure failure) { failure_ = std::move(failure); }

@@ -34,7 +34,6 @@ enum class CompareColumn {
     DateCatalog,
     DateDisk
 };
-inline constexpr int kCompareColumnCount = 7;
 
 // The drive of a drive box text: its first two characters.
 std::string_view DriveOfText(std::string_view driveText);
@@ -73,7 +72,6 @@ public:
     explicit DriveCompare(CatalogSet& set);
 
     void SetDriveText(std::string_view text) { driveText_.assign(text); }
-    const std::string& DriveText() const { return driveText_; }
     const std::string& ReportFileName() const { return reportFileName_; }
 
     // Compares the drive named by the drive text, through the drive map,

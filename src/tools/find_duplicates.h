@@ -16,7 +16,6 @@
 namespace kestavo {
 
 enum class DuplicateColumn { Name = 0, Size = 1, Date = 2, InFolder = 3 };
-inline constexpr int kDuplicateColumnCount = 4;
 
 inline constexpr const char* kPleaseEnterAnInteger = "Please enter an integer.";
 inline constexpr const char* kNoDuplicatesFound = "No duplicate files found";
