@@ -86,8 +86,7 @@ int main(int argc, char** argv) {
 
     timer.restart();
     QTreeView* tree = frame.Tree()->View();
-    const QModelIndex parent =
-        frame.Tree()->Model()->IndexOf(doc.Catalogs().Tree().GetParentItem(folder));
+    const QModelIndex parent = frame.Tree()->Model()->IndexOf(doc.Catalogs().Tree().Parent(folder));
     tree->expand(parent);
     tree->viewport()->repaint();
     QApplication::processEvents();

@@ -174,7 +174,7 @@ int BenchCompare(const std::string& tree, const std::string& work) {
 
     kestavo::CatalogSet set;
     kestavo::LoadCatalogText(set, altered, catalogs + "/TREE.kvx", messages);
-    const kestavo::TreeItem disk = set.Tree().GetChildItem(set.RootItem());
+    const kestavo::TreeItem disk = set.Tree().FirstChild(set.RootItem());
     kestavo::DriveCompare tool(set);
     double best = 1e9;
     for (int run = 0; run < 3; ++run)
@@ -194,7 +194,7 @@ double TimedCompare(const std::string& body, const std::string& directory) {
     kestavo::LoadCatalogText(
         set, std::string(kBenchHeader) + "+ \"DISK\" 1000 10" + kBenchDate + " < " + body + " >",
         "DISK.kvx", messages);
-    const kestavo::TreeItem disk = set.Tree().GetChildItem(set.RootItem());
+    const kestavo::TreeItem disk = set.Tree().FirstChild(set.RootItem());
     kestavo::DriveCompare tool(set);
     const double seconds = Timed([&] { tool.CompareDirectory("T:", directory, disk); });
     std::fprintf(stderr, "  %zu rows\n", tool.RowCount());

@@ -82,7 +82,7 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
     // Disks whose catalogs are not read again must not stay behind.
     tree.BeginBatch();
     set.DeleteAllEntries();
-    while (TreeItem disk = tree.GetChildItem(root)) tree.DeleteItem(disk);
+    while (TreeItem disk = tree.FirstChild(root)) tree.DeleteItem(disk);
     tree.EndBatch();
 
     const std::vector<std::string> files = ListCatalogFiles(directory);
@@ -138,9 +138,9 @@ DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, const std::strin
     ContainerTree& tree = set.Tree();
     const TreeItem root = set.FindRootItem();
     if (diskItem == kNoItem || !tree.IsValid(diskItem) || root == kNoItem ||
-        tree.GetParentItem(diskItem) != root)
+        tree.Parent(diskItem) != root)
         return DeleteOutcome::NotADisk;
-    const std::string label(tree.GetItemText(diskItem));
+    const std::string label(tree.ItemText(diskItem));
     // Only the file the disk was read from is ever deleted; the label is
     // never made into a path, so a label that differs from the file name,
     // or one holding "/" or "..", cannot reach another file.

@@ -230,7 +230,7 @@ void Reader::NoteInvalidDate(FileData* entry, const std::string& name) {
     if (entry) {
         firstInvalidDate_.assign(entry->GetPath(&tree_));
         firstInvalidDate_ += '/';
-        firstInvalidDate_ += entry->Name();
+        firstInvalidDate_ += entry->GetName();
     }
 }
 

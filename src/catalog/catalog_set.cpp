@@ -20,8 +20,7 @@ TreeItem CatalogSet::RootItem() {
 }
 
 std::string CatalogSet::CatalogFileOf(TreeItem disk) const {
-    if (disk == kNoItem || !tree_.IsValid(disk) || tree_.GetParentItem(disk) != rootItem_)
-        return {};
+    if (disk == kNoItem || !tree_.IsValid(disk) || tree_.Parent(disk) != rootItem_) return {};
     auto it = catalogFiles_.find(disk);
     return it == catalogFiles_.end() ? std::string() : it->second;
 }
@@ -111,7 +110,7 @@ void CatalogSet::RemoveEntriesOf(TreeItem item) {
 void CatalogSet::RemoveNamedEntry(TreeItem parent, std::string_view name) {
     FileData* previous = nullptr;
     for (FileData* e = lists_.First(parent); e; previous = e, e = e->nextInItem_) {
-        if (!EqualUpperCased(e->Name(), name)) continue;
+        if (!EqualUpperCased(e->GetName(), name)) continue;
         NotifyRemoval();
         lists_.Unlink(parent, previous, *e);
         e->Store().Destroy(*e);
@@ -145,8 +144,8 @@ FileData* CatalogSet::FindEntry(TreeItem parent, std::string_view name) const {
 FileData* CatalogSet::EntryNamed(TreeItem parent, std::string_view name, SiblingMatch match) const {
     FileData* caseless = nullptr;
     for (FileData* e = lists_.First(parent); e; e = e->nextInItem_) {
-        if (match != SiblingMatch::FirstIgnoringCase && e->Name() == name) return e;
-        if (match != SiblingMatch::Exact && !caseless && SameNameIgnoringCase(e->Name(), name)) {
+        if (match != SiblingMatch::FirstIgnoringCase && e->GetName() == name) return e;
+        if (match != SiblingMatch::Exact && !caseless && SameNameIgnoringCase(e->GetName(), name)) {
             if (match == SiblingMatch::FirstIgnoringCase) return e;
             caseless = e;
         }
@@ -161,12 +160,12 @@ TreeItem CatalogSet::ItemNamed(TreeItem parent, std::string_view name, SiblingMa
         if (exact != kNoItem || match == SiblingMatch::Exact) return exact;
     }
     for (TreeItem child : tree_.Children(parent))
-        if (SameNameIgnoringCase(tree_.GetItemText(child), name)) return child;
+        if (SameNameIgnoringCase(tree_.ItemText(child), name)) return child;
     return kNoItem;
 }
 
 TreeItem CatalogSet::ItemOfEntry(const FileData& entry) const {
-    return ItemNamed(entry.GetParentItem(), entry.Name(), SiblingMatch::Exact);
+    return ItemNamed(entry.GetParentItem(), entry.GetName(), SiblingMatch::Exact);
 }
 
 void CatalogSet::RemoveChildNamed(TreeItem parent, std::string_view name) {
@@ -176,9 +175,9 @@ void CatalogSet::RemoveChildNamed(TreeItem parent, std::string_view name) {
 
 FileData* CatalogSet::EntryOfItem(TreeItem item, SiblingMatch match) const {
     if (item == kNoItem || !tree_.IsValid(item)) return nullptr;
-    const TreeItem parent = tree_.GetParentItem(item);
+    const TreeItem parent = tree_.Parent(item);
     if (parent == kNoItem) return nullptr;
-    return EntryNamed(parent, tree_.GetItemText(item), match);
+    return EntryNamed(parent, tree_.ItemText(item), match);
 }
 
 void CatalogSet::ReleaseAllSizeTexts() {
@@ -197,13 +196,13 @@ void CatalogSet::CollectMatching(TreeItem item, std::string_view mask,
     // name, so the mask asks for the names ending in it.
     if (const std::string_view suffix = SuffixOfStarMask(mask); !suffix.empty()) {
         ForEachEntryUnder(item, [&](FileData& e) {
-            if (UpperCasedEndsWith(e.Name(), suffix)) list.push_back(&e);
+            if (UpperCasedEndsWith(e.GetName(), suffix)) list.push_back(&e);
         });
         return;
     }
     std::string upper;
     ForEachEntryUnder(item, [&](FileData& e) {
-        upper.assign(e.Name());
+        upper.assign(e.GetName());
         UpperCaseInPlace(upper);
         if (MatchMask(mask, upper)) list.push_back(&e);
     });
@@ -275,7 +274,7 @@ ChildItemEntries::ChildItemEntries(const CatalogSet& set, TreeItem parent, Sibli
     : set_(set), parent_(parent), match_(match), asked_(expected > kIndexFrom ? kIndexAfter : 0) {}
 
 FileData* ChildItemEntries::Find(TreeItem child) {
-    const std::string_view name = set_.Tree().GetItemText(child);
+    const std::string_view name = set_.Tree().ItemText(child);
     if (!indexed_ && ++asked_ <= kIndexAfter) return set_.EntryNamed(parent_, name, match_);
     if (!indexed_) Index();
     if (match_ != SiblingMatch::FirstIgnoringCase)
@@ -289,8 +288,8 @@ FileData* ChildItemEntries::Find(TreeItem child) {
 void ChildItemEntries::Index() {
     indexed_ = true;
     set_.ForEachEntryUnder(parent_, [this](FileData& e) {
-        if (match_ != SiblingMatch::FirstIgnoringCase) exact_.try_emplace(e.Name(), &e);
-        if (match_ != SiblingMatch::Exact) folded_.try_emplace(FoldedNameKey(e.Name()), &e);
+        if (match_ != SiblingMatch::FirstIgnoringCase) exact_.try_emplace(e.GetName(), &e);
+        if (match_ != SiblingMatch::Exact) folded_.try_emplace(FoldedNameKey(e.GetName()), &e);
     });
 }
 
@@ -397,7 +396,7 @@ std::int64_t CatalogSet::ContentSize(TreeItem item) {
     // (exactly) and its catalogued size was 0; Zip Folders count at their
     // own size, so what is inside them need not be walked.
     auto keepsCount = [this](const FileData& entry, TreeItem child) {
-        return !entry.IsZipFolder() && entry.Name() == tree_.GetItemText(child);
+        return !entry.IsZipFolder() && entry.GetName() == tree_.ItemText(child);
     };
     auto takeWhole = [&](const FileData& entry, TreeItem child) {
         return entry.IsZipFolder() || (entry.sizeCounted_ && keepsCount(entry, child));

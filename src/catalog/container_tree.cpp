@@ -126,20 +126,20 @@ void ContainerTree::DeleteItem(TreeItem item) {
         for (auto* o : observers_) o->ItemRemoved(parent, static_cast<int>(row));
 }
 
-TreeItem ContainerTree::GetChildItem(TreeItem item) const {
+TreeItem ContainerTree::FirstChild(TreeItem item) const {
     if (!IsValid(item) && item != kNoItem) return kNoItem;
     const auto& children = At(item).children;
     return children.empty() ? kNoItem : children.front();
 }
 
-TreeItem ContainerTree::GetNextSiblingItem(TreeItem item) const {
+TreeItem ContainerTree::NextSibling(TreeItem item) const {
     if (item == kNoItem || !IsValid(item)) return kNoItem;
     const Node& node = At(item);
     const auto& siblings = At(node.parent).children;
     return node.row + 1 < siblings.size() ? siblings[node.row + 1] : kNoItem;
 }
 
-TreeItem ContainerTree::GetParentItem(TreeItem item) const {
+TreeItem ContainerTree::Parent(TreeItem item) const {
     return IsValid(item) ? At(item).parent : kNoItem;
 }
 
@@ -147,11 +147,11 @@ bool ContainerTree::ItemHasChildren(TreeItem item) const {
     return (IsValid(item) || item == kNoItem) && !At(item).children.empty();
 }
 
-std::string_view ContainerTree::GetItemText(TreeItem item) const {
+std::string_view ContainerTree::ItemText(TreeItem item) const {
     return IsValid(item) ? std::string_view(At(item).text) : std::string_view();
 }
 
-int ContainerTree::GetItemKind(TreeItem item) const {
+int ContainerTree::ItemKind(TreeItem item) const {
     return IsValid(item) ? At(item).kind : 0;
 }
 

@@ -55,13 +55,13 @@ public:
                        std::vector<TreeItem>& map);
 
     // First child of `item`; for kNoItem, the first top-level item.
-    TreeItem GetChildItem(TreeItem item) const;
-    TreeItem GetNextSiblingItem(TreeItem item) const;
+    TreeItem FirstChild(TreeItem item) const;
+    TreeItem NextSibling(TreeItem item) const;
     // Parent of `item`; kNoItem for a top-level item.
-    TreeItem GetParentItem(TreeItem item) const;
+    TreeItem Parent(TreeItem item) const;
     bool ItemHasChildren(TreeItem item) const;
-    std::string_view GetItemText(TreeItem item) const;
-    int GetItemKind(TreeItem item) const;
+    std::string_view ItemText(TreeItem item) const;
+    int ItemKind(TreeItem item) const;
 
     // The children of `item` in order, and the position of `item` among
     // its siblings.

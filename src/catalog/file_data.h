@@ -38,9 +38,9 @@ public:
     FileData(TextRef name, TreeItem parentItem, std::int64_t size, std::int64_t time, int kind,
              std::uint32_t serial);
 
-    // Texts in the store end with a NUL byte, so a name is also a C string.
-    const char* GetName() const { return name_ == kNoText ? "" : Names().Get(name_); }
-    std::string_view Name() const { return name_ == kNoText ? "" : Names().View(name_); }
+    // Texts in the store end with a NUL byte, so a name's data is also a C
+    // string.
+    std::string_view GetName() const { return name_ == kNoText ? "" : Names().View(name_); }
     TreeItem GetParentItem() const { return parentItem_; }
     int GetKind() const { return kind_; }
     const std::int64_t& GetTime() const { return time_; }

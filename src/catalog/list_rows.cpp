@@ -23,7 +23,7 @@ std::vector<ListColumn> DiskColumns(const DiskColumnSwitches& switches) {
 std::string_view CellText(FileData& entry, ColumnContent content) {
     switch (content) {
         case ColumnContent::Name:
-            return entry.Name();
+            return entry.GetName();
         case ColumnContent::Size:
             return entry.GetSizeText();
         case ColumnContent::FreeSpace:
@@ -36,7 +36,7 @@ std::string_view CellText(FileData& entry, ColumnContent content) {
 
 void SortRowsInInitialOrder(std::vector<FileData*>& rows) {
     std::stable_sort(rows.begin(), rows.end(), [](const FileData* a, const FileData* b) {
-        return CompareDisplayOrder(a->Name(), b->Name()) < 0;
+        return CompareDisplayOrder(a->GetName(), b->GetName()) < 0;
     });
 }
 
@@ -47,7 +47,7 @@ int CompareRows(FileData* a, FileData* b, ColumnContent content) {
     };
     switch (content) {
         case ColumnContent::Name:
-            return CompareBytes(a->Name(), b->Name());
+            return CompareBytes(a->GetName(), b->GetName());
         case ColumnContent::Size:
             // The size text puts a container's content size in place of 0.
             a->GetSizeText();

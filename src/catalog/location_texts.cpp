@@ -66,8 +66,8 @@ TextRef LocationTexts::OfItem(const ContainerTree& tree, TreeItem item) {
     // item has no parent, and its text never enters a location.
     std::vector<TreeItem> pending;
     TextRef known = kNoText;
-    for (TreeItem at = item; at != kNoItem; at = tree.GetParentItem(at)) {
-        if (tree.GetParentItem(at) == kNoItem) break;
+    for (TreeItem at = item; at != kNoItem; at = tree.Parent(at)) {
+        if (tree.Parent(at) == kNoItem) break;
         if (auto it = ofItem_.find(at); it != ofItem_.end()) {
             known = it->second;
             break;
@@ -77,7 +77,7 @@ TextRef LocationTexts::OfItem(const ContainerTree& tree, TreeItem item) {
     if (pending.empty() && known == kNoText) return ofItem_[item] = Add({});
     TextRef ref = known;
     for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
-        const std::string_view text = tree.GetItemText(*it);
+        const std::string_view text = tree.ItemText(*it);
         ref = Keep(ref == kNoText ? Copy(text) : Join(joined_[ref], text));
         ofItem_[*it] = ref;
     }

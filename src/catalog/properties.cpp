@@ -48,7 +48,7 @@ PropertyFields PropertiesOfEntry(FileData& entry) {
     f.contains = ContainsText(counts);
     f.date = entry.GetDateText();
     f.location = entry.GetPath();
-    f.name = entry.Name();
+    f.name = entry.GetName();
     f.size = entry.IsContainer() ? FormatSize(counts.size) : std::string(entry.GetSizeText());
     f.note = kNote;
     f.hint = kHint;

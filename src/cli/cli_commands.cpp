@@ -33,7 +33,7 @@ int RunLs(const Arguments& args) {
     const TreePathTarget target = ResolveTreePath(set, path, false);
     if (!target.found) return NoSuchItem(path);
     ShownContents shown(set);
-    shown.Show(target.node, set.Tree().GetParentItem(target.node));
+    shown.Show(target.node, set.Tree().Parent(target.node));
     PrintContents(shown, stdout, StdoutIsTerminal());
     return kExitDone;
 }

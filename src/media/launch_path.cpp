@@ -17,8 +17,8 @@ std::string LaunchCatalogPath(FileData& entry) {
     std::string archive;
     if (entry.GetZipArchivePath(archive)) return archive;
     std::string path(entry.GetPath());
-    if (path.empty()) return std::string(entry.Name());  // a disk: its own root
-    return path + "/" + std::string(entry.Name());
+    if (path.empty()) return std::string(entry.GetName());  // a disk: its own root
+    return path + "/" + std::string(entry.GetName());
 }
 
 LaunchRequest OpenRequest(FileData& entry) {

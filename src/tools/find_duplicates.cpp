@@ -161,7 +161,7 @@ void AppendDuplicateKey(FileData& entry, const DuplicateCriteria& criteria, int 
                         std::string& key) {
     if (criteria.names) {
         const std::size_t start = key.size();
-        key.append(entry.Name());
+        key.append(entry.GetName());
         for (std::size_t i = start; i < key.size(); ++i) key[i] = UpperCasedAscii(key[i]);
         key.push_back('~');
     }
@@ -269,7 +269,7 @@ void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t t
             for (std::size_t i = start; i < end; ++i) {
                 if (i + 16 < hashed.size()) __builtin_prefetch(collection[hashed[i + 16].index]);
                 if (i + 8 < hashed.size())
-                    __builtin_prefetch(collection[hashed[i + 8].index]->GetName());
+                    __builtin_prefetch(collection[hashed[i + 8].index]->GetName().data());
                 std::string& into = i == start ? key : other;
                 into.clear();
                 AppendDuplicateKey(*collection[hashed[i].index], criteria_, sizeUnit, into);
@@ -321,7 +321,7 @@ std::string_view FindDuplicates::RowText(std::size_t row, DuplicateColumn column
     if (r.kind != RowKind::Entry) return column == DuplicateColumn::Name ? r.message : "";
     switch (column) {
         case DuplicateColumn::Name:
-            return r.entry->Name();
+            return r.entry->GetName();
         case DuplicateColumn::Size:
             return r.entry->GetSizeText();
         case DuplicateColumn::Date:
@@ -351,7 +351,7 @@ void FindDuplicates::WriteReport(ReportWriter& report) const {
         if (row + 16 < rows_.size() && rows_[row + 16].entry)
             __builtin_prefetch(rows_[row + 16].entry);
         if (row + 8 < rows_.size() && rows_[row + 8].entry)
-            __builtin_prefetch(rows_[row + 8].entry->GetName());
+            __builtin_prefetch(rows_[row + 8].entry->GetName().data());
         switch (rows_[row].kind) {
             case RowKind::Separator:
                 report.Line("--->");

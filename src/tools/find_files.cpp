@@ -147,7 +147,7 @@ int FindFiles::CompareForSort(const FileData* a, const FileData* b, int key) {
     int result = 0;
     switch (key * sign) {
         case 1:
-            result = CompareBytes(a->Name(), b->Name());
+            result = CompareBytes(a->GetName(), b->GetName());
             break;
         case 3:
             result = order(a->Size(), b->Size());
@@ -210,7 +210,7 @@ std::string_view FindFiles::RowText(std::size_t row, FindColumn column,
     if (!entry) return {};
     switch (column) {
         case FindColumn::Name:
-            return entry->Name();
+            return entry->GetName();
         case FindColumn::InFolder:
             return FolderText(*entry);
         case FindColumn::Size:
@@ -249,7 +249,7 @@ void FindFiles::WriteReport(ReportWriter& report) {
         if (row + 24 < rows_.size()) __builtin_prefetch(rows_[row + 24]);
         if (row + 12 < rows_.size()) {
             const FileData& ahead = *rows_[row + 12];
-            __builtin_prefetch(ahead.GetName());
+            __builtin_prefetch(ahead.GetName().data());
             __builtin_prefetch(&folderText_[ahead.GetParentItem()]);
         }
         if (row + 6 < rows_.size()) __builtin_prefetch(FolderText(*rows_[row + 6]).data());
@@ -274,7 +274,7 @@ void FindFiles::EntriesAboutToBeRemoved() {
 }
 
 bool FindFiles::IsAtOrBelow(TreeItem node, TreeItem top) const {
-    for (TreeItem item = node; item != kNoItem; item = set_.Tree().GetParentItem(item))
+    for (TreeItem item = node; item != kNoItem; item = set_.Tree().Parent(item))
         if (item == top) return true;
     return false;
 }

@@ -54,14 +54,14 @@ std::vector<std::string_view> NamesOf(const ContainerTree& tree,
                                       const std::vector<TreeItem>& items) {
     std::vector<std::string_view> names;
     names.reserve(items.size());
-    for (TreeItem item : items) names.push_back(tree.GetItemText(item));
+    for (TreeItem item : items) names.push_back(tree.ItemText(item));
     return names;
 }
 
 std::vector<std::string_view> NamesOf(const std::vector<FileData*>& files) {
     std::vector<std::string_view> names;
     names.reserve(files.size());
-    for (const FileData* file : files) names.push_back(file->Name());
+    for (const FileData* file : files) names.push_back(file->GetName());
     return names;
 }
 
@@ -85,7 +85,7 @@ void PairUnchangedFiles(std::span<const DiskEntry> entries, const std::vector<st
     };
     std::unordered_map<std::string, Queue> unchanged;
     for (std::size_t i = 0; i < files.size(); ++i)
-        unchanged[UnchangedKey(files[i]->Name(), files[i]->Size(), files[i]->GetTime())]
+        unchanged[UnchangedKey(files[i]->GetName(), files[i]->Size(), files[i]->GetTime())]
             .positions.push_back(i);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].directory) continue;
@@ -114,7 +114,7 @@ void FolderComparison::MatchFolder(std::span<const DiskEntry> entries, Match* ma
     // Zip Folders are compared as the archive files they are on the disk,
     // or as the same container when the disk holds a directory of that name.
     for (TreeItem child : tree.Children(item))
-        (PassesZipTest(tree.GetItemText(child)) ? zipFolders_ : subfolders_).push_back(child);
+        (PassesZipTest(tree.ItemText(child)) ? zipFolders_ : subfolders_).push_back(child);
     set_.CollectFilesAndZipFolders(item, files_);
     NameMatcher folderNames(NamesOf(tree, subfolders_));
     NameMatcher fileNames(NamesOf(files_));
@@ -150,8 +150,8 @@ void FolderComparison::MatchFolder(std::span<const DiskEntry> entries, Match* ma
             // Its Zip Folder entry is then no deleted file.
             if (!zipEntriesIndexed && (zipEntriesIndexed = true))
                 for (std::size_t f = 0; f < files_.size(); ++f)
-                    if (files_[f]->IsZipFolder()) zipEntries[files_[f]->Name()].push_back(f);
-            if (auto it = zipEntries.find(tree.GetItemText(match.item)); it != zipEntries.end())
+                    if (files_[f]->IsZipFolder()) zipEntries[files_[f]->GetName()].push_back(f);
+            if (auto it = zipEntries.find(tree.ItemText(match.item)); it != zipEntries.end())
                 for (std::size_t f : it->second)
                     if (!fileNames.Taken(f)) {
                         fileNames.TakeAt(f);
@@ -202,7 +202,7 @@ void FolderComparison::PushChild(std::vector<Frame>& stack, std::string_view dis
     diskPath_.append(diskName);
     std::size_t shown = stack.back().catalogShownLength;
     if (item != kNoItem) {
-        const std::string_view text = set_.Tree().GetItemText(item);
+        const std::string_view text = set_.Tree().ItemText(item);
         catalogPath_.push_back('/');
         catalogPath_.append(text);
         if (!text.empty()) shown = catalogPath_.size();
@@ -232,8 +232,8 @@ void FolderComparison::Run(const std::string& path, const DiskTree& disk, TreeIt
         // makes it; those below are made from it one name at a time.
         std::vector<std::string_view> parts;
         const ContainerTree& tree = set_.Tree();
-        for (TreeItem at = item; tree.GetParentItem(at) != kNoItem; at = tree.GetParentItem(at))
-            parts.push_back(tree.GetItemText(at));
+        for (TreeItem at = item; tree.Parent(at) != kNoItem; at = tree.Parent(at))
+            parts.push_back(tree.ItemText(at));
         for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
             if (part != parts.rbegin()) catalogPath_.push_back('/');
             catalogPath_.append(*part);
@@ -295,7 +295,7 @@ bool FolderComparison::Step(std::vector<Frame>& stack) {
         if (FileData* catalog = deletedFolderEntries_[at])
             AddRow(CompareStatus::DeletedDirectory, nullptr, catalog, CatalogPath(frame));
         const TreeItem subfolder = deletedFolders_[at];
-        PushChild(stack, set_.Tree().GetItemText(subfolder), DiskEntry::kNoFolder, subfolder);
+        PushChild(stack, set_.Tree().ItemText(subfolder), DiskEntry::kNoFolder, subfolder);
         return true;
     }
     for (std::size_t at = frame.firstDeletedFile; at < deletedFiles_.size(); ++at)
@@ -306,9 +306,9 @@ bool FolderComparison::Step(std::vector<Frame>& stack) {
 void FolderComparison::AddRow(CompareStatus status, FileData* disk, FileData* catalog,
                               std::string_view folder) {
     CompareRow row{status, {}, std::string(folder), {}, {}, {}, {}};
-    if (disk) row.name = disk->Name();
+    if (disk) row.name = disk->GetName();
     if (catalog) {
-        row.name = catalog->Name();
+        row.name = catalog->GetName();
         row.sizeCatalog = catalog->GetSizeText();
         row.dateCatalog = catalog->GetDateText();
     }

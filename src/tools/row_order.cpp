@@ -107,7 +107,7 @@ void OrderLongNames(std::span<SortKey> keys, const std::vector<FileData*>& rows)
         if (longName && end - start > 1) {
             run.clear();
             for (std::size_t i = start; i < end; ++i)
-                run.emplace_back(rows[keys[i].index]->Name(), keys[i].index);
+                run.emplace_back(rows[keys[i].index]->GetName(), keys[i].index);
             std::sort(run.begin(), run.end(), [](const auto& a, const auto& b) {
                 const int order = CompareDisplayOrder(a.first, b.first);
                 return order != 0 ? order < 0 : a.second < b.second;
@@ -121,7 +121,7 @@ void OrderLongNames(std::span<SortKey> keys, const std::vector<FileData*>& rows)
 void MakeKeys(const std::vector<FileData*>& rows, std::span<SortKey> keys, std::size_t from,
               std::size_t to) {
     for (std::size_t i = from; i < to; ++i)
-        keys[i] = MakeKey(rows[i]->Name(), static_cast<std::uint32_t>(i));
+        keys[i] = MakeKey(rows[i]->GetName(), static_cast<std::uint32_t>(i));
 }
 
 // Byte `depth` (0 to 23) of a key's folded name.

@@ -7,8 +7,8 @@ namespace kestavo {
 std::string SearchRootText(const ContainerTree& tree, TreeItem node) {
     std::string path;
     for (TreeItem item = node; item != kNoItem;) {
-        const std::string_view text = tree.GetItemText(item);
-        item = tree.GetParentItem(item);
+        const std::string_view text = tree.ItemText(item);
+        item = tree.Parent(item);
         // The topmost item has no parent, so its text never enters the path.
         if (item == kNoItem) break;
         if (path.empty())
@@ -16,14 +16,14 @@ std::string SearchRootText(const ContainerTree& tree, TreeItem node) {
         else
             path = std::string(text) + "/" + path;
     }
-    if (path.empty()) path.assign(tree.GetItemText(node));
+    if (path.empty()) path.assign(tree.ItemText(node));
     return path;
 }
 
 std::vector<std::string> ItemTextChain(const ContainerTree& tree, TreeItem node) {
     std::vector<std::string> chain;
-    for (TreeItem item = node; item != kNoItem; item = tree.GetParentItem(item))
-        chain.emplace_back(tree.GetItemText(item));
+    for (TreeItem item = node; item != kNoItem; item = tree.Parent(item))
+        chain.emplace_back(tree.ItemText(item));
     std::reverse(chain.begin(), chain.end());
     return chain;
 }
@@ -33,7 +33,7 @@ TreeItem FindItemByTextChain(const ContainerTree& tree, const std::vector<std::s
     for (const std::string& text : chain) {
         TreeItem found = kNoItem;
         for (TreeItem child : tree.Children(item))
-            if (tree.GetItemText(child) == text) {
+            if (tree.ItemText(child) == text) {
                 found = child;
                 break;
             }

@@ -31,7 +31,7 @@ QModelIndex ContainerTreeModel::index(int row, int column, const QModelIndex& pa
 }
 
 QModelIndex ContainerTreeModel::parent(const QModelIndex& child) const {
-    return IndexOf(tree_.GetParentItem(ItemOf(child)));
+    return IndexOf(tree_.Parent(ItemOf(child)));
 }
 
 int ContainerTreeModel::rowCount(const QModelIndex& parent) const {
@@ -52,13 +52,13 @@ QVariant ContainerTreeModel::data(const QModelIndex& index, int role) const {
     if (!tree_.IsValid(item)) return {};
     switch (role) {
         case Qt::DisplayRole: {
-            const std::string_view text = tree_.GetItemText(item);
+            const std::string_view text = tree_.ItemText(item);
             return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         }
         case Qt::DecorationRole:
             if (item == highlight_)
-                return pictures_.Picture(SelectedKindPicture(tree_.GetItemKind(item)));
-            return pictures_.ItemPicture(tree_.GetItemKind(item));
+                return pictures_.Picture(SelectedKindPicture(tree_.ItemKind(item)));
+            return pictures_.ItemPicture(tree_.ItemKind(item));
         case Qt::BackgroundRole:
             if (item == highlight_)
                 return QApplication::palette().brush(QPalette::Inactive, QPalette::Highlight);
@@ -91,13 +91,13 @@ void ContainerTreeModel::ItemInserted(TreeItem) {
 
 void ContainerTreeModel::ItemAboutToBeRemoved(TreeItem item) {
     // A highlight inside the removed branch goes with it.
-    for (TreeItem up = highlight_; up != kNoItem; up = tree_.GetParentItem(up))
+    for (TreeItem up = highlight_; up != kNoItem; up = tree_.Parent(up))
         if (up == item) {
             highlight_ = kNoItem;
             break;
         }
     const int row = tree_.RowOf(item);
-    beginRemoveRows(IndexOf(tree_.GetParentItem(item)), row, row);
+    beginRemoveRows(IndexOf(tree_.Parent(item)), row, row);
 }
 
 void ContainerTreeModel::ItemRemoved(TreeItem, int) {
@@ -134,15 +134,14 @@ void ContainerTreeModel::ResetStarted() {
     batchItems_.clear();
     for (const QModelIndex& index : batchPersistent_) {
         const TreeItem item = ItemOf(index);
-        batchItems_.push_back(
-            {item, tree_.GetParentItem(item), std::string(tree_.GetItemText(item))});
+        batchItems_.push_back({item, tree_.Parent(item), std::string(tree_.ItemText(item))});
     }
 }
 
 bool ContainerTreeModel::Survived(const KeptItem& kept) const {
     // A handle freed during the batch may have been given to a new item.
-    return tree_.IsValid(kept.item) && tree_.GetParentItem(kept.item) == kept.parent &&
-           tree_.GetItemText(kept.item) == kept.text;
+    return tree_.IsValid(kept.item) && tree_.Parent(kept.item) == kept.parent &&
+           tree_.ItemText(kept.item) == kept.text;
 }
 
 void ContainerTreeModel::ResetFinished() {

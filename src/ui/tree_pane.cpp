@@ -114,7 +114,7 @@ void TreePane::OnSelectionChanged(const QModelIndex& current) {
     const TreeItem item = ContainerTreeModel::ItemOf(current);
     if (item == kNoItem || deleting_) return;
     model_->SetHighlight(kNoItem);
-    shown_.Show(item, set_.Tree().GetParentItem(item));
+    shown_.Show(item, set_.Tree().Parent(item));
     model_->SetHighlight(item);
     contextItem_ = item;
 }
@@ -127,7 +127,7 @@ void TreePane::ForgetItemsBelow(const QModelIndex& parent, int first, int last) 
     const ContainerTree& tree = set_.Tree();
     const auto children = tree.Children(ContainerTreeModel::ItemOf(parent));
     for (int row = first; row <= last && row < static_cast<int>(children.size()); ++row)
-        for (TreeItem up = contextItem_; up != kNoItem; up = tree.GetParentItem(up))
+        for (TreeItem up = contextItem_; up != kNoItem; up = tree.Parent(up))
             if (up == children[static_cast<std::size_t>(row)]) {
                 contextItem_ = kNoItem;
                 break;
@@ -180,7 +180,7 @@ void TreePane::OnDeleteCatalog() {
     // Another disk went: the selection stays, with its highlight, its list
     // and the context commands.
     model_->SetHighlight(survivor);
-    shown_.Show(survivor, set_.Tree().GetParentItem(survivor));
+    shown_.Show(survivor, set_.Tree().Parent(survivor));
     contextItem_ = survivor;
 }
 
@@ -191,7 +191,7 @@ void TreePane::ShowNothingSelected() {
 }
 
 void TreePane::OnProperties() {
-    const TreeItem parent = set_.Tree().GetParentItem(contextItem_);
+    const TreeItem parent = set_.Tree().Parent(contextItem_);
     PropertyFields fields;
     if (contextItem_ != kNoItem && parent != kNoItem) {
         FileData* entry = set_.EntryOfItem(contextItem_);
@@ -293,7 +293,7 @@ QMenu* TreePane::BuildContextMenu(const QPoint& pos) {
     const TreeItem item = ContainerTreeModel::ItemOf(index);
     if (item == kNoItem) return nullptr;
     contextItem_ = item;
-    const TreeItem parent = set_.Tree().GetParentItem(item);
+    const TreeItem parent = set_.Tree().Parent(item);
     auto* menu = new QMenu(this);
     if (parent != kNoItem && parent != rootItem_) {
         QAction* open = menu->addAction(QStringLiteral("Open"));

@@ -50,7 +50,7 @@ TEST_F(ReaderTest, ReadsTheDiskFolderFileAndZipFolderOfASmallCatalog) {
     EXPECT_EQ(root->Size(), 1048576);
     EXPECT_EQ(root->GetFreeSpace(), 262144);
     EXPECT_EQ(root->GetDateText(), "10/07/98 14:30:05");
-    EXPECT_EQ(set.Tree().GetItemKind(disk), KIND_DEFAULT_DISK);
+    EXPECT_EQ(set.Tree().ItemKind(disk), KIND_DEFAULT_DISK);
 
     EXPECT_EQ(EntryNames(set, disk), (std::vector<std::string>{"read me.txt", "photos"}));
     FileData* file = Entry(disk, "read me.txt");
@@ -59,13 +59,13 @@ TEST_F(ReaderTest, ReadsTheDiskFolderFileAndZipFolderOfASmallCatalog) {
     EXPECT_EQ(file->GetDateText(), "10/05/98 09:00:00");
 
     const TreeItem photos = Child(set, disk, "photos");
-    EXPECT_EQ(set.Tree().GetItemKind(photos), KIND_FOLDER);
+    EXPECT_EQ(set.Tree().ItemKind(photos), KIND_FOLDER);
     FileData* zip = Entry(photos, "old.zip");
     ASSERT_NE(zip, nullptr);
     EXPECT_EQ(zip->GetKind(), KIND_ZIP_FOLDER);
     EXPECT_EQ(zip->Size(), 30500);
     const TreeItem zipItem = Child(set, photos, "old.zip");
-    EXPECT_EQ(set.Tree().GetItemKind(zipItem), KIND_ZIP_FOLDER);
+    EXPECT_EQ(set.Tree().ItemKind(zipItem), KIND_ZIP_FOLDER);
     EXPECT_FALSE(set.Tree().ItemHasChildren(zipItem));
 }
 
@@ -191,7 +191,7 @@ TEST_F(ReaderTest, ZipTestLooksAtTheFirstOccurrenceOnly) {
 TEST_F(ReaderTest, DiskLabelledLikeAnArchiveIsAZipFolderRoot) {
     Load(CatalogHeader("cdrom") + "+ \"DISK.ZIP\" 1 1 1 1 2000 0 0 0 < >");
     EXPECT_EQ(Entry(Root(), "DISK.ZIP")->GetKind(), KIND_ZIP_FOLDER);
-    EXPECT_EQ(set.Tree().GetItemKind(Disk("DISK.ZIP")), KIND_ZIP_FOLDER);
+    EXPECT_EQ(set.Tree().ItemKind(Disk("DISK.ZIP")), KIND_ZIP_FOLDER);
 }
 
 TEST_F(ReaderTest, DatesPast2035BecomeFebruaryFifth2036WithOneWarningForTheCatalog) {
@@ -385,7 +385,7 @@ TEST_F(ReaderTest, AnyDepthOfNestingLoads) {
     ASSERT_EQ(Load(text), LoadOutcome::Loaded);
     TreeItem item = Disk("D");
     int depth = 0;
-    while (TreeItem child = set.Tree().GetChildItem(item)) {
+    while (TreeItem child = set.Tree().FirstChild(item)) {
         item = child;
         ++depth;
     }

@@ -36,7 +36,7 @@ protected:
 TEST_F(CatalogSetTest, FindEntryIgnoresCaseAndTheFirstFiledWins) {
     FileData* found = set.FindEntry(disk, "ReadMe.TXT");
     ASSERT_NE(found, nullptr);
-    EXPECT_EQ(found->Name(), "readme.txt");
+    EXPECT_EQ(found->GetName(), "readme.txt");
     EXPECT_EQ(set.FindEntry(disk, "readme"), nullptr);
     EXPECT_EQ(set.FindEntry(disk, "inner.doc"), nullptr);  // one level only
 }
@@ -57,7 +57,7 @@ TEST_F(CatalogSetTest, RemoveNamedEntryRemovesOnlyTheFirstAndEmptiesTheList) {
     ASSERT_FALSE(list.rows.empty());
     set.RemoveNamedEntry(disk, "Readme.Txt");
     EXPECT_TRUE(list.rows.empty());
-    EXPECT_EQ(set.FindEntry(disk, "readme.txt")->Name(), "README.TXT");
+    EXPECT_EQ(set.FindEntry(disk, "readme.txt")->GetName(), "README.TXT");
     EXPECT_EQ(test::EntryNames(set, disk),
               (std::vector<std::string>{"README.TXT", "dir", "arc.zip", "b.DOC"}));
 }
@@ -82,7 +82,7 @@ TEST_F(CatalogSetTest, CollectionsTakeTheirKindsOfEntries) {
     std::vector<FileData*> entries{nullptr};
     auto names = [&] {
         std::vector<std::string> out;
-        for (FileData* e : entries) out.emplace_back(e->Name());
+        for (FileData* e : entries) out.emplace_back(e->GetName());
         return out;
     };
     set.CollectFiles(disk, entries);

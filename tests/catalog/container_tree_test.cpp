@@ -32,8 +32,8 @@ public:
 
 std::vector<std::string> Texts(const ContainerTree& tree, TreeItem parent) {
     std::vector<std::string> texts;
-    for (TreeItem c = tree.GetChildItem(parent); c; c = tree.GetNextSiblingItem(c))
-        texts.emplace_back(tree.GetItemText(c));
+    for (TreeItem c = tree.FirstChild(parent); c; c = tree.NextSibling(c))
+        texts.emplace_back(tree.ItemText(c));
     return texts;
 }
 
@@ -43,11 +43,11 @@ TEST(ContainerTreeTest, NavigatesInsertsAsLastChildAndDeletesSubtrees) {
     const TreeItem b = tree.InsertItem("b", 1, root);
     const TreeItem a = tree.InsertItem("a", 2, root);
     const TreeItem deep = tree.InsertItem("deep", 1, b);
-    EXPECT_EQ(tree.GetChildItem(kNoItem), root);
-    EXPECT_EQ(tree.GetParentItem(root), kNoItem);
-    EXPECT_EQ(tree.GetParentItem(deep), b);
+    EXPECT_EQ(tree.FirstChild(kNoItem), root);
+    EXPECT_EQ(tree.Parent(root), kNoItem);
+    EXPECT_EQ(tree.Parent(deep), b);
     EXPECT_EQ(Texts(tree, root), (std::vector<std::string>{"b", "a"}));
-    EXPECT_EQ(tree.GetItemKind(a), 2);
+    EXPECT_EQ(tree.ItemKind(a), 2);
     EXPECT_TRUE(tree.ItemHasChildren(b));
     EXPECT_FALSE(tree.ItemHasChildren(a));
     EXPECT_EQ(tree.RowOf(a), 1);
@@ -61,7 +61,7 @@ TEST(ContainerTreeTest, NavigatesInsertsAsLastChildAndDeletesSubtrees) {
     // Freed handles are used again.
     const TreeItem c = tree.InsertItem("c", 1, a);
     EXPECT_TRUE(c == b || c == deep);
-    EXPECT_EQ(tree.GetItemText(c), "c");
+    EXPECT_EQ(tree.ItemText(c), "c");
     EXPECT_FALSE(tree.ItemHasChildren(c));
 }
 
@@ -75,7 +75,7 @@ TEST(ContainerTreeTest, SortsChildrenFoldingCaseThenByBytesAndFindsThem) {
     EXPECT_EQ(Texts(tree, root),
               (std::vector<std::string>{"10", "9", "_x", "a", "Alpha", "alpha", "Beta", "beta"}));
     for (const char* text : {"10", "_x", "alpha", "Alpha", "Beta", "beta"})
-        EXPECT_EQ(tree.GetItemText(tree.FindChild(root, text)), text);
+        EXPECT_EQ(tree.ItemText(tree.FindChild(root, text)), text);
     EXPECT_EQ(tree.FindChild(root, "BETA"), kNoItem);
     EXPECT_EQ(tree.FindChild(root, "gamma"), kNoItem);
 }
@@ -96,7 +96,7 @@ TEST(ContainerTreeTest, ObserversSeeEachChangeOrOneResetForABatch) {
     tree.InsertItem("y", 1, root);
     tree.Expand(root);
     tree.BeginBatch();
-    tree.DeleteItem(tree.GetChildItem(root));
+    tree.DeleteItem(tree.FirstChild(root));
     tree.EndBatch();
     EXPECT_EQ(log.events, std::vector<std::string>{"reset"});
     tree.EndBatch();

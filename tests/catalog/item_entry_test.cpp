@@ -50,14 +50,14 @@ protected:
     // The first entry filed under the disk with this name, compared exactly.
     FileData* Filed(const std::string& name, int skip = 0) const {
         for (FileData* e : Entries())
-            if (e->Name() == name && skip-- == 0) return e;
+            if (e->GetName() == name && skip-- == 0) return e;
         return nullptr;
     }
     // What the properties of a tree item show: the entry of the item, as the
     // tree pane and `kestavo-cli properties` find it.
     PropertyFields PropertiesOfItem(TreeItem item) {
-        const TreeItem parent = set.Tree().GetParentItem(item);
-        return PropertiesOfEntry(*set.FindEntry(parent, set.Tree().GetItemText(item)));
+        const TreeItem parent = set.Tree().Parent(item);
+        return PropertiesOfEntry(*set.FindEntry(parent, set.Tree().ItemText(item)));
     }
 
     CatalogSet set;

@@ -31,14 +31,15 @@ std::string Describe(CatalogSet& set) {
         pending.pop_back();
         const ContainerTree& tree = set.Tree();
         out += std::string(static_cast<std::size_t>(depth), ' ') +
-               std::string(tree.GetItemText(item)) + " [" + std::to_string(tree.GetItemKind(item)) +
+               std::string(tree.ItemText(item)) + " [" + std::to_string(tree.ItemKind(item)) +
                "] " + set.CatalogFileOf(item) + "\n";
         set.ForEachEntryUnder(item, [&](FileData& e) {
-            out += std::string(static_cast<std::size_t>(depth) + 2, ' ') + std::string(e.Name()) +
-                   "|" + std::to_string(e.Size()) + "|" + std::to_string(e.GetFreeSpace()) + "|" +
-                   std::to_string(e.GetTime()) + "|" + std::to_string(e.GetKind()) + "|" +
-                   std::string(e.GetPath()) + "|" + std::string(e.GetSizeText()) + "|" +
-                   std::string(e.GetDateText()) + "|" + std::string(e.GetFreeSpaceText()) + "\n";
+            out += std::string(static_cast<std::size_t>(depth) + 2, ' ') +
+                   std::string(e.GetName()) + "|" + std::to_string(e.Size()) + "|" +
+                   std::to_string(e.GetFreeSpace()) + "|" + std::to_string(e.GetTime()) + "|" +
+                   std::to_string(e.GetKind()) + "|" + std::string(e.GetPath()) + "|" +
+                   std::string(e.GetSizeText()) + "|" + std::string(e.GetDateText()) + "|" +
+                   std::string(e.GetFreeSpaceText()) + "\n";
         });
         const auto children = tree.Children(item);
         for (auto it = children.rbegin(); it != children.rend(); ++it)
@@ -47,7 +48,7 @@ std::string Describe(CatalogSet& set) {
     std::vector<FileData*> files;
     set.CollectAllFiles(files);
     for (FileData* e : files)
-        out += std::string(e->GetPath()) + "/" + std::string(e->Name()) + "\n";
+        out += std::string(e->GetPath()) + "/" + std::string(e->GetName()) + "\n";
     return out;
 }
 
@@ -144,7 +145,7 @@ TEST(OpenAllTest, EntriesKnowTheirStoreAcrossManySegments) {
         ASSERT_EQ(files[i]->Store().Owner(), &set);
         ASSERT_TRUE(IdentityLess(files[i - 1], files[i]));
     }
-    EXPECT_EQ(files[19999]->Name(), "n19999.JPG");
+    EXPECT_EQ(files[19999]->GetName(), "n19999.JPG");
     EXPECT_EQ(&files[0]->Store(), &files[19999]->Store());
     EXPECT_NE(&files[0]->Store(), &files[20000]->Store());
 }

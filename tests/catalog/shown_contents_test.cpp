@@ -31,7 +31,7 @@ protected:
     void Load(const std::string& text) { LoadText(set, text, messages); }
     Names RowNames() const {
         Names names;
-        for (const FileData* row : shown.Rows()) names.emplace_back(row->Name());
+        for (const FileData* row : shown.Rows()) names.emplace_back(row->GetName());
         return names;
     }
 
@@ -66,7 +66,7 @@ TEST_F(ShownContentsTest, ListsDisksUnderTheRootAndFilesUnderAFolderInFilingOrde
     // shows them by name with letter case folded, ties in byte order.
     EXPECT_EQ(RowNames(), test::EntryNames(set, one));
     Names initial;
-    for (const FileData* row : shown.RowsInInitialOrder()) initial.emplace_back(row->Name());
+    for (const FileData* row : shown.RowsInInitialOrder()) initial.emplace_back(row->GetName());
     EXPECT_EQ(initial, (Names{"A.txt", "b.txt", "sub", "Z.txt"}));
     shown.Show(Child(set, one, "sub"), one);
     EXPECT_EQ(RowNames(), (Names{"deep.txt"}));

@@ -98,8 +98,8 @@ TEST_F(WriterTest, NamesTheFormatCannotHoldReadBackNormalised) {
     for (const std::string& name : names) expected.push_back(CatalogName(name));
     EXPECT_EQ(test::EntryNames(set, folder), expected);
     set.ForEachEntryUnder(folder, [&](FileData& e) {
-        EXPECT_EQ(e.Size(), 3000000000LL) << e.Name();
-        EXPECT_EQ(e.GetDateText(), "02/03/01 04:05:06") << e.Name();
+        EXPECT_EQ(e.Size(), 3000000000LL) << e.GetName();
+        EXPECT_EQ(e.GetDateText(), "02/03/01 04:05:06") << e.GetName();
     });
 }
 

@@ -192,7 +192,7 @@ FileData* EntryAt(CatalogSet& set, TreeItem item, const std::string& path) {
         if (slash == std::string::npos) {
             FileData* found = nullptr;
             set.ForEachEntryUnder(item, [&](FileData& e) {
-                if (!found && e.Name() == part) found = &e;
+                if (!found && e.GetName() == part) found = &e;
             });
             return found;
         }

@@ -117,7 +117,7 @@ TEST_F(ZipTest, HostileMemberPathsAreListedInsideTheArchive) {
     EXPECT_NE(EntryAt(set, disk, "evil.zip/a/b"), nullptr);
     EXPECT_NE(EntryAt(set, disk, "evil.zip/win\\path.txt"), nullptr);
     EXPECT_NE(EntryAt(set, disk, "evil.zip/say 'hi'"), nullptr);
-    EXPECT_EQ(set.Tree().GetParentItem(Folder(zip, "_..")), zip);
+    EXPECT_EQ(set.Tree().Parent(Folder(zip, "_..")), zip);
 }
 
 TEST_F(ZipTest, DosCodePageNamesComeOutAsUtf8) {

@@ -32,7 +32,7 @@ void RecordingList::RowsRead() {
 
 std::vector<std::string> RecordingList::Names() const {
     std::vector<std::string> names;
-    for (FileData* row : rows) names.emplace_back(row->Name());
+    for (FileData* row : rows) names.emplace_back(row->GetName());
     return names;
 }
 
@@ -63,14 +63,13 @@ LoadOutcome LoadText(CatalogSet& set, const std::string& text, RecordingMessages
 
 std::vector<std::string> ChildTexts(const CatalogSet& set, TreeItem item) {
     std::vector<std::string> texts;
-    for (TreeItem child : set.Tree().Children(item))
-        texts.emplace_back(set.Tree().GetItemText(child));
+    for (TreeItem child : set.Tree().Children(item)) texts.emplace_back(set.Tree().ItemText(child));
     return texts;
 }
 
 std::vector<std::string> EntryNames(const CatalogSet& set, TreeItem item) {
     std::vector<std::string> names;
-    set.ForEachEntryUnder(item, [&](FileData& e) { names.emplace_back(e.Name()); });
+    set.ForEachEntryUnder(item, [&](FileData& e) { names.emplace_back(e.GetName()); });
     return names;
 }
 

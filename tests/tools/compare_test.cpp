@@ -270,7 +270,7 @@ TEST_F(CompareTest, TheStepsOfACompareGiveTheRowsOfCompareNow) {
     job = tool.Prepare(drives, messages);
     DriveCompare::ReadDisk(*job, {}, nullptr);
     set.DeleteAllEntries();
-    set.Tree().DeleteItem(set.Tree().GetChildItem(set.RootItem()));
+    set.Tree().DeleteItem(set.Tree().FirstChild(set.RootItem()));
     EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::NotLoaded);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, kCatalogNotLoaded);
