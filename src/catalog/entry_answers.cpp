@@ -62,14 +62,16 @@ std::string_view FileData::GetDateText(LocalClock& clock) {
 
 std::string_view FileData::GetPath(const ContainerTree* tree) {
     EntryStore& store = Store();
-    if (const EntryStore::EntryTexts* texts = store.FindTexts(serial_);
-        texts && texts->path != kNoText)
-        return store.Path(texts->path);
+    EntryStore::EntryTexts* texts = store.FindTexts(serial_);
+    if (texts && texts->path != kNoText) return store.Path(texts->path);
     if (!tree && store.Owner()) tree = &store.Owner()->Tree();
     if (!tree) return {};
     // Shared by every entry of the same container, and made from the
-    // container's parent's text.
-    return store.Path(store.PathOfItem(*tree, parentItem_));
+    // container's parent's text. An entry whose other texts are kept keeps
+    // a reference to it too, which is quicker to follow than the folder's.
+    const TextRef path = store.PathOfItem(*tree, parentItem_);
+    if (texts) texts->path = path;
+    return store.Path(path);
 }
 
 void FileData::SetPath(std::string_view path) {

@@ -72,7 +72,8 @@ public:
     // own container, joined by "/"; empty for a disk, and empty when no tree
     // is known. `tree` defaults to the tree of the entry's catalog set. The
     // text is kept once per container, not per entry, unless SetPath gave
-    // the entry its own.
+    // the entry its own; an entry whose other texts are kept keeps a
+    // reference to it.
     std::string_view GetPath(const ContainerTree* tree = nullptr);
     void SetPath(std::string_view path);
     // Whether the entry lies inside a Zip Folder: a part of its location

@@ -245,14 +245,20 @@ void FindFiles::WriteReport(ReportWriter& report) {
     auto scratch = std::make_unique<RowTextScratch>();
     for (std::size_t row = 0; row < RowCount(); ++row) {
         // Rows in name order visit the entries out of memory order: fetch
-        // the entries and their names a few rows ahead.
-        if (row + 24 < rows_.size()) __builtin_prefetch(rows_[row + 24]);
-        if (row + 12 < rows_.size()) {
-            const FileData& ahead = *rows_[row + 12];
+        // each entry and the head of its segment well ahead, then its name
+        // and folder slot, then the folder text.
+        if (row + 32 < rows_.size()) {
+            const FileData* far = rows_[row + 32];
+            __builtin_prefetch(far);
+            __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(far) &
+                                                             ~(FileData::kSegmentBytes - 1)));
+        }
+        if (row + 16 < rows_.size()) {
+            const FileData& ahead = *rows_[row + 16];
             __builtin_prefetch(ahead.GetName().data());
             __builtin_prefetch(&folderText_[ahead.GetParentItem()]);
         }
-        if (row + 6 < rows_.size()) __builtin_prefetch(FolderText(*rows_[row + 6]).data());
+        if (row + 8 < rows_.size()) __builtin_prefetch(FolderText(*rows_[row + 8]).data());
         WriteEntryLine(report, RowText(row, FindColumn::Date, *scratch),
                        RowText(row, FindColumn::Size, *scratch),
                        RowText(row, FindColumn::Name, *scratch),
