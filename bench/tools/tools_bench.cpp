@@ -1,7 +1,9 @@
 // Times the search and compare tools on the benchmark data.
 //   kestavo-bench-tools --catalogs DIR
-//       Find Files *.JPG and * over every loaded entry (search, texts and
-//       sorted rows), the memory a * search adds, Find Duplicates with all
+//       Find Files *.JPG and * over every loaded entry (search, containers'
+//       sizes and folder texts, sorted rows; then, apart, every row's texts
+//       made once in row order), the memory a * search adds, Find
+//       Duplicates with all
 //       three criteria, the time the Find Files report takes per million
 //       rows, and the time of the Duplicate Files report of the sets
 //       found by name.
