@@ -3,10 +3,9 @@
 //       Find Files *.JPG and * over every loaded entry (search, containers'
 //       sizes and folder texts, sorted rows; then, apart, every row's texts
 //       made once in row order), the memory a * search adds, Find
-//       Duplicates with all
-//       three criteria, the time the Find Files report takes per million
-//       rows, and the time of the Duplicate Files report of the sets
-//       found by name.
+//       Duplicates with all three criteria, the time the Find Files report
+//       takes per million rows, and the time of the Duplicate Files report
+//       of the sets found by name.
 //   kestavo-bench-tools --compare TREE WORKDIR
 //       catalogs TREE into WORKDIR, changes 1 % of the file records of the
 //       catalog, loads it and times the comparison of TREE with it.
