@@ -52,6 +52,14 @@ void ContainerTree::GraftChildren(ContainerTree& from, TreeItem top, TreeItem pa
     map.assign(from.nodes_.size(), kNoItem);
     if (!from.IsValid(top) || (!IsValid(parent) && parent != kNoItem)) return;
     map[top] = parent;
+    if (CanTakeOver(from, top, parent)) {
+        TakeOver(from, map);
+        return;
+    }
+    // Room for every item moved, made once, and at least doubling, so that
+    // many grafts in turn stay linear.
+    const std::size_t needed = nodes_.size() + from.nodes_.size();
+    if (nodes_.capacity() < needed) nodes_.reserve(std::max(needed, nodes_.capacity() * 2));
     // Each child is inserted as a new item (which tells the observers and
     // keeps the parent's order state); what lies below it is new to the
     // observers and is copied as it stands, depth first without recursion.
@@ -124,6 +132,23 @@ void ContainerTree::DeleteItem(TreeItem item) {
     ReleaseSubtree(item);
     if (Notifying())
         for (auto* o : observers_) o->ItemRemoved(parent, static_cast<int>(row));
+}
+
+// A tree that holds nothing but its top item, with no one to tell item by
+// item, can take over a tree of the same shape whole: the items below the
+// top keep their numbers, and nothing is copied.
+bool ContainerTree::CanTakeOver(const ContainerTree& from, TreeItem top, TreeItem parent) const {
+    constexpr TreeItem kTopItem = 1;
+    return !Notifying() && nodes_.size() == 2 && freeSlots_.empty() && pendingExpands_.empty() &&
+           from.freeSlots_.empty() && parent == kTopItem && top == kTopItem &&
+           At(parent).children.empty() && At(parent).text == from.At(top).text &&
+           At(parent).kind == from.At(top).kind;
+}
+
+void ContainerTree::TakeOver(ContainerTree& from, std::vector<TreeItem>& map) {
+    for (TreeItem item = 1; item < from.nodes_.size(); ++item)
+        if (from.At(item).alive) map[item] = item;
+    nodes_.swap(from.nodes_);
 }
 
 TreeItem ContainerTree::FirstChild(TreeItem item) const {

@@ -108,6 +108,8 @@ private:
     Node& At(TreeItem item) { return nodes_[item]; }
     const Node& At(TreeItem item) const { return nodes_[item]; }
     TreeItem AllocateNode();
+    bool CanTakeOver(const ContainerTree& from, TreeItem top, TreeItem parent) const;
+    void TakeOver(ContainerTree& from, std::vector<TreeItem>& map);
     void ReleaseSubtree(TreeItem item);
     void RenumberRows(TreeItem parent, std::size_t from);
     bool Notifying() const { return batchDepth_ == 0 && !observers_.empty(); }

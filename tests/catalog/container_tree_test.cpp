@@ -125,3 +125,66 @@ TEST(ContainerTreeSortTest, ChildrenAddedAfterASortAreMergedInStably) {
 
 }  // namespace
 }  // namespace kestavo
+
+namespace kestavo {
+namespace {
+
+// Every item below `item`, depth first, with its kind and its children in
+// order; and whether each child is found again by its text.
+std::string Dump(const ContainerTree& tree, TreeItem item, int depth = 0) {
+    std::string out;
+    for (TreeItem c = tree.FirstChild(item); c; c = tree.NextSibling(c)) {
+        out += std::string(static_cast<std::size_t>(depth), ' ') + std::string(tree.ItemText(c)) +
+               "/" + std::to_string(tree.ItemKind(c)) +
+               (tree.FindChild(item, tree.ItemText(c)) != kNoItem ? "" : " lost") + "\n";
+        out += Dump(tree, c, depth + 1);
+    }
+    return out;
+}
+
+// A loaded catalog's own tree: its top item, a disk, folders out of order.
+ContainerTree LoadedTree(TreeItem& top) {
+    ContainerTree tree;
+    top = tree.InsertItem("top", 4, kNoItem);
+    const TreeItem disk = tree.InsertItem("DISK", 5, top);
+    const TreeItem b = tree.InsertItem("b", 1, disk);
+    tree.InsertItem("a", 2, disk);
+    tree.InsertItem("deep", 1, b);
+    return tree;
+}
+
+TEST(ContainerTreeTest, GraftingGivesTheSameTreeWhetherTakenOverOrCopied) {
+    std::vector<std::string> dumps;
+    for (int shape = 0; shape < 3; ++shape) {
+        TreeItem from = kNoItem;
+        ContainerTree source = LoadedTree(from);
+        std::vector<std::string> texts;
+        for (TreeItem item = 0; item < source.ItemLimit(); ++item)
+            texts.emplace_back(source.ItemText(item));
+        ContainerTree target;
+        const TreeItem top = target.InsertItem("top", 4, kNoItem);
+        EventLog log;
+        if (shape == 1) target.AddObserver(&log);  // told item by item: copied
+        if (shape == 2) target.InsertItem("OTHER", 5, top);
+        std::vector<TreeItem> map;
+        target.GraftChildren(source, from, top, map);
+        if (shape == 1) {
+            EXPECT_EQ(log.events, (std::vector<std::string>{"insert 1:0"}));
+            target.RemoveObserver(&log);
+        }
+        // Each moved item maps to the item showing the same text.
+        ASSERT_EQ(map.size(), 6u);
+        EXPECT_EQ(map[from], top);
+        for (TreeItem item = 2; item < map.size(); ++item)
+            EXPECT_EQ(target.ItemText(map[item]), texts[item]) << shape;
+        std::string dump = Dump(target, top);
+        if (shape == 2) dump.erase(0, dump.find('\n') + 1);  // the disk that was there
+        dumps.push_back(dump);
+    }
+    EXPECT_EQ(dumps[0], "DISK/5\n b/1\n  deep/1\n a/2\n");
+    EXPECT_EQ(dumps[1], dumps[0]);
+    EXPECT_EQ(dumps[2], dumps[0]);
+}
+
+}  // namespace
+}  // namespace kestavo
