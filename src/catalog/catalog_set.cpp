@@ -7,15 +7,11 @@
 #include "catalog/entry_store.h"
 #include "catalog/mask.h"
 #include "catalog/name_compare.h"
-#include "support/prefault.h"
 
 namespace kestavo {
 
 CatalogSet::CatalogSet() = default;
-CatalogSet::~CatalogSet() {
-    stores_.clear();
-    ReturnFreedMemory();
-}
+CatalogSet::~CatalogSet() = default;
 
 TreeItem CatalogSet::RootItem() {
     if (rootItem_ == kNoItem || !tree_.IsValid(rootItem_))
@@ -87,7 +83,6 @@ void CatalogSet::DropEmptyStores() {
 void CatalogSet::DeleteAllEntries() {
     NotifyRemoval();
     stores_.clear();
-    ReturnFreedMemory();
     storeEmptied_ = false;
     current_ = nullptr;
     lists_.ClearAll();

@@ -8,10 +8,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include <cstddef>
 #include <cstdint>
 
@@ -27,16 +23,6 @@ inline void PrefaultPages(void* data, std::size_t size) {
 #else
     (void)data;
     (void)size;
-#endif
-}
-
-// Gives the memory freed by dropping many entries at once back to the
-// system. The allocator keeps freed blocks for reuse, and blocks of another
-// size (many small catalogs read after a few large ones, or the reverse)
-// cannot reuse them, so the process would otherwise keep both.
-inline void ReturnFreedMemory() {
-#if defined(__GLIBC__)
-    ::malloc_trim(0);
 #endif
 }
 
