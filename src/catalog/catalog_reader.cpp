@@ -18,11 +18,16 @@ namespace {
 // The largest catalog read: a quarter of the memory, as its entries take
 // about twice the room of its text. A larger file (a sparse one of holes,
 // say) is refused like an unreadable one instead of exhausting memory.
+// Asked of the system once: Open All of many small catalogs would
+// otherwise ask once per file.
 std::size_t LargestCatalogSize() {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) return std::size_t{1} << 30;
-    return static_cast<std::size_t>(pages) / 4 * static_cast<std::size_t>(pageSize);
+    static const std::size_t largest = [] {
+        const long pages = ::sysconf(_SC_PHYS_PAGES);
+        const long pageSize = ::sysconf(_SC_PAGESIZE);
+        if (pages <= 0 || pageSize <= 0) return std::size_t{1} << 30;
+        return static_cast<std::size_t>(pages) / 4 * static_cast<std::size_t>(pageSize);
+    }();
+    return largest;
 }
 
 // Reads a whole file into `out`, which only ever grows (a buffer kept from

@@ -101,7 +101,7 @@ private:
         (sizeof(SegmentHeader) + alignof(FileData) - 1) / alignof(FileData) * alignof(FileData);
     static constexpr std::uint32_t kEntriesPerSegment =
         static_cast<std::uint32_t>((kSegmentBytes - kEntriesOffset) / sizeof(FileData));
-    static constexpr std::size_t kMaxBlockSegments = 64;
+    static constexpr std::size_t kMaxBlockSegments = 256;
     static constexpr unsigned kTextPageBits = 8;
 
     static FileData* EntriesOf(SegmentHeader* segment) {

@@ -94,7 +94,7 @@ public:
     // Entries live in segments of this many bytes, each aligned to its size
     // and starting with a SegmentHeader, so that an entry finds its store
     // and its names from its own address instead of carrying a pointer.
-    static constexpr std::size_t kSegmentBytes = 16384;
+    static constexpr std::size_t kSegmentBytes = 4096;
     struct SegmentHeader {
         EntryStore* store;
         const TextArena* names;
