@@ -49,9 +49,10 @@ int CompareRows(FileData* a, FileData* b, ColumnContent content) {
         case ColumnContent::Name:
             return CompareBytes(a->GetName(), b->GetName());
         case ColumnContent::Size:
-            // The size text puts a container's content size in place of 0.
-            a->GetSizeText();
-            b->GetSizeText();
+            // A container catalogued with size 0 is sorted by its content
+            // size, as its size text shows it.
+            a->SettleSize();
+            b->SettleSize();
             return compareNumbers(a->Size(), b->Size());
         case ColumnContent::FreeSpace:
             return compareNumbers(a->GetFreeSpace(), b->GetFreeSpace());

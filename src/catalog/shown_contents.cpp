@@ -1,6 +1,7 @@
 #include "catalog/shown_contents.h"
 
 #include "catalog/list_rows.h"
+#include "catalog/row_order.h"
 
 namespace kestavo {
 
@@ -30,7 +31,7 @@ void ShownContents::Refresh() {
 
 std::vector<FileData*> ShownContents::RowsInInitialOrder() const {
     std::vector<FileData*> rows = rows_;
-    SortRowsInInitialOrder(rows);
+    SortInInitialOrder(rows);
     return rows;
 }
 

@@ -8,8 +8,8 @@
 #include "catalog/entry_kind.h"
 #include "catalog/entry_store.h"
 #include "catalog/list_rows.h"
+#include "catalog/row_order.h"
 #include "support/test_support.h"
-#include "tools/row_order.h"
 #include "tools_test_support.h"
 
 namespace kestavo {

@@ -1,4 +1,4 @@
-#include "tools/row_order.h"
+#include "catalog/row_order.h"
 
 #include <algorithm>
 #include <array>
