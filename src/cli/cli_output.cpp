@@ -6,20 +6,12 @@
 #include <cstring>
 
 #include "cli/cli_commands.h"
+#include "tools/terminal_text.h"
 
 namespace kestavo::cli {
 namespace {
 
 int firstOutputError = 0;
-
-std::string ReplaceControls(std::string_view text) {
-    std::string shown(text);
-    for (char& c : shown) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) c = '?';
-    }
-    return shown;
-}
 
 }  // namespace
 
@@ -29,7 +21,7 @@ bool StdoutIsTerminal() {
 }
 
 std::string ForStdout(std::string_view text) {
-    return StdoutIsTerminal() ? ReplaceControls(text) : std::string(text);
+    return StdoutIsTerminal() ? TerminalText(text) : std::string(text);
 }
 
 void NoteOutputError(int error) {
@@ -68,7 +60,7 @@ void PrintContents(const ShownContents& shown, std::FILE* out, bool forTerminal)
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (i) line += '\t';
             if (forTerminal)
-                line += ReplaceControls(CellText(*row, columns[i].content));
+                line += TerminalText(CellText(*row, columns[i].content));
             else
                 line += CellText(*row, columns[i].content);
         }

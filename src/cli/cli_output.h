@@ -14,8 +14,9 @@ namespace kestavo::cli {
 
 // Whether standard output is a terminal.
 bool StdoutIsTerminal();
-// `text` as it is printed on standard output: on a terminal control
-// characters become "?" (as ls shows them); a file or a pipe gets the bytes.
+// `text` as it is printed on standard output: on a terminal every character
+// the locale cannot print becomes "?" (as ls shows names); a file or a pipe
+// gets the bytes.
 std::string ForStdout(std::string_view text);
 // Notes the reason (errno) of a failed write on standard output.
 void NoteOutputError(int error);
@@ -32,8 +33,8 @@ public:
 };
 
 // Prints the rows of what is shown as TAB-separated lines under a heading
-// line: the file columns, or every disk column. With `forTerminal` control
-// characters become "?".
+// line: the file columns, or every disk column. With `forTerminal` what the
+// locale cannot print becomes "?".
 void PrintContents(const ShownContents& shown, std::FILE* out, bool forTerminal = false);
 
 }  // namespace kestavo::cli

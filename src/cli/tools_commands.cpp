@@ -41,10 +41,10 @@ int WriteReport(const Arguments& args, Write&& write) {
                      errno ? std::strerror(errno) : "write failed");
         return kExitFailed;
     }
-    // Reports to files keep their bytes; on a terminal control characters
-    // in names are shown as "?".
+    // Reports to files keep their bytes; on a terminal what cannot be
+    // printed is shown as "?".
     ReportWriter report(stdout);
-    if (StdoutIsTerminal()) report.ReplaceControlCharacters();
+    if (StdoutIsTerminal()) report.ShowForTerminal();
     write(report);
     if (report.Flush()) return kExitDone;
     NoteOutputError(report.ErrorNumber());

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <charconv>
 
+#include "tools/terminal_text.h"
+
 namespace kestavo {
 
 ReportWriter::ReportWriter(std::FILE* out) : out_(out) {
@@ -14,18 +16,20 @@ ReportWriter::~ReportWriter() {
 }
 
 void ReportWriter::Text(std::string_view text) {
-    if (replaceControls_)
-        AppendReplacingControls(text);
-    else
-        buffer_.append(text);
-    if (buffer_.size() >= kFlushAt) Flush();
+    Aligned(text, 0, Padding::After);
 }
 
-void ReportWriter::AppendReplacingControls(std::string_view text) {
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        buffer_.push_back(byte < 0x20 || byte == 0x7f ? '?' : c);
+void ReportWriter::Aligned(std::string_view text, std::size_t width, Padding padding) {
+    std::string shown;
+    if (forTerminal_) {
+        shown = TerminalText(text);
+        text = shown;
     }
+    const std::size_t blanks = text.size() < width ? width - text.size() : 0;
+    if (padding == Padding::Before) buffer_.append(blanks, ' ');
+    buffer_.append(text);
+    if (padding == Padding::After) buffer_.append(blanks, ' ');
+    if (buffer_.size() >= kFlushAt) Flush();
 }
 
 void ReportWriter::Blanks(std::size_t count) {
@@ -33,13 +37,11 @@ void ReportWriter::Blanks(std::size_t count) {
 }
 
 void ReportWriter::RightAligned(std::string_view text, std::size_t width) {
-    if (text.size() < width) Blanks(width - text.size());
-    Text(text);
+    Aligned(text, width, Padding::Before);
 }
 
 void ReportWriter::LeftAligned(std::string_view text, std::size_t width) {
-    Text(text);
-    if (text.size() < width) Blanks(width - text.size());
+    Aligned(text, width, Padding::After);
 }
 
 void ReportWriter::Number(std::int64_t value) {

@@ -35,17 +35,19 @@ public:
     bool Failed() const { return failed_; }
     // The system's reason for the first failed write (errno), 0 if none.
     int ErrorNumber() const { return errorNumber_; }
-    // From now on control characters in texts are written as "?" (for a
-    // terminal); line ends stay as they are.
-    void ReplaceControlCharacters() { replaceControls_ = true; }
+    // From now on texts are written as a terminal may show them (every
+    // character the locale cannot print as "?", see TerminalText), and are
+    // padded by what is written; line ends stay as they are.
+    void ShowForTerminal() { forTerminal_ = true; }
 
 private:
     static constexpr std::size_t kFlushAt = 1 << 16;
-    void AppendReplacingControls(std::string_view text);
+    enum class Padding { Before, After };
+    void Aligned(std::string_view text, std::size_t width, Padding padding);
     std::FILE* out_;
     std::string buffer_;
     bool failed_ = false;
-    bool replaceControls_ = false;
+    bool forTerminal_ = false;
     int errorNumber_ = 0;
 };
 
