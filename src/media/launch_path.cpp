@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <vector>
 
 #include "catalog/directory_lister.h"
 #include "media/catalog_writer.h"
@@ -21,14 +22,27 @@ std::string LaunchCatalogPath(FileData& entry) {
     return path + "/" + std::string(entry.GetName());
 }
 
+namespace {
+
+// A file's catalog stamp; none for a disk or folder, whose catalogued size
+// is not the size of anything on the disk. A Zip Folder is the archive file.
+std::optional<CatalogStamp> StampOf(const FileData& entry) {
+    if (entry.IsContainer() && !entry.IsZipFolder()) return std::nullopt;
+    return CatalogStamp{entry.Size(), entry.GetTime()};
+}
+
+}  // namespace
+
 LaunchRequest OpenRequest(FileData& entry) {
-    return {LaunchCatalogPath(entry), {}};
+    std::string archive;
+    if (entry.GetZipArchivePath(archive)) return {archive, {}, std::nullopt};
+    return {LaunchCatalogPath(entry), {}, StampOf(entry)};
 }
 
 LaunchRequest SendToNotepadRequest(FileData& entry) {
     std::string archive;
-    if (entry.GetZipArchivePath(archive)) return {archive, {}};
-    return {LaunchCatalogPath(entry), kTextEditorProgram};
+    if (entry.GetZipArchivePath(archive)) return {archive, {}, std::nullopt};
+    return {LaunchCatalogPath(entry), kTextEditorProgram, StampOf(entry)};
 }
 
 std::string_view DiskNameOf(std::string_view catalogPath) {
@@ -51,33 +65,51 @@ bool LeavesTheDisk(std::string_view rest) {
     return false;
 }
 
-// The name in `folder` that a catalog name stands for: the name itself
-// when it exists, else the one name that the catalog writes as it (names
-// holding double quotes or runs of white space are written changed).
-std::string RealName(const std::string& folder, const std::string& catalogName) {
+bool HasStamp(const std::string& path, const CatalogStamp& stamp) {
     struct stat st {};
-    if (::lstat((folder + "/" + catalogName).c_str(), &st) == 0) return catalogName;
-    std::string found;
+    return ::lstat(path.c_str(), &st) == 0 && st.st_size == stamp.size &&
+           st.st_mtim.tv_sec == stamp.time;
+}
+
+// The name in `folder` that a catalog name stands for (names holding double
+// quotes or runs of white space are written changed, so several names may
+// be written alike). With a stamp: the name itself when it has the stamp's
+// size and time, else the first in byte order of the names written alike
+// that has them. Otherwise the name itself when it exists, else the one
+// name written as it, else the catalog name unchanged.
+std::string RealName(const std::string& folder, const std::string& catalogName,
+                     const std::optional<CatalogStamp>& stamp) {
+    const std::string exactPath = folder + "/" + catalogName;
+    struct stat st {};
+    const bool exists = ::lstat(exactPath.c_str(), &st) == 0;
+    if (exists && (!stamp || HasStamp(exactPath, *stamp))) return catalogName;
+    std::string sole;
     int matches = 0;
+    std::optional<std::string> stamped;
     DirectoryLister().List(folder, [&](const ListedName& item) {
-        if (CatalogName(item.name) == catalogName) {
-            found = item.name;
-            ++matches;
-        }
+        if (CatalogName(item.name) != catalogName) return true;
+        sole = item.name;
+        ++matches;
+        if (stamp && (!stamped || sole < *stamped) && HasStamp(folder + "/" + sole, *stamp))
+            stamped = sole;
         return true;
     });
-    return matches == 1 ? found : catalogName;
+    if (stamped) return *stamped;
+    if (exists) return catalogName;
+    return matches == 1 ? sole : catalogName;
 }
 
 // `directory` followed by the parts of `rest` ("/a/b"), each part the name
-// it stands for on the disk.
-std::string PathOnDisk(const std::string& directory, std::string_view rest) {
+// it stands for on the disk, the last one told by `stamp`.
+std::string PathOnDisk(const std::string& directory, std::string_view rest,
+                       const std::optional<CatalogStamp>& stamp) {
     std::string path = directory == "/" ? std::string() : directory;
     std::size_t start = 1;
     while (start <= rest.size()) {
         const std::size_t end = std::min(rest.find('/', start), rest.size());
         const std::string name =
-            RealName(path.empty() ? "/" : path, std::string(rest.substr(start, end - start)));
+            RealName(path.empty() ? "/" : path, std::string(rest.substr(start, end - start)),
+                     end == rest.size() ? stamp : std::nullopt);
         path += '/';
         path += name;
         start = end + 1;
@@ -87,7 +119,8 @@ std::string PathOnDisk(const std::string& directory, std::string_view rest) {
 
 }  // namespace
 
-LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath) {
+LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath,
+                               const std::optional<CatalogStamp>& stamp) {
     LaunchTarget target;
     const std::string_view diskName = DiskNameOf(catalogPath);
     // An empty disk name would match any unlabelled drive.
@@ -105,7 +138,7 @@ LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogP
                      '?');  // shown, never opened
         return target;
     }
-    target.fullPath = rest.empty() ? directory : PathOnDisk(directory, rest);
+    target.fullPath = rest.empty() ? directory : PathOnDisk(directory, rest, stamp);
     return target;
 }
 
@@ -165,15 +198,15 @@ std::optional<Message> LaunchErrorText(int code, const std::string& fullPath) {
     return m;
 }
 
-void LaunchFile(const std::string& catalogPath, const std::string& program,
-                const LaunchServices& services) {
-    const std::string diskName(DiskNameOf(catalogPath));
+void LaunchFile(const LaunchRequest& request, const LaunchServices& services) {
+    const std::string diskName(DiskNameOf(request.catalogPath));
     for (;;) {
-        const LaunchTarget target = ResolveLaunchPath(services.drives(), catalogPath);
+        const LaunchTarget target =
+            ResolveLaunchPath(services.drives(), request.catalogPath, request.stamp);
         if (target.diskFound) {
             const int code = target.errorCode != 0
                                  ? target.errorCode
-                                 : services.starter->Start(target.fullPath, program);
+                                 : services.starter->Start(target.fullPath, request.program);
             if (std::optional<Message> m = LaunchErrorText(code, target.fullPath))
                 services.messages->Show(*m);
             return;
