@@ -64,8 +64,9 @@ struct LaunchTarget {
 
 // Maps a catalog path to the full path on the drive holding its disk. A path
 // with a part "." or "..", or holding a NUL byte, is never made into a
-// full path. Among names on the disk written as the same catalog name, the
-// last part is the one with the size and time of `stamp`, when given.
+// full path, nor one that a symbolic link on the disk leads off the disk.
+// Among names on the disk written as the same catalog name, the last part is
+// the one with the size and time of `stamp`, when given.
 LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath,
                                const std::optional<CatalogStamp>& stamp = std::nullopt);
 

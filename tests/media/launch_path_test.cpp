@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -94,6 +95,54 @@ TEST_F(LaunchTest, APathWithDotPartsIsNeverStarted) {
         media::ResolveLaunchPath(drives, std::string("BACKUP/DOCS/a.txt\0.pdf", 23));
     EXPECT_EQ(withNul.errorCode, media::kLaunchPathNotFound);
     EXPECT_EQ(withNul.fullPath.find('\0'), std::string::npos);
+}
+
+// A symbolic link is followed only as far as the disk reaches: one whose
+// target, or a link it leads through, lies outside the disk's folder is
+// never started, whatever the target is.
+TEST_F(LaunchTest, ALinkLeadingOffTheDiskIsNeverStarted) {
+    const std::string top = dir.Str() + "/backup";
+    test::MakeFile(dir.Str(), "secret", "s");
+    const auto link = [&](const std::string& target, const std::string& name) {
+        ASSERT_EQ(::symlink(target.c_str(), (top + "/" + name).c_str()), 0) << name;
+    };
+    link("/etc/shadow", "shadowlink");
+    link("..", "updir");
+    link("../secret", "rel");
+    link(dir.Str() + "/secret", "abs");
+    link(top + "/../secret", "absup");
+    link("../../secret", "DOCS/deep");
+    link("updir", "chain");
+    link(dir.Str(), "outside");
+    link("loop", "loop");
+    for (const char* path :
+         {"BACKUP/shadowlink", "BACKUP/updir", "BACKUP/rel", "BACKUP/abs", "BACKUP/absup",
+          "BACKUP/DOCS/deep", "BACKUP/chain", "BACKUP/outside/secret", "BACKUP/loop"})
+        EXPECT_EQ(media::ResolveLaunchPath(drives, path).errorCode, media::kLaunchPathNotFound)
+            << path;
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/outside/secret").fullPath,
+              top + "/outside/secret");
+
+    link("DOCS/a.txt", "inside");
+    link("../DOCS/./a.txt", "DOCS/sibling");
+    link("..", "DOCS/up");
+    link(top + "/DOCS", "absin");
+    link("gone", "dangling");
+    link("DOCS/a.txt/x", "belowafile");
+    for (const char* path :
+         {"BACKUP/inside", "BACKUP/DOCS/sibling", "BACKUP/DOCS/up", "BACKUP/DOCS/up/inside",
+          "BACKUP/absin/a.txt", "BACKUP/dangling", "BACKUP/belowafile"})
+        EXPECT_EQ(media::ResolveLaunchPath(drives, path).errorCode, 0) << path;
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/inside").fullPath, top + "/inside");
+
+    // A drive whose folder is reached through a link of its own keeps
+    // absolute links to the folder's real place.
+    ASSERT_EQ(::symlink(top.c_str(), (dir.Str() + "/alias").c_str()), 0);
+    const DriveMap aliased =
+        media::ParseDriveMap("E:|removable|BACKUP|" + dir.Str() + "/alias", messages);
+    EXPECT_EQ(media::ResolveLaunchPath(aliased, "BACKUP/absin/a.txt").errorCode, 0);
+    EXPECT_EQ(media::ResolveLaunchPath(aliased, "BACKUP/rel").errorCode,
+              media::kLaunchPathNotFound);
 }
 
 TEST_F(LaunchTest, EntriesInsideZipFoldersOpenTheirArchive) {
@@ -202,6 +251,12 @@ TEST_F(LaunchTest, AFailedStartIsReportedAndDotPathsFailWithoutStarting) {
     EXPECT_EQ(launch.started.size(), 1u);
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_NE(messages.shown[1].text.find("The specified path was not found."), std::string::npos);
+    ASSERT_EQ(::symlink("/etc/shadow", (dir.Str() + "/backup/shadowlink").c_str()), 0);
+    media::LaunchFile({"BACKUP/shadowlink", "", {}}, services);
+    EXPECT_EQ(launch.started.size(), 1u);
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown[2].text.substr(0, messages.shown[2].text.find("\n\n")),
+              dir.Str() + "/backup/shadowlink\nThe specified path was not found.");
 }
 
 // Open and Send To Notepad start, for each of two catalog rows that the
