@@ -117,9 +117,10 @@ int RunLocate(const Arguments& args) {
         Error("No such catalog item: " + path);
         return kExitFailed;
     }
-    const std::string catalogPath = media::LaunchCatalogPath(*entry);
+    const media::LaunchRequest request = media::OpenRequest(*entry);
+    const std::string& catalogPath = request.catalogPath;
     const DriveMap drives = media::LoadDriveMap(messages);
-    const media::LaunchTarget launch = media::ResolveLaunchPath(drives, catalogPath);
+    const media::LaunchTarget launch = media::ResolveLaunchPath(drives, catalogPath, request.stamp);
     if (!launch.diskFound) {
         Error("Disk labeled " + std::string(media::DiskNameOf(catalogPath)) + " was not found.");
         return kExitFailed;

@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "catalog/directory_lister.h"
 #include "media/catalog_writer.h"
@@ -21,14 +24,27 @@ std::string LaunchCatalogPath(FileData& entry) {
     return path + "/" + std::string(entry.GetName());
 }
 
+namespace {
+
+// A file's catalog stamp; none for a disk or folder, whose catalogued size
+// is not the size of anything on the disk. A Zip Folder is the archive file.
+std::optional<CatalogStamp> StampOf(const FileData& entry) {
+    if (entry.IsContainer() && !entry.IsZipFolder()) return std::nullopt;
+    return CatalogStamp{entry.Size(), entry.GetTime()};
+}
+
+}  // namespace
+
 LaunchRequest OpenRequest(FileData& entry) {
-    return {LaunchCatalogPath(entry), {}};
+    std::string archive;
+    if (entry.GetZipArchivePath(archive)) return {archive, {}, std::nullopt};
+    return {LaunchCatalogPath(entry), {}, StampOf(entry)};
 }
 
 LaunchRequest SendToNotepadRequest(FileData& entry) {
     std::string archive;
-    if (entry.GetZipArchivePath(archive)) return {archive, {}};
-    return {LaunchCatalogPath(entry), kTextEditorProgram};
+    if (entry.GetZipArchivePath(archive)) return {archive, {}, std::nullopt};
+    return {LaunchCatalogPath(entry), kTextEditorProgram, StampOf(entry)};
 }
 
 std::string_view DiskNameOf(std::string_view catalogPath) {
@@ -51,35 +67,169 @@ bool LeavesTheDisk(std::string_view rest) {
     return false;
 }
 
-// The name in `folder` that a catalog name stands for: the name itself
-// when it exists, else the one name that the catalog writes as it (names
-// holding double quotes or runs of white space are written changed).
-std::string RealName(const std::string& folder, const std::string& catalogName) {
+bool HasStamp(const std::string& path, const CatalogStamp& stamp) {
     struct stat st {};
-    if (::lstat((folder + "/" + catalogName).c_str(), &st) == 0) return catalogName;
-    std::string found;
-    int matches = 0;
-    DirectoryLister().List(folder, [&](const ListedName& item) {
-        if (CatalogName(item.name) == catalogName) {
-            found = item.name;
-            ++matches;
-        }
-        return true;
-    });
-    return matches == 1 ? found : catalogName;
+    return ::lstat(path.c_str(), &st) == 0 && st.st_size == stamp.size &&
+           st.st_mtim.tv_sec == stamp.time;
 }
 
+// The name in `folder` that a catalog name stands for (names holding double
+// quotes or runs of white space are written changed, so several names may
+// be written alike). With a stamp: the name itself when it has the stamp's
+// size and time, else the first in byte order of the names written alike
+// that has them. Otherwise the name itself when it exists, else the one
+// name written as it, else the catalog name unchanged.
+std::string RealName(const std::string& folder, const std::string& catalogName,
+                     const std::optional<CatalogStamp>& stamp) {
+    const std::string exactPath = folder + "/" + catalogName;
+    struct stat st {};
+    const bool exists = ::lstat(exactPath.c_str(), &st) == 0;
+    if (exists && (!stamp || HasStamp(exactPath, *stamp))) return catalogName;
+    std::string sole;
+    int matches = 0;
+    std::optional<std::string> stamped;
+    DirectoryLister().List(folder, [&](const ListedName& item) {
+        if (CatalogName(item.name) != catalogName) return true;
+        sole = item.name;
+        ++matches;
+        if (stamp && (!stamped || sole < *stamped) && HasStamp(folder + "/" + sole, *stamp))
+            stamped = sole;
+        return true;
+    });
+    if (stamped) return *stamped;
+    if (exists) return catalogName;
+    return matches == 1 ? sole : catalogName;
+}
+
+// Follows a path below a disk's directory part by part, as the system
+// resolves it, to tell whether it stays on the disk. Symbolic links are read
+// with readlink, never opened; the walk stops at the first step that would
+// leave the disk, so nothing outside it is looked at. A part that is missing
+// or below a file ends the walk: nothing further can be reached.
+class DiskWalk {
+public:
+    explicit DiskWalk(const std::string& directory) : top_(directory), here_(directory) {
+        if (char* canonical = ::realpath(directory.c_str(), nullptr)) {
+            canonicalTop_ = canonical;
+            std::free(canonical);
+        }
+    }
+
+    // Steps into `name` of the current folder, through it when it is a
+    // link; false when that leads off the disk.
+    bool Enter(const std::string& name) {
+        std::vector<std::string> pending{name};  // the next part last
+        while (!pending.empty() && reachable_) {
+            const std::string part = std::move(pending.back());
+            pending.pop_back();
+            if (!Step(part, pending)) return false;
+        }
+        return true;
+    }
+
+private:
+    // The system's limit of links followed in one path.
+    static constexpr int kMaxLinks = 40;
+
+    bool Step(const std::string& part, std::vector<std::string>& pending) {
+        if (!atFolder_) {
+            reachable_ = false;
+            return true;
+        }
+        if (part.empty() || part == ".") return true;
+        if (part == "..") return StepUp();
+        const std::string path = (here_ == "/" ? "" : here_) + "/" + part;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            reachable_ = false;
+            return true;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            depths_.push_back(here_.size());
+            here_ = path;
+            atFolder_ = S_ISDIR(st.st_mode);
+            return true;
+        }
+        if (++links_ > kMaxLinks) return false;
+        return FollowLink(path, pending);
+    }
+
+    bool StepUp() {
+        if (depths_.empty()) return top_ == "/";  // ".." of "/" is "/"
+        here_.resize(depths_.back());
+        depths_.pop_back();
+        return true;
+    }
+
+    // Puts the parts of the link's target before the parts still to come;
+    // an absolute target must name a place below the disk's directory.
+    bool FollowLink(const std::string& path, std::vector<std::string>& pending) {
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+        if (length <= 0 || length == static_cast<ssize_t>(sizeof target)) {
+            reachable_ = false;
+            return true;
+        }
+        std::string_view rest(target, static_cast<std::size_t>(length));
+        if (rest.front() == '/') {
+            const std::optional<std::string_view> below = BelowTop(rest);
+            if (!below) return false;
+            rest = *below;
+            here_ = top_;
+            depths_.clear();
+        }
+        std::vector<std::string> parts;
+        std::size_t start = 0;
+        while (start <= rest.size()) {
+            const std::size_t end = std::min(rest.find('/', start), rest.size());
+            parts.emplace_back(rest.substr(start, end - start));
+            start = end + 1;
+        }
+        pending.insert(pending.end(), parts.rbegin(), parts.rend());
+        return true;
+    }
+
+    // The rest of an absolute path below the disk's directory, as given or
+    // with its links resolved; nothing for a path elsewhere.
+    std::optional<std::string_view> BelowTop(std::string_view path) const {
+        for (const std::string* top : {&top_, &canonicalTop_}) {
+            if (top->empty()) continue;
+            if (*top == "/") return path.substr(1);
+            if (path.starts_with(*top) && (path.size() == top->size() || path[top->size()] == '/'))
+                return path.substr(top->size());
+        }
+        return std::nullopt;
+    }
+
+    std::string top_;
+    std::string canonicalTop_;
+    std::string here_;                 // where the walk stands, links resolved
+    std::vector<std::size_t> depths_;  // the length of here_ before each step down
+    bool atFolder_ = true;
+    bool reachable_ = true;
+    int links_ = 0;
+};
+
 // `directory` followed by the parts of `rest` ("/a/b"), each part the name
-// it stands for on the disk.
-std::string PathOnDisk(const std::string& directory, std::string_view rest) {
+// it stands for on the disk, the last one told by `stamp`. `leavesTheDisk`
+// is set, and the rest taken as it is, where a symbolic link leads off the
+// disk; no folder off the disk is ever listed.
+std::string PathOnDisk(const std::string& directory, std::string_view rest,
+                       const std::optional<CatalogStamp>& stamp, bool& leavesTheDisk) {
+    DiskWalk walk(directory);
     std::string path = directory == "/" ? std::string() : directory;
     std::size_t start = 1;
     while (start <= rest.size()) {
         const std::size_t end = std::min(rest.find('/', start), rest.size());
         const std::string name =
-            RealName(path.empty() ? "/" : path, std::string(rest.substr(start, end - start)));
+            RealName(path.empty() ? "/" : path, std::string(rest.substr(start, end - start)),
+                     end == rest.size() ? stamp : std::nullopt);
         path += '/';
         path += name;
+        if (!walk.Enter(name)) {
+            leavesTheDisk = true;
+            return path + std::string(rest.substr(end));
+        }
         start = end + 1;
     }
     return path.empty() ? "/" : path;
@@ -87,7 +237,8 @@ std::string PathOnDisk(const std::string& directory, std::string_view rest) {
 
 }  // namespace
 
-LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath) {
+LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath,
+                               const std::optional<CatalogStamp>& stamp) {
     LaunchTarget target;
     const std::string_view diskName = DiskNameOf(catalogPath);
     // An empty disk name would match any unlabelled drive.
@@ -105,7 +256,13 @@ LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogP
                      '?');  // shown, never opened
         return target;
     }
-    target.fullPath = rest.empty() ? directory : PathOnDisk(directory, rest);
+    if (rest.empty()) {
+        target.fullPath = directory;
+        return target;
+    }
+    bool leavesTheDisk = false;
+    target.fullPath = PathOnDisk(directory, rest, stamp, leavesTheDisk);
+    if (leavesTheDisk) target.errorCode = kLaunchPathNotFound;
     return target;
 }
 
@@ -165,15 +322,15 @@ std::optional<Message> LaunchErrorText(int code, const std::string& fullPath) {
     return m;
 }
 
-void LaunchFile(const std::string& catalogPath, const std::string& program,
-                const LaunchServices& services) {
-    const std::string diskName(DiskNameOf(catalogPath));
+void LaunchFile(const LaunchRequest& request, const LaunchServices& services) {
+    const std::string diskName(DiskNameOf(request.catalogPath));
     for (;;) {
-        const LaunchTarget target = ResolveLaunchPath(services.drives(), catalogPath);
+        const LaunchTarget target =
+            ResolveLaunchPath(services.drives(), request.catalogPath, request.stamp);
         if (target.diskFound) {
             const int code = target.errorCode != 0
                                  ? target.errorCode
-                                 : services.starter->Start(target.fullPath, program);
+                                 : services.starter->Start(target.fullPath, request.program);
             if (std::optional<Message> m = LaunchErrorText(code, target.fullPath))
                 services.messages->Show(*m);
             return;

@@ -3,6 +3,7 @@
 // disk, asking for the disk while no drive holds it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,11 +30,20 @@ inline constexpr const char* kTextEditorProgram = "notepad.exe";
 // inside a Zip Folder, else its location, "/" and its name.
 std::string LaunchCatalogPath(FileData& entry);
 
-// What to start for an entry: a catalog path and the program (empty for
-// the desktop's default application).
+// The size and time the catalog holds for a file. Where several names on
+// the disk are written as the same catalog name, they tell which one the
+// entry stands for.
+struct CatalogStamp {
+    std::int64_t size = 0;
+    std::int64_t time = 0;
+};
+
+// What to start for an entry: a catalog path, the program (empty for the
+// desktop's default application) and, for a file, its catalog stamp.
 struct LaunchRequest {
     std::string catalogPath;
     std::string program;
+    std::optional<CatalogStamp> stamp;
 };
 
 // Open: the entry itself, or the archive holding an entry inside a Zip
@@ -54,8 +64,11 @@ struct LaunchTarget {
 
 // Maps a catalog path to the full path on the drive holding its disk. A path
 // with a part "." or "..", or holding a NUL byte, is never made into a
-// full path.
-LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath);
+// full path, nor one that a symbolic link on the disk leads off the disk.
+// Among names on the disk written as the same catalog name, the last part is
+// the one with the size and time of `stamp`, when given.
+LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath,
+                               const std::optional<CatalogStamp>& stamp = std::nullopt);
 
 // The launch error code for a full path that could not be started: missing
 // file, missing folder or no permission.
@@ -87,9 +100,9 @@ struct LaunchServices {
     std::function<void()> waitBeforeRetry;  // two seconds in the desktop program
 };
 
-// Opens the file of `catalogPath` with `program` (empty: the default
-// application), asking for the disk until it is found or the user cancels.
-void LaunchFile(const std::string& catalogPath, const std::string& program,
-                const LaunchServices& services);
+// Opens the file of the request's catalog path with its program (empty: the
+// default application), asking for the disk until it is found or the user
+// cancels.
+void LaunchFile(const LaunchRequest& request, const LaunchServices& services);
 
 }  // namespace kestavo::media

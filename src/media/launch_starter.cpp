@@ -29,15 +29,31 @@ constexpr int kOpenerFileNotFound = 2;
 constexpr int kOpenerNoTool = 3;
 constexpr int kOpenerActionFailed = 4;
 
-std::vector<std::string> SplitOnBlanks(const std::string& text) {
-    std::vector<std::string> words;
-    std::size_t start = 0;
-    while ((start = text.find_first_not_of(" \t", start)) != std::string::npos) {
-        const std::size_t end = std::min(text.find_first_of(" \t", start), text.size());
-        words.push_back(text.substr(start, end - start));
-        start = end;
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+
+// Appends the text of the single-quoted part opening at `open` to `word`;
+// answers where the part ends (its closing quote, or the end of the text).
+std::size_t AppendSingleQuoted(std::string_view text, std::size_t open, std::string& word) {
+    const std::size_t close = std::min(text.find('\'', open + 1), text.size());
+    word.append(text.substr(open + 1, close - open - 1));
+    return close;
+}
+
+// The same for a double-quoted part. There a backslash escapes only a
+// dollar sign, backquote, double quote, backslash or line end; an escaped
+// line end is dropped with its backslash.
+std::size_t AppendDoubleQuoted(std::string_view text, std::size_t open, std::string& word) {
+    std::size_t at = open + 1;
+    for (; at < text.size() && text[at] != '"'; ++at) {
+        const bool escape =
+            text[at] == '\\' && at + 1 < text.size() &&
+            std::string_view("$`\"\\\n").find(text[at + 1]) != std::string_view::npos;
+        if (escape) ++at;
+        if (!(escape && text[at] == '\n')) word += text[at];
     }
-    return words;
+    return at;
 }
 
 bool IsExecutableFile(const std::string& path) {
@@ -144,10 +160,39 @@ void ReapLater(pid_t pid) {
 
 }  // namespace
 
+std::vector<std::string> ShellWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (IsBlank(c)) {
+            if (inWord) words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+        } else if (c == '\\' && at + 1 < text.size()) {
+            if (text[++at] == '\n') continue;  // a backslash and a line end join two lines
+            word += text[at];
+            inWord = true;
+        } else if (c == '\'') {
+            at = AppendSingleQuoted(text, at, word);
+            inWord = true;
+        } else if (c == '"') {
+            at = AppendDoubleQuoted(text, at, word);
+            inWord = true;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(std::move(word));
+    return words;
+}
+
 std::vector<std::string> TextEditorCommand() {
     const char* visual = std::getenv("VISUAL");
     if (visual && *visual) {
-        std::vector<std::string> words = SplitOnBlanks(visual);
+        std::vector<std::string> words = ShellWords(visual);
         if (!words.empty()) return words;
     }
     for (const char* editor : kTextEditors)

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "media/launch_path.h"
@@ -15,9 +16,17 @@ namespace kestavo::media {
 // with the full path as its one argument.
 std::vector<std::string> LaunchCommand(const std::string& fullPath, const std::string& program);
 
-// The desktop's text editor: $VISUAL split on blanks when it is set and not
-// empty, else the first common graphical editor found on PATH, else
-// xdg-open.
+// The words of a command line as a POSIX shell splits them, with nothing
+// expanded and no shell run: blanks (space, tab, line end) separate words;
+// a backslash keeps the next character as it is; single quotes keep all up
+// to the next single quote; double quotes keep all up to the next double
+// quote, a backslash there keeping only $ ` " \ and a line end. A
+// backslash before a line end joins the lines. A quote left open runs to
+// the end of the text; a backslash at the end stands for itself.
+std::vector<std::string> ShellWords(std::string_view text);
+
+// The desktop's text editor: the words of $VISUAL when it has any, else the
+// first common graphical editor found on PATH, else xdg-open.
 std::vector<std::string> TextEditorCommand();
 
 // Starts real processes without a shell. Start never blocks for long: it

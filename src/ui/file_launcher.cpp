@@ -25,16 +25,14 @@ FileLauncher::FileLauncher(Prompter& prompter, std::function<void()> ejectRemova
       starter_(parent) {}
 
 void FileLauncher::Open(FileData& entry) {
-    const media::LaunchRequest request = media::OpenRequest(entry);
-    LaunchFile(request.catalogPath, request.program);
+    LaunchFile(media::OpenRequest(entry));
 }
 
 void FileLauncher::SendToNotepad(FileData& entry) {
-    const media::LaunchRequest request = media::SendToNotepadRequest(entry);
-    LaunchFile(request.catalogPath, request.program);
+    LaunchFile(media::SendToNotepadRequest(entry));
 }
 
-void FileLauncher::LaunchFile(const std::string& catalogPath, const std::string& program) {
+void FileLauncher::LaunchFile(const media::LaunchRequest& request) {
     media::LaunchServices services;
     // The drives are read again at every attempt: the disk may have come.
     services.drives = [this] { return media::LoadDriveMap(prompter_); };
@@ -42,7 +40,7 @@ void FileLauncher::LaunchFile(const std::string& catalogPath, const std::string&
     services.starter = &starter_;
     services.messages = &prompter_;
     services.waitBeforeRetry = [this] { WaitPainting(retryWaitMs_); };
-    media::LaunchFile(catalogPath, program, services);
+    media::LaunchFile(request, services);
 }
 
 bool FileLauncher::AskForDisk(const std::string& message) {

@@ -40,9 +40,9 @@ public:
     // Send To Notepad: the entry in the text editor, or the archive of an
     // entry inside a Zip Folder with its own application.
     void SendToNotepad(FileData& entry);
-    // Opens a catalog path (DISK/folder/name) with `program`, empty for the
-    // desktop's default application.
-    void LaunchFile(const std::string& catalogPath, const std::string& program);
+    // Opens the request's catalog path (DISK/folder/name) with its program,
+    // empty for the desktop's default application.
+    void LaunchFile(const media::LaunchRequest& request);
 
     // The wait after Retry before the disk is looked for again.
     void SetRetryWait(int milliseconds) { retryWaitMs_ = milliseconds; }

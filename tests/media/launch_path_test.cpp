@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "media/media_test_support.h"
 
@@ -44,6 +47,27 @@ TEST_F(LaunchTest, NormalisedNamesLeadBackToTheFilesOnTheDisk) {
               dir.Str() + "/backup/DOCS/gone.txt");
 }
 
+// Where several names on the disk are written alike, the size and time of
+// the entry tell which one it stands for; without them, or when none has
+// them, the name itself is taken as before.
+TEST_F(LaunchTest, NamesWrittenAlikeAreToldApartBySizeAndTime) {
+    test::MakeFile(dir.Str(), "backup/DOCS/c\"x", "double", 1100000000);
+    test::MakeFile(dir.Str(), "backup/DOCS/c'x", "single!", 1200000000);
+    test::MakeFile(dir.Str(), "backup/DOCS/a  b", "two", 1100000000);
+    test::MakeFile(dir.Str(), "backup/DOCS/a   b", "three", 1200000000);
+    const std::string docs = dir.Str() + "/backup/DOCS/";
+    const auto open = [&](const char* path, std::optional<media::CatalogStamp> stamp) {
+        return media::ResolveLaunchPath(drives, path, stamp).fullPath;
+    };
+    EXPECT_EQ(open("BACKUP/DOCS/c'x", media::CatalogStamp{6, 1100000000}), docs + "c\"x");
+    EXPECT_EQ(open("BACKUP/DOCS/c'x", media::CatalogStamp{7, 1200000000}), docs + "c'x");
+    EXPECT_EQ(open("BACKUP/DOCS/c'x", media::CatalogStamp{6, 1200000000}), docs + "c'x");
+    EXPECT_EQ(open("BACKUP/DOCS/c'x", std::nullopt), docs + "c'x");
+    EXPECT_EQ(open("BACKUP/DOCS/a b", media::CatalogStamp{3, 1100000000}), docs + "a  b");
+    EXPECT_EQ(open("BACKUP/DOCS/a b", media::CatalogStamp{5, 1200000000}), docs + "a   b");
+    EXPECT_EQ(open("BACKUP/DOCS/a b", media::CatalogStamp{4, 1200000000}), docs + "a b");
+}
+
 // A name the writer wrote as "_." or "_.." stands for the file it was made
 // from, never for the folder itself or its parent.
 TEST_F(LaunchTest, NamesWrittenLikeDotPartsLeadToTheirOwnFiles) {
@@ -71,6 +95,54 @@ TEST_F(LaunchTest, APathWithDotPartsIsNeverStarted) {
         media::ResolveLaunchPath(drives, std::string("BACKUP/DOCS/a.txt\0.pdf", 23));
     EXPECT_EQ(withNul.errorCode, media::kLaunchPathNotFound);
     EXPECT_EQ(withNul.fullPath.find('\0'), std::string::npos);
+}
+
+// A symbolic link is followed only as far as the disk reaches: one whose
+// target, or a link it leads through, lies outside the disk's folder is
+// never started, whatever the target is.
+TEST_F(LaunchTest, ALinkLeadingOffTheDiskIsNeverStarted) {
+    const std::string top = dir.Str() + "/backup";
+    test::MakeFile(dir.Str(), "secret", "s");
+    const auto link = [&](const std::string& target, const std::string& name) {
+        ASSERT_EQ(::symlink(target.c_str(), (top + "/" + name).c_str()), 0) << name;
+    };
+    link("/etc/shadow", "shadowlink");
+    link("..", "updir");
+    link("../secret", "rel");
+    link(dir.Str() + "/secret", "abs");
+    link(top + "/../secret", "absup");
+    link("../../secret", "DOCS/deep");
+    link("updir", "chain");
+    link(dir.Str(), "outside");
+    link("loop", "loop");
+    for (const char* path :
+         {"BACKUP/shadowlink", "BACKUP/updir", "BACKUP/rel", "BACKUP/abs", "BACKUP/absup",
+          "BACKUP/DOCS/deep", "BACKUP/chain", "BACKUP/outside/secret", "BACKUP/loop"})
+        EXPECT_EQ(media::ResolveLaunchPath(drives, path).errorCode, media::kLaunchPathNotFound)
+            << path;
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/outside/secret").fullPath,
+              top + "/outside/secret");
+
+    link("DOCS/a.txt", "inside");
+    link("../DOCS/./a.txt", "DOCS/sibling");
+    link("..", "DOCS/up");
+    link(top + "/DOCS", "absin");
+    link("gone", "dangling");
+    link("DOCS/a.txt/x", "belowafile");
+    for (const char* path :
+         {"BACKUP/inside", "BACKUP/DOCS/sibling", "BACKUP/DOCS/up", "BACKUP/DOCS/up/inside",
+          "BACKUP/absin/a.txt", "BACKUP/dangling", "BACKUP/belowafile"})
+        EXPECT_EQ(media::ResolveLaunchPath(drives, path).errorCode, 0) << path;
+    EXPECT_EQ(media::ResolveLaunchPath(drives, "BACKUP/inside").fullPath, top + "/inside");
+
+    // A drive whose folder is reached through a link of its own keeps
+    // absolute links to the folder's real place.
+    ASSERT_EQ(::symlink(top.c_str(), (dir.Str() + "/alias").c_str()), 0);
+    const DriveMap aliased =
+        media::ParseDriveMap("E:|removable|BACKUP|" + dir.Str() + "/alias", messages);
+    EXPECT_EQ(media::ResolveLaunchPath(aliased, "BACKUP/absin/a.txt").errorCode, 0);
+    EXPECT_EQ(media::ResolveLaunchPath(aliased, "BACKUP/rel").errorCode,
+              media::kLaunchPathNotFound);
 }
 
 TEST_F(LaunchTest, EntriesInsideZipFoldersOpenTheirArchive) {
@@ -152,7 +224,7 @@ TEST_F(LaunchTest, LaunchFileAsksForTheDiskUntilItIsInsertedOrTheUserCancels) {
     launch.onPrompt = [&] {
         if (launch.prompts.size() == 2) current = drives;  // inserted before the second Retry
     };
-    media::LaunchFile("BACKUP/DOCS/a.txt", "", services);
+    media::LaunchFile({"BACKUP/DOCS/a.txt", "", {}}, services);
     EXPECT_EQ(launch.prompts, (std::vector<std::string>(2, "Disk labeled BACKUP was not found.")));
     EXPECT_EQ(waits, 2);
     EXPECT_EQ(launch.started, (std::vector<std::string>{":" + dir.Str() + "/backup/DOCS/a.txt"}));
@@ -161,7 +233,7 @@ TEST_F(LaunchTest, LaunchFileAsksForTheDiskUntilItIsInsertedOrTheUserCancels) {
     current = DriveMap();
     launch.prompts.clear();
     launch.retries = 0;
-    media::LaunchFile("BACKUP/DOCS/a.txt", "", services);
+    media::LaunchFile({"BACKUP/DOCS/a.txt", "", {}}, services);
     EXPECT_EQ(launch.prompts.size(), 1u);
     EXPECT_EQ(launch.started.size(), 1u);
 }
@@ -170,15 +242,44 @@ TEST_F(LaunchTest, AFailedStartIsReportedAndDotPathsFailWithoutStarting) {
     ScriptedLaunch launch;
     launch.result = 1155;
     media::LaunchServices services{[&] { return drives; }, &launch, &launch, &messages, {}};
-    media::LaunchFile("BACKUP/DOCS/a.txt", "editor", services);
+    media::LaunchFile({"BACKUP/DOCS/a.txt", "editor", {}}, services);
     EXPECT_EQ(launch.started,
               (std::vector<std::string>{"editor:" + dir.Str() + "/backup/DOCS/a.txt"}));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].text.find("There is no application"), std::string::npos);
-    media::LaunchFile("BACKUP/../../etc/passwd", "", services);
+    media::LaunchFile({"BACKUP/../../etc/passwd", "", {}}, services);
     EXPECT_EQ(launch.started.size(), 1u);
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_NE(messages.shown[1].text.find("The specified path was not found."), std::string::npos);
+    ASSERT_EQ(::symlink("/etc/shadow", (dir.Str() + "/backup/shadowlink").c_str()), 0);
+    media::LaunchFile({"BACKUP/shadowlink", "", {}}, services);
+    EXPECT_EQ(launch.started.size(), 1u);
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown[2].text.substr(0, messages.shown[2].text.find("\n\n")),
+              dir.Str() + "/backup/shadowlink\nThe specified path was not found.");
+}
+
+// Open and Send To Notepad start, for each of two catalog rows that the
+// writer made alike, the disk file the row was made from.
+TEST_F(LaunchTest, EachRowOfNamesWrittenAlikeOpensItsOwnFile) {
+    test::MakeFile(dir.Str(), "backup/DOCS/c\"x", "double", 1100000000);
+    test::MakeFile(dir.Str(), "backup/DOCS/c'x", "single!", 1200000000);
+    CatalogSet set;
+    const TreeItem disk = test::ScanAndLoad(set, dir.Str() + "/backup", "BACKUP", messages);
+    std::vector<FileData*> files;
+    set.CollectFiles(set.Tree().FindChild(disk, "DOCS"), files);
+    ScriptedLaunch launch;
+    media::LaunchServices services{[&] { return drives; }, &launch, &launch, &messages, {}};
+    for (FileData* file : files) {
+        if (file->GetName() != "c'x") continue;
+        media::LaunchFile(media::OpenRequest(*file), services);
+        media::LaunchFile(media::SendToNotepadRequest(*file), services);
+    }
+    const std::string docs = dir.Str() + "/backup/DOCS/";
+    std::sort(launch.started.begin(), launch.started.end());
+    EXPECT_EQ(launch.started, (std::vector<std::string>{":" + docs + "c\"x", ":" + docs + "c'x",
+                                                        "notepad.exe:" + docs + "c\"x",
+                                                        "notepad.exe:" + docs + "c'x"}));
 }
 
 }  // namespace

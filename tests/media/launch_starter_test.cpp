@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "media/media_test_support.h"
 
@@ -89,6 +91,27 @@ TEST_F(LauncherTest, TheTextEditorIsVisualWithItsArgumentsElseAnEditorOnPathElse
     }
     EXPECT_EQ(Recorded(),
               "mousepad\n" + file + "\ncode\n--wait\n-n\n" + file + "\nxdg-open\n" + file + "\n");
+}
+
+// $VISUAL is split into words as a shell splits them: quotes and
+// backslashes keep blanks inside one argument.
+TEST_F(LauncherTest, VisualIsSplitIntoWordsAsAShellSplitsThem) {
+    Program("myed");
+    ScopedEnv withVisual("VISUAL", "myed --flag 'two words' \"a \\\"b\\\"\" c\\ d");
+    EXPECT_EQ(launcher.Start(file, media::kTextEditorProgram), 0);
+    EXPECT_EQ(Recorded(), "myed\n--flag\ntwo words\na \"b\"\nc d\n" + file + "\n");
+
+    using Words = std::vector<std::string>;
+    EXPECT_EQ(media::ShellWords(" \t a\tb\nc  "), (Words{"a", "b", "c"}));
+    EXPECT_EQ(media::ShellWords("x''y '' \"\""), (Words{"xy", "", ""}));
+    EXPECT_EQ(media::ShellWords("'a\\b \"c\"' \"\\$ \\` \\\\ \\x\""),
+              (Words{"a\\b \"c\"", "$ ` \\ \\x"}));
+    EXPECT_EQ(media::ShellWords("a\\\nb \"c\\\nd\" \\\n"), (Words{"ab", "cd"}));
+    EXPECT_EQ(media::ShellWords("my\"ed\"'s x' \\'q"), (Words{"myeds x", "'q"}));
+    EXPECT_EQ(media::ShellWords("ed 'open"), (Words{"ed", "open"}));
+    EXPECT_EQ(media::ShellWords("ed \"open \\"), (Words{"ed", "open \\"}));
+    EXPECT_EQ(media::ShellWords("ed end\\"), (Words{"ed", "end\\"}));
+    EXPECT_EQ(media::ShellWords(" \t\n"), Words{});
 }
 
 TEST_F(LauncherTest, ANamedProgramGetsThePathAsItsOneArgument) {
