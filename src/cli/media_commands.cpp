@@ -49,7 +49,7 @@ private:
 
 int CatalogExitStatus(const media::CatalogOutcome& outcome) {
     if (outcome.status != media::CatalogStatus::Written) return kExitFailed;
-    const std::string unreadable = media::UnreadableFoldersText(outcome.unreadable);
+    const std::string unreadable = media::UnreadableEntriesText(outcome.unreadable);
     if (!unreadable.empty()) Error(unreadable);
     std::printf("%s\n", ForStdout(outcome.path).c_str());
     return kExitDone;

@@ -2,28 +2,24 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <memory>
-#include <random>
 
 #include "catalog/catalog_commands.h"
 #include "catalog/catalog_format.h"
 #include "catalog/catalog_reader.h"
 #include "catalog/directory_lister.h"
 #include "catalog/name_compare.h"
+#include "media/catalog_new_disk_temporary.h"
 #include "media/catalog_writer.h"
 #include "media/flush_eject.h"
 
 namespace kestavo::media {
 namespace {
-
-constexpr const char* kTemporaryMark = ".kvx-new-";
 
 Message StopMessage(const std::string& text, MessageIcon icon = MessageIcon::Stop) {
     Message m;
@@ -67,51 +63,16 @@ std::string CatalogPathFor(const std::string& directory, const std::string& labe
     return found.empty() ? exact : found;
 }
 
-// The beginning of the names of a disk's temporary catalogs.
-std::string TemporaryPrefix(const std::string& label) {
-    return "." + label + kTemporaryMark;
-}
-
-// Removes the temporary catalogs of this disk left by runs that were
-// killed: those whose process no longer exists.
-void RemoveLeftTemporaries(const std::string& directory, const std::string& label) {
-    const std::string prefix = TemporaryPrefix(label);
-    DirectoryLister().List(directory, [&](const ListedName& item) {
-        const std::string_view name = item.name;
-        if (!name.starts_with(prefix)) return true;
-        const std::string_view rest = name.substr(prefix.size());
-        const long pid =
-            std::strtol(std::string(rest.substr(0, rest.find('-'))).c_str(), nullptr, 10);
-        if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
-            ::unlink((directory + "/" + std::string(name)).c_str());
-        return true;
-    });
-}
-
-// A new file beside the catalog, named after the disk and this process so
-// that a later run can tell it apart, and so that Open All never reads it.
-int CreateTemporary(const std::string& directory, const std::string& label, std::string& path) {
-    std::random_device random;
-    std::string prefix = TemporaryPrefix(label);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        path = directory + "/" + prefix + std::to_string(::getpid()) + "-" +
-               std::to_string(random() & 0xffffff);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) return fd;
-        if (errno == ENAMETOOLONG && prefix != kTemporaryMark)
-            prefix = kTemporaryMark;  // a label near the limit
-        else if (errno != EEXIST)
-            return -1;
-    }
-    return -1;
-}
-
-// The new catalog keeps the mode of the one it replaces; a first catalog
-// has the mode the umask leaves.
+// The new catalog keeps the read and write bits of the one it replaces,
+// never more. Only the old catalog itself counts: a symbolic link in its
+// place (which anyone who may write to a shared folder can plant) is no
+// old catalog, so a first catalog, or one replacing a link, has the mode
+// the umask leaves.
 void KeepModeOf(const std::string& catalogPath, int fd) {
+    constexpr mode_t kReadWrite = 0666;
     struct stat st {};
-    if (::stat(catalogPath.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        ::fchmod(fd, st.st_mode & 07777);
+    if (::lstat(catalogPath.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        ::fchmod(fd, st.st_mode & kReadWrite);
 }
 
 // The longest label, in characters, that a file system type holds; 0 when
@@ -194,14 +155,26 @@ bool IsDriveFieldValid(std::string_view field) {
     return DriveLetterOf(field).has_value();
 }
 
-std::string UnreadableFoldersText(const UnreadableFolders& unreadable) {
-    if (unreadable.count == 0) return {};
-    std::string text =
-        std::to_string(unreadable.count) +
-        (unreadable.count == 1 ? " folder could not be read: " : " folders could not be read: ");
-    for (std::size_t i = 0; i < unreadable.first.size(); ++i)
-        text += (i ? ", " : "") + unreadable.first[i];
-    if (unreadable.count > unreadable.first.size()) text += ", ...";
+namespace {
+
+std::string UnreadablePathsText(const UnreadablePaths& paths, const char* one, const char* many) {
+    std::string text = std::to_string(paths.count) + (paths.count == 1 ? one : many);
+    for (std::size_t i = 0; i < paths.first.size(); ++i) text += (i ? ", " : "") + paths.first[i];
+    if (paths.count > paths.first.size()) text += ", ...";
+    return text;
+}
+
+}  // namespace
+
+std::string UnreadableEntriesText(const UnreadableEntries& unreadable) {
+    std::string text;
+    if (unreadable.folders.count != 0)
+        text = UnreadablePathsText(unreadable.folders,
+                                   " folder could not be read: ", " folders could not be read: ");
+    if (unreadable.files.count != 0)
+        text += (text.empty() ? "" : "\n") +
+                UnreadablePathsText(unreadable.files,
+                                    " file could not be read: ", " files could not be read: ");
     return text;
 }
 

@@ -48,12 +48,14 @@ struct CatalogOutcome {
     CatalogStatus status = CatalogStatus::Cancelled;
     std::string label;
     std::string path;              // the catalog file, once known
-    UnreadableFolders unreadable;  // folders written empty because they could not be read
+    UnreadableEntries unreadable;  // folders and files the scan could not read
 };
 
-// "3 folders could not be read: /a, /b, /c" (", ..." when more were
-// counted than named); empty when every folder was read.
-std::string UnreadableFoldersText(const UnreadableFolders& unreadable);
+// The message after a scan that could not read everything: a line for the
+// folders, "3 folders could not be read: /a, /b, /c" (", ..." when more
+// were counted than named), and one for the files, "1 file could not be
+// read: /x", each only when there are such; empty when everything was read.
+std::string UnreadableEntriesText(const UnreadableEntries& unreadable);
 
 // The drive field of the drive choice must begin with a drive letter and a
 // colon; the drive choice refuses any other text with kChooseADrive.

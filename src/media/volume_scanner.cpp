@@ -31,6 +31,7 @@ struct Listed {
     std::int64_t time = 0;
     dev_t device = 0;
     ino_t inode = 0;
+    bool unreadable = false;  // listed, but its details could not be read
 };
 
 // A folder of the walk: its sorted listing, how far the walk is in it, and
@@ -47,8 +48,10 @@ struct Level {
 
 using FolderId = std::pair<dev_t, ino_t>;
 
+// Errors that say the device itself is gone. Any other error (EIO from a
+// bad sector above all) concerns the one folder or file read.
 bool IsMediumError(int error) {
-    return error == EIO || error == ENODEV || error == ENXIO;
+    return error == ENODEV || error == ENXIO;
 }
 
 std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b) {
@@ -93,8 +96,8 @@ public:
         std::map<FolderId, std::int64_t> zipFolderSums;
     };
 
-    VolumeWalker(CatalogWriter& out, Shared& shared, bool summing)
-        : out_(out), shared_(shared), summing_(summing), zips_(clock_) {}
+    VolumeWalker(CatalogWriter& out, Shared& shared, bool summing, const ScanFileAccess& access)
+        : out_(out), shared_(shared), summing_(summing), access_(access), zips_(clock_, access) {}
 
     ScanResult Walk(const std::string& rootDirectory, const DiskRecord& disk);
     // The bytes of every file below the folder `fd` (taken over), which the
@@ -111,7 +114,13 @@ private:
     void Visit(const Listed& entry);
     void Enter(const Listed& entry, int fd);
     void Leave();
-    void Unreadable(const std::string& name);
+    bool ListEntries(Level& level, int folder);
+    void VisitUnreadable(const Listed& entry);
+    void VisitArchive(const Listed& entry);
+    void UnreadableFolder(const std::string& path);
+    void UnreadableFile(const std::string& path);
+    void CheckRootStillReads(const std::string& rootDirectory);
+    int FolderFd(int parent, const char* name) const;
     int OpenChild(const Listed& entry);
     int Reopen(const Level& level);
     std::int64_t ZipFolderSize(const Listed& entry);
@@ -124,17 +133,19 @@ private:
     CatalogWriter& out_;
     Shared& shared_;
     const bool summing_;
+    const ScanFileAccess& access_;
     LocalClock clock_;
     ZipLister zips_;
     Descriptor root_;
     Descriptor current_;  // the folder of levels_.back(); -1 when it could not be opened again
     bool currentIsRoot_ = true;
     std::vector<Level> levels_;
-    std::string path_;  // below the root, "" for the root
+    std::string path_;     // below the root, "" for the root
+    std::string reading_;  // the archive being read, below the root; "" when none
     std::size_t rootPathLength_ = 0;
     dev_t rootDevice_ = 0;
     int mediumError_ = 0;
-    UnreadableFolders unreadable_;
+    UnreadableEntries unreadable_;
     DirectoryLister lister_;
 };
 
@@ -150,13 +161,14 @@ bool VolumeWalker::Tick() {
 bool VolumeWalker::Report() {
     shared_.lastReport = SteadyClock::now();
     if (shared_.stopped || !shared_.progress) return !shared_.stopped;
-    if (!summing_) shared_.counts.folder = path_.empty() ? "/" : path_;
+    if (!summing_)
+        shared_.counts.folder = !reading_.empty() ? reading_ : path_.empty() ? "/" : path_;
     if (!shared_.progress(shared_.counts)) shared_.stopped = true;
     return !shared_.stopped;
 }
 
-int FolderFd(int parent, const char* name) {
-    return ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+int VolumeWalker::FolderFd(int parent, const char* name) const {
+    return access_.OpenAt(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
 ScanResult VolumeWalker::Walk(const std::string& rootDirectory, const DiskRecord& disk) {
@@ -184,6 +196,9 @@ ScanResult VolumeWalker::Walk(const std::string& rootDirectory, const DiskRecord
         mediumError_ = errno ? errno : EIO;
     else if (after.st_dev != rootStat.st_dev || after.st_ino != rootStat.st_ino)
         mediumError_ = ENODEV;
+    else if (mediumError_ == 0 &&
+             result.unreadable.folders.count + result.unreadable.files.count != 0)
+        CheckRootStillReads(rootDirectory);
 
     if (out_.Failed()) {
         result.status = ScanStatus::WriteFailed;
@@ -274,21 +289,36 @@ void VolumeWalker::Leave() {
 }
 
 // Reads and sorts the folder's entries. A file that has gone away by the
-// time it is looked at is left out.
+// time it is looked at is left out. A folder whose listing fails is kept
+// empty, unless it is the root: a disk whose top cannot be read has not
+// been read at all.
 void VolumeWalker::List(Level& level) {
     const int folder = currentIsRoot_ ? root_.Get() : current_.Get();
-    const int listFd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFd < 0) {
-        if (IsMediumError(errno)) mediumError_ = errno;
+    if (ListEntries(level, folder)) {
+        std::sort(level.entries.begin(), level.entries.end(),
+                  [](const Listed& a, const Listed& b) { return a.name < b.name; });
         return;
     }
-    const int error = lister_.List(listFd, [&](const ListedName& item) {
-        const char* name = item.name;
+    level.entries.clear();
+    if (levels_.size() > 1)
+        UnreadableFolder(path_);
+    else if (mediumError_ == 0)
+        mediumError_ = errno ? errno : EIO;
+}
+
+// False, with errno set, when the listing failed.
+bool VolumeWalker::ListEntries(Level& level, int folder) {
+    const int listFd = access_.OpenAt(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0) {
+        if (IsMediumError(errno)) mediumError_ = errno;
+        return false;
+    }
+    const int error = access_.List(lister_, listFd, [&](const ListedName& item) {
         if (!Tick()) return false;
         struct stat st {};
         Listed entry;
-        entry.name = name;
-        if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        entry.name = item.name;
+        if (access_.StatAt(folder, item.name, st) == 0) {
             entry.mode = st.st_mode;
             entry.size = st.st_size;
             entry.time = st.st_mtim.tv_sec;
@@ -298,15 +328,32 @@ void VolumeWalker::List(Level& level) {
             return true;
         } else {
             if (IsMediumError(errno)) mediumError_ = errno;
-            entry.mode = S_IFREG;  // listed, but nothing more is known of it
+            // Listed, but nothing more is known of it than what the listing says.
+            entry.mode = item.type == DT_DIR ? S_IFDIR : S_IFREG;
+            entry.unreadable = true;
         }
         level.entries.push_back(std::move(entry));
         return true;
     });
-    if (error != 0 && IsMediumError(error)) mediumError_ = error;
     ::close(listFd);
-    std::sort(level.entries.begin(), level.entries.end(),
-              [](const Listed& a, const Listed& b) { return a.name < b.name; });
+    if (error == 0) return true;
+    if (IsMediumError(error)) mediumError_ = error;
+    errno = error;
+    return false;
+}
+
+// After entries failed, the top of the disk is read once more: a disk that
+// can no longer be read there is taken to be gone.
+void VolumeWalker::CheckRootStillReads(const std::string& rootDirectory) {
+    const int fd =
+        access_.OpenAt(AT_FDCWD, rootDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        mediumError_ = errno ? errno : EIO;
+        return;
+    }
+    const int error = access_.List(lister_, fd, [](const ListedName&) { return true; });
+    ::close(fd);
+    if (error != 0) mediumError_ = error;
 }
 
 // The folder below the current one, or -1: a file system mounted below the
@@ -318,16 +365,18 @@ int VolumeWalker::OpenChild(const Listed& entry) {
     const int fd = parent >= 0 ? FolderFd(parent, entry.name.c_str()) : -1;
     if (fd < 0) {
         if (IsMediumError(errno)) mediumError_ = errno;
-        if (errno != ENOENT) Unreadable(entry.name);  // a folder gone meanwhile is no failure
+        if (errno != ENOENT)
+            UnreadableFolder(path_ + "/" + entry.name);  // a folder gone meanwhile is no failure
     }
     return fd;
 }
 
-void VolumeWalker::Unreadable(const std::string& name) {
-    if (summing_) return;
-    ++unreadable_.count;
-    if (unreadable_.first.size() < UnreadableFolders::kNamed)
-        unreadable_.first.push_back(path_ + "/" + name);
+void VolumeWalker::UnreadableFolder(const std::string& path) {
+    if (!summing_) unreadable_.folders.Add(path);
+}
+
+void VolumeWalker::UnreadableFile(const std::string& path) {
+    if (!summing_) unreadable_.files.Add(path);
 }
 
 // The size a zip-named folder is written with: the sum of its contents,
@@ -340,11 +389,15 @@ std::int64_t VolumeWalker::ZipFolderSize(const Listed& entry) {
     const int fd =
         entry.device == rootDevice_ && parent >= 0 ? FolderFd(parent, entry.name.c_str()) : -1;
     if (fd < 0) return 0;
-    VolumeWalker summer(out_, shared_, true);
+    VolumeWalker summer(out_, shared_, true, access_);
     return summer.Sum(fd, path_ + "/" + entry.name);
 }
 
 void VolumeWalker::Visit(const Listed& entry) {
+    if (entry.unreadable) {
+        VisitUnreadable(entry);
+        return;
+    }
     Level& parent = levels_.back();
     if (S_ISDIR(entry.mode)) {
         const bool zipNamed = PassesZipTest(entry.name);
@@ -366,22 +419,58 @@ void VolumeWalker::Visit(const Listed& entry) {
     if (summing_) return;
     ++shared_.counts.files;
     if (S_ISREG(entry.mode) && PassesZipTest(entry.name)) {
-        std::uint64_t members = 0;
-        const int folder = currentIsRoot_ ? root_.Get() : current_.Get();
-        const ArchiveFile archive{folder, entry.name.c_str(), entry.size, entry.time};
-        const ZipLister::Outcome listed =
-            zips_.Write(archive, out_, members, [this] { return Tick(); });
-        if (listed == ZipLister::Outcome::Stopped) return;
-        if (listed == ZipLister::Outcome::Gone) {
+        VisitArchive(entry);
+        return;
+    }
+    out_.File(entry.name, entry.size, Date(entry.time));
+}
+
+// An entry whose details could not be read: a folder (as the listing
+// tells) is written empty, anything else as a file of which only the name
+// is known.
+void VolumeWalker::VisitUnreadable(const Listed& entry) {
+    if (summing_) return;
+    const std::string path = path_ + "/" + entry.name;
+    if (S_ISDIR(entry.mode)) {
+        out_.BeginContainer(entry.name, 0, Date(entry.time));
+        out_.EndContainer();
+        ++shared_.counts.folders;
+        UnreadableFolder(path);
+        return;
+    }
+    ++shared_.counts.files;
+    out_.File(entry.name, entry.size, Date(entry.time));
+    UnreadableFile(path);
+}
+
+// A ZIP archive as a Zip Folder with its members; one that is no archive
+// or cannot be read as a plain file. While it is read, the progress names
+// the archive.
+void VolumeWalker::VisitArchive(const Listed& entry) {
+    Level& parent = levels_.back();
+    std::uint64_t members = 0;
+    const int folder = currentIsRoot_ ? root_.Get() : current_.Get();
+    const ArchiveFile archive{folder, entry.name.c_str(), entry.size, entry.time};
+    reading_ = path_ + "/" + entry.name;
+    const ZipLister::Outcome listed =
+        zips_.Write(archive, out_, members, [this] { return Tick(); });
+    reading_.clear();
+    switch (listed) {
+        case ZipLister::Outcome::Stopped:
+            return;
+        case ZipLister::Outcome::Gone:
             --shared_.counts.files;  // it went away during the walk: left out
             parent.sum -= entry.size;
             return;
-        }
-        if (listed == ZipLister::Outcome::Listed) {
+        case ZipLister::Outcome::Listed:
             shared_.counts.files += members;
             Report();
             return;
-        }
+        case ZipLister::Outcome::Unreadable:
+            UnreadableFile(path_ + "/" + entry.name);
+            break;
+        case ZipLister::Outcome::NotAZip:
+            break;
     }
     out_.File(entry.name, entry.size, Date(entry.time));
 }
@@ -404,10 +493,16 @@ void VolumeWalker::Enter(const Listed& entry, int fd) {
 
 }  // namespace
 
+void UnreadablePaths::Add(const std::string& path) {
+    ++count;
+    if (first.size() < kNamed) first.push_back(path);
+}
+
 ScanResult ScanVolume(const std::string& rootDirectory, const DiskRecord& disk, CatalogWriter& out,
-                      const ScanProgress& progress, const std::atomic<bool>* stop) {
+                      const ScanProgress& progress, const std::atomic<bool>* stop,
+                      const ScanFileAccess& access) {
     VolumeWalker::Shared shared(progress, stop);
-    VolumeWalker walker(out, shared, false);
+    VolumeWalker walker(out, shared, false, access);
     return walker.Walk(rootDirectory, disk);
 }
 

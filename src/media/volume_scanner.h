@@ -10,13 +10,16 @@
 
 #include "media/catalog_writer.h"
 #include "media/drive_map.h"
+#include "media/volume_scanner_access.h"
 
 namespace kestavo::media {
 
 struct ScanCounts {
     std::uint64_t folders = 0;
     std::uint64_t files = 0;  // ZIP members included
-    std::string folder;  // the folder being read, below the root ("/" for the root, "/DOCS/old")
+    // The folder or archive being read, below the root ("/" for the root,
+    // "/DOCS/old", "/DOCS/old/a.zip").
+    std::string folder;
 };
 
 // Called as the walk goes on: for every folder entered and at least every
@@ -26,24 +29,35 @@ using ScanProgress = std::function<bool(const ScanCounts&)>;
 enum class ScanStatus {
     Done,
     RootUnreadable,  // the root folder cannot be opened: nothing was written
-    MediumLost,      // the disk went away or failed during the walk
+    MediumLost,      // the disk went away during the walk
     WriteFailed,     // the catalog could not be written
     Stopped,         // the progress callback asked to stop
 };
 
-// Folders that could not be opened: written as empty folders, counted, and
-// the first few named by their path below the root.
-struct UnreadableFolders {
+// Entries of one sort that could not be read: counted, and the first few
+// named by their path below the root.
+struct UnreadablePaths {
     static constexpr std::size_t kNamed = 3;
     std::uint64_t count = 0;
     std::vector<std::string> first;  // at most kNamed paths ("/a/b")
+
+    void Add(const std::string& path);
+};
+
+// What a scan that went on could not read: folders that could not be
+// opened or listed, written as empty folders, and files whose details or
+// archive could not be read, written as plain file records with what was
+// known of them.
+struct UnreadableEntries {
+    UnreadablePaths folders;
+    UnreadablePaths files;
 };
 
 struct ScanResult {
     ScanStatus status = ScanStatus::Done;
     int error = 0;  // errno of the failure
     ScanCounts counts;
-    UnreadableFolders unreadable;
+    UnreadableEntries unreadable;
 };
 
 // The disk record's fields, written exactly as given.
@@ -60,10 +74,14 @@ struct DiskRecord {
 // below the root are recorded without their contents. A folder whose name
 // passes the Zip test is written as a Zip Folder record holding the sum of
 // its contents as its size. The walk keeps no descriptor open per level.
-// `stop`, when given, is looked at for every entry: once it is true the
-// scan ends with Stopped.
+// `stop`, when given, is looked at for every entry and every read of an
+// archive: once it is true the scan ends with Stopped. An entry that
+// cannot be read is kept (see UnreadableEntries) and the walk goes on;
+// only a disk that is gone ends it (MediumLost). `access` makes the file
+// system calls.
 ScanResult ScanVolume(const std::string& rootDirectory, const DiskRecord& disk, CatalogWriter& out,
-                      const ScanProgress& progress = {}, const std::atomic<bool>* stop = nullptr);
+                      const ScanProgress& progress = {}, const std::atomic<bool>* stop = nullptr,
+                      const ScanFileAccess& access = ScanFileAccess::System());
 
 // The scanner's operation as Catalog New Disk calls it: `root` is a drive
 // letter, colon and "/*" ("E:/*"), mapped to its folder through `drives`.

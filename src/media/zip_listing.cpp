@@ -13,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "media/zip_listing_source.h"
+
 namespace kestavo::media {
 namespace {
 
@@ -143,20 +145,26 @@ struct ArchiveCloser {
 ZipLister::Outcome ZipLister::Write(const ArchiveFile& archive, CatalogWriter& out,
                                     std::uint64_t& members, const Tick& tick) {
     members = 0;
-    const int fd =
-        ::openat(archive.directoryFd, archive.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = access_.OpenAt(archive.directoryFd, archive.name,
+                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? Outcome::Gone : Outcome::NotAZip;
     struct stat opened {};
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
         ::close(fd);
         return Outcome::NotAZip;
     }
-    int error = 0;
-    // On success the archive owns the descriptor; on failure it is still ours.
-    std::unique_ptr<zip_t, ArchiveCloser> zip(zip_fdopen(fd, ZIP_RDONLY, &error));
+    // The source closes the descriptor; it outlives the archive reading it.
+    ZipFileSource source(access_, fd, opened.st_size, tick);
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* from = source.Create(&error);
+    std::unique_ptr<zip_t, ArchiveCloser> zip(from ? zip_open_from_source(from, ZIP_RDONLY, &error)
+                                                   : nullptr);
+    zip_error_fini(&error);
     if (!zip) {
-        ::close(fd);
-        return Outcome::NotAZip;
+        if (from) zip_source_free(from);
+        if (source.Stopped()) return Outcome::Stopped;
+        return source.ReadError() != 0 ? Outcome::Unreadable : Outcome::NotAZip;
     }
     const zip_int64_t count = zip_get_num_entries(zip.get(), 0);
     MemberTree tree(archive.time);

@@ -8,6 +8,7 @@
 
 #include "catalog/local_time.h"
 #include "media/catalog_writer.h"
+#include "media/volume_scanner_access.h"
 
 namespace kestavo::media {
 
@@ -20,15 +21,18 @@ struct ArchiveFile {
 
 class ZipLister {
 public:
-    explicit ZipLister(LocalClock& clock) : clock_(clock) {}
+    explicit ZipLister(LocalClock& clock, const ScanFileAccess& access = ScanFileAccess::System())
+        : clock_(clock), access_(access) {}
 
     enum class Outcome {
-        Listed,   // the Zip Folder record was written with its members
-        NotAZip,  // nothing was written: libzip cannot read it as an archive
-        Gone,     // nothing was written: the file went away
-        Stopped,  // `tick` asked to stop: the scan is to end, what was written is void
+        Listed,      // the Zip Folder record was written with its members
+        NotAZip,     // nothing was written: libzip cannot read it as an archive
+        Gone,        // nothing was written: the file went away
+        Unreadable,  // nothing was written: reading the file failed (a bad sector)
+        Stopped,     // `tick` asked to stop: the scan is to end, what was written is void
     };
-    // Called for every member read and written; answering false stops.
+    // Called before every read of the archive and for every member listed
+    // and written; answering false stops.
     using Tick = std::function<bool()>;
 
     // Writes the Zip Folder record of the archive with its members;
@@ -42,6 +46,7 @@ public:
 
 private:
     LocalClock& clock_;
+    const ScanFileAccess& access_;
 };
 
 }  // namespace kestavo::media

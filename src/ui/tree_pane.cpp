@@ -238,7 +238,7 @@ void TreePane::OnCatalogNewDisk() {
     WaitCursor wait;
     const media::CatalogOutcome outcome = command.Finish(job);
     if (outcome.status != media::CatalogStatus::Written) return;
-    if (const std::string unread = media::UnreadableFoldersText(outcome.unreadable);
+    if (const std::string unread = media::UnreadableEntriesText(outcome.unreadable);
         !unread.empty()) {
         Message m;
         m.caption = kApplicationName;

@@ -7,11 +7,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <thread>
 
 #include "catalog/catalog_commands.h"
 #include "catalog/catalog_reader.h"
+#include "media/catalog_new_disk_temporary.h"
 #include "media/media_test_support.h"
 
 namespace kestavo {
@@ -387,20 +389,78 @@ TEST_F(CatalogNewDiskTest, ARewrittenCatalogKeepsItsModeAndANewOneFollowsTheUmas
     ASSERT_EQ(Run().status, CatalogStatus::Written);
     ASSERT_EQ(::stat(first.path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-}
-
-// Temporaries are named after their disk and process: the next run for a
-// disk removes those of its killed runs and no others.
-TEST_F(CatalogNewDiskTest, TheNextRunRemovesTheTemporariesOfKilledRunsForItsDisk) {
-    std::filesystem::create_directories(catalogs);
-    const std::string live = ".WORK.kvx-new-" + std::to_string(::getppid()) + "-1";
-    for (const std::string& name : {std::string(".WORK.kvx-new-2147483646-7"), live,
-                                    std::string(".OTHER.kvx-new-2147483646-7")})
-        std::ofstream(catalogs + "/" + name) << "partial";
+    // Only the read and write bits are kept.
+    ::chmod(first.path.c_str(), 04751);
     questions.entries = {"E:  WORK"};
     ASSERT_EQ(Run().status, CatalogStatus::Written);
-    EXPECT_EQ(CatalogFiles(),
-              (std::vector<std::string>{".OTHER.kvx-new-2147483646-7", live, "WORK.kvx"}));
+    ASSERT_EQ(::stat(first.path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// Anyone who may write to a shared catalog folder can put a link where a
+// catalog should be; the new catalog never takes the mode of its target.
+TEST_F(CatalogNewDiskTest, ALinkInPlaceOfTheCatalogLendsItNoMode) {
+    std::filesystem::create_directories(catalogs);
+    const std::string target = root.Str() + "/open-to-all";
+    std::ofstream(target) << "someone else's";
+    ::chmod(target.c_str(), 04777);
+    ASSERT_EQ(::symlink(target.c_str(), (catalogs + "/WORK.kvx").c_str()), 0);
+    questions.entries = {"E:  WORK"};
+    const mode_t oldMask = ::umask(022);
+    const media::CatalogOutcome outcome = Run();
+    ::umask(oldMask);
+    ASSERT_EQ(outcome.status, CatalogStatus::Written);
+    struct stat st {};
+    ASSERT_EQ(::lstat(outcome.path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 04777u);
+    EXPECT_EQ(ReadAll(target), "someone else's");
+}
+
+// Temporaries are named after their disk, machine and process. The next
+// run for a disk removes those of this machine's killed runs; a process
+// number of another machine sharing the folder means nothing here, so its
+// temporaries are left alone until nobody has written to them for a day.
+TEST_F(CatalogNewDiskTest, TheNextRunRemovesOnlyTheTemporariesOfKilledRunsOfThisMachine) {
+    std::filesystem::create_directories(catalogs);
+    const std::string here = ".WORK.kvx-new-" + media::MachineTag();
+    const std::string elsewhere = ".WORK.kvx-new-0123456789abcdef";
+    const std::string killed = here + "-2147483646-7";
+    const std::string live = here + "-" + std::to_string(::getppid()) + "-1";
+    const std::string otherMachine = elsewhere + "-2147483646-7";
+    const std::string otherMachineLongAgo = elsewhere + "-2147483646-8";
+    const std::string olderForm = ".WORK.kvx-new-2147483646-7";
+    const std::string olderFormLongAgo = ".WORK.kvx-new-2147483646-8";
+    const std::string otherDisk = ".OTHER.kvx-new-" + media::MachineTag() + "-2147483646-7";
+    for (const std::string& name :
+         {killed, live, otherMachine, otherMachineLongAgo, olderForm, olderFormLongAgo, otherDisk})
+        std::ofstream(catalogs + "/" + name) << "partial";
+    const std::int64_t twoDaysAgo = std::time(nullptr) - 2 * 24 * 60 * 60;
+    test::SetTime(catalogs + "/" + otherMachineLongAgo, twoDaysAgo);
+    test::SetTime(catalogs + "/" + olderFormLongAgo, twoDaysAgo);
+    questions.entries = {"E:  WORK"};
+    ASSERT_EQ(Run().status, CatalogStatus::Written);
+    std::vector<std::string> kept = {live, otherMachine, olderForm, otherDisk, "WORK.kvx"};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(CatalogFiles(), kept);
+}
+
+// The run's own temporary carries this machine's tag beside its process.
+TEST_F(CatalogNewDiskTest, TheTemporaryNamesThisMachineAndProcess) {
+    questions.entries = {"E:  WORK"};
+    std::vector<std::string> seen;
+    progress = [&](const media::ScanCounts&) {
+        if (seen.empty()) seen = CatalogFiles();
+        return true;
+    };
+    ASSERT_EQ(Run().status, CatalogStatus::Written);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].starts_with(".WORK.kvx-new-" + media::MachineTag() + "-" +
+                                    std::to_string(::getpid()) + "-"))
+        << seen[0];
+    EXPECT_EQ(media::MachineTag().size(), 16u);
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ std::string ZipBytes(const std::vector<ZipMember>& members, bool zip64);
 std::string ScanToText(const std::string& directory, const std::string& label,
                        media::ScanResult* result = nullptr,
                        const media::ScanProgress& progress = {},
-                       const std::atomic<bool>* stop = nullptr);
+                       const std::atomic<bool>* stop = nullptr,
+                       const media::ScanFileAccess& access = media::ScanFileAccess::System());
 
 // Scans and loads the result; the disk's tree item.
 TreeItem ScanAndLoad(CatalogSet& set, const std::string& directory, const std::string& label,

@@ -1,4 +1,8 @@
+#include "media/zip_listing.h"
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -145,6 +149,42 @@ TEST_F(ZipTest, AZip64ArchiveOfAHundredThousandMembersIsListedWhole) {
     EXPECT_EQ(set.Tree().Children(zip).size(), 100u);
     EXPECT_EQ(set.EntryCount(), 1u + 1u + 100u + 100000u);
     EXPECT_NE(EntryAt(set, disk, "big.zip/d7/f99907"), nullptr);
+}
+
+// An archive of thousands of members whose central directory breaks off
+// near its end: libzip reads the directory entry by entry, and the lister
+// asks whether to go on before every read, so a stop is heard long before
+// the damage is reached.
+TEST_F(ZipTest, AStopIsHeardWhileTheCentralDirectoryIsRead) {
+    std::vector<ZipMember> members;
+    for (int i = 0; i < 5000; ++i) members.push_back({"m/" + std::to_string(i), ""});
+    std::string bytes = test::ZipBytes(members, false);
+    const std::size_t lastEntry = bytes.rfind(std::string("PK\x01\x02", 4));
+    ASSERT_NE(lastEntry, std::string::npos);
+    bytes[lastEntry] = 'X';
+    test::MakeFile(dir.Str(), "broken.zip", bytes);
+
+    LocalClock clock;
+    media::ZipLister lister(clock);
+    test::TempDir out;
+    const int outFd = ::open((out.Path() / "out.kvx").c_str(), O_WRONLY | O_CREAT, 0644);
+    const int folder = ::open(dir.Str().c_str(), O_RDONLY | O_DIRECTORY);
+    media::CatalogWriter writer(outFd);
+    const media::ArchiveFile archive{folder, "broken.zip", static_cast<std::int64_t>(bytes.size()),
+                                     0};
+    std::uint64_t listed = 0;
+    int asked = 0;
+    EXPECT_EQ(lister.Write(archive, writer, listed, [&] { return ++asked < 0; }),
+              media::ZipLister::Outcome::Stopped);
+    EXPECT_EQ(asked, 1);
+    asked = 0;
+    EXPECT_EQ(lister.Write(archive, writer, listed, [&] { return ++asked > 0; }),
+              media::ZipLister::Outcome::NotAZip);
+    EXPECT_GT(asked, 1000);  // asked all through the directory
+    writer.Flush();
+    EXPECT_EQ(writer.Written(), 0u);
+    ::close(folder);
+    ::close(outFd);
 }
 
 }  // namespace
