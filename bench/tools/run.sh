@@ -22,7 +22,13 @@ work="$data/tools-compare"
 rm -rf "$work"
 compare_s=$("$build/bench/tools/kestavo-bench-tools" --compare "$tree" "$work")
 "$build/bench/tools/kestavo-bench-tools" --compare-scaling "$work"
+# A catalogued chain of nested folders gone from the disk: memory and time.
+set -- $("$build/bench/tools/kestavo-bench-tools" --compare-gone-chain 20000 "$work")
+gone20k_s=$1 gone20k_mb=$2
+set -- $("$build/bench/tools/kestavo-bench-tools" --compare-gone-chain 200000 "$work")
+gone200k_s=$1 gone200k_mb=$2
 rm -rf "$work"
+echo "compare, chain of nested folders gone from the disk: 20 000 $gone20k_s s $gone20k_mb MB (target <= 50 MB above loading), 200 000 $gone200k_s s $gone200k_mb MB, time ratio $(echo "$gone200k_s / $gone20k_s" | bc -l | cut -c1-5) (target <= 20)"
 echo "compare tree with its catalog: $(printf %.3f "$compare_s") s"
 echo "find -printf over the same tree: $(printf %.3f "$find_s") s"
 echo "ratio compare/find: $(echo "$compare_s / $find_s" | bc -l | cut -c1-5) (target <= 1.5)"

@@ -13,14 +13,22 @@
 //       times the comparison of 3 000 and 30 000 catalogued sibling folders
 //       gone from the disk, and of chains of 20 000 and 200 000 nested
 //       folders on the disk and in the catalog, each at both sizes.
+//   kestavo-bench-tools --compare-gone-chain DEPTH WORKDIR
+//       generates a catalog holding a chain of DEPTH nested folders (a file
+//       at the bottom) that the disk, an empty folder in WORKDIR, does not
+//       have, loads it and compares: prints the seconds and the megabytes of
+//       peak memory above what the loaded catalog takes. One depth per run,
+//       so that memory freed by an earlier comparison hides nothing.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -258,6 +266,51 @@ int BenchCompareScaling(const std::string& work) {
     return 0;
 }
 
+// The generated catalog text of a chain of `depth` folders "d" with one
+// file at the bottom.
+std::string GoneChainCatalog(int depth) {
+    const std::string open = std::string("+\"d\" 0 0") + kBenchDate + " < ";
+    std::string text = std::string(kBenchHeader) + "+ \"DISK\" 1000 10" + kBenchDate + " < ";
+    text.reserve(text.size() + static_cast<std::size_t>(depth) * (open.size() + 2) + 64);
+    for (int i = 0; i < depth; ++i) text += open;
+    text += std::string("\"f\" 1") + kBenchDate + " ";
+    for (int i = 0; i < depth; ++i) text += "> ";
+    text += ">";
+    return text;
+}
+
+// The peak resident memory since ResetPeakRss, in kB (the peak of the whole
+// run where the system cannot reset it).
+void ResetPeakRss() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+long PeakRssSinceResetKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return PeakRssKb();
+}
+
+int BenchGoneChain(int depth, const std::string& work) {
+    const std::string disk = work + "/empty";
+    std::filesystem::create_directories(disk);
+    CountedMessages messages;
+    kestavo::CatalogSet set;
+    kestavo::LoadCatalogText(set, GoneChainCatalog(depth), "DISK.kvx", messages);
+    const kestavo::TreeItem top = set.Tree().FirstChild(set.RootItem());
+    const long loadedKb = CurrentRssKb();
+    ResetPeakRss();
+    kestavo::DriveCompare tool(set);
+    const double seconds = Timed([&] { tool.CompareDirectory("T:", disk, top); });
+    const long peakKb = std::max(PeakRssSinceResetKb(), CurrentRssKb());
+    std::printf("%.3f %.1f\n", seconds, static_cast<double>(peakKb - loadedKb) / 1024.0);
+    std::fprintf(stderr, "  depth %d: %zu rows, %.1f MB loaded\n", depth, tool.RowCount(),
+                 static_cast<double>(loadedKb) / 1024.0);
+    return tool.RowCount() == static_cast<std::size_t>(depth) + 1 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -266,8 +319,10 @@ int main(int argc, char** argv) {
     if (mode == "--catalogs" && argc == 3) return BenchCatalogs(argv[2]);
     if (mode == "--compare" && argc == 4) return BenchCompare(argv[2], argv[3]);
     if (mode == "--compare-scaling" && argc == 3) return BenchCompareScaling(argv[2]);
+    if (mode == "--compare-gone-chain" && argc == 4)
+        return BenchGoneChain(std::atoi(argv[2]), argv[3]);
     std::fprintf(stderr,
                  "usage: kestavo-bench-tools --catalogs DIR | --compare TREE WORKDIR | "
-                 "--compare-scaling WORKDIR\n");
+                 "--compare-scaling WORKDIR | --compare-gone-chain DEPTH WORKDIR\n");
     return 2;
 }

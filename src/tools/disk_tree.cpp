@@ -70,11 +70,12 @@ private:
     int fd_ = -1;
 };
 
-// Errors that leave a folder empty instead of failing the read: the folder
-// went away or was replaced after it was listed, or it may not be opened.
+// Errors that leave a folder empty (or a file out) instead of failing the
+// read: it went away or was replaced after it was listed. A folder that may
+// not be opened or looked into fails the read, so that its catalogued
+// contents are never taken for deleted ones.
 bool CountsAsEmpty(int error) {
-    return error == ENOENT || error == ENOTDIR || error == ELOOP || error == EACCES ||
-           error == EPERM;
+    return error == ENOENT || error == ENOTDIR || error == ELOOP;
 }
 
 class TreeReader {

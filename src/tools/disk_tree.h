@@ -5,8 +5,9 @@
 // What a listing holds: every entry, hidden ones included, "." and ".."
 // left out, in listing order; symbolic links are taken as they are and
 // never followed; a directory of another file system (one mounted below
-// the disk's directory) is kept as an empty folder, as the scanner does;
-// so is a folder that cannot be opened for lack of permission.
+// the disk's directory) is kept as an empty folder, as the scanner does.
+// A folder that cannot be opened or looked into for lack of permission
+// fails the read.
 #pragma once
 
 #include <atomic>

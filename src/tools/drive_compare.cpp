@@ -1,7 +1,5 @@
 #include "tools/drive_compare.h"
 
-#include <algorithm>
-
 #include "media/catalog_writer.h"
 
 namespace kestavo {
@@ -17,7 +15,7 @@ std::string_view LabelOfText(std::string_view driveText) {
 DriveCompare::DriveCompare(CatalogSet& set) : set_(set) {}
 
 void DriveCompare::Clear() {
-    rows_.clear();
+    rows_.Clear();
     diskEntries_ = std::make_unique<EntryStore>(&set_, 0);
 }
 
@@ -106,10 +104,9 @@ void DriveCompare::CompareTree(const std::string& diskPath, const DiskTree& disk
                                TreeItem diskItem) {
     Clear();
     FolderComparison(set_, *diskEntries_, rows_).Run(diskPath, disk, diskItem);
-    std::stable_sort(rows_.begin(), rows_.end(),
-                     [](const CompareRow& a, const CompareRow& b) { return a.status < b.status; });
-    if (rows_.empty())
-        rows_.push_back(CompareRow{CompareStatus::Identical, "All files", {}, {}, {}, {}, {}});
+    rows_.SortByStatus();
+    if (rows_.Empty())
+        rows_.Add(CompareRow{CompareStatus::Identical, "All files", {}, {}, {}, {}, {}});
 }
 
 std::string_view DriveCompare::RowText(std::size_t row, CompareColumn column) const {
@@ -176,7 +173,7 @@ void DriveCompare::WriteReport(ReportWriter& report) const {
     }
     report.EndLine();
     report.Text(" ");
-    report.Number(static_cast<std::int64_t>(rows_.size()));
+    report.Number(static_cast<std::int64_t>(rows_.Size()));
     report.Line(" Differences found.");
 }
 

@@ -91,7 +91,7 @@ public:
     void CompareDirectory(const std::string& diskPath, const std::string& directory,
                           TreeItem diskItem);
 
-    std::size_t RowCount() const { return rows_.size(); }
+    std::size_t RowCount() const { return rows_.Size(); }
     const CompareRow& Row(std::size_t row) const { return rows_[row]; }
     CompareStatus RowStatus(std::size_t row) const { return rows_[row].status; }
     std::string_view RowText(std::size_t row, CompareColumn column) const;
@@ -108,7 +108,7 @@ private:
     std::string driveText_;
     std::string reportFileName_ = "CompareDisk.txt";
     std::unique_ptr<EntryStore> diskEntries_;
-    std::vector<CompareRow> rows_;
+    CompareResults rows_;
 };
 
 }  // namespace kestavo

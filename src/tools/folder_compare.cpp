@@ -1,5 +1,6 @@
 #include "tools/folder_compare.h"
 
+#include <algorithm>
 #include <memory>
 #include <unordered_map>
 
@@ -46,6 +47,10 @@ struct FolderComparison::Frame {
     std::size_t diskPathLength = 0;
     std::size_t catalogPathLength = 0;
     std::size_t catalogShownLength = 0;
+    // The same paths kept by the rows (the catalog path whole, with its
+    // empty names), once a row needs them; null data until then.
+    std::string_view diskText;
+    std::string_view catalogText;
 };
 
 namespace {
@@ -73,91 +78,152 @@ std::string UnchangedKey(std::string_view name, std::int64_t size, std::int64_t 
     return key;
 }
 
-// When the writer's clean-up made catalog names equal ("a b" for both
-// "a b" and "a  b"), a disk file first takes a catalog file of its name
-// with its own size and time, so that an unchanged disk matches one to one.
-void PairUnchangedFiles(std::span<const DiskEntry> entries, const std::vector<std::string>& names,
-                        const std::vector<FileData*>& files, NameMatcher& fileNames,
-                        std::vector<FileData*>& matched) {
+enum class NamePass { Exact, IgnoringCase };
+
+std::ptrdiff_t Take(NameMatcher& matcher, std::string_view name, NamePass pass) {
+    return pass == NamePass::Exact ? matcher.TakeExact(name) : matcher.TakeIgnoringCase(name);
+}
+
+// The catalog side of one folder, taken one to one by the names of the disk
+// side: its subfolders, its Zip Folders (the same container as a disk
+// directory of their name) and its files, Zip Folder entries among them.
+class CatalogCandidates {
+public:
+    CatalogCandidates(const ContainerTree& tree, const std::vector<TreeItem>& subfolders,
+                      const std::vector<TreeItem>& zipFolders, const std::vector<FileData*>& files)
+        : tree_(tree),
+          subfolders_(subfolders),
+          zipFolders_(zipFolders),
+          files_(files),
+          folderNames_(NamesOf(tree, subfolders)),
+          fileNames_(NamesOf(files)) {}
+
+    bool FolderTaken(std::size_t position) const { return folderNames_.Taken(position); }
+    bool FileTaken(std::size_t position) const { return fileNames_.Taken(position); }
+    bool RepeatsAFileName() const { return fileNames_.HasRepeatedNames(); }
+
+    // The folder `name` of the disk stands for: a catalog folder, else a Zip
+    // Folder, whose entry is then no deleted file.
+    TreeItem TakeFolder(std::string_view name, NamePass pass) {
+        if (const std::ptrdiff_t found = Take(folderNames_, name, pass); found >= 0)
+            return subfolders_[static_cast<std::size_t>(found)];
+        if (zipFolders_.empty()) return kNoItem;
+        if (!zipNames_) zipNames_ = std::make_unique<NameMatcher>(NamesOf(tree_, zipFolders_));
+        const std::ptrdiff_t found = Take(*zipNames_, name, pass);
+        if (found < 0) return kNoItem;
+        const TreeItem zipFolder = zipFolders_[static_cast<std::size_t>(found)];
+        TakeZipFolderEntry(tree_.ItemText(zipFolder));
+        return zipFolder;
+    }
+
+    FileData* TakeFile(std::string_view name, NamePass pass) {
+        const std::ptrdiff_t found = Take(fileNames_, name, pass);
+        return found >= 0 ? files_[static_cast<std::size_t>(found)] : nullptr;
+    }
+
+    // The first remaining file of exactly that name, size and time; to be
+    // asked before any other file is taken.
+    FileData* TakeUnchangedFile(std::string_view name, std::int64_t size, std::int64_t time) {
+        if (!unchangedIndexed_) {
+            unchangedIndexed_ = true;
+            for (std::size_t i = 0; i < files_.size(); ++i)
+                unchanged_[UnchangedKey(files_[i]->GetName(), files_[i]->Size(),
+                                        files_[i]->GetTime())]
+                    .positions.push_back(i);
+        }
+        auto it = unchanged_.find(UnchangedKey(name, size, time));
+        if (it == unchanged_.end() || it->second.next == it->second.positions.size())
+            return nullptr;
+        const std::size_t position = it->second.positions[it->second.next++];
+        fileNames_.TakeAt(position);
+        return files_[position];
+    }
+
+private:
+    void TakeZipFolderEntry(std::string_view name) {
+        if (!zipEntriesIndexed_) {
+            zipEntriesIndexed_ = true;
+            for (std::size_t f = 0; f < files_.size(); ++f)
+                if (files_[f]->IsZipFolder()) zipEntries_[files_[f]->GetName()].push_back(f);
+        }
+        if (auto it = zipEntries_.find(name); it != zipEntries_.end())
+            for (std::size_t f : it->second)
+                if (!fileNames_.Taken(f)) {
+                    fileNames_.TakeAt(f);
+                    return;
+                }
+    }
+
+    const ContainerTree& tree_;
+    const std::vector<TreeItem>& subfolders_;
+    const std::vector<TreeItem>& zipFolders_;
+    const std::vector<FileData*>& files_;
+    NameMatcher folderNames_;
+    NameMatcher fileNames_;
+    std::unique_ptr<NameMatcher> zipNames_;
+    bool zipEntriesIndexed_ = false;
+    std::unordered_map<std::string_view, std::vector<std::size_t>> zipEntries_;
     struct Queue {
         std::vector<std::size_t> positions;
-        std::size_t next = 0;
+        std::size_t next = 0;  // first not yet taken
     };
-    std::unordered_map<std::string, Queue> unchanged;
-    for (std::size_t i = 0; i < files.size(); ++i)
-        unchanged[UnchangedKey(files[i]->GetName(), files[i]->Size(), files[i]->GetTime())]
-            .positions.push_back(i);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].directory) continue;
-        auto it = unchanged.find(UnchangedKey(names[i], entries[i].size, entries[i].time));
-        if (it == unchanged.end() || it->second.next == it->second.positions.size()) continue;
-        const std::size_t position = it->second.positions[it->second.next++];
-        fileNames.TakeAt(position);
-        matched[i] = files[position];
-    }
-}
+    bool unchangedIndexed_ = false;
+    std::unordered_map<std::string, Queue> unchanged_;
+};
 
 }  // namespace
 
-FolderComparison::FolderComparison(CatalogSet& set, EntryStore& diskEntries,
-                                   std::vector<CompareRow>& rows)
+void CompareResults::Clear() {
+    rows_.clear();
+    diskFolders_.Clear();
+    catalogFolders_.Clear();
+}
+
+void CompareResults::SortByStatus() {
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [](const CompareRow& a, const CompareRow& b) { return a.status < b.status; });
+}
+
+FolderComparison::FolderComparison(CatalogSet& set, EntryStore& diskEntries, CompareResults& rows)
     : set_(set), diskEntries_(diskEntries), rows_(rows) {}
 
 // Matches the disk entries of one folder with the catalog container `item`
 // and notes, in the shared lists, what each entry matched and what the
-// catalog holds that the disk does not.
+// catalog holds that the disk does not. The matching goes in passes over the
+// whole folder: files of the same written name, size and time; then exact
+// names; then names without regard to case.
 void FolderComparison::MatchFolder(std::span<const DiskEntry> entries, Match* matches,
                                    TreeItem item, Frame& frame) {
     const ContainerTree& tree = set_.Tree();
     subfolders_.clear();
     zipFolders_.clear();
-    // Zip Folders are compared as the archive files they are on the disk,
-    // or as the same container when the disk holds a directory of that name.
     for (TreeItem child : tree.Children(item))
         (PassesZipTest(tree.ItemText(child)) ? zipFolders_ : subfolders_).push_back(child);
     set_.CollectFilesAndZipFolders(item, files_);
-    NameMatcher folderNames(NamesOf(tree, subfolders_));
-    NameMatcher fileNames(NamesOf(files_));
+    CatalogCandidates candidates(tree, subfolders_, zipFolders_, files_);
 
-    // Catalogs hold names as the writer wrote them.
+    // Catalogs hold names as the writer wrote them, which may make names of
+    // one side equal ("a b" for both "a b" and "a  b"). Without such names
+    // the first pass would pair nothing the second does not.
     std::vector<std::string> names(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        names[i] = media::CatalogName(disk_->Name(entries[i]));
-    std::vector<FileData*> matchedFiles(entries.size(), nullptr);
-    if (fileNames.HasRepeatedNames())
-        PairUnchangedFiles(entries, names, files_, fileNames, matchedFiles);
-
-    std::unique_ptr<NameMatcher> zipNames;
-    std::unordered_map<std::string_view, std::vector<std::size_t>> zipEntries;
-    bool zipEntriesIndexed = false;
+    bool cleanedName = false;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        Match& match = matches[i];
-        if (!entries[i].directory) {
-            match.file = matchedFiles[i];
-            if (!match.file)
-                if (const std::ptrdiff_t found = fileNames.Take(names[i]); found >= 0)
-                    match.file = files_[static_cast<std::size_t>(found)];
-            continue;
-        }
-        if (const std::ptrdiff_t found = folderNames.Take(names[i]); found >= 0) {
-            match.item = subfolders_[static_cast<std::size_t>(found)];
-            continue;
-        }
-        if (zipFolders_.empty()) continue;
-        if (!zipNames) zipNames = std::make_unique<NameMatcher>(NamesOf(tree, zipFolders_));
-        if (const std::ptrdiff_t found = zipNames->Take(names[i]); found >= 0) {
-            match.item = zipFolders_[static_cast<std::size_t>(found)];
-            // Its Zip Folder entry is then no deleted file.
-            if (!zipEntriesIndexed && (zipEntriesIndexed = true))
-                for (std::size_t f = 0; f < files_.size(); ++f)
-                    if (files_[f]->IsZipFolder()) zipEntries[files_[f]->GetName()].push_back(f);
-            if (auto it = zipEntries.find(tree.ItemText(match.item)); it != zipEntries.end())
-                for (std::size_t f : it->second)
-                    if (!fileNames.Taken(f)) {
-                        fileNames.TakeAt(f);
-                        break;
-                    }
-        }
+        const std::string_view name = disk_->Name(entries[i]);
+        names[i] = media::CatalogName(name);
+        cleanedName = cleanedName || (!entries[i].directory && names[i] != name);
+    }
+    if (cleanedName || candidates.RepeatsAFileName())
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (!entries[i].directory)
+                matches[i].file =
+                    candidates.TakeUnchangedFile(names[i], entries[i].size, entries[i].time);
+    for (const NamePass pass : {NamePass::Exact, NamePass::IgnoringCase}) {
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].directory && matches[i].item == kNoItem)
+                matches[i].item = candidates.TakeFolder(names[i], pass);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (!entries[i].directory && !matches[i].file)
+                matches[i].file = candidates.TakeFile(names[i], pass);
     }
 
     frame.firstDeletedFolder = deletedFolders_.size();
@@ -165,14 +231,14 @@ void FolderComparison::MatchFolder(std::span<const DiskEntry> entries, Match* ma
     // the first equal without regard to case.
     ChildItemEntries containerEntries(set_, item, SiblingMatch::ExactFirst);
     for (std::size_t i = 0; i < subfolders_.size(); ++i)
-        if (!folderNames.Taken(i)) {
+        if (!candidates.FolderTaken(i)) {
             deletedFolders_.push_back(subfolders_[i]);
             deletedFolderEntries_.push_back(containerEntries.Find(subfolders_[i]));
         }
     frame.deletedFolderCount = deletedFolders_.size() - frame.firstDeletedFolder;
     frame.firstDeletedFile = deletedFiles_.size();
     for (std::size_t i = 0; i < files_.size(); ++i)
-        if (!fileNames.Taken(i)) deletedFiles_.push_back(files_[i]);
+        if (!candidates.FileTaken(i)) deletedFiles_.push_back(files_[i]);
 }
 
 FolderComparison::Frame FolderComparison::MakeFrame(std::uint32_t diskFolder, TreeItem item,
@@ -210,12 +276,37 @@ void FolderComparison::PushChild(std::vector<Frame>& stack, std::string_view dis
     stack.push_back(MakeFrame(diskFolder, item, shown));
 }
 
-std::string_view FolderComparison::CatalogPath(const Frame& frame) const {
-    return std::string_view(catalogPath_).substr(0, frame.catalogShownLength);
-}
-
 std::string_view FolderComparison::DiskPath(const Frame& frame) const {
     return std::string_view(diskPath_).substr(0, frame.diskPathLength);
+}
+
+// A folder's kept text extends its parent's when the parent has one, which
+// costs nothing more than the folder's own name when the parent's was the
+// last text kept.
+std::string_view FolderComparison::KeptCatalogPath(std::vector<Frame>& stack) {
+    Frame& frame = stack.back();
+    if (!frame.catalogText.data()) {
+        FolderTexts& texts = rows_.CatalogFolders();
+        const std::string_view path =
+            std::string_view(catalogPath_).substr(0, frame.catalogPathLength);
+        const Frame* parent = stack.size() > 1 ? &stack[stack.size() - 2] : nullptr;
+        frame.catalogText = parent && parent->catalogText.data()
+                                ? texts.Extend(parent->catalogText, path)
+                                : texts.Keep(path);
+    }
+    return frame.catalogText.substr(0, frame.catalogShownLength);
+}
+
+std::string_view FolderComparison::KeptDiskPath(std::vector<Frame>& stack) {
+    Frame& frame = stack.back();
+    if (!frame.diskText.data()) {
+        FolderTexts& texts = rows_.DiskFolders();
+        const Frame* parent = stack.size() > 1 ? &stack[stack.size() - 2] : nullptr;
+        frame.diskText = parent && parent->diskText.data()
+                             ? texts.Extend(parent->diskText, DiskPath(frame))
+                             : texts.Keep(DiskPath(frame));
+    }
+    return frame.diskText;
 }
 
 void FolderComparison::Run(const std::string& path, const DiskTree& disk, TreeItem item) {
@@ -260,11 +351,11 @@ bool FolderComparison::StepDiskEntry(std::vector<Frame>& stack) {
     const DiskEntry& entry = disk_->Entries(frame.diskFolder)[index];
     const Match match = matches_[frame.firstMatch + index];
     const std::string_view name = disk_->Name(entry);
+    // A new entry's disk path is kept by its row, not by the entry.
     if (entry.directory) {
         if (match.item == kNoItem) {
             FileData* disk = diskEntries_.Create(name, frame.item, 0, 0, entry.time, KIND_FOLDER);
-            disk->SetPath(DiskPath(frame));
-            AddRow(CompareStatus::NewDirectory, disk, nullptr, DiskPath(frame));
+            AddRow(CompareStatus::NewDirectory, disk, nullptr, KeptDiskPath(stack));
         }
         PushChild(stack, name, entry.folder, match.item);
         return true;
@@ -272,12 +363,11 @@ bool FolderComparison::StepDiskEntry(std::vector<Frame>& stack) {
     if (!match.file) {
         FileData* disk =
             diskEntries_.Create(name, frame.item, entry.size, 0, entry.time, KIND_FILE);
-        disk->SetPath(DiskPath(frame));
-        AddRow(CompareStatus::New, disk, nullptr, DiskPath(frame));
+        AddRow(CompareStatus::New, disk, nullptr, KeptDiskPath(stack));
     } else if (entry.time != match.file->GetTime() || entry.size != match.file->Size()) {
         FileData* disk = diskEntries_.Create(name, match.file->GetParentItem(), entry.size, 0,
                                              entry.time, KIND_FILE);
-        AddRow(CompareStatus::Modified, disk, match.file, CatalogPath(frame));
+        AddRow(CompareStatus::Modified, disk, match.file, KeptCatalogPath(stack));
     }
     return true;
 }
@@ -293,19 +383,19 @@ bool FolderComparison::Step(std::vector<Frame>& stack) {
     if (frame.nextDeletedFolder < frame.deletedFolderCount) {
         const std::size_t at = frame.firstDeletedFolder + frame.nextDeletedFolder++;
         if (FileData* catalog = deletedFolderEntries_[at])
-            AddRow(CompareStatus::DeletedDirectory, nullptr, catalog, CatalogPath(frame));
+            AddRow(CompareStatus::DeletedDirectory, nullptr, catalog, KeptCatalogPath(stack));
         const TreeItem subfolder = deletedFolders_[at];
         PushChild(stack, set_.Tree().ItemText(subfolder), DiskEntry::kNoFolder, subfolder);
         return true;
     }
     for (std::size_t at = frame.firstDeletedFile; at < deletedFiles_.size(); ++at)
-        AddRow(CompareStatus::Deleted, nullptr, deletedFiles_[at], CatalogPath(frame));
+        AddRow(CompareStatus::Deleted, nullptr, deletedFiles_[at], KeptCatalogPath(stack));
     return false;
 }
 
 void FolderComparison::AddRow(CompareStatus status, FileData* disk, FileData* catalog,
                               std::string_view folder) {
-    CompareRow row{status, {}, std::string(folder), {}, {}, {}, {}};
+    CompareRow row{status, {}, folder, {}, {}, {}, {}};
     if (disk) row.name = disk->GetName();
     if (catalog) {
         row.name = catalog->GetName();
@@ -317,7 +407,7 @@ void FolderComparison::AddRow(CompareStatus status, FileData* disk, FileData* ca
         row.sizeDisk = FormatSize(disk->Size());
         row.dateDisk = disk->GetDateText();
     }
-    rows_.push_back(std::move(row));
+    rows_.Add(std::move(row));
 }
 
 }  // namespace kestavo

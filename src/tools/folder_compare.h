@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalog/catalog_set.h"
 #include "catalog/entry_store.h"
 #include "tools/disk_tree.h"
+#include "tools/folder_compare_texts.h"
 
 namespace kestavo {
 
@@ -27,22 +29,46 @@ enum class CompareStatus : std::uint8_t {
 const char* StatusText(CompareStatus status);
 
 // One result row: copies of the texts, so that later changes to the loaded
-// catalogs do not alter a result.
+// catalogs do not alter a result. The folder text is kept by the rows' folder
+// texts, shared by the rows of one folder.
 struct CompareRow {
     CompareStatus status;
     std::string name;
-    std::string folder;
+    std::string_view folder;
     std::string sizeCatalog;
     std::string sizeDisk;
     std::string dateCatalog;
     std::string dateDisk;
 };
 
+// The rows of one comparison with the folder texts they point at: disk paths
+// (E:/DOCS) and catalog paths (WORK/DOCS) apart, so that each kind of text
+// of a chain of nested folders extends the one before it in place.
+class CompareResults {
+public:
+    void Clear();
+    void Add(CompareRow row) { rows_.push_back(std::move(row)); }
+    // In the order the rows are shown in: by status, equal ones as added.
+    void SortByStatus();
+    bool Empty() const { return rows_.empty(); }
+    std::size_t Size() const { return rows_.size(); }
+    const CompareRow& operator[](std::size_t row) const { return rows_[row]; }
+    std::vector<CompareRow>::const_iterator begin() const { return rows_.begin(); }
+    std::vector<CompareRow>::const_iterator end() const { return rows_.end(); }
+    FolderTexts& DiskFolders() { return diskFolders_; }
+    FolderTexts& CatalogFolders() { return catalogFolders_; }
+
+private:
+    std::vector<CompareRow> rows_;
+    FolderTexts diskFolders_;
+    FolderTexts catalogFolders_;
+};
+
 class FolderComparison {
 public:
     // Disk entries made for rows go into `diskEntries`; rows are appended
     // to `rows` in the order the walk finds them.
-    FolderComparison(CatalogSet& set, EntryStore& diskEntries, std::vector<CompareRow>& rows);
+    FolderComparison(CatalogSet& set, EntryStore& diskEntries, CompareResults& rows);
 
     // Compares the whole of `disk`, shown as the disk path `path` (E:), with
     // the catalog container `item` (kNoItem: none), depth first. Every disk
@@ -70,12 +96,15 @@ private:
     bool Step(std::vector<Frame>& stack);
     bool StepDiskEntry(std::vector<Frame>& stack);
     void AddRow(CompareStatus status, FileData* disk, FileData* catalog, std::string_view folder);
-    std::string_view CatalogPath(const Frame& frame) const;
     std::string_view DiskPath(const Frame& frame) const;
+    // The folder texts of the folder on top of `stack`, kept by the rows: the
+    // catalog path as FileData::GetPath shows it, and the disk path.
+    std::string_view KeptCatalogPath(std::vector<Frame>& stack);
+    std::string_view KeptDiskPath(std::vector<Frame>& stack);
 
     CatalogSet& set_;
     EntryStore& diskEntries_;
-    std::vector<CompareRow>& rows_;
+    CompareResults& rows_;
     const DiskTree* disk_ = nullptr;
     // The disk path (E:/DOCS) and catalog path (WORK/DOCS) of the deepest
     // folder of the walk; each frame knows how much of them is its own.

@@ -19,16 +19,6 @@ std::ptrdiff_t NameMatcher::TakeFrom(Queue& queue) {
     return position;
 }
 
-std::ptrdiff_t NameMatcher::TakeLinear(std::string_view name) {
-    for (std::size_t i = 0; i < names_.size(); ++i)
-        if (!taken_[i] && names_[i] == name)
-            return taken_[i] = true, static_cast<std::ptrdiff_t>(i);
-    for (std::size_t i = 0; i < names_.size(); ++i)
-        if (!taken_[i] && SameNameIgnoringCase(names_[i], name))
-            return taken_[i] = true, static_cast<std::ptrdiff_t>(i);
-    return -1;
-}
-
 bool NameMatcher::HasRepeatedNames() const {
     if (indexed_) return exact_.size() < names_.size();
     for (std::size_t i = 0; i < names_.size(); ++i)
@@ -37,10 +27,24 @@ bool NameMatcher::HasRepeatedNames() const {
     return false;
 }
 
-std::ptrdiff_t NameMatcher::Take(std::string_view name) {
-    if (!indexed_) return TakeLinear(name);
-    if (auto it = exact_.find(name); it != exact_.end())
-        if (const std::ptrdiff_t found = TakeFrom(it->second); found >= 0) return found;
+std::ptrdiff_t NameMatcher::TakeExact(std::string_view name) {
+    if (indexed_) {
+        auto it = exact_.find(name);
+        return it == exact_.end() ? -1 : TakeFrom(it->second);
+    }
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        if (!taken_[i] && names_[i] == name)
+            return taken_[i] = true, static_cast<std::ptrdiff_t>(i);
+    return -1;
+}
+
+std::ptrdiff_t NameMatcher::TakeIgnoringCase(std::string_view name) {
+    if (!indexed_) {
+        for (std::size_t i = 0; i < names_.size(); ++i)
+            if (!taken_[i] && SameNameIgnoringCase(names_[i], name))
+                return taken_[i] = true, static_cast<std::ptrdiff_t>(i);
+        return -1;
+    }
     // Most names match exactly; the folded index is made at the first miss.
     if (!foldedBuilt_) {
         foldedBuilt_ = true;

@@ -1,6 +1,9 @@
 // Matching the names of a disk folder with the names of its catalog
 // container: a name is taken by the first remaining candidate with exactly
 // that name, else by the first remaining one equal without regard to case.
+// A folder is matched in passes, every exact name before any caseless one,
+// so that a name that differs only in case never takes a candidate that
+// another name matches exactly.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +19,11 @@ public:
     // `names` are the candidates in their order; they must outlive the matcher.
     explicit NameMatcher(std::vector<std::string_view> names);
 
-    // Takes the candidate that `name` matches and answers its position, or
-    // -1 when no remaining candidate matches.
-    std::ptrdiff_t Take(std::string_view name);
+    // Takes the first remaining candidate with exactly the name `name`, or
+    // the first remaining one equal to it without regard to case, and
+    // answers its position; -1 when none remains.
+    std::ptrdiff_t TakeExact(std::string_view name);
+    std::ptrdiff_t TakeIgnoringCase(std::string_view name);
     // Takes the candidate at `position` itself.
     void TakeAt(std::size_t position) { taken_[position] = true; }
     bool Taken(std::size_t position) const { return taken_[position]; }
@@ -33,7 +38,6 @@ private:
         std::size_t next = 0;                  // first not yet taken
     };
     std::ptrdiff_t TakeFrom(Queue& queue);
-    std::ptrdiff_t TakeLinear(std::string_view name);
 
     std::vector<std::string_view> names_;
     std::vector<bool> taken_;

@@ -60,8 +60,8 @@ protected:
         std::vector<std::string> rows;
         for (std::size_t i = 0; i < tool.RowCount(); ++i) {
             const CompareRow& r = tool.Row(i);
-            rows.push_back(std::string(StatusText(r.status)) + "|" + r.name + "|" + r.folder + "|" +
-                           r.sizeCatalog + "|" + r.sizeDisk);
+            rows.push_back(std::string(StatusText(r.status)) + "|" + r.name + "|" +
+                           std::string(r.folder) + "|" + r.sizeCatalog + "|" + r.sizeDisk);
         }
         return rows;
     }
@@ -171,6 +171,78 @@ TEST_F(CompareTest, FilesWhoseNamesDifferOnlyInCaseAreEachMatchedWithTheirOwn) {
     EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
 }
 
+// One entry of a listing made up for a test, so that the order in which
+// the file system lists names does not decide what a test sees.
+struct Listed {
+    std::string name;
+    std::int64_t size = 0;
+    std::vector<Listed> inside;  // a directory's entries
+    bool directory = false;
+};
+
+Listed File(std::string name, std::int64_t size) {
+    return Listed{std::move(name), size, {}, false};
+}
+
+Listed Dir(std::string name, std::vector<Listed> inside = {}) {
+    return Listed{std::move(name), 0, std::move(inside), true};
+}
+
+DiskTree TreeOf(const std::vector<Listed>& top) {
+    DiskTree tree;
+    std::vector<std::pair<std::uint32_t, const std::vector<Listed>*>> pending{
+        {DiskTree::kRoot, &top}};
+    for (std::size_t at = 0; at < pending.size(); ++at) {
+        tree.BeginEntries(pending[at].first);
+        for (const Listed& listed : *pending[at].second) {
+            DiskEntry& entry = tree.AddEntry(listed.name);
+            entry.size = listed.size;
+            entry.time = kTime;
+            entry.directory = listed.directory;
+            if (listed.directory) {
+                entry.folder = tree.AddFolder();
+                pending.emplace_back(entry.folder, &listed.inside);
+            }
+        }
+    }
+    return tree;
+}
+
+// Compares the catalog of WORK with a disk listed as `top`, and with the
+// same disk listed in the reverse order.
+std::vector<Rows> CompareBothWays(CatalogSet& set, std::vector<Listed> top) {
+    std::vector<Rows> results;
+    for (int way = 0; way < 2; ++way) {
+        EntryStore diskEntries(&set, 0);
+        CompareResults rows;
+        FolderComparison(set, diskEntries, rows)
+            .Run("E:", TreeOf(top), set.Tree().FirstChild(set.RootItem()));
+        Rows texts;
+        for (const CompareRow& r : rows)
+            texts.push_back(std::string(StatusText(r.status)) + "|" + r.name + "|" +
+                            std::string(r.folder) + "|" + r.sizeCatalog + "|" + r.sizeDisk);
+        results.push_back(Sorted(texts));
+        std::reverse(top.begin(), top.end());
+    }
+    return results;
+}
+
+TEST_F(CompareTest, AnExactNameIsMatchedBeforeACaselessOneWhereverItIsListed) {
+    LoadCatalog("WORK",
+                "\"a.txt\" 6 " + kDate + " +\"docs\" 0 0 " + kDate + " < \"in\" 2 " + kDate + " >");
+    const std::vector<Rows> results = CompareBothWays(
+        set, {File("A.TXT", 1), File("a.txt", 6), Dir("DOCS"), Dir("docs", {File("in", 2)})});
+    for (const Rows& rows : results)
+        EXPECT_EQ(rows, (Rows{"new directory|DOCS|E:||0", "new|A.TXT|E:||1"}));
+}
+
+TEST_F(CompareTest, AnUnchangedFileTakesItsCatalogFileBeforeANameMadeEqualToIt) {
+    // "x  y" is written as "x y"; the catalog holds that name once.
+    LoadCatalog("WORK", "\"x y\" 1 " + kDate);
+    for (const Rows& rows : CompareBothWays(set, {File("x  y", 2), File("x y", 1)}))
+        EXPECT_EQ(rows, (Rows{"new|x  y|E:||2"}));
+}
+
 TEST_F(CompareTest, DeletedFoldersDifferingOnlyInCaseAreEachReportedWithTheirOwnEntry) {
     LoadCatalog("WORK", "+\"Dup\" 0 0 " + kDate + " < \"f\" 5 " + kDate + " > +\"DUP\" 0 0 " +
                             kDate + " < \"g\" 7 " + kDate + " > +\"dup\" 3 0 " + kDate + " < > ");
@@ -240,6 +312,37 @@ TEST_F(CompareTest, AnyDepthOfFoldersIsCompared) {
     const Rows rows = RunCompare();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].substr(0, 10), "deleted|g|");
+}
+
+// A row's folder text is the one of its folder, and the texts of nested
+// folders extend the one above, so that a deep chain costs memory in step
+// with its depth, not with its square.
+TEST_F(CompareTest, TheRowsOfNestedFoldersShareOneFolderTextPerSide) {
+    constexpr int kDepth = 200;
+    std::string body;
+    for (int i = 0; i < kDepth; ++i) body += "+\"d\" 0 0 " + kDate + " < ";
+    body += "\"f\" 1 " + kDate;
+    for (int i = 0; i < kDepth; ++i) body += " >";
+    LoadCatalog("WORK", body);
+    fs::path fresh = disk;
+    for (int i = 0; i < kDepth; ++i) fresh /= "n";
+    fs::create_directories(fresh);
+    const Rows rows = RunCompare();
+    ASSERT_EQ(rows.size(), 2u * kDepth + 1);
+    std::string diskPath = "E:", catalogPath = "WORK";
+    for (int i = 0; i < kDepth; ++i) {
+        const CompareRow& added = tool.Row(static_cast<std::size_t>(i));
+        const CompareRow& gone = tool.Row(static_cast<std::size_t>(kDepth + i));
+        ASSERT_EQ(added.status, CompareStatus::NewDirectory);
+        ASSERT_EQ(gone.status, CompareStatus::DeletedDirectory);
+        EXPECT_EQ(added.folder, diskPath);
+        EXPECT_EQ(gone.folder, catalogPath);
+        EXPECT_EQ(added.folder.data(), tool.Row(0).folder.data()) << i;
+        EXPECT_EQ(gone.folder.data(), tool.Row(kDepth).folder.data()) << i;
+        diskPath += "/n";
+        catalogPath += "/d";
+    }
+    EXPECT_EQ(tool.Row(2 * kDepth).folder, catalogPath);
 }
 
 TEST_F(CompareTest, TheStepsOfACompareGiveTheRowsOfCompareNow) {
@@ -434,16 +537,18 @@ TEST_F(ScannedCompareTest, ATreeDeeperThanThePathLimitComparesIdentical) {
     EXPECT_EQ(rows[0].size(), std::string("new|f|E:||0").size() + 2 * kDepth);
 }
 
-TEST(NameMatcherTest, TakesExactNamesFirstThenTheFirstEqualIgnoringCase) {
+TEST(NameMatcherTest, TakesTheFirstRemainingExactNameOrTheFirstEqualIgnoringCase) {
     for (int extra : {0, 40}) {  // without and with the index
         std::vector<std::string> storage{"Read.me", "READ.ME", "other"};
         for (int i = 0; i < extra; ++i) storage.push_back("filler" + std::to_string(i));
         std::vector<std::string_view> names(storage.begin(), storage.end());
         NameMatcher matcher(names);
-        EXPECT_EQ(matcher.Take("READ.ME"), 1);
-        EXPECT_EQ(matcher.Take("read.me"), 0);
-        EXPECT_EQ(matcher.Take("read.me"), -1);
-        EXPECT_EQ(matcher.Take("OTHER"), 2);
+        EXPECT_EQ(matcher.TakeExact("read.me"), -1);
+        EXPECT_EQ(matcher.TakeExact("READ.ME"), 1);
+        EXPECT_EQ(matcher.TakeExact("READ.ME"), -1);
+        EXPECT_EQ(matcher.TakeIgnoringCase("read.me"), 0);
+        EXPECT_EQ(matcher.TakeIgnoringCase("read.me"), -1);
+        EXPECT_EQ(matcher.TakeIgnoringCase("OTHER"), 2);
         EXPECT_TRUE(matcher.Taken(0));
         if (extra) {
             EXPECT_FALSE(matcher.Taken(3));

@@ -66,6 +66,34 @@ TEST(DiskTreeTest, ReadsEveryEntryWithoutFollowingLinks) {
     EXPECT_EQ(tree.Failure().reason, "No such file or directory");
 }
 
+// Read as an ordinary user: "Read", or "Failed: " and the reason.
+std::string ReadAsOrdinaryUser(const fs::path& disk) {
+    return test::AsOrdinaryUser([&] {
+        DiskTree tree;
+        return ReadDiskTree(disk.string(), tree, {}, nullptr) == DiskReadStatus::Read
+                   ? std::string("Read")
+                   : "Failed: " + tree.Failure().reason;
+    });
+}
+
+TEST(DiskTreeTest, AFolderThatMayNotBeOpenedOrLookedIntoFailsTheRead) {
+    test::TempDir dir;
+    const fs::path disk = dir.Path() / "disk";
+    fs::create_directories(disk / "sub" / "inner");
+    std::ofstream(disk / "sub" / "a.txt") << "hi";
+    fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    EXPECT_EQ(ReadAsOrdinaryUser(disk), "Read");
+    // Not to be opened at all; listed, but its entries cannot be looked at.
+    for (const fs::perms locked : {fs::perms::none, fs::perms::others_read}) {
+        fs::permissions(disk / "sub", locked);
+        EXPECT_EQ(ReadAsOrdinaryUser(disk), "Failed: Permission denied")
+            << static_cast<int>(locked);
+    }
+    fs::permissions(disk / "sub", fs::perms::owner_all);
+}
+
 TEST(DiskTreeTest, ProgressSeesGrowingCountsAndCanStopTheRead) {
     test::TempDir dir;
     MakeWideTree(dir.Path(), 40, 50);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -174,6 +176,42 @@ TEST(CliCompareTest, ComparesADriveOfTheMapWithItsCatalog) {
     run = RunCli(catalogs, {"compare", "work"}, drives);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "Choose a drive from the list, or type a drive letter and a colon.\n");
+}
+
+// A folder the user may not read stops the comparison instead of making its
+// catalogued files deleted ones. Run as an ordinary user: the superuser
+// reads every folder.
+TEST(CliCompareTest, AFolderThatCannotBeReadStopsTheComparison) {
+    test::TempDir dir;
+    const std::string disk = (dir.Path() / "disk").string();
+    const std::string catalogs = (dir.Path() / "catalogs").string();
+    std::filesystem::create_directories(disk + "/sub");
+    std::filesystem::create_directories(catalogs);
+    std::ofstream(disk + "/sub/a.txt") << "hi\n";
+    ASSERT_EQ(RunCli(catalogs, {"catalog", disk, "--label", "WORK"}).status, 0);
+    ::chmod(dir.Str().c_str(), 0755);
+    ::chmod(catalogs.c_str(), 0755);
+    ::chmod((disk + "/sub").c_str(), 0);
+    std::vector<std::string> args = {"compare", "E:"};
+    std::string program = KESTAVO_CLI;
+    if (::geteuid() == 0) {
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        program = "/usr/bin/setpriv";
+    }
+    const bool runnable = ::access(program.c_str(), X_OK) == 0;
+    const test::CliRun run =
+        runnable
+            ? test::RunProgram(
+                  program, {{"Kestavo", catalogs}, {"KESTAVO_DRIVES", "E:|removable|WORK|" + disk}},
+                  args)
+            : test::CliRun{};
+    ::chmod((disk + "/sub").c_str(), 0755);
+    if (!runnable) GTEST_SKIP() << "no setpriv to drop the superuser's rights";
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "The disk in drive E: could not be read: Permission denied\n"
+              "The comparison was stopped.\n");
 }
 
 }  // namespace

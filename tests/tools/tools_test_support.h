@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,6 +29,34 @@ std::string ReportOf(const Tool& tool) {
     std::string text(data, size);
     std::free(data);
     return text;
+}
+
+// What `work` answers when run by an ordinary user (nobody), who, unlike the
+// superuser, is kept out of folders by their permissions: in a child process
+// when the test runs as the superuser. Empty when the child failed.
+template <class Work>
+std::string AsOrdinaryUser(Work&& work) {
+    if (::geteuid() != 0) return work();
+    int ends[2];
+    if (::pipe(ends) != 0) return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ends[0]);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(1);
+        const std::string text = work();
+        const bool written =
+            ::write(ends[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(ends[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(ends[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : std::string();
 }
 
 // Puts the size unit back to bytes when a test ends.
