@@ -1,6 +1,7 @@
 #include "catalog/catalog_reader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,51 +31,80 @@ std::size_t LargestCatalogSize() {
     return largest;
 }
 
-// Reads a whole file into `out`, which only ever grows (a buffer kept from
-// file to file is not cleared and refilled each time); `length` gets the
-// number of bytes read. False for a file that cannot be read or is larger
-// than `limit`.
-bool ReadWholeFile(const std::string& path, std::string& out, std::size_t& length,
-                   std::size_t limit) {
-    // Only regular files are catalogs: a pipe or a device could block the
-    // program or never end.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
-        static_cast<std::uint64_t>(st.st_size) > limit) {
-        ::close(fd);
+// A catalog file read in pieces as the reader gets to them, into room made
+// once for the file's size: the text read stays where it is, so views into
+// it hold, and a file that turns out damaged early (a sparse one of holes,
+// say) is read, and its room touched, no further than that.
+class FileFeed : public TextFeed {
+public:
+    FileFeed() = default;
+    FileFeed(const FileFeed&) = delete;
+    FileFeed& operator=(const FileFeed&) = delete;
+    ~FileFeed() override {
+        if (fd_ >= 0) ::close(fd_);
+        if (own_) ::munmap(own_, ownSize_);
+    }
+
+    // False for a file that cannot be opened, is no regular file or is
+    // larger than `limit`. The room is `buffer` (which only ever grows, so
+    // that it serves file after file) unless the file is large: then room
+    // of its own, which costs nothing where it is not read into.
+    bool Open(const std::string& path, std::size_t limit, std::string& buffer) {
+        // Only regular files are catalogs: a pipe or a device could block
+        // the program or never end.
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd_ < 0) return false;
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+            static_cast<std::uint64_t>(st.st_size) > limit)
+            return false;
+        const auto size = static_cast<std::size_t>(st.st_size);
+        if (size > kBufferedUpTo) {
+            // Pages of a private mapping are only given memory once written.
+            void* room = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (room == MAP_FAILED) return false;
+            own_ = static_cast<char*>(room);
+            ownSize_ = size;
+            begin_ = own_;
+        } else {
+            if (buffer.size() < size) buffer.resize(size);
+            begin_ = buffer.data();
+        }
+        roomEnd_ = begin_ + size;
+        return true;
+    }
+
+    // The text before anything is read.
+    std::string_view Start() const { return std::string_view(begin_, 0); }
+
+    // A file that grows while it is read is read to the size it had when
+    // opened; one that cannot be read on ends the text there.
+    bool Extend(const char*& end) override {
+        char* at = begin_ + (end - begin_);
+        while (at < roomEnd_) {
+            const auto want = std::min(piece_, static_cast<std::size_t>(roomEnd_ - at));
+            const ssize_t n = ::read(fd_, at, want);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            piece_ = std::min(piece_ * 2, kLargestPiece);
+            end = at + n;
+            return true;
+        }
         return false;
     }
-    // Read straight into the buffer, growing it as needed; one byte more
-    // than the file's size lets the read that finds the end go through. A
-    // file that grows while it is read stops at the limit.
-    const std::size_t want = static_cast<std::size_t>(st.st_size) + 1;
-    if (out.size() < want) out.resize(want);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == out.size()) {
-            if (used > limit) {
-                ::close(fd);
-                return false;
-            }
-            out.resize(std::min(out.size() * 2, limit + 1));
-        }
-        const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            return false;
-        }
-        used += static_cast<std::size_t>(n);
-        // A regular file reads short only at its end.
-        if (used > 0 && used == static_cast<std::size_t>(st.st_size) && used < out.size()) break;
-    }
-    length = used;
-    ::close(fd);
-    return true;
-}
+
+private:
+    static constexpr std::size_t kBufferedUpTo = std::size_t{64} << 20;
+    static constexpr std::size_t kLargestPiece = std::size_t{8} << 20;
+
+    int fd_ = -1;
+    char* begin_ = nullptr;
+    char* roomEnd_ = nullptr;
+    char* own_ = nullptr;  // room of its own, mapped for a large file
+    std::size_t ownSize_ = 0;
+    std::size_t piece_ = std::size_t{64} << 10;
+};
 
 Message IncompatibleMessage(const std::string& path) {
     Message m;
@@ -133,8 +163,8 @@ bool ApplyDateRule(Date& d) {
 
 class Reader {
 public:
-    Reader(CatalogLoad& load, std::string_view text, LocalClock& clock)
-        : load_(load), tree_(load.Tree()), tokens_(text), path_(load.Path()), clock_(clock) {}
+    Reader(CatalogLoad& load, std::string_view text, TextFeed* feed, LocalClock& clock)
+        : load_(load), tree_(load.Tree()), tokens_(text, feed), path_(load.Path()), clock_(clock) {}
 
     LoadOutcome Load();
 
@@ -270,7 +300,9 @@ ReadStatus Reader::ReadContainers(int diskKind) {
 LoadOutcome Reader::Load() {
     root_ = load_.Root();
     std::string_view word;
-    if (!tokens_.ReadWord(word) || (word != kCatalogVersion && word != kCatalogVersionOld)) {
+    // A NUL touching the version tag makes it another word.
+    if (!tokens_.ReadWord(word) || tokens_.Stopped() ||
+        (word != kCatalogVersion && word != kCatalogVersionOld)) {
         load_.Show(IncompatibleMessage(path_));
         return LoadOutcome::Incompatible;
     }
@@ -287,8 +319,9 @@ LoadOutcome Reader::Load() {
         while (!open_.empty()) CloseFrame();
         status = ReadStatus::Bad;
     }
-    // A file that ends before its root marker holds no disk; it is not damaged.
-    const bool damaged = status == ReadStatus::Bad ||
+    // A file that ends before its root marker holds no disk; it is not
+    // damaged. A NUL outside a name is damage wherever it stands.
+    const bool damaged = status == ReadStatus::Bad || tokens_.Stopped() ||
                          (status == ReadStatus::End && IsMarkWord(word, kContainerMark));
     // One message for all the files of this catalog with a date past 2035.
     if (invalidDates_ > 0) load_.Show(InvalidDateMessage(firstInvalidDate_, invalidDates_ - 1));
@@ -299,27 +332,27 @@ LoadOutcome Reader::Load() {
     return LoadOutcome::Loaded;
 }
 
-void ReadText(CatalogLoad& load, std::string_view text, LocalClock& clock) {
-    Reader reader(load, text, clock);
+void ReadText(CatalogLoad& load, std::string_view text, TextFeed* feed, LocalClock& clock) {
+    Reader reader(load, text, feed, clock);
     load.SetOutcome(reader.Load());
 }
 
 }  // namespace
 
 void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) {
-    std::size_t length = 0;
-    bool read = false;
+    FileFeed feed;
+    bool opened = false;
     try {
-        read = ReadWholeFile(load.Path(), buffer, length, LargestCatalogSize());
+        opened = feed.Open(load.Path(), LargestCatalogSize(), buffer);
     } catch (const std::bad_alloc&) {
         std::string().swap(buffer);
     }
-    if (!read) {
+    if (!opened) {
         load.Show(IncompatibleMessage(load.Path()));
         load.SetOutcome(LoadOutcome::Incompatible);
         return;
     }
-    ReadText(load, std::string_view(buffer.data(), length), clock);
+    ReadText(load, feed.Start(), &feed, clock);
 }
 
 LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& messages) {
@@ -346,7 +379,7 @@ LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& message
 LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::string& path,
                             MessageSink& messages) {
     CatalogLoad load(path, false);
-    ReadText(load, text, set.Clock());
+    ReadText(load, text, nullptr, set.Clock());
     return JoinCatalog(set, load, messages);
 }
 

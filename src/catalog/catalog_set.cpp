@@ -45,6 +45,7 @@ void CatalogSet::AdoptDisks(ContainerTree& tree, TreeItem top, std::unique_ptr<E
     const TreeItem root = RootItem();
     tree_.GraftChildren(tree, top, root, map);
     if (!store) return;
+    ++filingChanges_;
     StartNewStore();
     // The store made just now gives way to the one read, which takes its
     // place and number.
@@ -61,12 +62,14 @@ void CatalogSet::AdoptDisks(ContainerTree& tree, TreeItem top, std::unique_ptr<E
 FileData* CatalogSet::AddEntry(TreeItem parent, std::string_view name, std::int64_t size,
                                std::int64_t freeSpace, std::int64_t time, int kind) {
     if (!current_) StartNewStore();
+    ++filingChanges_;
     FileData* entry = current_->Create(name, parent, size, freeSpace, time, kind);
     lists_.Append(parent, *entry);
     return entry;
 }
 
 void CatalogSet::NotifyRemoval() {
+    ++filingChanges_;
     for (auto* o : observers_) o->EntriesAboutToBeRemoved();
 }
 
@@ -164,8 +167,42 @@ TreeItem CatalogSet::ItemNamed(TreeItem parent, std::string_view name, SiblingMa
     return kNoItem;
 }
 
+namespace {
+
+bool IsContainerNamed(const FileData& e, std::string_view name) {
+    return e.IsContainer() && e.GetName() == name;
+}
+
+}  // namespace
+
 TreeItem CatalogSet::ItemOfEntry(const FileData& entry) const {
-    return ItemNamed(entry.GetParentItem(), entry.GetName(), SiblingMatch::Exact);
+    if (!entry.IsContainer()) return kNoItem;
+    const TreeItem parent = entry.GetParentItem();
+    const std::string_view name = entry.GetName();
+    const TreeItem first = tree_.FindChild(parent, name, 0);
+    // An item whose text no sibling shares shows the only container so named.
+    if (first == kNoItem || tree_.FindChild(parent, name, 1) == kNoItem) return first;
+    return tree_.FindChild(parent, name, PlaceAmongNamesakes(entry));
+}
+
+std::size_t CatalogSet::PlaceAmongNamesakes(const FileData& entry) const {
+    // Made for all the containers of the parent at once, so that the rows
+    // of a folder full of namesakes do not each walk the folder again.
+    std::lock_guard lock(placesLock_);
+    if (placesMadeAt_ != filingChanges_) {
+        places_.clear();
+        placesMadeAt_ = filingChanges_;
+    }
+    const TreeItem parent = entry.GetParentItem();
+    auto [at, made] = places_.try_emplace(parent);
+    auto& places = at->second;
+    if (made) {
+        std::unordered_map<std::string_view, std::size_t> seen;
+        for (FileData* e = lists_.First(parent); e; e = e->nextInItem_)
+            if (e->IsContainer()) places.emplace(e, seen[e->GetName()]++);
+    }
+    auto it = places.find(&entry);
+    return it == places.end() ? 0 : it->second;
 }
 
 void CatalogSet::RemoveChildNamed(TreeItem parent, std::string_view name) {
@@ -173,11 +210,15 @@ void CatalogSet::RemoveChildNamed(TreeItem parent, std::string_view name) {
     if (child != kNoItem) RemoveContainer(parent, child, name);
 }
 
-FileData* CatalogSet::EntryOfItem(TreeItem item, SiblingMatch match) const {
+FileData* CatalogSet::EntryOfItem(TreeItem item) const {
     if (item == kNoItem || !tree_.IsValid(item)) return nullptr;
     const TreeItem parent = tree_.Parent(item);
     if (parent == kNoItem) return nullptr;
-    return EntryNamed(parent, tree_.ItemText(item), match);
+    const std::string_view name = tree_.ItemText(item);
+    std::size_t before = tree_.SameTextBefore(item);
+    for (FileData* e = lists_.First(parent); e; e = e->nextInItem_)
+        if (IsContainerNamed(*e, name) && before-- == 0) return e;
+    return nullptr;
 }
 
 void CatalogSet::ReleaseAllSizeTexts() {
@@ -269,28 +310,34 @@ void CatalogSet::RemoveObserver(CatalogSetObserver* observer) {
     std::erase(observers_, observer);
 }
 
-ChildItemEntries::ChildItemEntries(const CatalogSet& set, TreeItem parent, SiblingMatch match,
-                                   std::size_t expected)
-    : set_(set), parent_(parent), match_(match), asked_(expected > kIndexFrom ? kIndexAfter : 0) {}
+ChildItemEntries::ChildItemEntries(const CatalogSet& set, TreeItem parent, std::size_t expected)
+    : set_(set), parent_(parent), asked_(expected > kIndexFrom ? kIndexAfter : 0) {}
 
 FileData* ChildItemEntries::Find(TreeItem child) {
-    const std::string_view name = set_.Tree().ItemText(child);
-    if (!indexed_ && ++asked_ <= kIndexAfter) return set_.EntryNamed(parent_, name, match_);
+    if (!indexed_ && ++asked_ <= kIndexAfter) return set_.EntryOfItem(child);
     if (!indexed_) Index();
-    if (match_ != SiblingMatch::FirstIgnoringCase)
-        if (auto it = exact_.find(name); it != exact_.end()) return it->second;
-    if (match_ == SiblingMatch::Exact) return nullptr;
-    auto it = folded_.find(FoldedNameKey(name));
-    return it == folded_.end() ? nullptr : it->second;
+    auto it = paired_.find(child);
+    return it == paired_.end() ? nullptr : it->second;
 }
 
-// Both maps keep the first entry filed under each key.
+// One pass over the entries and one over the children: the containers of
+// each name in filing order, handed to the items of that text in tree order.
 void ChildItemEntries::Index() {
     indexed_ = true;
-    set_.ForEachEntryUnder(parent_, [this](FileData& e) {
-        if (match_ != SiblingMatch::FirstIgnoringCase) exact_.try_emplace(e.GetName(), &e);
-        if (match_ != SiblingMatch::Exact) folded_.try_emplace(FoldedNameKey(e.GetName()), &e);
+    struct Named {
+        std::vector<FileData*> entries;
+        std::size_t taken = 0;
+    };
+    std::unordered_map<std::string_view, Named> byName;
+    set_.ForEachEntryUnder(parent_, [&byName](FileData& e) {
+        if (e.IsContainer()) byName[e.GetName()].entries.push_back(&e);
     });
+    const ContainerTree& tree = set_.Tree();
+    for (TreeItem child : tree.Children(parent_)) {
+        auto it = byName.find(tree.ItemText(child));
+        if (it == byName.end() || it->second.taken == it->second.entries.size()) continue;
+        paired_.emplace(child, it->second.entries[it->second.taken++]);
+    }
 }
 
 namespace {
@@ -304,8 +351,7 @@ public:
         const auto children = set_.Tree().Children(item_);
         while (next_ < children.size()) {
             if (!entries_)
-                entries_ = std::make_unique<ChildItemEntries>(
-                    set_, item_, SiblingMatch::FirstIgnoringCase, children.size());
+                entries_ = std::make_unique<ChildItemEntries>(set_, item_, children.size());
             child = children[next_++];
             entry = entries_->Find(child);
             if (entry && entry->IsContainer()) return true;
@@ -392,17 +438,14 @@ void CatalogSet::CountContents(TreeItem item, ContentCounts& counts) const {
 }
 
 std::int64_t CatalogSet::ContentSize(TreeItem item) {
-    // A folder's own entry keeps its count when it names this very item
-    // (exactly) and its catalogued size was 0; Zip Folders count at their
-    // own size, so what is inside them need not be walked.
-    auto keepsCount = [this](const FileData& entry, TreeItem child) {
-        return !entry.IsZipFolder() && entry.GetName() == tree_.ItemText(child);
+    // A folder's own entry (each item is walked with the entry it shows)
+    // keeps its count when its catalogued size was 0; Zip Folders count at
+    // their own size, so what is inside them need not be walked.
+    auto takeWhole = [](const FileData& entry, TreeItem) {
+        return entry.IsZipFolder() || entry.sizeCounted_;
     };
-    auto takeWhole = [&](const FileData& entry, TreeItem child) {
-        return entry.IsZipFolder() || (entry.sizeCounted_ && keepsCount(entry, child));
-    };
-    auto keep = [&](FileData& entry, TreeItem child, const ContentCounts& inside) {
-        if (entry.size_ != 0 || entry.sizeCounted_ || !keepsCount(entry, child)) return;
+    auto keep = [](FileData& entry, TreeItem, const ContentCounts& inside) {
+        if (entry.IsZipFolder() || entry.size_ != 0 || entry.sizeCounted_) return;
         entry.size_ = inside.size;
         entry.sizeCounted_ = 1;
     };

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -86,14 +87,19 @@ public:
     // The child item of `parent` that `name` stands for, as `match` says.
     TreeItem ItemNamed(TreeItem parent, std::string_view name, SiblingMatch match) const;
 
-    // The tree item showing the container `entry`: the first child item of
-    // the entry's parent item whose text equals its name exactly; kNoItem
+    // Tree items and container entries are paired one to one: among the
+    // children of one item with exactly the same text, the first in tree
+    // order shows the first container entry of exactly that name filed
+    // under the item, the second the second, and so on. Siblings that
+    // differ only in letter case, or that were written with the same name,
+    // each keep their own.
+
+    // The tree item showing the container `entry`; kNoItem for a file or
     // when there is none.
     TreeItem ItemOfEntry(const FileData& entry) const;
-    // The entry that stands for `item` among those filed under the item's
-    // parent; nullptr for the top root item or when none does.
-    FileData* EntryOfItem(TreeItem item,
-                          SiblingMatch match = SiblingMatch::FirstIgnoringCase) const;
+    // The container entry that `item` shows; nullptr for the top root item
+    // or when none does.
+    FileData* EntryOfItem(TreeItem item) const;
     // Removes the first child container of `parent` whose name equals `name`
     // with a-z upper-cased, with every entry and item below it and its own
     // entry (the first so named).
@@ -151,6 +157,9 @@ private:
                       Counted&& counted) const;
     void NotifyRemoval();
     void DropEmptyStores();
+    // The place of the container `entry` among the containers of exactly its
+    // name filed under its parent item, counting from 0.
+    std::size_t PlaceAmongNamesakes(const FileData& entry) const;
 
     ContainerTree tree_;
     LocalClock clock_;
@@ -164,15 +173,22 @@ private:
     bool disksLoadedInLoads_ = false;
     std::vector<CatalogSetObserver*> observers_;
     std::unordered_map<TreeItem, std::string> catalogFiles_;  // by disk item
+    // Counts every change to which entries are filed where.
+    std::uint64_t filingChanges_ = 0;
+    // The places of the containers under the items asked about, kept until
+    // the filing changes; asked for by two search workers at once.
+    mutable std::mutex placesLock_;
+    mutable std::uint64_t placesMadeAt_ = 0;
+    mutable std::unordered_map<TreeItem, std::unordered_map<const FileData*, std::size_t>> places_;
 };
 
-// The entries that stand for the child items of one container, found as
-// CatalogSet::EntryOfItem finds them; looked up through an index once many
-// are asked for, or from the start when `expected` lookups are many.
+// The entries that the child items of one container show, paired as
+// CatalogSet::EntryOfItem pairs them; all paired at once through the
+// children once many are asked for, or from the start when `expected`
+// lookups are many.
 class ChildItemEntries {
 public:
-    ChildItemEntries(const CatalogSet& set, TreeItem parent, SiblingMatch match,
-                     std::size_t expected = 0);
+    ChildItemEntries(const CatalogSet& set, TreeItem parent, std::size_t expected = 0);
     FileData* Find(TreeItem child);
 
 private:
@@ -182,11 +198,9 @@ private:
 
     const CatalogSet& set_;
     TreeItem parent_;
-    SiblingMatch match_;
     std::size_t asked_ = 0;
     bool indexed_ = false;
-    std::unordered_map<std::string_view, FileData*> exact_;
-    std::unordered_map<std::string, FileData*> folded_;
+    std::unordered_map<TreeItem, FileData*> paired_;
 };
 
 // Sorts entry pointers into identity order (the order of creation) and

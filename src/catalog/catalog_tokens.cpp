@@ -20,17 +20,25 @@ int DigitValue(char c, int base) {
 }  // namespace
 
 bool CatalogTokens::ReadWord(std::string_view& word) {
-    SkipSpace();
-    if (p_ == end_) return false;
+    return ReadWordOf(word, false);
+}
+
+bool CatalogTokens::ReadWordOf(std::string_view& word, bool inName) {
+    if (inName)
+        SkipSpace();
+    else
+        SkipToToken();
+    if (!More()) return false;
     const char* start = p_;
-    while (p_ < end_ && !IsCatalogSpace(*p_)) ++p_;
+    while (More() && !IsCatalogSpace(*p_) && (inName || *p_ != '\0')) ++p_;
     word = std::string_view(start, static_cast<std::size_t>(p_ - start));
+    if (!inName && More() && *p_ == '\0') Stop();
     return true;
 }
 
 bool CatalogTokens::ReadChar(char& c) {
-    SkipSpace();
-    if (p_ == end_) return false;
+    SkipToToken();
+    if (!More()) return false;
     c = *p_++;
     return true;
 }
@@ -50,9 +58,11 @@ ReadStatus CatalogTokens::ReadNumberWord(std::int64_t& value) {
 }
 
 ReadStatus CatalogTokens::ReadInteger(std::int32_t& value) {
-    SkipSpace();
-    if (p_ == end_) return ReadStatus::End;
+    SkipToToken();
+    if (!More()) return ReadStatus::End;
     constexpr std::ptrdiff_t kMaxCharacters = 15;
+    while (end_ - p_ < kMaxCharacters && Has(end_)) {
+    }
     const char* limit = end_ - p_ > kMaxCharacters ? p_ + kMaxCharacters : end_;
     const char* p = p_;
     bool negative = false;
@@ -88,16 +98,16 @@ ReadStatus CatalogTokens::ReadInteger(std::int32_t& value) {
 }
 
 ReadStatus CatalogTokens::ReadFileSize(std::int64_t& value) {
-    SkipSpace();
-    if (p_ == end_) return ReadStatus::End;
+    SkipToToken();
+    if (!More()) return ReadStatus::End;
     const char* p = p_;
     bool negative = false;
-    if (p < end_ && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    if (Has(p) && (*p == '+' || *p == '-')) negative = *p++ == '-';
     constexpr std::uint64_t kMax = std::numeric_limits<std::int64_t>::max();
     std::uint64_t magnitude = 0;
     bool overflow = false;
     int digits = 0;
-    for (; p < end_ && *p >= '0' && *p <= '9'; ++p, ++digits) {
+    for (; Has(p) && *p >= '0' && *p <= '9'; ++p, ++digits) {
         const auto d = static_cast<std::uint64_t>(*p - '0');
         if (magnitude > (kMax + 1 - d) / 10)
             overflow = true;
@@ -117,15 +127,25 @@ ReadStatus CatalogTokens::ReadFileSize(std::int64_t& value) {
 
 ReadStatus CatalogTokens::ReadQuotedName(std::string& name) {
     name.clear();
-    const void* quote = std::memchr(p_, kQuote, static_cast<std::size_t>(end_ - p_));
-    if (!quote) {
-        p_ = end_;
-        return ReadStatus::End;
+    // The characters before the opening quote are skipped; a NUL among them
+    // ends the text.
+    for (;;) {
+        if (!More()) return ReadStatus::End;
+        const auto left = static_cast<std::size_t>(end_ - p_);
+        const char* quote = static_cast<const char*>(std::memchr(p_, kQuote, left));
+        const std::size_t before = quote ? static_cast<std::size_t>(quote - p_) : left;
+        if (const void* nul = std::memchr(p_, '\0', before)) {
+            p_ = static_cast<const char*>(nul);
+            Stop();
+            return ReadStatus::End;
+        }
+        p_ += before;
+        if (quote) break;
     }
-    p_ = static_cast<const char*>(quote) + 1;
+    ++p_;
     for (bool first = true;; first = false) {
         std::string_view word;
-        if (!ReadWord(word)) return ReadStatus::End;
+        if (!ReadWordOf(word, true)) return ReadStatus::End;
         const std::size_t cut = word.find(kQuote);
         if (!first) name += ' ';
         name.append(word.substr(0, cut));

@@ -1,5 +1,6 @@
 // The lexical level of catalog files: words, single characters, numbers
-// and quoted names, read from text in memory.
+// and quoted names, read from text in memory, which may be read in pieces
+// as the tokens get to it.
 #pragma once
 
 #include <cstdint>
@@ -16,10 +17,21 @@ enum class ReadStatus {
     Bad,  // a number field held no digits
 };
 
+// Where more text comes from when a catalog is read in pieces.
+class TextFeed {
+public:
+    virtual ~TextFeed() = default;
+    // Makes more text readable right after `end`, leaving the text before it
+    // where it is, and moves `end` past it; false when there is no more.
+    virtual bool Extend(const char*& end) = 0;
+};
+
+// A NUL byte cannot continue a record: met outside a quoted name it ends the
+// text there, and the tokens say so (Stopped). Inside a name it is kept.
 class CatalogTokens {
 public:
-    explicit CatalogTokens(std::string_view text)
-        : p_(text.data()), end_(text.data() + text.size()) {}
+    explicit CatalogTokens(std::string_view text, TextFeed* feed = nullptr)
+        : p_(text.data()), end_(text.data() + text.size()), feed_(feed) {}
 
     // Skips white space, then takes characters up to the next white space.
     bool ReadWord(std::string_view& word);
@@ -38,14 +50,34 @@ public:
     // Skips past the next double quote, then reads words up to and including
     // the first one holding a double quote (cut there), joined by blanks.
     ReadStatus ReadQuotedName(std::string& name);
+    // Whether a NUL outside a quoted name ended the text.
+    bool Stopped() const { return stopped_; }
 
 private:
-    void SkipSpace() {
-        while (p_ < end_ && IsCatalogSpace(*p_)) ++p_;
+    // Whether the text goes on at `p` (at most end_), reading more when the
+    // feed has it.
+    bool Has(const char* p) {
+        return p < end_ || (!stopped_ && feed_ && feed_->Extend(end_) && p < end_);
     }
+    bool More() { return Has(p_); }
+    void Stop() {
+        end_ = p_;
+        stopped_ = true;
+    }
+    void SkipSpace() {
+        while (More() && IsCatalogSpace(*p_)) ++p_;
+    }
+    // Skips white space before a token outside a name.
+    void SkipToToken() {
+        SkipSpace();
+        if (More() && *p_ == '\0') Stop();
+    }
+    bool ReadWordOf(std::string_view& word, bool inName);
 
     const char* p_;
     const char* end_;
+    TextFeed* feed_;
+    bool stopped_ = false;
 };
 
 }  // namespace kestavo

@@ -190,19 +190,43 @@ int ContainerTree::RowOf(TreeItem item) const {
 }
 
 TreeItem ContainerTree::FindChild(TreeItem parent, std::string_view text) const {
+    return FindChild(parent, text, 0);
+}
+
+TreeItem ContainerTree::FindChild(TreeItem parent, std::string_view text, std::size_t nth) const {
     if (!IsValid(parent) && parent != kNoItem) return kNoItem;
     const Node& node = At(parent);
     if (node.childrenSorted) {
-        // Equal texts are next to each other in display order; take the first.
+        // Equal texts are next to each other in display order, in the order
+        // they were inserted.
         auto it = std::lower_bound(node.children.begin(), node.children.end(), text,
                                    [this](TreeItem child, std::string_view wanted) {
                                        return CompareDisplayOrder(At(child).text, wanted) < 0;
                                    });
-        return it != node.children.end() && At(*it).text == text ? *it : kNoItem;
+        if (static_cast<std::size_t>(node.children.end() - it) <= nth) return kNoItem;
+        it += static_cast<std::ptrdiff_t>(nth);
+        return At(*it).text == text ? *it : kNoItem;
     }
     for (TreeItem child : node.children)
-        if (At(child).text == text) return child;
+        if (At(child).text == text && nth-- == 0) return child;
     return kNoItem;
+}
+
+std::size_t ContainerTree::SameTextBefore(TreeItem item) const {
+    if (!IsValid(item)) return 0;
+    const Node& node = At(item);
+    const Node& parent = At(node.parent);
+    std::size_t count = 0;
+    if (parent.childrenSorted) {
+        // Equal texts are next to each other: count back to the first.
+        for (std::size_t row = node.row; row > 0 && At(parent.children[row - 1]).text == node.text;
+             --row)
+            ++count;
+        return count;
+    }
+    for (std::size_t row = 0; row < node.row; ++row)
+        if (At(parent.children[row]).text == node.text) ++count;
+    return count;
 }
 
 TreeItem ContainerTree::FindChildUpperCased(TreeItem parent, std::string_view text) const {

@@ -70,6 +70,11 @@ public:
     // The child of `parent` whose text equals `text` exactly, or kNoItem.
     // Fast once the children are sorted.
     TreeItem FindChild(TreeItem parent, std::string_view text) const;
+    // The child of `parent`, counting from 0 in tree order, that is the
+    // `nth` whose text equals `text` exactly, or kNoItem.
+    TreeItem FindChild(TreeItem parent, std::string_view text, std::size_t nth) const;
+    // How many siblings before `item` have exactly its text.
+    std::size_t SameTextBefore(TreeItem item) const;
     // The first child of `parent` whose text equals `text` with a-z and A-Z
     // folded, or kNoItem. Fast once the children are sorted.
     TreeItem FindChildUpperCased(TreeItem parent, std::string_view text) const;

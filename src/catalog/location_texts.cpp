@@ -43,11 +43,11 @@ std::string_view LocationTexts::Join(std::string_view parent, std::string_view p
     return {at, length};
 }
 
-TextRef LocationTexts::Keep(std::string_view joined) {
-    // Names hold no "/": separators at the end come from empty names at the
-    // bottom, which do not enter the location.
-    std::string_view location = joined;
-    while (!location.empty() && location.back() == '/') location.remove_suffix(1);
+TextRef LocationTexts::Keep(std::string_view joined, TextRef parent, bool emptyName) {
+    // An empty name at the bottom does not enter the location: it is that of
+    // the container above. Every other name does, whatever it holds (a
+    // hand-written catalog may name a folder "/").
+    const std::string_view location = emptyName && parent != kNoText ? locations_[parent] : joined;
     joined_.push_back(joined);
     locations_.push_back(location);
     return static_cast<TextRef>(locations_.size() - 1);
@@ -78,7 +78,7 @@ TextRef LocationTexts::OfItem(const ContainerTree& tree, TreeItem item) {
     TextRef ref = known;
     for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
         const std::string_view text = tree.ItemText(*it);
-        ref = Keep(ref == kNoText ? Copy(text) : Join(joined_[ref], text));
+        ref = Keep(ref == kNoText ? Copy(text) : Join(joined_[ref], text), ref, text.empty());
         ofItem_[*it] = ref;
     }
     return ref;

@@ -42,11 +42,13 @@ private:
     std::string_view Join(std::string_view parent, std::string_view part);
     std::string_view Copy(std::string_view text);
     char* Reserve(std::size_t length);
-    TextRef Keep(std::string_view joined);
+    // Keeps `joined`, the text of an item below `parent` (kNoText for a
+    // disk), whose own name is empty when `emptyName`.
+    TextRef Keep(std::string_view joined, TextRef parent, bool emptyName);
 
     std::vector<Chunk> chunks_;
-    // By reference: every part joined by "/", and the location, which drops
-    // the separators of empty names at the end.
+    // By reference: every part joined by "/", and the location, which leaves
+    // out empty names at the end.
     std::vector<std::string_view> joined_;
     std::vector<std::string_view> locations_;
     std::unordered_map<TreeItem, TextRef> ofItem_;

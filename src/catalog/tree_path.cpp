@@ -23,6 +23,8 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
 TreePathTarget ResolveTreePath(CatalogSet& set, std::string_view path, bool allowEntry) {
     TreePathTarget target;
     TreeItem node = set.RootItem();
+    // A container's path completed with its "/" names the container itself.
+    if (path.ends_with('/')) path.remove_suffix(1);
     const std::vector<std::string_view> parts = SplitPath(path);
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const TreeItem child = set.ItemNamed(node, parts[i], SiblingMatch::ExactFirst);

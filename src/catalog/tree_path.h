@@ -16,7 +16,8 @@ struct TreePathTarget {
 
 // Resolves `path` from the top root item (the empty path). Each part
 // matches a child's text exactly, or else without regard to case. With
-// `allowEntry`, the last part may name an entry filed under the node.
+// `allowEntry`, the last part may name an entry filed under the node. One
+// "/" at the end is left out: "WORK/" names the same node as "WORK".
 TreePathTarget ResolveTreePath(CatalogSet& set, std::string_view path, bool allowEntry);
 
 }  // namespace kestavo

@@ -227,9 +227,8 @@ void FolderComparison::MatchFolder(std::span<const DiskEntry> entries, Match* ma
     }
 
     frame.firstDeletedFolder = deletedFolders_.size();
-    // A deleted folder's own entry: the one filed with exactly its name, else
-    // the first equal without regard to case.
-    ChildItemEntries containerEntries(set_, item, SiblingMatch::ExactFirst);
+    // A deleted folder's own entry: the one its item shows.
+    ChildItemEntries containerEntries(set_, item);
     for (std::size_t i = 0; i < subfolders_.size(); ++i)
         if (!candidates.FolderTaken(i)) {
             deletedFolders_.push_back(subfolders_[i]);

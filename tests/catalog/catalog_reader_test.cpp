@@ -223,6 +223,20 @@ TEST_F(ReaderTest, DatesPast2035BecomeFebruaryFifth2036WithOneWarningForTheCatal
     EXPECT_TRUE(messages.shown[1].text.ends_with("\n\n(and 1 more file with the same problem)"));
 }
 
+TEST_F(ReaderTest, AFolderNamedSlashStaysInLocationsAndWarnings) {
+    // Only a hand-written catalog holds such names; an empty name at the
+    // bottom still leaves the location that of the folder above.
+    Load(CatalogHeader() +
+         "+ \"WORK\" 0 0 1 1 2000 0 0 0 < +\"/\" 0 0 1 1 2000 0 0 0 < \"f\" 1 1 1 2037 0 0 0 "
+         "+\"\" 0 0 1 1 2000 0 0 0 < \"g\" 1 1 1 2000 0 0 0 > > >");
+    const TreeItem slash = Child(set, Disk("WORK"), "/");
+    EXPECT_EQ(Entry(slash, "f")->GetPath(), "WORK//");
+    EXPECT_EQ(Entry(Child(set, slash, ""), "g")->GetPath(), "WORK//");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text.substr(0, 46),
+              "The file WORK///f has invalid date information");
+}
+
 TEST_F(ReaderTest, FileSizesAreSixtyFourBitAndClampedAtTheLimits) {
     Load(CatalogHeader() +
          "+ \"D\" 1 1 1 1 2000 0 0 0 < "

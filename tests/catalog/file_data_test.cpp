@@ -176,9 +176,9 @@ TEST_F(EntryTest, SumsOfHugeSizesStopAtTheLimit) {
     EXPECT_EQ(AddSizes(-5, 3), -2);
 }
 
-TEST_F(EntryTest, ContainerShadowedByAFileOfTheSameNameIsPassedOver) {
-    // The first entry named like the child item is the file, which is not a
-    // container, so the folder below is not counted.
+TEST_F(EntryTest, ContainerBesideAFileOfTheSameNameIgnoringCaseIsCounted) {
+    // The file filed first under a name equal to the child item's ignoring
+    // case does not stand for the folder, which is counted with its file.
     CatalogSet other;
     LoadText(other,
              CatalogHeader() +
@@ -187,9 +187,9 @@ TEST_F(EntryTest, ContainerShadowedByAFileOfTheSameNameIsPassedOver) {
              messages);
     ContentCounts counts;
     other.CountContents(Child(other, other.RootItem(), "D"), counts);
-    EXPECT_EQ(counts.files, 1);
-    EXPECT_EQ(counts.folders, 0);
-    EXPECT_EQ(counts.size, 5);
+    EXPECT_EQ(counts.files, 2);
+    EXPECT_EQ(counts.folders, 1);
+    EXPECT_EQ(counts.size, 12);
 }
 
 TEST_F(EntryTest, SizeTextsFollowTheUnitWhileOtherTextsStay) {

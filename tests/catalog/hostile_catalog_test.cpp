@@ -49,6 +49,60 @@ TEST(HostileCatalogTest, CatalogLargerThanMemoryIsRefusedAndTheOthersLoad) {
     EXPECT_EQ(set.EntryCount(), 2u);
 }
 
+TEST(HostileCatalogTest, ANulOutsideANameEndsTheLoadAsDamaged) {
+    using namespace std::string_literals;
+    CatalogSet set;
+    RecordingMessages messages;
+    EXPECT_EQ(LoadText(set,
+                       DiskCatalog("NUL",
+                                   "\"kept\" 1 1 1 2000 0 0 0 \"in\0name\" 2 1 1 2000 0 0 0 "
+                                   "\0 \"lost\" 3 1 1 2000 0 0 0"s),
+                       messages),
+              LoadOutcome::Damaged);
+    EXPECT_EQ(test::EntryNames(set, Child(set, set.RootItem(), "NUL")),
+              (std::vector<std::string>{"kept", "in\0name"s}));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].text.find(" is damaged or incomplete."), std::string::npos);
+    // Between records, in a number and in the header.
+    for (const std::string& text :
+         {DiskCatalog("A", "\"f\" 1 1 1 2000 0 0 0 +\0\"d\" 0 0 1 1 2000 0 0 0 < >"s),
+          DiskCatalog("B", "\"f\" 1\0 1 1 2000 0 0 0"s),
+          "kvx_version_1_1 < %drivetype\0 fixed > + \"C\" 0 0 1 1 2000 0 0 0 < >"s,
+          "kvx_version_1_1 < > \0"s}) {
+        CatalogSet other;
+        EXPECT_EQ(LoadText(other, text, messages), LoadOutcome::Damaged) << text;
+    }
+    // A NUL touching the version tag makes another word: no catalog.
+    EXPECT_EQ(LoadText(set, "kvx_version_1_1\0 < > +"s, messages), LoadOutcome::Incompatible);
+    // After the disk's record nothing is read.
+    EXPECT_EQ(LoadText(set, DiskCatalog("END") + "\0\0"s, messages), LoadOutcome::Loaded);
+}
+
+TEST(HostileCatalogTest, SparseCatalogJustUnderTheLimitCostsLittle) {
+    // The largest catalog read is a quarter of the memory; this one is a
+    // few records and then holes up to just under that.
+    const auto limit = static_cast<off_t>(::sysconf(_SC_PHYS_PAGES) / 4 * ::sysconf(_SC_PAGESIZE));
+    TempDir dir;
+    const std::string sparse = dir.Write("a.kvx", CatalogHeader() +
+                                                      "+ \"SPARSE\" 100 50 1 1 2000 0 0 0 < "
+                                                      "\"f\" 1 1 1 2000 0 0 0 ");
+    const int fd = ::open(sparse.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const bool made = ::ftruncate(fd, limit - 4096) == 0;
+    ::close(fd);
+    if (!made) GTEST_SKIP() << "no sparse files here";
+    CatalogSet set;
+    RecordingMessages messages;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(OpenAllCatalogs(set, dir.Str(), messages), 1);
+    EXPECT_LT(SecondsSince(start), 1.0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].text.find(sparse + " is damaged or incomplete."),
+              std::string::npos);
+    EXPECT_EQ(test::EntryNames(set, Child(set, set.RootItem(), "SPARSE")),
+              std::vector<std::string>{"f"});
+}
+
 TEST(HostileCatalogTest, OnlyAPartAfterTheDiskThatPassesTheZipTestIsAnArchive) {
     CatalogSet set;
     RecordingMessages messages;

@@ -56,23 +56,22 @@ protected:
     // What the properties of a tree item show: the entry of the item, as the
     // tree pane and `kestavo-cli properties` find it.
     PropertyFields PropertiesOfItem(TreeItem item) {
-        const TreeItem parent = set.Tree().Parent(item);
-        return PropertiesOfEntry(*set.FindEntry(parent, set.Tree().ItemText(item)));
+        return PropertiesOfEntry(*set.EntryOfItem(item));
     }
 
     CatalogSet set;
     TreeItem disk{};
 };
 
-TEST_F(ItemEntryTest, AnEntryShowsInTheFirstItemOfExactlyItsName) {
+TEST_F(ItemEntryTest, EachEntryShowsInItsOwnItem) {
     EXPECT_EQ(Filed("Dup")->FindTreeItem(), ChildAt(5));
     EXPECT_EQ(Filed("DUP")->FindTreeItem(), ChildAt(4));
     EXPECT_EQ(Filed("A.ZIP")->FindTreeItem(), ChildAt(2));
     EXPECT_EQ(Filed("Été")->FindTreeItem(), ChildAt(6));
     EXPECT_EQ(Filed("éTÉ")->FindTreeItem(), ChildAt(7));
-    // Two entries of the same name both show in the first item of that name.
+    // Two entries of the same name show in the items of that name in turn.
     EXPECT_EQ(Filed("a b")->FindTreeItem(), ChildAt(0));
-    EXPECT_EQ(Filed("a b", 1)->FindTreeItem(), ChildAt(0));
+    EXPECT_EQ(Filed("a b", 1)->FindTreeItem(), ChildAt(1));
     // A file has no item; no item holds a name in another case.
     FileData* file = nullptr;
     set.ForEachEntryUnder(ChildAt(5), [&](FileData& e) { file = &e; });
@@ -97,72 +96,104 @@ TEST_F(ItemEntryTest, NamesFindItemsAndEntriesExactlyIgnoringCaseOrExactFirst) {
     EXPECT_EQ(set.EntryNamed(disk, "DUP", SiblingMatch::ExactFirst), Filed("DUP"));
     EXPECT_EQ(set.EntryNamed(disk, "éTÉ", SiblingMatch::ExactFirst), Filed("éTÉ"));
     EXPECT_EQ(set.EntryNamed(disk, "ÉTÉ", SiblingMatch::ExactFirst), Filed("Été"));
-    EXPECT_EQ(set.EntryOfItem(upperItem), Filed("Dup"));
-    EXPECT_EQ(set.EntryOfItem(upperItem, SiblingMatch::ExactFirst), Filed("DUP"));
+    EXPECT_EQ(set.EntryOfItem(upperItem), Filed("DUP"));
+    EXPECT_EQ(set.EntryOfItem(dupItem), Filed("Dup"));
+    EXPECT_EQ(set.EntryOfItem(ChildAt(1)), Filed("a b", 1));
     EXPECT_EQ(set.EntryOfItem(set.RootItem()), nullptr);
     EXPECT_EQ(set.EntryOfItem(kNoItem), nullptr);
 }
 
-TEST_F(ItemEntryTest, AnIndexFindsWhatTheWalkFinds) {
-    for (SiblingMatch match :
-         {SiblingMatch::Exact, SiblingMatch::FirstIgnoringCase, SiblingMatch::ExactFirst}) {
-        ChildItemEntries indexed(set, disk, match, 100);
-        ChildItemEntries walked(set, disk, match);
-        for (TreeItem child : set.Tree().Children(disk)) {
-            EXPECT_EQ(indexed.Find(child), set.EntryOfItem(child, match));
-            EXPECT_EQ(walked.Find(child), set.EntryOfItem(child, match));
-        }
+TEST_F(ItemEntryTest, AnIndexFindsWhatTheWalkFindsAndEveryPairGoesBothWays) {
+    ChildItemEntries indexed(set, disk, 100);
+    ChildItemEntries walked(set, disk);
+    for (TreeItem child : set.Tree().Children(disk)) {
+        FileData* entry = set.EntryOfItem(child);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->FindTreeItem(), child);
+        EXPECT_EQ(indexed.Find(child), entry);
+        EXPECT_EQ(walked.Find(child), entry);
     }
 }
 
-TEST_F(ItemEntryTest, AnItemsPropertiesAreThoseOfTheFirstEntryEqualIgnoringCase) {
+TEST_F(ItemEntryTest, AnItemsPropertiesAreThoseOfItsOwnEntry) {
     EXPECT_EQ(PropertiesOfItem(ChildAt(5)).name, "Dup");
-    EXPECT_EQ(PropertiesOfItem(ChildAt(4)).name, "Dup");
-    EXPECT_EQ(PropertiesOfItem(ChildAt(4)).size, "5");
+    EXPECT_EQ(PropertiesOfItem(ChildAt(4)).name, "DUP");
+    EXPECT_EQ(PropertiesOfItem(ChildAt(4)).size, "7");
     EXPECT_EQ(PropertiesOfItem(ChildAt(3)).name, "a.zip");
-    EXPECT_EQ(PropertiesOfItem(ChildAt(2)).name, "a.zip");
-    EXPECT_EQ(PropertiesOfItem(ChildAt(7)).name, "Été");
+    EXPECT_EQ(PropertiesOfItem(ChildAt(2)).name, "A.ZIP");
+    EXPECT_EQ(PropertiesOfItem(ChildAt(7)).name, "éTÉ");
+    EXPECT_EQ(PropertiesOfItem(ChildAt(1)).size, "2");
     EXPECT_EQ(PropertiesOfItem(ChildAt(1)).contains, "1 Files, 0 Folders, 0 Zip Folders");
 }
 
-TEST_F(ItemEntryTest, CountsTakeEachChildItemWithTheFirstEntryEqualIgnoringCase) {
-    // Both archive items count as the first archive filed (100 each); every
-    // folder item counts its own contents.
+TEST_F(ItemEntryTest, CountsTakeEachChildItemWithItsOwnEntry) {
+    // Each archive counts at its own size; every folder item counts its own
+    // contents.
     ContentCounts counts;
     set.CountContents(disk, counts);
-    EXPECT_EQ(counts.size, 1 + 2 + 100 + 100 + 7 + 5 + 10 + 20);
+    EXPECT_EQ(counts.size, 1 + 2 + 100 + 200 + 7 + 5 + 10 + 20);
     EXPECT_EQ(counts.files, 8);
     EXPECT_EQ(counts.folders, 6);
     EXPECT_EQ(counts.zipFolders, 2);
 }
 
-TEST_F(ItemEntryTest, CountedFolderSizesAreKeptOnlyByEntriesOfExactlyTheItemsName) {
-    // The disk's size counts its folders once; the first "a b" keeps its
-    // count (1), which the second "a b" item then takes as its own.
+TEST_F(ItemEntryTest, CountedFolderSizesAreKeptByTheEntriesOfTheItemsCounted) {
+    // The disk's size counts each folder once, and each folder's entry keeps
+    // the count of its own item.
     EXPECT_EQ(set.FindEntry(set.RootItem(), "D")->GetSizeText(),
-              std::to_string(1 + 1 + 100 + 100 + 7 + 5 + 10 + 20));
+              std::to_string(1 + 2 + 100 + 200 + 7 + 5 + 10 + 20));
     EXPECT_EQ(Filed("a b")->Size(), 1);
+    EXPECT_EQ(Filed("a b", 1)->Size(), 2);
     EXPECT_EQ(Filed("Dup")->Size(), 5);
+    EXPECT_EQ(Filed("DUP")->Size(), 7);
     EXPECT_EQ(Filed("Été")->Size(), 10);
-    // Entries whose name no item holds exactly were not counted on the way.
-    EXPECT_EQ(Filed("DUP")->Size(), 0);
-    EXPECT_EQ(Filed("DUP")->GetSizeText(), "7");
     EXPECT_EQ(Filed("éTÉ")->GetSizeText(), "20");
-    EXPECT_EQ(Filed("a b", 1)->GetSizeText(), "1");
     EXPECT_EQ(Filed("A.ZIP")->GetSizeText(), "200");
 }
 
 TEST_F(ItemEntryTest, FolderSizesAskedOneByOneAgreeWithTheWholeCount) {
     // Sizes asked inner first: every folder counted on its own item.
+    EXPECT_EQ(Filed("a b", 1)->GetSizeText(), "2");
+    EXPECT_EQ(Filed("a b")->GetSizeText(), "1");
     for (const char* name : {"Dup", "DUP", "Été", "éTÉ"}) Filed(name)->GetSizeText();
     EXPECT_EQ(set.FindEntry(set.RootItem(), "D")->GetSizeText(),
-              std::to_string(1 + 1 + 100 + 100 + 7 + 5 + 10 + 20));
+              std::to_string(1 + 2 + 100 + 200 + 7 + 5 + 10 + 20));
+}
+
+TEST(ItemEntryFilesTest, AFolderItemNeverStandsForAFileOfTheSameName) {
+    // A file README beside a folder readme, and a file "a b" beside a folder
+    // written as "a  b", which reads back as "a b" too.
+    CatalogSet set;
+    test::RecordingMessages messages;
+    LoadText(set,
+             CatalogHeader() +
+                 "+ \"D\" 0 0 1 1 2000 0 0 0 < \"README\" 5 1 1 2000 0 0 0 "
+                 "+\"readme\" 0 0 1 1 2000 0 0 0 < \"a.txt\" 100 1 1 2000 0 0 0 > "
+                 "\"a b\" 3 1 1 2000 0 0 0 "
+                 "+\"a  b\" 0 0 1 1 2000 0 0 0 < \"c\" 40 1 1 2000 0 0 0 > >",
+             messages);
+    const TreeItem disk = Child(set, set.RootItem(), "D");
+    ContentCounts counts;
+    set.CountContents(disk, counts);
+    EXPECT_EQ(counts.size, 5 + 100 + 3 + 40);
+    EXPECT_EQ(counts.files, 4);
+    EXPECT_EQ(counts.folders, 2);
+    for (const char* name : {"readme", "a b"}) {
+        FileData* folder = set.EntryOfItem(Child(set, disk, name));
+        ASSERT_NE(folder, nullptr);
+        EXPECT_TRUE(folder->IsContainer());
+        EXPECT_EQ(folder->FindTreeItem(), Child(set, disk, name));
+    }
+    FileData* file = set.EntryNamed(disk, "a b", SiblingMatch::Exact);
+    ASSERT_NE(file, nullptr);
+    EXPECT_FALSE(file->IsContainer());
+    EXPECT_EQ(file->FindTreeItem(), kNoItem);
 }
 
 TEST(ItemEntryManyTest, ManyChildItemsFindTheirEntriesAsFewDo) {
     // Past a handful of children the entries are looked up through an
     // index; the counts must be those of the plain walk: every item with
-    // the first entry equal ignoring case.
+    // its own entry.
     std::string body = "+ \"D\" 0 0 1 1 2000 0 0 0 < +\"top\" 0 0 1 1 2000 0 0 0 < ";
     std::int64_t size = 0;
     for (int i = 0; i < 20; ++i) {
@@ -172,7 +203,7 @@ TEST(ItemEntryManyTest, ManyChildItemsFindTheirEntriesAsFewDo) {
                 " 1 1 2000 0 0 0 > ";
         body += "+\"z" + n + ".zip\" " + std::to_string(10 * i) + " 0 1 1 2000 0 0 0 < > ";
         body += "+\"Z" + n + ".ZIP\" 7 0 1 1 2000 0 0 0 < > ";
-        size += i + 1000 + i + 10 * i + 10 * i;
+        size += i + 1000 + i + 10 * i + 7;
     }
     body += "> >";
     CatalogSet set;

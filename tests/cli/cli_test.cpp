@@ -54,6 +54,25 @@ TEST(CliLsTest, PathPartsMatchWithoutRegardToCaseAndUnitsApply) {
     EXPECT_NE(run.out.find("BACKUP\t1000MB\t250MB\t"), std::string::npos);
 }
 
+TEST(CliLsTest, APathEndingInASlashNamesTheSameNode) {
+    test::TempDir catalogs;
+    catalogs.Write("S.kvx", test::CatalogHeader() +
+                                "+ \"sp ace\" 0 0 1 1 2000 0 0 0 < "
+                                "+\"in\" 0 0 1 1 2000 0 0 0 < \"f\" 5 1 1 2000 0 0 0 > >");
+    const std::string listing = RunCli(catalogs.Str(), {"ls", "sp ace"}).out;
+    test::CliRun run = RunCli(catalogs.Str(), {"ls", "sp ace/"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, listing);
+    EXPECT_EQ(RunCli(catalogs.Str(), {"ls", "sp ace/in/"}).out,
+              RunCli(catalogs.Str(), {"ls", "sp ace/in"}).out);
+    EXPECT_EQ(RunCli(catalogs.Str(), {"properties", "sp ace/in/f/"}).out.substr(0, 8), "Name: f\n");
+    EXPECT_EQ(RunCli(catalogs.Str(), {"ls", "/"}).out, RunCli(catalogs.Str(), {"ls"}).out);
+    run = RunCli(catalogs.Str(), {"ls", "sp ace//"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "No such catalog item: sp ace//\n");
+}
+
 TEST(CliLsTest, NamesThatNameNothingFail) {
     test::CliRun run = RunCli(kCatalogs, {"ls", "BACKUP/nope"});
     EXPECT_EQ(run.status, 1);
@@ -122,7 +141,7 @@ TEST(CliCommonTest, DamagedAndForeignCatalogsAreReportedAndTheRestListed) {
 
 TEST(CliPropertiesTest, SiblingFoldersDifferingOnlyInCase) {
     // A path part matches its item exactly; the item's properties are those
-    // of the first entry equal to its name ignoring case.
+    // of its own entry.
     test::TempDir catalogs;
     catalogs.Write("D.kvx", test::CatalogHeader() +
                                 "+ \"D\" 0 0 1 1 2000 0 0 0 < "
@@ -131,15 +150,40 @@ TEST(CliPropertiesTest, SiblingFoldersDifferingOnlyInCase) {
     test::CliRun run = RunCli(catalogs.Str(), {"properties", "D/DUP"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
-              "Name: Dup\nType: File Folder\nLocation: D\nSize: 5\n"
+              "Name: DUP\nType: File Folder\nLocation: D\nSize: 7\n"
               "Contains: 1 Files, 0 Folders, 0 Zip Folders\n"
-              "Count includes files and folders in Zip Folders\nDate: 01/01/00 00:00:00\n");
+              "Count includes files and folders in Zip Folders\nDate: 02/02/02 00:00:00\n");
+    // No part is "dup" exactly: the first item equal ignoring case, DUP.
     run = RunCli(catalogs.Str(), {"properties", "D/dup"});
-    EXPECT_EQ(run.out.substr(0, 10), "Name: Dup\n");
+    EXPECT_EQ(run.out.substr(0, 10), "Name: DUP\n");
     run = RunCli(catalogs.Str(), {"ls", "D"});
     EXPECT_EQ(run.out, "Name\tSize\tDate\nDUP\t7\t02/02/02 00:00:00\nDup\t5\t01/01/00 00:00:00\n");
     run = RunCli(catalogs.Str(), {"properties", "D/DUP/G"});
     EXPECT_EQ(run.out.substr(0, 8), "Name: g\n");
+}
+
+TEST(CliPropertiesTest, SiblingsOfOneNameEachShowTheirOwnContents) {
+    test::TempDir catalogs;
+    catalogs.Write("D.kvx", test::CatalogHeader() +
+                                "+ \"D\" 0 0 1 1 2000 0 0 0 < \"README\" 5 1 1 2000 0 0 0 "
+                                "+\"readme\" 0 0 1 1 2000 0 0 0 < \"a.txt\" 100 1 1 2000 0 0 0 > "
+                                "+\"INDEX\" 0 0 1 1 2000 0 0 0 < \"a\" 7 1 1 2000 0 0 0 > "
+                                "+\"index\" 0 0 1 1 2000 0 0 0 < \"b\" 300 1 1 2000 0 0 0 > "
+                                "+\"a b\" 0 0 1 1 2000 0 0 0 < \"x\" 1 1 1 2000 0 0 0 > "
+                                "+\"a  b\" 0 0 1 1 2000 0 0 0 < \"y\" 100 1 1 2000 0 0 0 > >");
+    test::CliRun run = RunCli(catalogs.Str(), {"properties", "D"});
+    EXPECT_NE(run.out.find("Size: 513\nContains: 6 Files, 5 Folders, 0 Zip Folders\n"),
+              std::string::npos);
+    run = RunCli(catalogs.Str(), {"properties", "D/index"});
+    EXPECT_EQ(run.out.substr(0, run.out.find("Contains: ")),
+              "Name: index\nType: File Folder\nLocation: D\nSize: 300\n");
+    run = RunCli(catalogs.Str(), {"properties", "D/readme"});
+    EXPECT_NE(run.out.find("Size: 100\nContains: 1 Files, 0 Folders"), std::string::npos);
+    run = RunCli(catalogs.Str(), {"ls", "D"});
+    EXPECT_EQ(run.out,
+              "Name\tSize\tDate\na b\t1\t01/01/00 00:00:00\na b\t100\t01/01/00 00:00:00\n"
+              "INDEX\t7\t01/01/00 00:00:00\nindex\t300\t01/01/00 00:00:00\n"
+              "README\t5\t01/01/00 00:00:00\nreadme\t100\t01/01/00 00:00:00\n");
 }
 
 }  // namespace
