@@ -23,12 +23,14 @@ test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	sh scripts/check-format.sh
 
-# The support, catalog and tools tests, which run work on two threads, built
-# with ThreadSanitizer in their own directory and run.
+# The support, catalog and tools tests, which run work on two threads, and
+# the window tests, whose windows paint while workers run, built with
+# ThreadSanitizer in their own directory and run (the windows offscreen).
 tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTAVO_TSAN=ON -DKESTAVO_SANITIZE=OFF \
-	    -DKESTAVO_GUI=OFF -DKESTAVO_WERROR=ON
-	cmake --build $(TSAN_DIR) -j $(JOBS) --target support_tests catalog_tests tools_tests
+	    -DKESTAVO_GUI=ON -DKESTAVO_WERROR=ON
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target support_tests catalog_tests tools_tests \
+	    ui_tests ui_faults_tests ui_tools_tests
 	cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 $${TSAN_OPTIONS:-}" ctest --output-on-failure -j $(JOBS)
 
 release: deps

@@ -47,6 +47,11 @@ void FindFiles::FindNow() {
     nothingFound_ = false;
     UpperCaseInPlace(mask_);
     if (searchRoot_ == kNoItem) SetSearchRoot(set_.RootItem());
+    // The search runs from the root the window shows.
+    if (searchRootLost_) {
+        searchRootLost_ = false;
+        SetSearchRoot(searchRoot_);
+    }
     rowsSizeUnit_ = GetSizeUnit();
 
     const ContainerTree& tree = set_.Tree();
@@ -301,16 +306,38 @@ void FindFiles::ResetFinished() {
 
 // After a batch of changes the search root's handle may be gone or reused:
 // the root stays where it was only when the same chain of names still
-// leads to it; otherwise it becomes the top root item.
+// leads to it; otherwise it becomes the top root item. The chain of the
+// root that went is kept until the loads that follow have ended, so that a
+// root whose disk is read again (Open All, a disk catalogued anew) is found
+// on it again.
 void FindFiles::FindSearchRootAgain() {
     const ContainerTree& tree = set_.Tree();
-    if (searchRoot_ != kNoItem && tree.IsValid(searchRoot_) &&
+    if (!searchRootLost_ && searchRoot_ != kNoItem && tree.IsValid(searchRoot_) &&
         ItemTextChain(tree, searchRoot_) == searchRootChain_)
         return;
     const TreeItem found = FindItemByTextChain(tree, searchRootChain_);
     const std::string oldText = searchRootText_;
-    SetSearchRoot(found != kNoItem ? found : set_.FindRootItem());
+    if (found != kNoItem) {
+        SetSearchRoot(found);
+        searchRootLost_ = false;
+    } else {
+        const std::vector<std::string> lostChain = searchRootChain_;
+        SetSearchRoot(set_.FindRootItem());
+        searchRootChain_ = lostChain;
+        searchRootLost_ = true;
+    }
     if (searchRootText_ != oldText && listener_) listener_->SearchRootChanged();
+}
+
+void FindFiles::DisksLoaded() {
+    if (!searchRootLost_) return;
+    FindSearchRootAgain();
+    // A root not read back by the loads no longer exists: the top root item
+    // stays the root.
+    if (searchRootLost_) {
+        searchRootLost_ = false;
+        SetSearchRoot(searchRoot_);
+    }
 }
 
 }  // namespace kestavo

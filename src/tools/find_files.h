@@ -87,6 +87,7 @@ public:
 private:
     // Catalog set and tree changes.
     void EntriesAboutToBeRemoved() override;
+    void DisksLoaded() override;
     void ItemAboutToBeInserted(TreeItem, int) override {}
     void ItemInserted(TreeItem) override {}
     void ItemAboutToBeRemoved(TreeItem item) override;
@@ -117,6 +118,9 @@ private:
     std::string searchRootText_;
     std::vector<std::string> searchRootChain_;
     bool searchRootRemoved_ = false;
+    // The root went and the top root item stands in for it, while
+    // searchRootChain_ still names the root that went.
+    bool searchRootLost_ = false;
     std::string reportFileName_ = "FindFiles.txt";
     bool descendingNext_ = true;
     std::vector<FileData*> rows_;

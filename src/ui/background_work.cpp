@@ -81,7 +81,11 @@ WorkDialog::WorkDialog(const QString& title, bool canStop, QWidget* parent) : QD
     layout->addWidget(place_);
     if (canStop) {
         cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-        cancel_->setDefault(true);
+        // A Return or Space meant for another window must not stop a long
+        // scan: the button is neither the default nor takes the focus, so
+        // only a click on it or Escape cancels.
+        cancel_->setAutoDefault(false);
+        cancel_->setFocusPolicy(Qt::NoFocus);
         connect(cancel_, &QPushButton::clicked, this, &WorkDialog::reject);
         auto* buttons = new QHBoxLayout;
         buttons->addStretch(1);

@@ -11,6 +11,7 @@
 #include "ui/prompter.h"
 #include "ui/report_saving.h"
 #include "ui/utf8_text.h"
+#include "ui/window_size.h"
 
 namespace kestavo::ui {
 namespace {
@@ -87,7 +88,7 @@ DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
     connect(compareNow_, &QPushButton::clicked, this, &DriveCompare::OnCompareNow);
     connect(saveReport_, &QPushButton::clicked, this, &DriveCompare::OnSaveReport);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-    resize(sizeHint().expandedTo(QSize(860, 380)));
+    ResizeToFirstSize(this, sizeHint().expandedTo(QSize(860, 380)));
     driveBox_->setFocus();
 }
 

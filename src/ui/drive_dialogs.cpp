@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,13 +55,35 @@ DriveSelection::DriveSelection(const media::DriveList& drives, Prompter& prompte
     ejectBox_ = new QCheckBox(QStringLiteral("If possible, eject disk when finished"), this);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &DriveSelection::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(driveBox_);
     layout->addWidget(ejectBox_);
     layout->addWidget(buttons);
+    // The drive field's own handling of Return would first take the
+    // completion it offers; here Return is OK at once.
+    driveBox_->lineEdit()->installEventFilter(this);
     driveBox_->setFocus();
+}
+
+void DriveSelection::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Typing replaces the entry shown, as in any field a dialog opens with.
+    driveBox_->lineEdit()->selectAll();
+}
+
+bool DriveSelection::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == driveBox_->lineEdit() && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            accept();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void DriveSelection::accept() {

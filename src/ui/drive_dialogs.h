@@ -34,6 +34,10 @@ public:
     // with a message, and the dialog stays open.
     void accept() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     Prompter& prompter_;
     QComboBox* driveBox_;

@@ -23,7 +23,9 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     const ListColumn& column = columns_[static_cast<std::size_t>(index.column())];
     switch (role) {
         case Qt::DisplayRole: {
-            const std::string_view text = CellText(*entry, column.content);
+            const std::string_view text =
+                texts_[rows_[static_cast<std::size_t>(index.row())].texts +
+                       static_cast<std::size_t>(index.column())];
             return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         }
         case Qt::DecorationRole:
@@ -58,22 +60,33 @@ void EntryListModel::SetColumns(std::vector<ListColumn> columns) {
 
 void EntryListModel::SetRows(std::vector<FileData*> rows) {
     beginResetModel();
-    rows_ = std::move(rows);
+    rows_.clear();
+    rows_.reserve(rows.size());
+    for (FileData* entry : rows) rows_.push_back(Row{entry, 0});
     MakeTexts();
     endResetModel();
 }
 
-// Painting then only reads what the entries hold, so that a search or a
-// comparison may read the same entries on a worker thread meanwhile.
-void EntryListModel::MakeTexts() const {
-    for (FileData* entry : rows_)
-        for (const ListColumn& column : columns_) CellText(*entry, column.content);
+// Painting then reads neither the entries nor their stores, so that a
+// search or a comparison on a worker thread may settle the same entries and
+// add texts to the same stores meanwhile. The texts stay in place while
+// their entries live, the size texts until they are dropped, after which
+// the rows are read again.
+void EntryListModel::MakeTexts() {
+    texts_.clear();
+    texts_.reserve(rows_.size() * columns_.size());
+    for (Row& row : rows_) {
+        row.texts = texts_.size();
+        for (const ListColumn& column : columns_)
+            texts_.push_back(CellText(*row.entry, column.content));
+    }
 }
 
 void EntryListModel::Clear() {
     if (rows_.empty()) return;
     beginResetModel();
     rows_.clear();
+    texts_.clear();
     endResetModel();
 }
 
@@ -88,15 +101,15 @@ void EntryListModel::SortByColumn(int column, bool descending) {
     const QModelIndexList persistent = persistentIndexList();
     std::vector<FileData*> before;
     for (const QModelIndex& index : persistent) before.push_back(EntryAt(index.row()));
-    std::stable_sort(rows_.begin(), rows_.end(), [&](FileData* a, FileData* b) {
-        const int order = CompareRows(a, b, content);
+    std::stable_sort(rows_.begin(), rows_.end(), [&](const Row& a, const Row& b) {
+        const int order = CompareRows(a.entry, b.entry, content);
         return descending ? order > 0 : order < 0;
     });
     QModelIndexList after;
     if (!persistent.isEmpty()) {
         QHash<FileData*, int> rowOf;
         for (std::size_t row = 0; row < rows_.size(); ++row)
-            rowOf.insert(rows_[row], static_cast<int>(row));
+            rowOf.insert(rows_[row].entry, static_cast<int>(row));
         for (std::size_t i = 0; i < before.size(); ++i) {
             const auto it = rowOf.constFind(before[i]);
             after.push_back(it == rowOf.cend()
@@ -109,8 +122,9 @@ void EntryListModel::SortByColumn(int column, bool descending) {
 }
 
 FileData* EntryListModel::EntryAt(int row) const {
-    return row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[static_cast<std::size_t>(row)]
-                                                            : nullptr;
+    return row >= 0 && row < static_cast<int>(rows_.size())
+               ? rows_[static_cast<std::size_t>(row)].entry
+               : nullptr;
 }
 
 }  // namespace kestavo::ui

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <string_view>
 #include <vector>
 
 #include "catalog/file_data.h"
@@ -33,10 +34,17 @@ public:
     void ForgetEntries();
 
 private:
-    void MakeTexts() const;
+    void MakeTexts();
 
+    struct Row {
+        FileData* entry;
+        std::size_t texts;  // where the row's texts start in texts_
+    };
     std::vector<ListColumn> columns_;
-    std::vector<FileData*> rows_;
+    std::vector<Row> rows_;
+    // Each row's texts, column by column, as the entries' caches made them;
+    // painting reads these alone.
+    std::vector<std::string_view> texts_;
     ImageStrip pictures_;
 };
 

@@ -11,6 +11,7 @@
 #include "ui/prompter.h"
 #include "ui/report_saving.h"
 #include "ui/utf8_text.h"
+#include "ui/window_size.h"
 
 namespace kestavo::ui {
 namespace {
@@ -104,7 +105,7 @@ FindDuplicatesDlg::FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Promp
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     ShowMembers();
-    resize(sizeHint().expandedTo(QSize(660, 380)));
+    ResizeToFirstSize(this, sizeHint().expandedTo(QSize(660, 380)));
     findNow_->setFocus();
 }
 

@@ -13,6 +13,7 @@
 #include "ui/prompter.h"
 #include "ui/report_saving.h"
 #include "ui/utf8_text.h"
+#include "ui/window_size.h"
 
 namespace kestavo::ui {
 namespace {
@@ -48,13 +49,11 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
                    [this](std::size_t row, int column) -> std::string_view {
                        if (tool_.FoundNothing())
                            return column == static_cast<int>(FindColumn::Name) ? kNothingFound : "";
-                       // The widest size text is looked for on two threads
-                       // side by side: each makes size texts in its own buffer.
-                       if (column == static_cast<int>(FindColumn::Size)) {
-                           thread_local char size[kSizeTextCapacity];
-                           return tool_.SizeText(row, size);
-                       }
-                       return tool_.RowText(row, static_cast<FindColumn>(column));
+                       // The widest texts are looked for on two threads side
+                       // by side: each makes size and date texts in its own
+                       // scratch.
+                       thread_local RowTextScratch scratch;
+                       return tool_.RowText(row, static_cast<FindColumn>(column), scratch);
                    },
                    [this](std::size_t row) {
                        return tool_.FoundNothing() ? IMAGE_DELETED
@@ -95,7 +94,7 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
 
     tool_.SetListener(this);
     ShowMembers();
-    resize(sizeHint().expandedTo(QSize(640, 380)));
+    ResizeToFirstSize(this, sizeHint().expandedTo(QSize(640, 380)));
     mask_->setFocus();
 }
 

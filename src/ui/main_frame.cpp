@@ -22,6 +22,7 @@
 #include "ui/lock_state.h"
 #include "ui/pictures.h"
 #include "ui/tree_pane.h"
+#include "ui/window_size.h"
 
 namespace kestavo::ui {
 namespace {
@@ -64,7 +65,7 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
-    resize(800, 560);
+    ResizeToFirstSize(this, QSize(800, 560));
 
     connect(Action(Command::ID_OPEN_ALL_CATALOGS), &QAction::triggered, tree_,
             &TreePane::OnOpenAllCatalogs);

@@ -24,6 +24,56 @@ double FontScale(const QWidget* view) {
 
 }  // namespace
 
+CharWidths CharWidths::Of(const QFontMetrics& metrics) {
+    CharWidths widths;
+    for (char16_t c = 0x20; c < 0x7f; ++c) {
+        const int width = metrics.horizontalAdvance(QChar(c));
+        widths.ascii[c] = width;
+        widths.other = std::max(widths.other, width);
+    }
+    return widths;
+}
+
+int CharWidths::Of(std::string_view text) const {
+    // UTF-8: a character other than ASCII is one lead byte (0xC0 and up) and
+    // continuation bytes, which add nothing.
+    int width = 0;
+    for (const char byte : text) {
+        const auto c = static_cast<unsigned char>(byte);
+        width += c < 0x80 ? ascii[c] : (c >= 0xc0 ? other : 0);
+    }
+    return width;
+}
+
+void WidestTexts::Offer(int width, int row) {
+    if (kept_.size() < kKept) {
+        kept_.emplace_back(width, row);
+        return;
+    }
+    // Most rows are no wider than the narrowest kept and are passed over at
+    // once; an equal width keeps the earlier row.
+    const auto narrowest =
+        std::min_element(kept_.begin(), kept_.end(), [](const auto& a, const auto& b) {
+            return a.first < b.first || (a.first == b.first && a.second > b.second);
+        });
+    if (width > narrowest->first) *narrowest = {width, row};
+}
+
+void WidestTexts::Join(const WidestTexts& other) {
+    kept_.insert(kept_.end(), other.kept_.begin(), other.kept_.end());
+    std::sort(kept_.begin(), kept_.end(), [](const auto& a, const auto& b) {
+        return a.first > b.first || (a.first == b.first && a.second < b.second);
+    });
+    if (kept_.size() > kKept) kept_.resize(kKept);
+}
+
+std::vector<int> WidestTexts::Rows() const {
+    std::vector<int> rows;
+    for (const auto& [width, row] : kept_) rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 ResultListModel::ResultListModel(std::vector<ResultColumn> columns, ResultRows rows,
                                  QObject* parent)
     : QAbstractTableModel(parent), columns_(std::move(columns)), rows_(std::move(rows)) {}
@@ -97,12 +147,19 @@ ResultView::ResultView(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setSectionsClickable(true);
 }
 
+QStyleOptionViewItem ResultView::ItemOption() const {
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    return option;
+}
+
 ResultView* MakeResultView(ResultListModel* model, QWidget* parent) {
     auto* view = new ResultView(parent);
     view->setModel(model);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->header()->setStretchLastSection(false);
     view->header()->setSortIndicatorShown(false);
+    model->SetCharWidths(CharWidths::Of(view->fontMetrics()));
     const double scale = FontScale(view);
     const auto& columns = model->Columns();
     for (std::size_t i = 0; i < columns.size(); ++i)
@@ -113,13 +170,36 @@ ResultView* MakeResultView(ResultListModel* model, QWidget* parent) {
 
 void ResultListModel::MeasureWidest() {
     widestRow_.assign(columns_.size(), -1);
+    widestTexts_.assign(columns_.size(), WidestTexts());
     const std::size_t rows = rows_.count();
+    if (rows == 0) return;
+    // The rows are only read, so millions of them are measured in two
+    // halves side by side.
+    const std::size_t half = rows < kTwoHalvesFrom ? rows : rows / 2;
+    const auto inHalves = [&](auto measure, auto join) {
+        if (half == rows) return measure(std::size_t{0}, rows);
+        decltype(measure(std::size_t{0}, rows)) first, second;
+        RunSideBySide([&] { second = measure(half, rows); }, [&] { first = measure(0, half); });
+        return join(first, second);
+    };
     for (std::size_t c = 0; c < columns_.size(); ++c) {
-        if (!columns_[c].rightAligned || rows == 0) continue;
         const int column = static_cast<int>(c);
-        // Size texts are digits and a unit: the longest is the widest. The
-        // rows are only read, so millions of them are measured in two halves
-        // side by side.
+        if (!columns_[c].rightAligned) {
+            widestTexts_[c] = inHalves(
+                [&](std::size_t first, std::size_t last) {
+                    WidestTexts widest;
+                    for (std::size_t row = first; row < last; ++row)
+                        widest.Offer(charWidths_.Of(rows_.text(row, column)),
+                                     static_cast<int>(row));
+                    return widest;
+                },
+                [](WidestTexts first, const WidestTexts& second) {
+                    first.Join(second);
+                    return first;
+                });
+            continue;
+        }
+        // Size texts are digits and a unit: the longest is the widest.
         const auto longestIn = [&](std::size_t first, std::size_t last) {
             std::size_t best = first;
             std::size_t longest = rows_.text(first, column).size();
@@ -128,16 +208,11 @@ void ResultListModel::MeasureWidest() {
                     longest = length, best = row;
             return std::pair{longest, best};
         };
-        const std::size_t half = rows < kTwoHalvesFrom ? rows : rows / 2;
-        std::pair<std::size_t, std::size_t> first{0, 0}, second{0, 0};
-        if (half < rows) {
-            RunSideBySide([&] { second = longestIn(half, rows); },
-                          [&] { first = longestIn(0, half); });
-        } else {
-            first = longestIn(0, half);
-        }
-        widestRow_[c] = static_cast<int>(half < rows && second.first > first.first ? second.second
-                                                                                   : first.second);
+        using Longest = std::pair<std::size_t, std::size_t>;
+        widestRow_[c] =
+            static_cast<int>(inHalves(longestIn, [](const Longest& first, const Longest& second) {
+                                 return second.first > first.first ? second : first;
+                             }).second);
     }
 }
 
@@ -147,15 +222,36 @@ int ResultListModel::WidestRow(int column) const {
                : -1;
 }
 
+std::vector<int> ResultListModel::WidestTextRows(int column) const {
+    return column >= 0 && column < static_cast<int>(widestTexts_.size())
+               ? widestTexts_[static_cast<std::size_t>(column)].Rows()
+               : std::vector<int>();
+}
+
 void FitResultColumns(ResultView* view, const ResultListModel& model) {
     const double scale = FontScale(view);
     const auto& columns = model.Columns();
     const int margin =
         view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) * 2 + 12;
+    const QStyleOptionViewItem option = view->ItemOption();
+    // A text column may take the whole width the list shows, no more.
+    const int widestTextColumn = view->viewport()->width();
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (!columns[c].rightAligned) continue;
+        const int designed = static_cast<int>(columns[c].width * scale);
+        if (!columns[c].rightAligned) {
+            // The same measure as painting, picture and margins included.
+            int needed = 0;
+            for (const int row : model.WidestTextRows(static_cast<int>(c))) {
+                const QModelIndex index = model.index(row, static_cast<int>(c));
+                needed = std::max(
+                    needed, view->itemDelegateForIndex(index)->sizeHint(option, index).width());
+            }
+            view->header()->resizeSection(static_cast<int>(c),
+                                          std::max(designed, std::min(needed, widestTextColumn)));
+            continue;
+        }
         const int longestRow = model.WidestRow(static_cast<int>(c));
-        int width = static_cast<int>(columns[c].width * scale);
+        int width = designed;
         if (longestRow >= 0) {
             const QString text = model.Text(longestRow, static_cast<int>(c));
             width = std::max(width, view->fontMetrics().horizontalAdvance(text) + margin);

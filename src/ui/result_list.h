@@ -3,10 +3,14 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyleOptionViewItem>
 #include <QTableView>
+#include <array>
 #include <functional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/pictures.h"
@@ -27,6 +31,30 @@ struct ResultRows {
     std::function<int(std::size_t row)> image;
 };
 
+// How wide texts are, as a worker can judge without a font: the width of
+// each ASCII character and one width for every other character.
+struct CharWidths {
+    std::array<int, 128> ascii{};
+    int other = 0;
+
+    static CharWidths Of(const QFontMetrics& metrics);
+    int Of(std::string_view text) const;
+};
+
+// The rows of one column whose texts are likely the widest: the few with
+// the largest judged widths, ties by the earlier row.
+class WidestTexts {
+public:
+    static constexpr std::size_t kKept = 16;
+    void Offer(int width, int row);
+    // Keeps the widest of both.
+    void Join(const WidestTexts& other);
+    std::vector<int> Rows() const;
+
+private:
+    std::vector<std::pair<int, int>> kept_;  // judged width, row
+};
+
 class ResultListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -43,18 +71,27 @@ public:
     void BeginChange();
     void EndChange();
     QString Text(int row, int column) const;
-    // Finds the row with the longest text of each right-aligned column. Reads
+    // The widths of the characters of the list's font, judged on the
+    // user-interface thread for MeasureWidest.
+    void SetCharWidths(const CharWidths& widths) { charWidths_ = widths; }
+    // Finds the row with the longest text of each right-aligned column, and
+    // the rows whose texts are likely the widest of each other column. Reads
     // the rows only, so it may run on the worker that made them, before
     // EndChange; FitResultColumns then measures those texts alone.
     void MeasureWidest();
     int WidestRow(int column) const;
+    // The rows MeasureWidest found for a left-aligned column; all of them
+    // when there are no more than WidestTexts::kKept.
+    std::vector<int> WidestTextRows(int column) const;
 
 private:
     std::vector<ResultColumn> columns_;
     ResultRows rows_;
     ImageStrip pictures_;
     bool changing_ = false;
-    std::vector<int> widestRow_;  // per column; -1 for none
+    CharWidths charWidths_;
+    std::vector<int> widestRow_;            // per column; -1 for none
+    std::vector<WidestTexts> widestTexts_;  // per column
 };
 
 // A report-style list of result rows: whole rows selected, no grid, and no
@@ -64,12 +101,15 @@ class ResultView : public QTableView {
 public:
     explicit ResultView(QWidget* parent = nullptr);
     QHeaderView* header() const { return horizontalHeader(); }
+    // The style of a cell as the view paints it.
+    QStyleOptionViewItem ItemOption() const;
 };
 
 // A report-style list view over `model`, with the columns' widths.
 ResultView* MakeResultView(ResultListModel* model, QWidget* parent);
-// Widens each right-aligned column to its widest text, never below its
-// given width.
+// Widens each column to its widest text, never below its given width; a
+// left-aligned column grows no wider than the list shows at once (its
+// whole text stays the tooltip).
 void FitResultColumns(ResultView* view, const ResultListModel& model);
 
 }  // namespace kestavo::ui

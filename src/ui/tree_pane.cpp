@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <atomic>
@@ -65,6 +66,20 @@ private:
     QWidget* parent_;
 };
 
+// Brings items into view by scrolling up or down only: deep folders would
+// otherwise scroll the disks and the top root item off the left edge. The
+// horizontal position is the user's.
+class VerticallyScrollingTreeView : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
+        QScrollBar* sideways = horizontalScrollBar();
+        const int left = sideways->value();
+        QTreeView::scrollTo(index, hint);
+        sideways->setValue(left);
+    }
+};
+
 }  // namespace
 
 // How many levels "*" expands below the current item.
@@ -78,7 +93,7 @@ TreePane::TreePane(CatalogSet& set, ShownContents& shown, ListPane& list, Comman
       list_(list),
       commands_(commands),
       prompter_(prompter),
-      view_(new QTreeView(this)),
+      view_(new VerticallyScrollingTreeView(this)),
       model_(new ContainerTreeModel(set.Tree(), this)),
       viewOptions_(new CViewOptions(this)) {
     auto* layout = new QVBoxLayout(this);

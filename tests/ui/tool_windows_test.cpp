@@ -120,6 +120,26 @@ int OpenWindows() {
     return count;
 }
 
+// Whether every text of every column shows whole: its cell is as wide as
+// painting needs, or the column already takes the list's whole width. Each
+// column is at least as wide as it was designed.
+bool TextsFit(ResultView* view, const ResultListModel* model) {
+    const QStyleOptionViewItem option = view->ItemOption();
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const int width = view->header()->sectionSize(column);
+        if (width < model->Columns()[static_cast<std::size_t>(column)].width) return false;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QModelIndex index = model->index(row, column);
+            const int needed = view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+            if (needed > width && width < view->viewport()->width()) {
+                qWarning() << "cut:" << model->Text(row, column) << needed << width;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 QStringList ColumnTexts(const ResultListModel* model, int column) {
     QStringList texts;
     for (int row = 0; row < model->rowCount(); ++row) texts << model->Text(row, column);
@@ -264,6 +284,27 @@ private slots:
         QCOMPARE(dialog->Results()->rowCount(), 0);
     }
 
+    void findFilesKeepsARootWhoseDiskIsReadAgain() {
+        TreeCommand("BACKUP/DOCS", QStringLiteral("Find File ..."));
+        auto* dialog = OpenWindow<FindFilesDlg>();
+        QVERIFY(dialog);
+        frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
+        QCOMPARE(dialog->SearchRootLabel()->text(), QStringLiteral("BACKUP/DOCS"));
+        dialog->MaskBox()->setText(QStringLiteral("*"));
+        dialog->OnFindNow();
+        const QStringList folders = ColumnTexts(dialog->Results(), 1);
+        QVERIFY(!folders.isEmpty());
+        for (const QString& folder : folders)
+            QVERIFY2(folder.startsWith(QStringLiteral("BACKUP/DOCS")), qPrintable(folder));
+
+        // A root whose catalog is gone becomes the top root item.
+        QVERIFY(QFile::remove(catalogs_ + QStringLiteral("/BACKUP.kvx")));
+        frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
+        QCOMPARE(dialog->SearchRootLabel()->text(), QStringLiteral("My Removable Disk Drive"));
+        dialog->OnFindNow();
+        QVERIFY(ColumnTexts(dialog->Results(), 0).contains(QStringLiteral("CD01")));
+    }
+
     void findFilesReportIsTheCommandLinesReport() {
         TreeCommand("BACKUP", QStringLiteral("Find File ..."));
         auto* dialog = OpenWindow<FindFilesDlg>();
@@ -368,6 +409,26 @@ private slots:
         QCOMPARE(prompter_.shown.size(), std::size_t{1});
     }
 
+    void theDriveChoiceTakesReturnAtOnceAndTypingReplacesTheEntry() {
+        const media::DriveList drives{{"E:  WORK", "I:  "}, 1};
+        {
+            DriveSelection selection(drives, prompter_, frame_.get());
+            selection.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&selection));
+            QLineEdit* field = selection.DriveBox()->lineEdit();
+            QCOMPARE(field->selectedText(), QStringLiteral("I:  "));
+            QTest::keyClicks(field, QStringLiteral("myfold"));
+            QCOMPARE(field->text(), QStringLiteral("myfold"));
+        }
+        DriveSelection selection(drives, prompter_, frame_.get());
+        selection.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&selection));
+        QTest::keyClick(selection.DriveBox()->lineEdit(), Qt::Key_Return);
+        QCOMPARE(selection.result(), static_cast<int>(QDialog::Accepted));
+        QVERIFY(!selection.isVisible());
+        QCOMPARE(selection.EntryText(), std::string("I:  "));
+    }
+
     void anUnlabelledDiskIsLabelledInUpperCase() {
         const QString disk = Path(QStringLiteral("blank"));
         WriteFile(disk + QStringLiteral("/x.txt"), "x");
@@ -432,6 +493,29 @@ private slots:
         QCOMPARE(QDir(catalogs_).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 
+    void onlyCancelOrEscapeStopsTheWork() {
+        WorkDialog progress(QStringLiteral("Catalog New Disk"), true, frame_.get());
+        progress.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&progress));
+        // Keys go where a user's keys would: to the focused control, if any.
+        const auto keyTarget = [&]() -> QWidget* {
+            QWidget* focus = QApplication::focusWidget();
+            return focus && progress.isAncestorOf(focus) ? focus : &progress;
+        };
+        QVERIFY(!progress.CancelButton()->isDefault());
+        QTest::keyClick(keyTarget(), Qt::Key_Return);
+        QTest::keyClick(keyTarget(), Qt::Key_Enter);
+        QTest::keyClick(keyTarget(), Qt::Key_Space);
+        QVERIFY(!progress.StopAsked());
+        QTest::keyClick(keyTarget(), Qt::Key_Escape);
+        QVERIFY(progress.StopAsked());
+
+        WorkDialog clicked(QStringLiteral("Catalog New Disk"), true, frame_.get());
+        clicked.show();
+        QTest::mouseClick(clicked.CancelButton(), Qt::LeftButton);
+        QVERIFY(clicked.StopAsked());
+    }
+
     void compareListsTheChangesAndReportsLikeTheCommandLine() {
         const QString disk = Path(QStringLiteral("work"));
         WriteFile(disk + QStringLiteral("/docs/a.txt"), "hello");
@@ -464,6 +548,92 @@ private slots:
         compare->OnCompareNow();
         QCOMPARE(prompter_.Texts().last(), QStringLiteral("Catalog for this disk is not loaded"));
         QCOMPARE(compare->Results()->rowCount(), 0);
+    }
+
+    void resultColumnsFitTheirWidestTexts() {
+        // Compare: a folder gone and a folder new give the longest statuses.
+        const QString disk = Path(QStringLiteral("work"));
+        WriteFile(disk + QStringLiteral("/docs/a.txt"), "hello");
+        WriteFile(disk + QStringLiteral("/gone/b.txt"), "xy");
+        MapDrives(QStringLiteral("E:|removable|WORK|") + disk);
+        QCOMPARE(QProcess::execute(QStringLiteral(KESTAVO_CLI),
+                                   {QStringLiteral("catalog"), QStringLiteral("E:")}),
+                 0);
+        frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
+        QVERIFY(QDir(disk + QStringLiteral("/gone")).removeRecursively());
+        WriteFile(disk + QStringLiteral("/a new folder whose name runs on/c.txt"), "c");
+        WriteFile(disk + QStringLiteral("/docs/a.txt"), "changed");
+        frame_->Action(ID_COMPARE_DISK)->trigger();
+        auto* compare = OpenWindow<ui::DriveCompare>();
+        QVERIFY(compare);
+        compare->OnCompareNow();
+        for (const char* status : {"new directory", "modified", "deleted directory"})
+            QVERIFY2(ColumnTexts(compare->Results(), 0).contains(QString::fromLatin1(status)),
+                     status);
+        QVERIFY(TextsFit(compare->ResultView(), compare->Results()));
+        SaveShot(compare, "compare-fitted.png");
+        CloseToolWindows();
+
+        // Find Files: rows in sibling folders with long names tell apart.
+        const QByteArray folder = "a folder whose name runs on and on and on, number ";
+        WriteFile(catalogs_ + QStringLiteral("/LONG.kvx"),
+                  "kvx_version_1_1\r\n<\r\n   %drivetype default\r\n>\r\n+\r\n"
+                  "\"LONG\" 100 10 1 1 2000 0 0 0 <\r\n"
+                  "+ \"" +
+                      folder +
+                      "one\" 0 0 1 1 2000 0 0 0 <\r\n"
+                      "\"x.txt\" 1 1 1 2000 0 0 0\r\n>\r\n"
+                      "+ \"" +
+                      folder +
+                      "two\" 0 0 1 1 2000 0 0 0 <\r\n"
+                      "\"x.txt\" 1 1 1 2000 0 0 0\r\n>\r\n>\r\n");
+        frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
+        frame_->Action(ID_FIND_FILES_ALL)->trigger();
+        auto* find = OpenWindow<FindFilesDlg>();
+        QVERIFY(find);
+        find->MaskBox()->setText(QStringLiteral("x.txt"));
+        find->OnFindNow();
+        QCOMPARE(ColumnTexts(find->Results(), 1),
+                 QStringList({"LONG/" + folder + "one", "LONG/" + folder + "two"}));
+        QVERIFY(TextsFit(find->ResultView(), find->Results()));
+        QVERIFY(find->ResultView()->header()->sectionSize(1) <
+                find->ResultView()->viewport()->width());
+        SaveShot(find, "find-files-fitted.png");
+    }
+
+    void theWidestTextIsFoundAmongManyLongerOnes() {
+        // Narrow letters outnumber the rows kept, and each text of them is
+        // longer than the widest text.
+        std::vector<std::string> names(40, std::string(16, 'i'));
+        names[33] = std::string(12, 'W');
+        ResultListModel model(
+            {{"Name", 10, false}},
+            ResultRows{[&] { return names.size(); },
+                       [&](std::size_t row, int) -> std::string_view { return names[row]; },
+                       [](std::size_t) { return 0; }});
+        const QFontMetrics metrics(QApplication::font());
+        model.SetCharWidths(CharWidths::Of(metrics));
+        QVERIFY(metrics.horizontalAdvance(QString(12, QLatin1Char('W'))) >
+                metrics.horizontalAdvance(QString(16, QLatin1Char('i'))));
+        model.MeasureWidest();
+        const std::vector<int> rows = model.WidestTextRows(0);
+        QCOMPARE(rows.size(), WidestTexts::kKept);
+        QVERIFY(std::find(rows.begin(), rows.end(), 33) != rows.end());
+        // Few rows are all measured; accented letters count once.
+        names = {"\xc3\xa9\xc3\xa9", "ee", "e"};
+        model.MeasureWidest();
+        QCOMPARE(model.WidestTextRows(0), std::vector<int>({0, 1, 2}));
+        QCOMPARE(CharWidths::Of(metrics).Of("\xc3\xa9"), CharWidths::Of(metrics).other);
+
+        // A text wider than the list makes its column as wide as the list.
+        names = {std::string(300, 'x')};
+        std::unique_ptr<ResultView> view(MakeResultView(&model, nullptr));
+        view->resize(300, 200);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        model.MeasureWidest();
+        FitResultColumns(view.get(), model);
+        QCOMPARE(view->header()->sectionSize(0), view->viewport()->width());
     }
 
     void openAsksForTheDiskUntilItComesAndStartsTheDesktopApplication() {

@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextLayout>
@@ -43,6 +44,7 @@
 #include "ui/scripted_prompter.h"
 #include "ui/tree_pane.h"
 #include "ui/view_options.h"
+#include "ui/window_size.h"
 
 using namespace kestavo;
 using namespace kestavo::ui;
@@ -474,6 +476,61 @@ private slots:
         // Reloading a disk replaces its branch; the others stay open.
         frame_->Action(ID_OPEN_SELECTED_CATALOG)->trigger();
         QVERIFY(view->isExpanded(IndexOf("BACKUP/DOCS")));
+    }
+
+    void showingADeepFolderScrollsUpAndDownOnly() {
+        // A chain of folders with long names, far wider than the tree pane.
+        QByteArray text =
+            "kvx_version_1_1\r\n<\r\n   %drivetype default\r\n>\r\n+\r\n"
+            "\"DEEP\" 100 10 1 1 2000 0 0 0 <\r\n";
+        constexpr int kDepth = 30;
+        for (int level = 0; level < kDepth; ++level)
+            text += "+ \"a folder with a long name\" 0 0 1 1 2000 0 0 0 <\r\n";
+        for (int level = 0; level <= kDepth; ++level) text += ">\r\n";
+        WriteFile(catalogs_->filePath(QStringLiteral("DEEP.kvx")), text);
+        OpenAll();
+        TreeItem deepest = Node("DEEP");
+        for (int level = 0; level < kDepth; ++level)
+            deepest = doc_->Catalogs().Tree().FindChild(deepest, "a folder with a long name");
+        QTreeView* view = Tree()->View();
+        QScrollBar* sideways = view->horizontalScrollBar();
+
+        Tree()->SelectItem(deepest);
+        QApplication::processEvents();
+        QVERIFY(
+            view->isExpanded(Tree()->Model()->IndexOf(doc_->Catalogs().Tree().Parent(deepest))));
+        QVERIFY(sideways->maximum() > 0);
+        QCOMPARE(sideways->value(), 0);
+        // A folder opened from the list is brought into view the same way.
+        Tree()->SelectItem(doc_->Catalogs().Tree().Parent(deepest));
+        Tree()->ShowEntryInTree(*doc_->Catalogs().EntryOfItem(deepest));
+        QApplication::processEvents();
+        QCOMPARE(sideways->value(), 0);
+
+        // Where the user scrolled to stays.
+        sideways->setValue(sideways->maximum() / 2);
+        const int chosen = sideways->value();
+        Tree()->SelectItem(Node("DEEP"));
+        QApplication::processEvents();
+        QCOMPARE(sideways->value(), chosen);
+        SaveShot(frame_.get(), "deep-tree.png");
+    }
+
+    // Run a second time at 200 % (see CMakeLists.txt), where the designed
+    // size does not fit the offscreen screen.
+    void theMainWindowOpensWithinTheScreen() {
+        QCOMPARE(FirstWindowSize(QSize(800, 560), QSize(1400, 900)), QSize(800, 560));
+        QCOMPARE(FirstWindowSize(QSize(800, 560), QSize(800, 560)), QSize(800, 560));
+        QCOMPARE(FirstWindowSize(QSize(800, 560), QSize(700, 450)), QSize(630, 405));
+        QCOMPARE(FirstWindowSize(QSize(800, 560), QSize(1000, 450)), QSize(800, 405));
+        QCOMPARE(FirstWindowSize(QSize(800, 560), QSize()), QSize(800, 560));
+
+        frame_.reset();
+        frame_ = std::make_unique<CMainFrame>(*doc_, &prompter_);
+        const QSize available = frame_->screen()->availableGeometry().size();
+        QCOMPARE(frame_->size(), FirstWindowSize(QSize(800, 560), available));
+        QVERIFY(frame_->width() <= available.width());
+        QVERIFY(frame_->height() <= available.height());
     }
 
     void quickHelpSaysTheQuotedTextsWithoutOrphanedLines() {
