@@ -6,6 +6,8 @@
 #include "catalog/properties.h"
 #include "catalog/tree_path.h"
 #include "cli/cli_output.h"
+#include "tools/sqlite_export.h"
+#include "tools/tool_tables.h"
 
 namespace kestavo::cli {
 namespace {
@@ -34,6 +36,8 @@ int RunLs(const Arguments& args) {
     if (!target.found) return NoSuchItem(path);
     ShownContents shown(set);
     shown.Show(target.node, set.Tree().Parent(target.node));
+    if (const std::optional<TableFormat> format = FormatOption(args))
+        return PrintTable(*format, [&shown](TableWriter& out) { WriteContentsTable(shown, out); });
     PrintContents(shown, stdout, StdoutIsTerminal());
     return kExitDone;
 }
@@ -63,6 +67,23 @@ int RunProperties(const Arguments& args) {
     if (!fields.note.empty()) std::printf("%s\n", ForStdout(fields.note).c_str());
     PrintField("Date:", fields.date);
     return kExitDone;
+}
+
+int RunExport(const Arguments& args) {
+    const std::string* file = args.Option("--sqlite");
+    if (!file) {
+        std::fprintf(stderr, "kestavo-cli: export needs --sqlite FILE\nusage: %s\n",
+                     "kestavo-cli export --sqlite FILE");
+        return kExitUsage;
+    }
+    StderrMessages messages;
+    CatalogSet set;
+    OpenAllCatalogs(set, messages);
+    const SqliteExportOutcome outcome = ExportToSqlite(set, *file);
+    if (outcome.written) return kExitDone;
+    std::fprintf(stderr, "Cannot write the database %s: %s\n", file->c_str(),
+                 outcome.reason.c_str());
+    return kExitFailed;
 }
 
 }  // namespace kestavo::cli

@@ -41,5 +41,7 @@ struct Command {
 
 int RunLs(const Arguments& args);
 int RunProperties(const Arguments& args);
+// Writes every loaded catalog into the SQLite database --sqlite FILE.
+int RunExport(const Arguments& args);
 
 }  // namespace kestavo::cli

@@ -7,6 +7,7 @@
 
 #include "cli/cli_commands.h"
 #include "tools/terminal_text.h"
+#include "tools/report_writer.h"
 
 namespace kestavo::cli {
 namespace {
@@ -67,6 +68,22 @@ void PrintContents(const ShownContents& shown, std::FILE* out, bool forTerminal)
         line += '\n';
         if (std::fwrite(line.data(), 1, line.size(), out) != line.size()) NoteOutputError(errno);
     }
+}
+
+std::optional<TableFormat> FormatOption(const Arguments& args) {
+    TableFormat format;
+    const std::string* text = args.Option("--format");
+    if (!text || !ParseTableFormat(*text, format)) return std::nullopt;
+    return format;
+}
+
+int PrintTable(TableFormat format, const std::function<void(TableWriter&)>& write) {
+    ReportWriter out(stdout);
+    if (StdoutIsTerminal()) out.ShowForTerminal();
+    write(*MakeTableWriter(format, out));
+    if (out.Flush()) return kExitDone;
+    NoteOutputError(out.ErrorNumber());
+    return kExitFailed;
 }
 
 }  // namespace kestavo::cli

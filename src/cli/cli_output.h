@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,8 +11,11 @@
 #include "catalog/list_rows.h"
 #include "catalog/messages.h"
 #include "catalog/shown_contents.h"
+#include "tools/table_writer.h"
 
 namespace kestavo::cli {
+
+struct Arguments;
 
 // Whether standard output is a terminal.
 bool StdoutIsTerminal();
@@ -36,5 +41,12 @@ public:
 // line: the file columns, or every disk column. With `forTerminal` what the
 // locale cannot print becomes "?".
 void PrintContents(const ShownContents& shown, std::FILE* out, bool forTerminal = false);
+
+// The table format asked for with --format (the parser has checked it);
+// nullopt for the command's usual output.
+std::optional<TableFormat> FormatOption(const Arguments& args);
+// Writes a table to standard output, with control characters as "?" on a
+// terminal; a write error is noted for FinishOutput.
+int PrintTable(TableFormat format, const std::function<void(TableWriter&)>& write);
 
 }  // namespace kestavo::cli

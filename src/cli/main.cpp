@@ -11,6 +11,7 @@
 #include "cli/media_commands.h"
 #include "cli/tools_commands.h"
 #include "kestavo_version.h"
+#include "tools/table_writer.h"
 
 namespace {
 
@@ -18,7 +19,13 @@ using kestavo::cli::Arguments;
 using kestavo::cli::Command;
 
 const Command kCommands[] = {
-    {"ls", "kestavo-cli ls [TREEPATH] [--unit U]", 0, 1, {}, {}, kestavo::cli::RunLs},
+    {"ls",
+     "kestavo-cli ls [TREEPATH] [--unit U] [--format F]",
+     0,
+     1,
+     {"--format"},
+     {},
+     kestavo::cli::RunLs},
     {"properties",
      "kestavo-cli properties [TREEPATH] [--unit U]",
      0,
@@ -37,27 +44,29 @@ const Command kCommands[] = {
     {"locate", "kestavo-cli locate CATALOGPATH", 1, 1, {}, {}, kestavo::cli::RunLocate},
     {"eject", "kestavo-cli eject", 0, 0, {}, {}, kestavo::cli::RunEject},
     {"find",
-     "kestavo-cli find MASK [--root TREEPATH] [--no-subfolders] [--unit U] [--report FILE]",
+     "kestavo-cli find MASK [--root TREEPATH] [--no-subfolders] [--unit U] [--report FILE] "
+     "[--format F]",
      1,
      1,
-     {"--root", "--report"},
+     {"--root", "--report", "--format"},
      {"--no-subfolders"},
      kestavo::cli::RunFind},
     {"duplicates",
      "kestavo-cli duplicates [--root TREEPATH] [--no-names] [--no-sizes] [--no-dates] "
-     "[--threshold N] [--unit U] [--report FILE]",
+     "[--threshold N] [--unit U] [--report FILE] [--format F]",
      0,
      0,
-     {"--root", "--threshold", "--report"},
+     {"--root", "--threshold", "--report", "--format"},
      {"--no-names", "--no-sizes", "--no-dates"},
      kestavo::cli::RunDuplicates},
     {"compare",
-     "kestavo-cli compare DRIVE [--unit U] [--report FILE]",
+     "kestavo-cli compare DRIVE [--unit U] [--report FILE] [--format F]",
      1,
      1,
-     {"--report"},
+     {"--report", "--format"},
      {},
      kestavo::cli::RunCompare},
+    {"export", "kestavo-cli export --sqlite FILE", 0, 0, {"--sqlite"}, {}, kestavo::cli::RunExport},
 };
 
 void PrintMainUsage(std::FILE* out) {
@@ -65,7 +74,10 @@ void PrintMainUsage(std::FILE* out) {
     for (const Command& c : kCommands) std::fprintf(out, "  %s\n", c.usage);
     std::fputs(
         "\n  kestavo-cli --version\n  kestavo-cli COMMAND --help\n\n"
-        "U is byte, KB or MB. Catalogs are read from $Kestavo, else $HOME/Kestavo.\n",
+        "U is byte, KB or MB. Catalogs are read from $Kestavo, else $HOME/Kestavo.\n"
+        "F is csv (RFC 4180, CR LF line ends, names exactly as catalogued), json (one array of\n"
+        "objects) or jsonl (one object per line); sizes are bytes, dates ISO 8601 local time.\n"
+        "Without --format the usual text is written.\n",
         out);
 }
 
@@ -123,6 +135,11 @@ bool ParseArguments(int argc, char** argv, const Command& command, Arguments& ar
     if (const std::string* unit = args.Option("--unit");
         unit && *unit != "byte" && *unit != "KB" && *unit != "MB") {
         problem = "--unit takes byte, KB or MB";
+        return false;
+    }
+    if (kestavo::TableFormat format;
+        args.Option("--format") && !kestavo::ParseTableFormat(*args.Option("--format"), format)) {
+        problem = "--format takes csv, json or jsonl";
         return false;
     }
     const int count = static_cast<int>(args.positional.size());

@@ -14,6 +14,7 @@
 #include "tools/find_duplicates.h"
 #include "tools/find_files.h"
 #include "tools/report_writer.h"
+#include "tools/tool_tables.h"
 
 namespace kestavo::cli {
 namespace {
@@ -51,6 +52,13 @@ int WriteReport(const Arguments& args, Write&& write) {
     return kExitFailed;
 }
 
+// Writes the table of --format, where the report would go.
+template <class WriteTable>
+int WriteTableOutput(const Arguments& args, TableFormat format, WriteTable&& write) {
+    return WriteReport(args,
+                       [&](ReportWriter& report) { write(*MakeTableWriter(format, report)); });
+}
+
 }  // namespace
 
 int RunFind(const Arguments& args) {
@@ -63,6 +71,9 @@ int RunFind(const Arguments& args) {
     tool.SetMask(args.positional.front());
     tool.SetLookInSubfolders(!args.Has("--no-subfolders"));
     tool.FindNow();
+    if (const std::optional<TableFormat> format = FormatOption(args))
+        return WriteTableOutput(args, *format,
+                                [&tool](TableWriter& out) { WriteFindFilesTable(tool, out); });
     return WriteReport(args, [&tool](ReportWriter& report) { tool.WriteReport(report); });
 }
 
@@ -83,6 +94,9 @@ int RunDuplicates(const Arguments& args) {
                                        !args.Has("--no-dates")});
     tool.SetThreshold(threshold);
     tool.FindNow();
+    if (const std::optional<TableFormat> format = FormatOption(args))
+        return WriteTableOutput(args, *format,
+                                [&tool](TableWriter& out) { WriteDuplicatesTable(tool, out); });
     return WriteReport(args, [&tool](ReportWriter& report) { tool.WriteReport(report); });
 }
 
@@ -106,6 +120,12 @@ int RunCompare(const Arguments& args) {
     DriveCompare tool(set);
     tool.SetDriveText(driveText);
     if (!tool.CompareNow(drives, messages)) return kExitFailed;
+    if (const std::optional<TableFormat> format = FormatOption(args)) {
+        const std::string label(LabelOfText(driveText));
+        return WriteTableOutput(args, *format, [&tool, &label](TableWriter& out) {
+            WriteCompareTable(tool, label, out);
+        });
+    }
     return WriteReport(args, [&tool](ReportWriter& report) { tool.WriteReport(report); });
 }
 

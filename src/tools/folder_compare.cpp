@@ -400,11 +400,15 @@ void FolderComparison::AddRow(CompareStatus status, FileData* disk, FileData* ca
         row.name = catalog->GetName();
         row.sizeCatalog = catalog->GetSizeText();
         row.dateCatalog = catalog->GetDateText();
+        row.catalogSize = catalog->Size();
+        row.catalogTime = catalog->GetTime();
     }
     if (disk) {
         // A disk folder's size is 0 (no catalog item stands for it).
         row.sizeDisk = FormatSize(disk->Size());
         row.dateDisk = disk->GetDateText();
+        row.diskSize = disk->Size();
+        row.diskTime = disk->GetTime();
     }
     rows_.Add(std::move(row));
 }

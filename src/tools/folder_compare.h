@@ -39,6 +39,12 @@ struct CompareRow {
     std::string sizeDisk;
     std::string dateCatalog;
     std::string dateDisk;
+    // The byte counts and times the texts were made from; 0 for a side the
+    // row does not have.
+    std::int64_t catalogSize = 0;
+    std::int64_t diskSize = 0;
+    std::int64_t catalogTime = 0;
+    std::int64_t diskTime = 0;
 };
 
 // The rows of one comparison with the folder texts they point at: disk paths

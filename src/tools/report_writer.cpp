@@ -55,6 +55,11 @@ void ReportWriter::EndLine() {
     if (buffer_.size() >= kFlushAt) Flush();
 }
 
+void ReportWriter::EndLineLf() {
+    buffer_.push_back('\n');
+    if (buffer_.size() >= kFlushAt) Flush();
+}
+
 void ReportWriter::Line(std::string_view text) {
     Text(text);
     EndLine();

@@ -28,6 +28,8 @@ public:
     void LeftAligned(std::string_view text, std::size_t width);
     void Number(std::int64_t value);
     void EndLine();
+    // A line ending of LF alone (JSON output).
+    void EndLineLf();
     // Writes a whole line: `text` and the line ending.
     void Line(std::string_view text);
     // Hands everything buffered to the stream; false when a write failed.

@@ -7,6 +7,7 @@
 
 #include "media/drive_map.h"
 #include "media/volume_info.h"
+#include "tools/tool_tables.h"
 #include "ui/background_work.h"
 #include "ui/prompter.h"
 #include "ui/report_saving.h"
@@ -118,9 +119,15 @@ void DriveCompare::OnSaveReport() {
     const QString path = prompter_.ChooseReportFile(this, FromUtf8(tool_.ReportFileName()));
     if (path.isEmpty()) return;
     // The report names the drive box's text at the time of saving.
-    tool_.SetDriveText(driveBox_->currentText().toStdString());
-    SaveReportFile(prompter_, path,
-                   [this](const std::string& file) { return tool_.SaveReport(file); });
+    const std::string driveText = driveBox_->currentText().toStdString();
+    tool_.SetDriveText(driveText);
+    SaveReportFile(
+        prompter_, path, [this](const std::string& file) { return tool_.SaveReport(file); },
+        [this, &driveText](const std::string& file) {
+            return SaveCsvFile(file, [&](TableWriter& out) {
+                WriteCompareTable(tool_, LabelOfText(driveText), out);
+            });
+        });
 }
 
 }  // namespace kestavo::ui

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "tools/tool_tables.h"
 #include "ui/background_work.h"
 #include "ui/prompter.h"
 #include "ui/report_saving.h"
@@ -152,8 +153,12 @@ void FindDuplicatesDlg::OnSaveReport() {
         threshold_->setFocus();
         threshold_->selectAll();
     }
-    SaveReportFile(prompter_, path,
-                   [this](const std::string& file) { return tool_.SaveReport(file); });
+    SaveReportFile(
+        prompter_, path, [this](const std::string& file) { return tool_.SaveReport(file); },
+        [this](const std::string& file) {
+            return SaveCsvFile(file,
+                               [this](TableWriter& out) { WriteDuplicatesTable(tool_, out); });
+        });
 }
 
 }  // namespace kestavo::ui

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "tools/tool_tables.h"
 #include "ui/background_work.h"
 #include "ui/prompter.h"
 #include "ui/report_saving.h"
@@ -139,8 +140,11 @@ void FindFilesDlg::OnSaveReport() {
     if (path.isEmpty()) return;
     tool_.SetMask(mask_->text().toStdString());
     tool_.SetLookInSubfolders(subfolders_->isChecked());
-    SaveReportFile(prompter_, path,
-                   [this](const std::string& file) { return tool_.SaveReport(file); });
+    SaveReportFile(
+        prompter_, path, [this](const std::string& file) { return tool_.SaveReport(file); },
+        [this](const std::string& file) {
+            return SaveCsvFile(file, [this](TableWriter& out) { WriteFindFilesTable(tool_, out); });
+        });
 }
 
 void FindFilesDlg::RowsAboutToBeReset() {

@@ -57,11 +57,20 @@ QString DialogPrompter::ChooseCatalogFile(QWidget* parent, const QString& direct
 }
 
 QString DialogPrompter::ChooseReportFile(QWidget* parent, const QString& initialName) {
-    QFileDialog dialog(parent, QString(), initialName,
-                       QStringLiteral("Text File (*.txt);;All Files (*)"));
+    const QString csvFilter = QStringLiteral("CSV File (*.csv)");
+    QFileDialog dialog(
+        parent, QString(), initialName,
+        QStringLiteral("Text File (*.txt);;") + csvFilter + QStringLiteral(";;All Files (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
+    // With the CSV filter a name typed without a suffix gets ".csv", which
+    // is what makes the rows be saved as CSV.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, csvFilter](const QString& filter) {
+                         dialog.setDefaultSuffix(filter == csvFilter ? QStringLiteral("csv")
+                                                                     : QStringLiteral("txt"));
+                     });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().front();

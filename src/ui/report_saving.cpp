@@ -21,4 +21,14 @@ void SaveReportFile(Prompter& prompter, const QString& path,
     prompter.Show(m);
 }
 
+bool IsCsvFileName(const QString& path) {
+    return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+}
+
+void SaveReportFile(Prompter& prompter, const QString& path,
+                    const std::function<bool(const std::string&)>& saveReport,
+                    const std::function<bool(const std::string&)>& saveCsv) {
+    SaveReportFile(prompter, path, IsCsvFileName(path) ? saveCsv : saveReport);
+}
+
 }  // namespace kestavo::ui

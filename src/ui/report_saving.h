@@ -15,4 +15,14 @@ class Prompter;
 void SaveReportFile(Prompter& prompter, const QString& path,
                     const std::function<bool(const std::string&)>& save);
 
+// Whether the chosen file is to hold CSV: its name ends in ".csv", as the
+// save dialog's "CSV File (*.csv)" filter makes it.
+bool IsCsvFileName(const QString& path);
+
+// The same, writing the rows shown as CSV through `saveCsv` when the file
+// is a CSV file, else the text report through `saveReport`.
+void SaveReportFile(Prompter& prompter, const QString& path,
+                    const std::function<bool(const std::string&)>& saveReport,
+                    const std::function<bool(const std::string&)>& saveCsv);
+
 }  // namespace kestavo::ui

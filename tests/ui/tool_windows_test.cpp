@@ -323,6 +323,13 @@ private slots:
         // The next save offers the path chosen last.
         dialog->OnSaveReport();
         QCOMPARE(prompter_.offeredNames.last(), prompter_.reportFile);
+        // A CSV file gets the rows shown as CSV, the command line's bytes.
+        prompter_.reportFile = Path(QStringLiteral("find.csv"));
+        dialog->OnSaveReport();
+        QCOMPARE(
+            ReadBytes(prompter_.reportFile),
+            Cli({QStringLiteral("find"), QStringLiteral("*.*"), QStringLiteral("--root"),
+                 QStringLiteral("BACKUP"), QStringLiteral("--format"), QStringLiteral("csv")}));
 
         // A report that cannot be written is said so.
         prompter_.reportFile = Path(QStringLiteral("no-such-folder/find.txt"));
@@ -368,6 +375,13 @@ private slots:
                      Cli({QStringLiteral("duplicates"), QStringLiteral("--no-names"),
                           QStringLiteral("--no-dates"), QStringLiteral("--threshold"),
                           QStringLiteral("1"), QStringLiteral("--unit"), QStringLiteral("KB")}));
+            prompter_.reportFile = Path(QStringLiteral("dups.CSV"));
+            duplicates->OnSaveReport();
+            QCOMPARE(ReadBytes(prompter_.reportFile),
+                     Cli({QStringLiteral("duplicates"), QStringLiteral("--no-names"),
+                          QStringLiteral("--no-dates"), QStringLiteral("--threshold"),
+                          QStringLiteral("1"), QStringLiteral("--unit"), QStringLiteral("KB"),
+                          QStringLiteral("--format"), QStringLiteral("csv")}));
             duplicates->NamesBox()->setChecked(true);
             duplicates->DatesBox()->setChecked(true);
             duplicates->SizesBox()->setChecked(false);
@@ -542,6 +556,11 @@ private slots:
         QCOMPARE(prompter_.offeredNames, QStringList({"CompareDisk.txt"}));
         QCOMPARE(ReadBytes(prompter_.reportFile),
                  Cli({QStringLiteral("compare"), QStringLiteral("E:")}));
+        prompter_.reportFile = Path(QStringLiteral("compare.csv"));
+        compare->OnSaveReport();
+        QCOMPARE(ReadBytes(prompter_.reportFile),
+                 Cli({QStringLiteral("compare"), QStringLiteral("E:"), QStringLiteral("--format"),
+                      QStringLiteral("csv")}));
         SaveShot(compare, "compare.png");
 
         compare->DriveBox()->setEditText(QStringLiteral("E:  NOT CATALOGUED"));
