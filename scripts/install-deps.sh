@@ -5,7 +5,7 @@ set -eu
 packages="g++ make cmake ninja-build pkg-config qt6-base-dev libzip-dev libblkid-dev
 libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev zip unzip
 xvfb xauth tzdata libsystemd-dev e2fsprogs dosfstools libx11-dev xdotool
-desktop-file-utils appstream man-db groff-base dpkg-dev file"
+desktop-file-utils appstream man-db groff-base dpkg-dev file libuchardet-dev"
 
 missing=""
 for p in $packages; do

@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "catalog/catalog_tokens.h"
+#include "catalog/code_page_decoder.h"
 #include "catalog/name_compare.h"
 
 namespace kestavo {
@@ -304,6 +307,29 @@ void ReadText(CatalogLoad& load, std::string_view text, LocalClock& clock) {
     load.SetOutcome(reader.Load());
 }
 
+// A catalog with names that are not UTF-8 was written in a legacy code
+// page: it is read again from its text turned into UTF-8, so that nothing
+// after the reader ever sees the code page. The file stays as it is.
+void ReadLegacyText(CatalogLoad& load, std::string_view text, LocalClock& clock) {
+    std::optional<CodePageDecoder> decoder =
+        ChooseDecoder(std::getenv("KESTAVO_CODEPAGE"), load.LegacyNames());
+    if (!decoder) return;
+    std::string decoded;
+    try {
+        decoder->Decode(text, decoded);
+    } catch (const std::bad_alloc&) {
+        return;  // the names stay as they were read
+    }
+    load.Restart();
+    load.SetCodePage(CodePageDisplayName(decoder->Name()));
+    ReadText(load, decoded, clock);
+}
+
+void ReadCatalogText(CatalogLoad& load, std::string_view text, LocalClock& clock) {
+    ReadText(load, text, clock);
+    if (load.LegacyNames().Count() > 0) ReadLegacyText(load, text, clock);
+}
+
 }  // namespace
 
 void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) {
@@ -319,7 +345,7 @@ void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) 
         load.SetOutcome(LoadOutcome::Incompatible);
         return;
     }
-    ReadText(load, std::string_view(buffer.data(), length), clock);
+    ReadCatalogText(load, std::string_view(buffer.data(), length), clock);
 }
 
 LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& messages) {
@@ -338,6 +364,7 @@ LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& message
         const TreeItem disk = load.Disk() < map.size() ? map[load.Disk()] : kNoItem;
         if (load.FromFile() && disk != kNoItem && tree.IsValid(disk))
             set.SetCatalogFile(disk, load.Path());
+        if (disk != kNoItem && tree.IsValid(disk)) set.SetCodePage(disk, load.CodePage());
     }
     for (const Message& message : load.Messages()) messages.Show(message);
     return load.Outcome();
@@ -346,7 +373,7 @@ LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& message
 LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::string& path,
                             MessageSink& messages) {
     CatalogLoad load(path, false);
-    ReadText(load, text, set.Clock());
+    ReadCatalogText(load, text, set.Clock());
     return JoinCatalog(set, load, messages);
 }
 

@@ -52,6 +52,10 @@ public:
     // (a disk read from text, or an item that is not a loaded disk).
     std::string CatalogFileOf(TreeItem disk) const;
     void SetCatalogFile(TreeItem disk, std::string path);
+    // The code page the names of disk `disk` were read in ("Windows-1252");
+    // empty when they were UTF-8, as catalogs written on Linux are.
+    std::string CodePageOf(TreeItem disk) const;
+    void SetCodePage(TreeItem disk, std::string codePage);
 
     // Entries added from now on are kept together (one catalog load).
     void StartNewStore();
@@ -164,6 +168,7 @@ private:
     bool disksLoadedInLoads_ = false;
     std::vector<CatalogSetObserver*> observers_;
     std::unordered_map<TreeItem, std::string> catalogFiles_;  // by disk item
+    std::unordered_map<TreeItem, std::string> codePages_;     // by disk item, when not UTF-8
 };
 
 // The entries that stand for the child items of one container, found as
