@@ -6,7 +6,7 @@ packages="g++ make cmake ninja-build pkg-config qt6-base-dev libzip-dev libblkid
 libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev zip unzip
 xvfb xauth tzdata libsystemd-dev e2fsprogs dosfstools libx11-dev xdotool
 desktop-file-utils appstream man-db groff-base dpkg-dev file
-libsqlite3-dev sqlite3"
+libsqlite3-dev sqlite3 libuchardet-dev"
 
 missing=""
 for p in $packages; do

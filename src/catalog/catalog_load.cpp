@@ -1,6 +1,7 @@
 #include "catalog/catalog_load.h"
 
 #include "catalog/entry_kind.h"
+#include "catalog/utf8_check.h"
 
 namespace kestavo {
 
@@ -21,6 +22,7 @@ void CatalogLoad::StartStore() {
 FileData* CatalogLoad::AddEntry(TreeItem parent, std::string_view name, std::int64_t size,
                                 std::int64_t freeSpace, std::int64_t time, int kind) {
     if (!store_) StartStore();
+    if (!IsUtf8(name)) legacyNames_.Add(name);
     FileData* entry = store_->Create(name, parent, size, freeSpace, time, kind);
     lists_.Append(parent, *entry);
     return entry;

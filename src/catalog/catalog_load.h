@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalog/code_page_guess.h"
 #include "catalog/container_tree.h"
 #include "catalog/entry_lists.h"
 #include "catalog/entry_store.h"
@@ -42,6 +43,10 @@ public:
     void ReplaceLabel(std::string_view label) { replacedLabels_.emplace_back(label); }
     void SetDisk(TreeItem disk) { disk_ = disk; }
     void SetOutcome(LoadOutcome outcome) { outcome_ = outcome; }
+    // Forgets everything read, to read the catalog again from the start.
+    void Restart() { *this = CatalogLoad(std::move(path_), fromFile_); }
+    // The code page the names were decoded from; empty for UTF-8.
+    void SetCodePage(std::string name) { codePage_ = std::move(name); }
 
     // Messages are kept, to be shown when the catalog joins a set.
     MessageAnswer Show(const Message& message) override;
@@ -53,6 +58,10 @@ public:
     const std::vector<Message>& Messages() const { return messages_; }
     std::unique_ptr<EntryStore> TakeStore() { return std::move(store_); }
     EntryLists& Lists() { return lists_; }
+    const std::string& CodePage() const { return codePage_; }
+    // The names read that are not UTF-8, gathered for a guess of their code
+    // page.
+    CodePageGuess& LegacyNames() { return legacyNames_; }
 
 private:
     std::string path_;
@@ -65,6 +74,8 @@ private:
     std::vector<std::string> replacedLabels_;
     std::vector<Message> messages_;
     LoadOutcome outcome_ = LoadOutcome::Loaded;
+    CodePageGuess legacyNames_;
+    std::string codePage_;
 };
 
 }  // namespace kestavo

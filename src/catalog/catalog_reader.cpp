@@ -7,10 +7,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "catalog/catalog_tokens.h"
+#include "catalog/code_page_decoder.h"
 #include "catalog/name_compare.h"
 
 namespace kestavo {
@@ -72,6 +75,7 @@ public:
             begin_ = buffer.data();
         }
         roomEnd_ = begin_ + size;
+        readEnd_ = begin_;
         return true;
     }
 
@@ -89,9 +93,19 @@ public:
             if (n <= 0) return false;
             piece_ = std::min(piece_ * 2, kLargestPiece);
             end = at + n;
+            readEnd_ = begin_ + (end - begin_);
             return true;
         }
         return false;
+    }
+
+    // The file's whole text, read to its end from `begin`, which is
+    // where Start's text began.
+    std::string_view Whole(const char* begin) override {
+        const char* end = begin + (readEnd_ - begin_);
+        while (Extend(end)) {
+        }
+        return std::string_view(begin, static_cast<std::size_t>(end - begin));
     }
 
 private:
@@ -101,6 +115,7 @@ private:
     int fd_ = -1;
     char* begin_ = nullptr;
     char* roomEnd_ = nullptr;
+    char* readEnd_ = nullptr;  // how far the file has been read into its room
     char* own_ = nullptr;  // room of its own, mapped for a large file
     std::size_t ownSize_ = 0;
     std::size_t piece_ = std::size_t{64} << 10;
@@ -337,6 +352,33 @@ void ReadText(CatalogLoad& load, std::string_view text, TextFeed* feed, LocalClo
     load.SetOutcome(reader.Load());
 }
 
+// A catalog with names that are not UTF-8 was written in a legacy code
+// page: it is read again from its text turned into UTF-8, so that nothing
+// after the reader ever sees the code page. The file stays as it is.
+void ReadLegacyText(CatalogLoad& load, std::string_view text, LocalClock& clock) {
+    std::optional<CodePageDecoder> decoder =
+        ChooseDecoder(std::getenv("KESTAVO_CODEPAGE"), load.LegacyNames());
+    if (!decoder) return;
+    std::string decoded;
+    try {
+        decoder->Decode(text, decoded);
+    } catch (const std::bad_alloc&) {
+        return;  // the names stay as they were read
+    }
+    load.Restart();
+    load.SetCodePage(CodePageDisplayName(decoder->Name()));
+    ReadText(load, decoded, nullptr, clock);
+}
+
+// `text` is the whole catalog, or its start when `feed` reads the rest.
+void ReadCatalogText(CatalogLoad& load, std::string_view text, TextFeed* feed,
+                     LocalClock& clock) {
+    ReadText(load, text, feed, clock);
+    if (load.LegacyNames().Count() == 0) return;
+    if (feed) text = feed->Whole(text.data());
+    ReadLegacyText(load, text, clock);
+}
+
 }  // namespace
 
 void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) {
@@ -352,7 +394,7 @@ void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) 
         load.SetOutcome(LoadOutcome::Incompatible);
         return;
     }
-    ReadText(load, feed.Start(), &feed, clock);
+    ReadCatalogText(load, feed.Start(), &feed, clock);
 }
 
 LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& messages) {
@@ -371,6 +413,7 @@ LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& message
         const TreeItem disk = load.Disk() < map.size() ? map[load.Disk()] : kNoItem;
         if (load.FromFile() && disk != kNoItem && tree.IsValid(disk))
             set.SetCatalogFile(disk, load.Path());
+        if (disk != kNoItem && tree.IsValid(disk)) set.SetCodePage(disk, load.CodePage());
     }
     for (const Message& message : load.Messages()) messages.Show(message);
     return load.Outcome();
@@ -379,7 +422,7 @@ LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& message
 LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::string& path,
                             MessageSink& messages) {
     CatalogLoad load(path, false);
-    ReadText(load, text, nullptr, set.Clock());
+    ReadCatalogText(load, text, nullptr, set.Clock());
     return JoinCatalog(set, load, messages);
 }
 

@@ -29,6 +29,20 @@ void CatalogSet::SetCatalogFile(TreeItem disk, std::string path) {
     if (disk != kNoItem) catalogFiles_[disk] = std::move(path);
 }
 
+std::string CatalogSet::CodePageOf(TreeItem disk) const {
+    if (disk == kNoItem || !tree_.IsValid(disk) || tree_.Parent(disk) != rootItem_) return {};
+    auto it = codePages_.find(disk);
+    return it == codePages_.end() ? std::string() : it->second;
+}
+
+void CatalogSet::SetCodePage(TreeItem disk, std::string codePage) {
+    if (disk == kNoItem) return;
+    if (codePage.empty())
+        codePages_.erase(disk);
+    else
+        codePages_[disk] = std::move(codePage);
+}
+
 void CatalogSet::StartNewStore() {
     // The previous load's store, always the last one, goes when it holds
     // nothing; the others are dropped as soon as they empty.
@@ -90,6 +104,7 @@ void CatalogSet::DeleteAllEntries() {
     current_ = nullptr;
     lists_.ClearAll();
     catalogFiles_.clear();
+    codePages_.clear();
 }
 
 void CatalogSet::RemoveEntriesOf(TreeItem item) {
@@ -137,6 +152,7 @@ void CatalogSet::RemoveContainer(TreeItem parent, TreeItem item, std::string_vie
     RemoveEntriesBelow(item);
     RemoveNamedEntry(parent, name);
     catalogFiles_.erase(item);
+    codePages_.erase(item);
     tree_.DeleteItem(item);
 }
 

@@ -53,6 +53,10 @@ public:
     // (a disk read from text, or an item that is not a loaded disk).
     std::string CatalogFileOf(TreeItem disk) const;
     void SetCatalogFile(TreeItem disk, std::string path);
+    // The code page the names of disk `disk` were read in ("Windows-1252");
+    // empty when they were UTF-8, as catalogs written on Linux are.
+    std::string CodePageOf(TreeItem disk) const;
+    void SetCodePage(TreeItem disk, std::string codePage);
 
     // Entries added from now on are kept together (one catalog load).
     void StartNewStore();
@@ -180,6 +184,7 @@ private:
     mutable std::mutex placesLock_;
     mutable std::uint64_t placesMadeAt_ = 0;
     mutable std::unordered_map<TreeItem, std::unordered_map<const FileData*, std::size_t>> places_;
+    std::unordered_map<TreeItem, std::string> codePages_;     // by disk item, when not UTF-8
 };
 
 // The entries that the child items of one container show, paired as

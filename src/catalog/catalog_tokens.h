@@ -24,6 +24,8 @@ public:
     // Makes more text readable right after `end`, leaving the text before it
     // where it is, and moves `end` past it; false when there is no more.
     virtual bool Extend(const char*& end) = 0;
+    // The whole text from `begin`, the start of the first text, to the end.
+    virtual std::string_view Whole(const char* begin) = 0;
 };
 
 // A NUL byte cannot continue a record: met outside a quoted name it ends the

@@ -53,6 +53,8 @@ PropertyFields PropertiesOfEntry(FileData& entry) {
     f.note = kNote;
     f.hint = kHint;
     f.type = TypeWordOfKind(entry.GetKind());
+    if (entry.IsDisk() && entry.Store().Owner())
+        f.codePage = entry.Store().Owner()->CodePageOf(item);
     if (!entry.IsContainer()) {
         f.contains = "File Data";
         f.note.clear();

@@ -1,4 +1,5 @@
-// The eight texts of the Properties dialog.
+// The eight texts of the Properties dialog, and the code page of a disk
+// whose names were not UTF-8.
 #pragma once
 
 #include <string>
@@ -16,6 +17,8 @@ struct PropertyFields {
     std::string note;
     std::string date;
     std::string hint;
+    // "Windows-1252" and the like; empty for UTF-8 names and below a disk.
+    std::string codePage;
 };
 
 // The type word of an entry kind ("File Folder", "Zip Folder", ...).

@@ -65,6 +65,7 @@ int RunProperties(const Arguments& args) {
     PrintField("Size:", fields.size);
     PrintField("Contains:", fields.contains);
     if (!fields.note.empty()) std::printf("%s\n", ForStdout(fields.note).c_str());
+    if (!fields.codePage.empty()) PrintField("Code page:", fields.codePage);
     PrintField("Date:", fields.date);
     return kExitDone;
 }

@@ -74,7 +74,14 @@ PropertiesDialog::PropertiesDialog(PropertyFields fields, QWidget* parent)
         grid->addWidget(caption, row, 0);
         grid->addWidget(value, row++, 1);
     }
-    grid->addWidget(note_, row, 1);
+    grid->addWidget(note_, row++, 1);
+    if (!fields_.codePage.empty()) {
+        codePage_ = ValueLabel(box);
+        auto* caption = new QLabel(QStringLiteral("Code page:"), box);
+        caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(codePage_, row, 1);
+    }
     grid->setColumnStretch(1, 1);
     // The location may wrap into a second line when the window is narrow.
     location_->setMinimumHeight(fontMetrics().lineSpacing() * 2);
@@ -120,11 +127,13 @@ void PropertiesDialog::ShowFields() {
     note_->setText(Text(fields_.note));
     date_->setText(Text(fields_.date));
     hint_->setText(Text(fields_.hint));
+    if (codePage_) codePage_->setText(Text(fields_.codePage));
 }
 
 QString PropertiesDialog::FieldText(const char* name) const {
     const std::string_view field = name;
     if (field == "name") return name_->text();
+    if (field == "codepage") return codePage_ ? codePage_->text() : QString();
     const QLabel* label = field == "type"       ? type_
                           : field == "location" ? location_
                           : field == "size"     ? size_

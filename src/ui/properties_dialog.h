@@ -32,6 +32,7 @@ private:
     QLabel* note_;
     QLabel* date_;
     QLabel* hint_;
+    QLabel* codePage_ = nullptr;  // only for a disk read from a legacy code page
 };
 
 }  // namespace kestavo::ui
