@@ -175,7 +175,7 @@ private:
             });
             if (!ok) return false;
             const auto children = set_.Tree().Children(at.item);
-            ChildItemEntries entries(set_, at.item, SiblingMatch::ExactFirst, children.size());
+            ChildItemEntries entries(set_, at.item, children.size());
             for (auto it = children.rbegin(); it != children.rend(); ++it) {
                 FileData* entry = entries.Find(*it);
                 const auto id = entry ? containers_.find(entry) : containers_.end();
