@@ -46,6 +46,10 @@ public:
             why_ = "needs the superuser";
             return;
         }
+        if (!test::MayMount()) {
+            why_ = "a package build mounts no file systems";
+            return;
+        }
         const std::string image = dir.Str() + "/disk.img";
         std::filesystem::create_directories(mountPoint_);
         std::vector<std::string> format = {"mkfs.ext2", "-q", "-F"};

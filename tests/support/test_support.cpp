@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -120,6 +121,10 @@ std::string ReadWholeFile(const std::string& path) {
 
 std::string CatalogHeader(const std::string& driveType) {
     return "kvx_version_1_1\r\n< \r\n   %drivetype " + driveType + "\r\n> \r\n";
+}
+
+bool MayMount() {
+    return std::getenv("KESTAVO_PACKAGE_BUILD") == nullptr;
 }
 
 }  // namespace kestavo::test

@@ -98,4 +98,9 @@ std::string ReadWholeFile(const std::string& path);
 // A catalog with the header of a disk of drive type `driveType`.
 std::string CatalogHeader(const std::string& driveType = "default");
 
+// Whether the tests may mount file systems: not inside a package build
+// (its rules set KESTAVO_PACKAGE_BUILD), which must leave the machine's
+// mounts alone even when it runs as the superuser.
+bool MayMount();
+
 }  // namespace kestavo::test
