@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kestavo: set-up, build, tests, benchmarks, fuzzing, installing and packaging.
 BUILD_DIR   ?= build
 RELEASE_DIR ?= build-release

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package and its debug symbols with dpkg-buildpackage in a copy of the
 # source tree under OUT_DIR, so that the packages, the .changes and the .buildinfo land in
 # OUT_DIR rather than in the folder above the tree; copies the packages here and, where lintian

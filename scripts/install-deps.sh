@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build needs, when any is missing; with the argument "deb",
 # also those that build the Debian package and check it.
 set -eu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestavo: the desktop program.
 #include <QApplication>
 #include <clocale>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Formats a small ext2 image with a label, mounts it through a loop
 // device, finds it in the detected drive map by its label and catalogues
 // it. Needs the superuser, mkfs.ext2 and working loop devices.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the tests: recorded messages, a recording list, a set
 // with the contents its list shows, and temporary directories.
 #pragma once

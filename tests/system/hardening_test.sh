@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that programs carry the hardening of the distribution's build flags: position
 # independent, stack protector, fortified libc calls, read-only relocations bound at start-up.
 # Usage: hardening_test.sh PROGRAM...                  checks these programs

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary DESTDIR, compares the installed files with the expected
 # list and runs the installed kestavo-cli from another directory.
 # Usage: install_test.sh BUILD_DIR EXPECTED_LIST VERSION GUI(ON|OFF) APP_ID

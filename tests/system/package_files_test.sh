@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package that make deb left in the source folder: its files are those an
 # install puts under /usr and the package's own documents, its copyright file is in the
 # machine-readable format, its changelog starts at this version, and the debug-symbols

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the desktop program on an X server of its own and checks that its main window's class
 # (WM_CLASS) is the one its desktop entry names in StartupWMClass, or the entry's desktop id
 # when it names none, so that the desktop counts the running window as that menu entry's.
