@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kestavo: set-up, build, tests, benchmarks, fuzzing, installing and packaging.
 BUILD_DIR   ?= build
 RELEASE_DIR ?= build-release
@@ -58,14 +59,12 @@ fuzz: deps
 install: release
 	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE_DIR) --prefix "$(PREFIX)"
 
-# The Debian package kestavo_VERSION_ARCH.deb, in this folder: sudo apt install ./kestavo_*.deb
-deb: deps
-	cmake -S . -B $(DEB_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTAVO_TESTS=OFF -DKESTAVO_BENCH=OFF \
-	    -DKESTAVO_GUI=ON -DCMAKE_INSTALL_PREFIX=/usr
-	cmake --build $(DEB_DIR) -j $(JOBS)
-	rm -f $(DEB_DIR)/kestavo_*.deb kestavo_*.deb
-	cd $(DEB_DIR) && cpack -G DEB
-	cp $(DEB_DIR)/kestavo_*.deb .
+# The Debian package kestavo_VERSION-REVISION_ARCH.deb and its debug-symbols package, built by
+# dpkg-buildpackage in DEB_DIR and copied here, then checked by lintian:
+# sudo apt install ./kestavo_*.deb
+deb:
+	@sh scripts/install-deps.sh deb
+	sh scripts/build-deb.sh $(DEB_DIR) $(JOBS)
 
 # Draws the pictures into res/images (needs only Qt 6 Gui).
 .PHONY: pictures
@@ -76,4 +75,4 @@ pictures:
 	QT_QPA_PLATFORM=offscreen build-pictures/res/tools/kestavo-draw-pictures res/images
 
 clean:
-	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(FUZZ_DIR) $(TSAN_DIR) $(DEB_DIR) kestavo_*.deb
+	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(FUZZ_DIR) $(TSAN_DIR) $(DEB_DIR) kestavo_*.deb kestavo-dbgsym_*.deb

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the benchmark programs share: messages counted instead of shown,
 // resident memory, and elapsed time.
 #pragma once

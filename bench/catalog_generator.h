@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deterministic synthetic catalog directories for benchmarks: many disks of
 // realistic shape (deep folders, a few very large folders, ZIP archives,
 // names, sizes and dates as real disks have them).

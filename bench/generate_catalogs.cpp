@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestavo-generate-catalogs DIR [ENTRIES] [CATALOGS]: writes a synthetic
 // catalog directory for benchmarks, and DIR-wide/WIDE.kvx, a disk with one
 // folder of 100 000 subfolders.

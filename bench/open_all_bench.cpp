@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times Open All Catalogs on a catalog directory and reports the peak
 // resident memory per loaded entry; times one catalog read on its own.
 //   kestavo-bench-open-all DIR [CATALOG]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the benchmarks of an optimised build. The generated data is kept in
 # BUILD/bench-data and made again only when missing.
 set -eu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the catalog shapes whose cost once grew with the square of their
 // size, each at two sizes ten times apart, with data it makes itself:
 //   - files dated past 2035 in one catalog (load, one message);

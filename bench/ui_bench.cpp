@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the desktop program's window on a large catalog directory: Open All
 // from the menu command, listing the largest folder, and sorting it by a
 // header click. Run on the offscreen platform.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window benchmarks share: a prompter that answers every question
 // with its default (and names the message on standard error, so that a run
 // that went wrong says so), and milliseconds from a Qt timer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the tool windows on a large catalog directory, as a user sees
 // them: from Find Now to the rows shown in Find Files and Find Duplicates,
 // and Catalog New Disk through the window over a generated tree. Also the

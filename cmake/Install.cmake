@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts where, by the GNU directory conventions; DESTDIR is honoured.
 set(KESTAVO_APP_ID "org.kestavo.Kestavo" CACHE STRING "Reverse-DNS identifier of the desktop program")
 if(TARGET kestavo)

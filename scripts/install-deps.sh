@@ -1,12 +1,17 @@
 #!/bin/sh
-# Installs the Debian packages the build needs, when any is missing.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs the Debian packages the build needs, when any is missing; with the argument "deb",
+# also those that build the Debian package and check it.
 set -eu
 
 packages="g++ make cmake ninja-build pkg-config qt6-base-dev libzip-dev libblkid-dev
 libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev zip unzip
-xvfb xauth tzdata libsystemd-dev e2fsprogs dosfstools libx11-dev xdotool
+xvfb xauth tzdata libsystemd-dev e2fsprogs dosfstools libx11-dev xdotool x11-utils
 desktop-file-utils appstream man-db groff-base dpkg-dev file
 libsqlite3-dev sqlite3 libuchardet-dev"
+if [ "${1:-}" = deb ]; then
+    packages="$packages debhelper lintian"
+fi
 
 missing=""
 for p in $packages; do

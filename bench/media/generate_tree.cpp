@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Generates the scanner benchmark's tree: 200 top folders with 99
 // subfolders each (20 000 folders), 10 files in every subfolder and in
 // every top folder but one file per top folder is a ZIP archive of 500

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The scanner benchmark: scanning the generated tree against
 # find -printf over it, and the ZIP listing against zipinfo over the same
 # archives, each run three times from a warm cache; best wall times.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Scaling cases of the scanner, each at a size and ten times that size:
 ZIP members dated after 2035, files dated after 2035, a deep folder tree
 catalogued under a low open-file limit, and a small archive of very deep

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the scanner over a folder tree, or the ZIP listing alone over the
 // archives named on standard input, writing the catalog text to /dev/null.
 // Prints the wall time, the counts and the peak memory of the process.

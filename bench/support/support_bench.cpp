@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The low-level kernels against the plain way of doing the same work, at the
 // scale of the 5-million-entry benchmark directory (Google Benchmark).
 #include <benchmark/benchmark.h>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The tools benchmark: the searches over the generated catalogs, and the
 # comparison of the generated tree with its catalog (1 % of the file
 # records changed) beside find -printf over the same tree, best of three.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the search and compare tools on the benchmark data.
 //   kestavo-bench-tools --catalogs DIR
 //       Find Files *.JPG and * over every loaded entry (search, containers'

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bash completion for kestavo-cli                              -*- shell-script -*-
 # Completes the commands, their options, drive letters from `kestavo-cli drives` and the
 # TREEPATHs of the catalogs in the catalog directory (`kestavo-cli ls`).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestavo-draw-pictures: draws every picture of Kestavo with QPainter and
 // writes them as PNG files.
 //

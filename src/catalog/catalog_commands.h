@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands that fill or shrink the catalog set from files: Open All
 // Catalogs, opening one chosen catalog, and Delete Catalog.
 #pragma once

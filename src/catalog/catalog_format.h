@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The words, marks and white space of catalog files, shared by the reader
 // and the writer.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One catalog file read on its own, apart from any catalog set, so that
 // several files can be read side by side: the disk's tree under a top root
 // item of its own, its entries, the labels of the disks it replaces and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading catalog files into the catalog set and its tree.
 #pragma once
 

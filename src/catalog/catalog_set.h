@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The set of loaded catalogs: owns every entry, files each one under the
 // tree item of the container that holds it, answers the lookups and
 // collections of the panes and tools, and tells its observers what changed.

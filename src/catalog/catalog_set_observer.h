@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the catalog set tells those who show or hold its entries.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lexical level of catalog files: words, single characters, numbers
 // and quoted names, read from text in memory, which may be read in pieces
 // as the tokens get to it.

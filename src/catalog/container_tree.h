@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tree of containers (disks, folders, Zip Folders) of every loaded
 // catalog. Items are 32-bit handles; the handle 0 stands for "no item".
 // Every operation the catalog model needs of a tree lives here, so that the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalog/directory_lister.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the names of a directory, for every part of the program that
 // lists one: the catalog directory, the disks being catalogued or compared,
 // the folders a launch path goes through.

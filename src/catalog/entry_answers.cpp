@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The members of FileData that ask the entry's store and catalog set: its
 // texts, its content size, its tree item and counts. They stand apart from
 // file_data.cpp, which needs neither, so that the entry itself sits below

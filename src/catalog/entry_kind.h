@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry kinds, as catalog files write them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entries filed under each tree item, in filing order: a list linked
 // through the entries themselves, with its first and last entry kept by item.
 #pragma once

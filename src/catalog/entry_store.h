@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Storage for the entries of one catalog load: the entries themselves, their
 // names, their free space and the texts made for the rows that are shown or
 // reported, kept together so that a whole disk is freed at once when its

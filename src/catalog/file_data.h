@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One disk, folder, Zip Folder or file of a loaded catalog. It holds only
 // what every entry has; its store keeps its name, a disk's free space and
 // the display texts of the entries that were shown or reported.

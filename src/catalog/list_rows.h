@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The columns and rows of content lists (the list pane, `kestavo-cli ls`):
 // which columns a list of files or of disks has, the text of each cell, the
 // order rows come in, and the comparison of a column sort.

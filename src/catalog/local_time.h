@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between calendar time and the user's local date and time,
 // with caches that make them cheap for millions of entries while giving
 // exactly what mktime, localtime and strftime give.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The location texts of the folders of one catalog: each folder's text is
 // made once from its parent's, and a folder's text extends its parent's in
 // place when nothing was added after it, so a chain of nested folders

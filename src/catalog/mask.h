@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wildcard masks of Find Files: "*" for any run of bytes, "?" for one
 // character as the user's locale decodes it (a byte that does not decode
 // counts as one).

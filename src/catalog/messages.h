@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Messages the user must see, and the one way they are shown: the desktop
 // program shows message boxes, the command line writes standard error, and
 // tests record them and give the answers.

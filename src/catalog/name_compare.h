@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three ways names are compared in the catalog model.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight texts of the Properties dialog, and the code page of a disk
 // whose names were not UTF-8.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the catalog files of a directory on two threads: a worker reads
 // files ahead while the caller takes them in the order of their names,
 // reading files itself whenever the next one is not ready. The files are

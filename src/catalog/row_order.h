@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Orders of result rows that must stay fast for millions of rows.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the list pane shows: one tree item's entries, as a list of disks (the
 // top root item's) or of files, in filing order. It follows the catalog set:
 // the rows go when entries are removed, the disk list comes after a load, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program-wide size unit: the divisor of every size text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Naming nodes of the catalog tree the way location texts do: the disk
 // label, then folder and Zip Folder names, joined by "/".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the command line shows what the desktop program shows in windows.
 #pragma once
 

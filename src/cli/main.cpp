@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestavo-cli: the catalog model and tools of Kestavo on the command line.
 #include <algorithm>
 #include <clocale>

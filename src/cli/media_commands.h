@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kestavo-cli commands for drives and disks: drives, catalog, locate
 // and eject. Each answers the process exit status.
 #pragma once

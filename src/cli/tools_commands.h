@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestavo-cli find, duplicates and compare: the search and compare tools,
 // their reports written to standard output or to --report FILE.
 #pragma once

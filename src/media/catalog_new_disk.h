@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Catalog New Disk: the user picks a drive, the disk gets a label if it has
 // none, the scan writes a new catalog named after the label, the disk is
 // flushed (and ejected when asked), and the new catalog is loaded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes catalog text: the header block, container records and file
 // records, with CR LF line ends, buffered over a file descriptor.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drive map: which directory each drive letter (A: to Z:) stands for,
 // with the drive's type and volume label. Taken from KESTAVO_DRIVES when
 // that is set, else detected from the mounted file systems.

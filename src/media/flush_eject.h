@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Flushing a drive's file system and ejecting its medium.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/launch_path.h"
 
 #include <sys/stat.h>

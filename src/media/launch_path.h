@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a catalogued file on the real disk: from its catalog path
 // (DISK/folder/name) to the full path through the drive that holds the
 // disk, asking for the disk while no drive holds it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting a program for a file on the real disk: the desktop's default
 // application (xdg-open), the desktop's text editor, or a named program.
 #pragma once

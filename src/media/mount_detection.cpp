@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/mount_detection.h"
 
 #include <blkid/blkid.h>

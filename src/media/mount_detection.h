@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Detecting the drive map from the mounted file systems: C: is "/", then
 // every other file system on a block device or a network share, in order
 // of mount path, gets the next letter from D:.

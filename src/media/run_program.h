@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a helper program (a label tool, eject) without a shell.
 #pragma once
 

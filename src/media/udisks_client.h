@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few UDisks2 calls Kestavo makes over the system D-Bus: setting a
 // file system's label, unmounting it and ejecting its drive.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What Kestavo asks of the drives besides the scan: the drive list, the
 // drive-type word, capacity and free space, and the drive holding a disk
 // of a given name.

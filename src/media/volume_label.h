@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Giving a volume a label: through UDisks2 where it runs, else, for the
 // superuser, with the file system's own label tool.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walks a mounted volume and writes its catalog body: the disk record, then
 // every folder, ZIP archive (with its members) and file below the root.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lists a ZIP archive from its central directory (nothing is decompressed)
 // as a Zip Folder record with nested folder and file records.
 #pragma once

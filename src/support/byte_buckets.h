@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // In-place distribution of many records by one byte of each: the first
 // step of a radix sort, shared by the sorts of result rows and of hashes.
 // Sorting 5 M hash records into buckets by their top byte and then each

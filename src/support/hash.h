@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 64-bit hash of a byte string, for grouping millions of keys before they
 // are compared. The standard library's hash is used as it is: an own
 // word-by-word mix measured twice as slow (1 M duplicate-search keys of

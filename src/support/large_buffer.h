@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scratch arrays of millions of small records for one sort. They are
 // backed by huge pages where the system offers them, because touching
 // hundreds of megabytes page by page costs more than the sort itself:

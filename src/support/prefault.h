@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mapping the pages of a fresh block of memory in one call, rather than one
 // page fault at a time as it is filled: much cheaper where page faults are
 // dear (virtual machines). Only a hint: where the system refuses, the pages

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two pieces of work at once: one on a second thread, one on the calling
 // thread. The callers keep the rules that make this safe: each piece writes
 // only its own output, and nothing either reads is changed until both are

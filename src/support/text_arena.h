@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compact storage for many short, NUL-terminated texts that live and die
 // together. A text is named by a 32-bit reference that stays valid (and its
 // characters in place) until the arena is cleared. Storing 5 M names of 10

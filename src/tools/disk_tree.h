@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A snapshot of a disk's folder tree, read by directory listings alone, so
 // that the slow part of a comparison (reading a live disk) can run on any
 // thread without touching the loaded catalogs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compare Disk vs Catalog: the disk in a drive against the loaded catalog
 // of the same name, its result rows and its report. One object per window.
 #pragma once

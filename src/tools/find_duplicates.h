@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find Duplicates: files below one node of the catalog tree that agree on
 // every enabled criterion (name ignoring the case of a-z, size text,
 // date-time value), listed set by set under separator rows, and their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find Files: the entries below one node of the catalog tree whose names
 // match a wildcard mask, their result rows, column sort and report. One
 // object per dialog, so that several dialogs keep their own results.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The side-by-side walk of a disk's folder tree (read beforehand) and its
 // catalog container that finds what is new, modified or deleted on the
 // disk, row by row.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/name_matcher.h"
 
 #include "catalog/name_compare.h"

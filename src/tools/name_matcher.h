@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Matching the names of a disk folder with the names of its catalog
 // container: a name is taken by the first remaining candidate with exactly
 // that name, else by the first remaining one equal without regard to case.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed-layout text reports of the tools: lines ending with CR LF,
 // fields padded with blanks. A report is written through one buffer, to a
 // file or to a caller's stream.

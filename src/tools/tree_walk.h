@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walking the catalog tree below one node, and naming a node for the tools.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Long work (a scan, a disk read, a search) on a worker thread while the
 // windows keep painting. User input is held back meanwhile, so nothing
 // changes the catalogs under the worker: at first silently, and when the

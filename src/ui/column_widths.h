@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Widths of the columns of lists and result lists.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where panes find the program's actions, so that a context menu offers the
 // same commands as the menus and routes them to the same handlers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command identifiers of the desktop program's menus, toolbar and context
 // menus, kept so that every action can be found by the command it carries.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Compare Disk vs. Catalog window: a drive's disk against its loaded
 // catalog, what is new, modified or deleted, and the text report. Modeless;
 // several may be open.

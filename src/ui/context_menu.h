@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Context menus of the panes' views: from the mouse at the pointer, from the
 // keyboard at the pane's corner moved 5 pixels in.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small dialogs around drives: the drive choice of Catalog New Disk,
 // the label question for an unlabelled disk, and the insert-disk prompt.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list pane's model: rows that point at catalog entries, with the file
 // or disk columns. Texts come from the entries' caches.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a catalogued file on its real disk from the window: the drive
 // that holds the disk, the insert-disk prompt while none does, the start of
 // the desktop's application or text editor, and the message of a failed

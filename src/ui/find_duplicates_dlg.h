@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Find Duplicates window: files below one node of the catalog tree
 // that agree on the chosen criteria, set by set, and their text report.
 // Modal.

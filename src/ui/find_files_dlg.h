@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Find Files window: entries below one node of the catalog tree whose
 // names match a wildcard mask, sortable by any column and saved as a text
 // report. Modeless; several may be open, each with its own search.

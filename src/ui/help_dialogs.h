@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Quick Help and About dialogs, and the help page's location.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's document: the catalog set and what the list shows of it,
 // under a fixed title.
 #pragma once

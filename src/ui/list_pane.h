@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The right-hand pane: the rows of the shown contents, sortable by any column,
 // with a context menu for each row.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state of the keyboard's Caps Lock, Num Lock and Scroll Lock, for the
 // status bar. The display server knows it (XKB on X11); the kernel's
 // keyboard lights are the fallback where there is no X display.

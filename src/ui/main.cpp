@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestavo: the desktop program.
 #include <QApplication>
 #include <clocale>
@@ -14,6 +15,8 @@ class CKestavo2App : public QApplication {
 public:
     CKestavo2App(int& argc, char** argv) : QApplication(argc, argv) {
         std::setlocale(LC_ALL, "");
+        // Also the window class (WM_CLASS) on X11 and XWayland, which the desktop entry
+        // names in StartupWMClass.
         setApplicationName(QStringLiteral("Kestavo"));
         setOrganizationName(QStringLiteral("Kestavo"));
         setWindowIcon(ApplicationIcon());

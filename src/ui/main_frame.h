@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: menus, toolbar, status bar with date and time, and the
 // two panes side by side.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's pictures: the image strip shared by the tree, the list and
 // the result lists, the toolbar pictures and the application icon.
 #pragma once

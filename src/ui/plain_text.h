@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names and paths come from disks and catalogs, so they may hold anything,
 // "<" and "&" included. Every label or message box that shows one shows it
 // as plain text: never as formatting, with its line breaks kept.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The questions and messages the windows put to the user. The desktop
 // program asks with message boxes and file dialogs; tests answer through a
 // prompter of their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Properties dialog: what one catalogued item is and what it holds.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving a tool's report where the user chose, and saying so when the file
 // cannot be written (a full disk, a folder without permission).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result lists of the tool windows: a model over the rows a core tool
 // object holds (no widget item per row), and the list view that shows it.
 #pragma once

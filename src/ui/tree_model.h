@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tree pane's model: a view of the core's container tree, following its
 // changes. Indexes carry tree item handles; nothing is copied per item.
 #pragma once

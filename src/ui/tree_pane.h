@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The left-hand pane: the tree of disks, folders and Zip Folders, and the
 // handlers of the catalog commands, the properties and the view options.
 #pragma once

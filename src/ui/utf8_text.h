@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names and paths are UTF-8 byte strings in the core; the windows show
 // them as QStrings.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The View Options sheet: the size unit and the optional disk columns. The
 // sheet is kept for the life of the program, so it remembers the choices.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Catalogs and names made to hurt the reader: files too large to read,
 // archive-like names that are not archives, and shapes of catalog that
 // used to cost time growing with the square of their size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How tree items and their entries find each other, pinned for siblings
 // whose names differ only in letter case (Linux keeps them side by side),
 // whose names are the same, and for non-ASCII letters.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open All reads files on two threads and joins them in name order: the set
 // it builds, and the messages it gives, must be those of loading the same
 // files one after another.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where kestavo-cli's standard output goes: a full disk, a closed pipe, a
 // terminal. Each case runs the program with its output connected so.
 #include <fcntl.h>

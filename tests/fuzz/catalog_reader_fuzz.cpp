@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the catalog reader, then uses what it loaded the
 // way the windows do: paths, size and date texts, counts, and a second load
 // of the same text that replaces the first.

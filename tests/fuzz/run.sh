@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every fuzz target of a fuzz build for the given number of seconds
 # each, starting from the seed corpus kept beside the targets. Set
 # FUZZ_TARGET to run one target only. Findings land in fuzz-corpus/.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Formats a small ext2 image with a label, mounts it through a loop
 // device, finds it in the detected drive map by its label and catalogues
 // it. Needs the superuser, mkfs.ext2 and working loop devices.
@@ -44,6 +45,10 @@ public:
         : mountPoint_(dir.Str() + "/mnt") {
         if (::geteuid() != 0) {
             why_ = "needs the superuser";
+            return;
+        }
+        if (!test::MayMount()) {
+            why_ = "a package build mounts no file systems";
             return;
         }
         const std::string image = dir.Str() + "/disk.img";

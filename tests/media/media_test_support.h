@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the media tests: trees of files with chosen dates, ZIP
 // archives built with libzip, and scans read back into a catalog set.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner against hostile trees and archives and folders it cannot
 // read: nothing hangs, nothing grows without bound, nothing is lost
 // without a word.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte buckets against a plain stable sort by the same byte.
 #include "support/byte_buckets.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The key hash: what the duplicate search relies on, that different keys
 // hash apart and spread evenly over the top byte.
 #include "support/hash.h"

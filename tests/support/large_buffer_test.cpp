@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page and huge-page helpers: they only advise the system, so memory
 // must read and write just as plain memory does.
 #include "support/large_buffer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two-thread helper: both pieces run, each once, on two threads; the
 // halves cover the whole exactly once; failures reach the caller.
 #include "support/side_by_side.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests run in UTC under a UTF-8 locale whose dates read 10/07/98 14:30:05.
 #include <gtest/gtest.h>
 

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/test_support.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -120,6 +122,10 @@ std::string ReadWholeFile(const std::string& path) {
 
 std::string CatalogHeader(const std::string& driveType) {
     return "kvx_version_1_1\r\n< \r\n   %drivetype " + driveType + "\r\n> \r\n";
+}
+
+bool MayMount() {
+    return std::getenv("KESTAVO_PACKAGE_BUILD") == nullptr;
 }
 
 }  // namespace kestavo::test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the tests: recorded messages, a recording list, a set
 // with the contents its list shows, and temporary directories.
 #pragma once
@@ -97,5 +98,10 @@ std::string ReadWholeFile(const std::string& path);
 
 // A catalog with the header of a disk of drive type `driveType`.
 std::string CatalogHeader(const std::string& driveType = "default");
+
+// Whether the tests may mount file systems: not inside a package build
+// (its rules set KESTAVO_PACKAGE_BUILD), which must leave the machine's
+// mounts alone even when it runs as the superuser.
+bool MayMount();
 
 }  // namespace kestavo::test

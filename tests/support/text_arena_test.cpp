@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text arena against plain std::string copies of the same texts.
 #include "support/text_arena.h"
 

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Drives the bash completion of kestavo-cli as bash would, against catalogs made for the test.
 # Usage: completion_test.sh COMPLETION_SCRIPT KESTAVO_CLI
 set -u

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary DESTDIR, compares the installed files with the expected
 # list and runs the installed kestavo-cli from another directory.
 # Usage: install_test.sh BUILD_DIR EXPECTED_LIST VERSION GUI(ON|OFF) APP_ID
@@ -13,7 +14,7 @@ DESTDIR=$scratch/root cmake --install "$build" --prefix /opt/kestavo >"$scratch/
 [ -d "$scratch/root/opt/kestavo" ] || fail "nothing installed under DESTDIR"
 
 case $gui in ON | on | 1 | TRUE | true) desktop='gui ' ;; *) desktop='no desktop program' ;; esac
-grep -Ev '^(#|$)' "$list" | sed -n -e "s/^$desktop//" -e '/^gui /!p' | sed "s/@APP_ID@/$app_id/g" |
+grep -Ev '^(#|$|deb )' "$list" | sed -n -e "s/^$desktop//" -e '/^gui /!p' | sed "s/@APP_ID@/$app_id/g" |
     LC_ALL=C sort >"$scratch/expected"
 (cd "$scratch/root/opt/kestavo" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort) >"$scratch/installed"
 diff -u "$scratch/expected" "$scratch/installed" || fail "installed files differ from $list"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Formats each manual page with every groff warning on; any warning fails.
 # Usage: man_test.sh MAN_DIR
 set -eu

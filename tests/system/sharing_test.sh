@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A reader that opens all catalogs again and again while another process re-catalogues the
 # same disk again and again must never see a damaged or half-written catalog.
 # Usage: sharing_test.sh KESTAVO_CLI SECONDS

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -500,6 +501,7 @@ TEST_F(ScannedCompareTest, AFileSystemMountedBelowTheDiskIsAnEmptyFolder) {
     MakeFile(disk / "a.txt", 1);
     const fs::path mounted = disk / "mnt";
     fs::create_directories(mounted);
+    if (!test::MayMount()) GTEST_SKIP() << "a package build mounts no file systems";
     if (::mount("kestavo-test", mounted.c_str(), "tmpfs", 0, nullptr) != 0)
         GTEST_SKIP() << "mounting needs privileges";
     MakeFile(mounted / "inside.txt", 2);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the tests of the tools: reports captured as text.
 #pragma once
 

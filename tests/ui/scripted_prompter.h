@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Answers the program's questions the way a test says, and records them:
 // messages, the catalog file chosen and the report file chosen.
 #pragma once

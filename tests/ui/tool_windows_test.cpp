@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the tool windows of the desktop program (Catalog New Disk, Find
 // Files, Find Duplicates, Compare, the insert-disk prompt, opening files)
 // on the offscreen platform, with real files, drives and processes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program against faults a user met: names read as formatting,
 // cut-off sizes, dark lock lights, View Options, long names, the state after
 // a delete, right clicks, loads that collapsed the tree, Quick Help texts and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the real windows of the desktop program on the offscreen platform.
 #include <QAbstractButton>
 #include <QAction>

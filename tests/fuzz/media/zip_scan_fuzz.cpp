@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hands arbitrary bytes to the scanner as a ".zip" file in a folder of its
 // own, then reads the catalog written back: whatever the archive holds,
 // the scan must finish and its catalog must load whole.
