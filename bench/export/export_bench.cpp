@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the SQLite export of a catalog directory against Open All of the
 // same directory, best of three each.
 //   kestavo-bench-export DIR DATABASE

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The SQLite export of the generated catalogs (5 M entries) against Open All.
 set -eu
 build=${1:?release build directory}

@@ -117,7 +117,7 @@ private:
     char* begin_ = nullptr;
     char* roomEnd_ = nullptr;
     char* readEnd_ = nullptr;  // how far the file has been read into its room
-    char* own_ = nullptr;  // room of its own, mapped for a large file
+    char* own_ = nullptr;      // room of its own, mapped for a large file
     std::size_t ownSize_ = 0;
     std::size_t piece_ = std::size_t{64} << 10;
 };
@@ -372,8 +372,7 @@ void ReadLegacyText(CatalogLoad& load, std::string_view text, LocalClock& clock)
 }
 
 // `text` is the whole catalog, or its start when `feed` reads the rest.
-void ReadCatalogText(CatalogLoad& load, std::string_view text, TextFeed* feed,
-                     LocalClock& clock) {
+void ReadCatalogText(CatalogLoad& load, std::string_view text, TextFeed* feed, LocalClock& clock) {
     ReadText(load, text, feed, clock);
     if (load.LegacyNames().Count() == 0) return;
     if (feed) text = feed->Whole(text.data());

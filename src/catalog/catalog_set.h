@@ -185,7 +185,7 @@ private:
     mutable std::mutex placesLock_;
     mutable std::uint64_t placesMadeAt_ = 0;
     mutable std::unordered_map<TreeItem, std::unordered_map<const FileData*, std::size_t>> places_;
-    std::unordered_map<TreeItem, std::string> codePages_;     // by disk item, when not UTF-8
+    std::unordered_map<TreeItem, std::string> codePages_;  // by disk item, when not UTF-8
 };
 
 // The entries that the child items of one container show, paired as

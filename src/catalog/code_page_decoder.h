@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns text written in an 8-bit or double-byte code page (an iconv name
 // such as "WINDOWS-1252" or "CP932") into UTF-8.
 #pragma once

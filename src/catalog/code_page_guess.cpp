@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalog/code_page_guess.h"
 
 #include <uchardet.h>

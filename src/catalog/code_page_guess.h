@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which legacy code page the names of one catalog were written in. Names
 // alone are too short for a reliable guess, so all the names of a catalog
 // that are not UTF-8 are gathered and guessed together.

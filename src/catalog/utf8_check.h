@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether bytes are well-formed UTF-8: no stray continuation bytes, no
 // overlong forms, no surrogates, nothing past U+10FFFF. Runs of ASCII are
 // checked eight bytes at a time, so a name in plain ASCII costs little.

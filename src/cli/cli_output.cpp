@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "cli/cli_commands.h"
-#include "tools/terminal_text.h"
 #include "tools/report_writer.h"
+#include "tools/terminal_text.h"
 
 namespace kestavo::cli {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/catalog_new_disk_temporary.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The temporary file a new catalog is written to before it is renamed over
 // the old one. Its name tells the disk, the machine and the process that
 // writes it, so that a later run can remove what killed runs left behind

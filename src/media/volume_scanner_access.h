@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file system calls a scan makes on the disk it reads. The scan goes
 // through them so that a test can make one of them fail the way a failing
 // disk does; otherwise they are the system's calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/zip_listing_source.h"
 
 #include <unistd.h>

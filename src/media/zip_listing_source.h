@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A libzip source over the descriptor of an archive on the disk being
 // scanned. It reads through a buffer of its own and asks before every read
 // whether to go on, so that reading a central directory of millions of

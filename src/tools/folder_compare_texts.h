@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder texts of compare rows, kept once per folder instead of once per
 // row. Texts are written into chunks that never move, so views of them stay
 // valid until Clear; a text that extends the last one written is written in

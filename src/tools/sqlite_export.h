@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every loaded catalog written into one SQLite database: a table of disks
 // and a table of entries (one row per folder, Zip Folder and file, with its
 // disk and its parent), indexed by name and by size. The schema version is

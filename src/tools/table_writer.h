@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Machine-readable results: rows of named, typed values written as CSV
 // (RFC 4180), as one JSON array of objects, or as JSON Lines. The writers
 // go through a ReportWriter, so output is buffered and write errors are

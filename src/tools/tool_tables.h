@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of the tools and of the list pane as machine-readable tables:
 // what each report or listing shows, with sizes in bytes, dates as ISO 8601
 // local times with their offset, the kind as a word and the disk label.

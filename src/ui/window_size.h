@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The size a window opens with, kept on the screen.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestavo-cli --format csv|json|jsonl and export --sqlite, read back with
 // Python's csv, json and sqlite3 modules.
 #include <gtest/gtest.h>
