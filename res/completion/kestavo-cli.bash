@@ -42,13 +42,30 @@ _kestavo_cli_offer() {
     done
 }
 
+# A reply as it is typed after the current word's opening quote, if any: inside '...' only a
+# quote needs writing out ('\''), inside "..." a backslash goes before \ " $ and `; without
+# quotes every special character is escaped.
+_kestavo_cli_quoted() {
+    local name=$1
+    case $cur in
+        \'*) printf '%s' "${name//\'/\'\\\'\'}" ;;
+        \"*)
+            name=${name//\\/\\\\}
+            name=${name//\"/\\\"}
+            name=${name//\$/\\\$}
+            printf '%s' "${name//\`/\\\`}"
+            ;;
+        *) printf '%q' "$name" ;;
+    esac
+}
+
 # bash puts back only what follows the last ":" of the word, so drop the part before it.
 _kestavo_cli_quote() {
     local i colon_prefix=""
     [[ $cur == *:* ]] && colon_prefix=${cur%"${cur##*:}"}
     for i in "${!COMPREPLY[@]}"; do
         local quoted
-        quoted=$(printf '%q' "${COMPREPLY[i]}")
+        quoted=$(_kestavo_cli_quoted "${COMPREPLY[i]}")
         COMPREPLY[i]=${quoted#"$colon_prefix"}
     done
 }
@@ -57,18 +74,27 @@ _kestavo_cli_drives() {
     _kestavo_cli_offer < <("$1" drives 2>/dev/null | cut -c1-2)
 }
 
+# The TREEPATHs below the one being typed; with "containers", only disks, folders and Zip
+# Folders (a command that lists or searches one needs a container). The kinds come from the
+# JSON Lines listing, whose rows are those of the plain one in the same order.
 _kestavo_cli_treepaths() {
-    local program=$1 bare parent="" prefix=""
+    local program=$1 which=${2:-all} bare parent="" prefix=""
     bare=$(_kestavo_cli_bare "$cur")
     if [[ $bare == */* ]]; then
         parent=${bare%/*}
         prefix=$parent/
     fi
+    local -a names kinds=()
     # Every row but the heading line begins with a child's name.
-    local name
-    while IFS=$'\t' read -r name _; do
-        [[ $prefix$name == "$bare"* ]] && COMPREPLY+=("$prefix$name")
-    done < <("$program" ls "$parent" 2>/dev/null | tail -n +2)
+    mapfile -t names < <("$program" ls "$parent" 2>/dev/null | tail -n +2 | cut -f1)
+    [[ $which == containers ]] &&
+        mapfile -t kinds < <("$program" ls "$parent" --format jsonl 2>/dev/null |
+            sed 's/.*,"kind":"\([^"]*\)".*/\1/')
+    local i
+    for i in "${!names[@]}"; do
+        [[ $which == containers && ${kinds[i]-file} == file ]] && continue
+        [[ $prefix${names[i]} == "$bare"* ]] && COMPREPLY+=("$prefix${names[i]}")
+    done
     # A single container is completed with a "/" so that its children come next.
     if ((${#COMPREPLY[@]} == 1)) && "$program" ls "${COMPREPLY[0]}" >/dev/null 2>&1; then
         COMPREPLY[0]+=/
@@ -101,7 +127,7 @@ _kestavo_cli() {
 
     case $prev in
         --unit) _kestavo_cli_offer < <(compgen -W "byte KB MB" -- "$cur") ;;
-        --root) _kestavo_cli_treepaths "$program" ;;
+        --root) _kestavo_cli_treepaths "$program" containers ;;
         --report) _kestavo_cli_offer < <(compgen -f -- "$(_kestavo_cli_bare "$cur")") ;;
         --label | --threshold) ;;
         *)
@@ -126,7 +152,8 @@ _kestavo_cli_argument() {
         esac
     done
     case ${words[1]} in
-        ls | properties | locate) _kestavo_cli_treepaths "$1" ;;
+        ls) _kestavo_cli_treepaths "$1" containers ;;
+        properties | locate) _kestavo_cli_treepaths "$1" ;;
         compare) _kestavo_cli_drives "$1" ;;
         catalog)
             if [[ $cur == */* || $cur == .* || $cur == "~"* ]]; then

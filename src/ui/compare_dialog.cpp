@@ -68,6 +68,9 @@ DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
                    [this](std::size_t row) { return StatusPicture(tool_.RowStatus(row)); }},
         this);
     view_ = MakeResultView(model_, this);
+    // Neither has a label on screen; a screen reader names them by these.
+    driveBox_->setAccessibleName(QStringLiteral("Drive"));
+    view_->setAccessibleName(QStringLiteral("Differences"));
 
     const media::DriveList drives = media::FillDriveList(media::LoadDriveMap(prompter_));
     for (const std::string& entry : drives.entries) driveBox_->addItem(FromUtf8(entry));

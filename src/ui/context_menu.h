@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Context menus of the panes' views: from the mouse at the pointer, from the
-// keyboard at the pane's corner moved 5 pixels in.
+// keyboard at the current item's row.
 #pragma once
 
 #include <QPoint>

@@ -45,6 +45,7 @@ DriveSelection::DriveSelection(const media::DriveList& drives, Prompter& prompte
     driveBox_->setEditable(true);
     driveBox_->setInsertPolicy(QComboBox::NoInsert);
     driveBox_->setMinimumContentsLength(24);
+    driveBox_->setAccessibleName(QStringLiteral("Drive"));
     std::vector<std::string> entries = drives.entries;
     const std::string selected = drives.selected >= 0
                                      ? drives.entries[static_cast<std::size_t>(drives.selected)]

@@ -65,6 +65,7 @@ FindDuplicatesDlg::FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Promp
                    [this](std::size_t row) { return RowPicture(tool_, row); }},
         this);
     view_ = MakeResultView(model_, this);
+    view_->setAccessibleName(QStringLiteral("Duplicate files"));
     names_ = new QCheckBox(QStringLiteral("Names"), this);
     sizes_ = new QCheckBox(QStringLiteral("Sizes"), this);
     dates_ = new QCheckBox(QStringLiteral("Date/Time"), this);
@@ -76,7 +77,9 @@ FindDuplicatesDlg::FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Promp
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Search root:"), this));
     top->addWidget(searchRoot_, 1);
-    top->addWidget(new QLabel(QStringLiteral("Ignore duplicates smaller than"), this));
+    auto* thresholdLabel = new QLabel(QStringLiteral("Ignore duplicates smaller than"), this);
+    thresholdLabel->setBuddy(threshold_);
+    top->addWidget(thresholdLabel);
     top->addWidget(threshold_);
     top->addWidget(unit_);
     auto* controls = new QHBoxLayout;

@@ -64,13 +64,16 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
         this);
     view_ = MakeResultView(model_, this);
     view_->header()->setSectionsClickable(true);
+    view_->setAccessibleName(QStringLiteral("Files found"));
     mask_->setMinimumWidth(mask_->fontMetrics().averageCharWidth() * 18);
 
     auto* rootRow = new QHBoxLayout;
     rootRow->addWidget(new QLabel(QStringLiteral("Search root:"), this));
     rootRow->addWidget(searchRoot_, 1);
     auto* controls = new QHBoxLayout;
-    controls->addWidget(new QLabel(QStringLiteral("Find file(s):"), this));
+    auto* maskLabel = new QLabel(QStringLiteral("Find file(s):"), this);
+    maskLabel->setBuddy(mask_);
+    controls->addWidget(maskLabel);
     controls->addWidget(mask_);
     controls->addWidget(subfolders_);
     controls->addStretch(1);

@@ -42,6 +42,7 @@ ListPane::ListPane(ShownContents& shown, QWidget* parent)
     layout->addWidget(view_);
     view_->setModel(model_);
     view_->setRootIsDecorated(false);
+    view_->setAccessibleName(QStringLiteral("Contents"));
     view_->setUniformRowHeights(true);
     view_->setItemsExpandable(false);
     view_->setAllColumnsShowFocus(true);

@@ -58,6 +58,7 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     splitter_->addWidget(tree_);
     splitter_->addWidget(list_);
     splitter_->setChildrenCollapsible(false);
+    splitter_->setAccessibleName(QStringLiteral("Catalogs"));
     tree_->setMinimumWidth(10);
     list_->setMinimumWidth(10);
     splitter_->setStretchFactor(1, 1);

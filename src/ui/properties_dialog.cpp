@@ -59,7 +59,9 @@ PropertiesDialog::PropertiesDialog(PropertyFields fields, QWidget* parent)
     hint_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     auto* top = new QGridLayout;
-    top->addWidget(new QLabel(QStringLiteral("Name:"), this), 0, 0);
+    auto* nameLabel = new QLabel(QStringLiteral("Name:"), this);
+    nameLabel->setBuddy(name_);
+    top->addWidget(nameLabel, 0, 0);
     top->addWidget(name_, 0, 1);
     top->setColumnStretch(1, 1);
 

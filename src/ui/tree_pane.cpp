@@ -102,6 +102,7 @@ TreePane::TreePane(CatalogSet& set, ShownContents& shown, ListPane& list, Comman
     layout->addWidget(view_);
     view_->setModel(model_);
     view_->setHeaderHidden(true);
+    view_->setAccessibleName(QStringLiteral("Disks and folders"));
     view_->setUniformRowHeights(true);
     view_->setRootIsDecorated(true);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);

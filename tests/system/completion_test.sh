@@ -15,6 +15,9 @@ export Kestavo=$scratch/catalogs
 export KESTAVO_DRIVES="E:|removable|WORK|$scratch/disk;F:|cdrom|EMPTY|$scratch/missing"
 "$cli" catalog "$scratch/disk" --label BACKUP >/dev/null || exit 1
 "$cli" catalog "$scratch/disk" --label "MY DISK" >/dev/null || exit 1
+mkdir -p "$scratch/odd/*star" "$scratch/odd/[b]" "$scratch/odd/~t" "$scratch/odd/!bang" "$scratch/odd/'q"
+echo text >"$scratch/odd/*file"
+"$cli" catalog "$scratch/odd" --label "*ODD" >/dev/null || exit 1
 
 # shellcheck source=/dev/null
 source "$script"
@@ -63,13 +66,27 @@ expect "kestavo-cli duplicates --no-" "--no-names --no-sizes --no-dates"
 expect "kestavo-cli ls --unit " "byte KB MB"
 expect "kestavo-cli frobnicate " ""
 # TREEPATHs: disks, then children; a single container gets its "/"; names are quoted.
-expect "kestavo-cli ls " "BACKUP MY\\ DISK"
+expect "kestavo-cli ls " "\\*ODD BACKUP MY\\ DISK"
 expect "kestavo-cli ls B" "BACKUP/"
-expect "kestavo-cli ls BACKUP/" "BACKUP/Docs BACKUP/top.txt BACKUP/two\\ words"
+# ls lists a container, so only containers are offered; properties takes files too.
+expect "kestavo-cli ls BACKUP/" "BACKUP/Docs BACKUP/two\\ words"
+expect "kestavo-cli properties BACKUP/" "BACKUP/Docs BACKUP/top.txt BACKUP/two\\ words"
 expect "kestavo-cli ls BACKUP/D" "BACKUP/Docs/"
 expect "kestavo-cli properties BACKUP/Docs/r" "BACKUP/Docs/readme.txt"
 expect "kestavo-cli ls MY\\ D" "MY\\ DISK/"
-expect "kestavo-cli find *.txt --root BACKUP/Docs/" "BACKUP/Docs/Old BACKUP/Docs/readme.txt"
+expect "kestavo-cli find *.txt --root BACKUP/Docs/" "BACKUP/Docs/Old/"
+# Names that begin with characters the shell treats specially complete to themselves, quoted
+# as the word is: escaped, or written out inside the quote the user opened.
+expect "kestavo-cli ls \\*" "\\*ODD/"
+expect "kestavo-cli ls '*" "*ODD/"
+expect "kestavo-cli ls \"*O" "*ODD/"
+expect "kestavo-cli ls \\*ODD/\\*" "\\*ODD/\\*star/"
+expect "kestavo-cli properties \\*ODD/\\*" "\\*ODD/\\*file \\*ODD/\\*star"
+expect "kestavo-cli ls \\*ODD/[" "\\*ODD/\\[b\\]/"
+expect "kestavo-cli ls \\*ODD/~" "\\*ODD/~t/"
+expect "kestavo-cli ls \\*ODD/!" "\\*ODD/\\!bang/"
+expect "kestavo-cli ls \\*ODD/\\'" "\\*ODD/\\'q/"
+expect "kestavo-cli ls \"*ODD/'" "*ODD/'q/"
 expect "kestavo-cli ls BACKUP " ""
 expect "kestavo-cli ls NOSUCH/" ""
 # Drives that hold a medium; bash splits "E:" at the colon.
