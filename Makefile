@@ -31,8 +31,8 @@ tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTAVO_TSAN=ON -DKESTAVO_SANITIZE=OFF \
 	    -DKESTAVO_GUI=ON -DKESTAVO_WERROR=ON
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target support_tests catalog_tests tools_tests \
-	    ui_tests ui_faults_tests ui_tools_tests
-	cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 $${TSAN_OPTIONS:-}" ctest --output-on-failure -j $(JOBS)
+	    ui_tests ui_faults_tests ui_tools_tests ui_accessibility_tests
+	cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp $${TSAN_OPTIONS:-}" ctest --output-on-failure -j $(JOBS)
 
 release: deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTAVO_TESTS=OFF -DKESTAVO_BENCH=ON \
