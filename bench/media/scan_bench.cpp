@@ -79,9 +79,8 @@ int main(int argc, char** argv) {
         kestavo::media::CatalogWriter out(sink);
         using kestavo::media::ArchiveChoice;
         if (tree)
-            status = ScanTree(argv[2],
-                              mode == "--tree" ? ArchiveChoice::Default : ArchiveChoice::ZipOnly,
-                              out);
+            status = ScanTree(
+                argv[2], mode == "--tree" ? ArchiveChoice::Default : ArchiveChoice::ZipOnly, out);
         else if (mode == "--zips")
             status = ListArchives<kestavo::media::ZipLister>(out);
         else
