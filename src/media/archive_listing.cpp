@@ -4,6 +4,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -140,6 +142,28 @@ private:
     int readError_ = 0;
 };
 
+// libarchive turns the names of formats that store them as UTF-16 (7-Zip,
+// RAR, Joliet) into the character set of the thread's locale. While an
+// archive is read that is UTF-8, whatever the user's locale, so that a
+// name a locale such as "C" cannot hold is not lost.
+class Utf8Names {
+public:
+    Utf8Names() : utf8_(::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{})) {
+        if (utf8_) previous_ = ::uselocale(utf8_);
+    }
+    ~Utf8Names() {
+        if (!utf8_) return;
+        ::uselocale(previous_);
+        ::freelocale(utf8_);
+    }
+    Utf8Names(const Utf8Names&) = delete;
+    Utf8Names& operator=(const Utf8Names&) = delete;
+
+private:
+    locale_t utf8_;
+    locale_t previous_{};
+};
+
 enum class ReadEnd { Done, Refused, Stopped };
 
 std::uint32_t PathParts(std::string_view path) {
@@ -208,6 +232,7 @@ ArchiveLister::Outcome ArchiveLister::Write(const ArchiveFile& archive, CatalogW
     }
     Watch watch(tick, DeadlineFor(opened.st_size, bounds_));
     FileSource source(access_, fd, opened.st_size, watch);
+    const Utf8Names names;
     Reader reader = NewReader();
     if (!reader) return Outcome::NotListed;
     const int opening = source.Open(reader.get());
@@ -234,6 +259,7 @@ ArchiveLister::Outcome ArchiveLister::Write(const ArchiveFile& archive, CatalogW
 }
 
 std::int64_t ListArchiveInMemory(const void* data, std::size_t size, const ArchiveBounds& bounds) {
+    const Utf8Names names;
     Reader reader = NewReader();
     if (!reader || archive_read_open_memory(reader.get(), data, size) != ARCHIVE_OK) return -1;
     const ArchiveLister::Tick none;

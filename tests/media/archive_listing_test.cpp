@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -135,6 +136,21 @@ TEST_F(ArchiveTest, EveryFormatListsItsMembersAsNestedFoldersAndFiles) {
         ASSERT_TRUE(report->GetZipArchivePath(archivePath));
         EXPECT_EQ(archivePath, "DISK/" + std::string(name));
     }
+}
+
+// 7-Zip keeps names as UTF-16, which libarchive turns into the locale's
+// character set: a name must not be lost in a locale that cannot hold it.
+TEST_F(ArchiveTest, NamesOutsideTheLocalesCharacterSetAreKept) {
+    if (!Have("7z")) GTEST_SKIP() << "7z makes the archive";
+    Pack("names.7z", "7z a -bd -y @ caf\xc3\xa9.txt top.txt");
+    const locale_t plain = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+    ASSERT_TRUE(plain);
+    const locale_t before = ::uselocale(plain);
+    const TreeItem root = Scan();
+    ::uselocale(before);
+    ::freelocale(plain);
+    EXPECT_EQ(test::EntryNames(set, set.Tree().FindChild(root, "names.7z")),
+              (std::vector<std::string>{"caf\xc3\xa9.txt", "top.txt"}));
 }
 
 // Damaged, foreign and encrypted archives of each format are plain files,
