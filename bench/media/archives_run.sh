@@ -6,7 +6,7 @@
 # archives against the same scan reading ZIP archives only. Each time is
 # the best of three runs from a warm cache.
 set -eu
-build=${1:?release build directory}
+build=$(cd "${1:?release build directory}" && pwd)
 data="$build/bench-data/archives"
 bench="$build/bench/media/kestavo-bench-scan"
 mkdir -p "$data"
