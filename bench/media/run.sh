@@ -43,3 +43,6 @@ echo "zipinfo over it:                                   $(printf %.3f "$bigzipi
 echo "peak memory, whole tree:  $("$build/bench/media/kestavo-bench-scan" --tree "$tree")"
 echo "peak memory, one folder:  $("$build/bench/media/kestavo-bench-scan" --tree "$tree/Folder 0")"
 python3 "$(dirname "$0")/scaling.py" "$build"
+if command -v 7z > /dev/null && command -v bsdtar > /dev/null && command -v genisoimage > /dev/null; then
+  sh "$(dirname "$0")/archives_run.sh" "$build"
+fi

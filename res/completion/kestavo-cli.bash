@@ -120,13 +120,14 @@ _kestavo_cli() {
         find) options="--root --no-subfolders --unit --report --help" ;;
         duplicates) options="--root --no-names --no-sizes --no-dates --threshold --unit --report --help" ;;
         compare) options="--unit --report --help" ;;
-        catalog) options="--label --eject --help" ;;
+        catalog) options="--label --eject --archives --help" ;;
         drives | locate | eject) options="--help" ;;
         *) return ;;
     esac
 
     case $prev in
         --unit) _kestavo_cli_offer < <(compgen -W "byte KB MB" -- "$cur") ;;
+        --archives) _kestavo_cli_offer < <(compgen -W "default all zip" -- "$cur") ;;
         --root) _kestavo_cli_treepaths "$program" containers ;;
         --report) _kestavo_cli_offer < <(compgen -f -- "$(_kestavo_cli_bare "$cur")") ;;
         --label | --threshold) ;;
@@ -146,7 +147,7 @@ _kestavo_cli_argument() {
     local i
     for ((i = 2; i < cword; i++)); do
         case ${words[i]} in
-            --root | --report | --unit | --label | --threshold) ((i++)) ;;
+            --root | --report | --unit | --label | --threshold | --archives) ((i++)) ;;
             -*) ;;
             *) return ;;
         esac

@@ -244,7 +244,7 @@ ReadStatus Reader::OpenContainer(TreeItem parent, int kind) {
     // letter case, or that the writer's clean-up made equal, are different
     // folders, and each keeps its entries.
     if (parent == root_) load_.ReplaceLabel(name_);
-    if (PassesZipTest(name_)) kind = KIND_ZIP_FOLDER;
+    if (PassesArchiveTest(name_)) kind = KIND_ZIP_FOLDER;
     std::int64_t size = 0, second = 0;
     if ((status = tokens_.ReadNumberWord(size)) != ReadStatus::Ok) return status;
     if ((status = tokens_.ReadNumberWord(second)) != ReadStatus::Ok) return status;

@@ -83,15 +83,15 @@ void FileData::SetPath(std::string_view path) {
 bool FileData::GetZipArchivePath(std::string& out) {
     out.clear();
     const std::string_view path = GetPath();
-    // The archive is the first part after the disk name that passes the Zip
-    // test; a disk name is never an archive, and ".zip" inside a longer
-    // name ("my.zipfiles") makes no archive.
+    // The archive is the first part after the disk name that passes the
+    // archive test; a disk name is never an archive, and ".zip" inside a
+    // longer name ("my.zipfiles") makes no archive.
     std::size_t start = path.find('/');
     while (start != std::string_view::npos) {
         const std::size_t end = path.find('/', start + 1);
         const std::string_view part =
             path.substr(start + 1, end == std::string_view::npos ? end : end - start - 1);
-        if (PassesZipTest(part)) {
+        if (PassesArchiveTest(part)) {
             out.assign(path.substr(0, start + 1 + part.size()));
             return true;
         }

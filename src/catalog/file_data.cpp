@@ -13,10 +13,36 @@ FileData::FileData(TextRef name, TreeItem parentItem, std::int64_t size, std::in
       serial_(serial & 0x7fffffffu),
       sizeCounted_(0) {}
 
+namespace {
+
+// Whether the first `lower` (or, when there is none, the first `upper`)
+// starts after the first character and ends the name.
+bool EndsWithOnce(std::string_view name, std::string_view lower, std::string_view upper) {
+    std::size_t pos = name.find(lower);
+    if (pos == std::string_view::npos) pos = name.find(upper);
+    return pos != std::string_view::npos && pos > 0 && pos + lower.size() == name.size();
+}
+
+}  // namespace
+
 bool PassesZipTest(std::string_view name) {
-    std::size_t pos = name.find(".zip");
-    if (pos == std::string_view::npos) pos = name.find(".ZIP");
-    return pos != std::string_view::npos && pos > 0 && pos + 4 == name.size();
+    return EndsWithOnce(name, ".zip", ".ZIP");
+}
+
+bool PassesArchiveTest(std::string_view name) {
+    struct Ending {
+        std::string_view lower, upper;
+    };
+    static constexpr Ending kEndings[] = {
+        {".7z", ".7Z"},           {".rar", ".RAR"},       {".tar", ".TAR"},
+        {".tgz", ".TGZ"},         {".tar.gz", ".TAR.GZ"}, {".tar.bz2", ".TAR.BZ2"},
+        {".tbz2", ".TBZ2"},       {".tar.xz", ".TAR.XZ"}, {".txz", ".TXZ"},
+        {".tar.zst", ".TAR.ZST"}, {".iso", ".ISO"},       {".cab", ".CAB"},
+    };
+    if (PassesZipTest(name)) return true;
+    for (const Ending& ending : kEndings)
+        if (EndsWithOnce(name, ending.lower, ending.upper)) return true;
+    return false;
 }
 
 }  // namespace kestavo

@@ -78,7 +78,7 @@ public:
     std::string_view GetPath(const ContainerTree* tree = nullptr);
     void SetPath(std::string_view path);
     // Whether the entry lies inside a Zip Folder: a part of its location
-    // after the disk name passes the Zip test. `out` gets the path of the
+    // after the disk name passes the archive test. `out` gets the path of the
     // first such part, the archive (Label/dir/archive.zip).
     bool GetZipArchivePath(std::string& out);
     // The tree item showing this container, or kNoItem.
@@ -129,5 +129,12 @@ private:
 // there is none, the first ".ZIP") starts after the first character and ends
 // the name.
 bool PassesZipTest(std::string_view name);
+
+// Whether a container name makes an archive container (a Zip Folder): it
+// passes the Zip test, or the same test for one of the other archive
+// endings (".7z", ".rar", ".tar", ".tgz", ".tar.gz", ".tar.bz2", ".tbz2",
+// ".tar.xz", ".txz", ".tar.zst", ".iso", ".cab"), all lower or all upper
+// case.
+bool PassesArchiveTest(std::string_view name);
 
 }  // namespace kestavo

@@ -36,10 +36,11 @@ const Command kCommands[] = {
      kestavo::cli::RunProperties},
     {"drives", "kestavo-cli drives", 0, 0, {}, {}, kestavo::cli::RunDrives},
     {"catalog",
-     "kestavo-cli catalog DRIVE [--label LABEL] [--eject] | DIRECTORY --label LABEL",
+     "kestavo-cli catalog DRIVE [--label LABEL] [--eject] [--archives A] | DIRECTORY --label "
+     "LABEL [--archives A]",
      1,
      1,
-     {"--label"},
+     {"--label", "--archives"},
      {"--eject"},
      kestavo::cli::RunCatalog},
     {"locate", "kestavo-cli locate CATALOGPATH", 1, 1, {}, {}, kestavo::cli::RunLocate},
@@ -78,7 +79,9 @@ void PrintMainUsage(std::FILE* out) {
         "U is byte, KB or MB. Catalogs are read from $Kestavo, else $HOME/Kestavo.\n"
         "F is csv (RFC 4180, CR LF line ends, names exactly as catalogued), json (one array of\n"
         "objects) or jsonl (one object per line); sizes are bytes, dates ISO 8601 local time.\n"
-        "Without --format the usual text is written.\n",
+        "Without --format the usual text is written.\n"
+        "A is default (ZIP, 7-Zip, RAR, ISO and CAB archives listed, compressed tars up to\n"
+        "64 MiB), all (every archive, however large) or zip (ZIP archives only).\n",
         out);
 }
 

@@ -23,13 +23,15 @@ void Error(const std::string& text) {
 // Answers the questions of Catalog New Disk from the command's arguments.
 class ArgumentAnswers : public media::CatalogQuestions {
 public:
-    ArgumentAnswers(std::string entryText, const std::string* label, bool eject)
-        : entryText_(std::move(entryText)), label_(label), eject_(eject) {}
+    ArgumentAnswers(std::string entryText, const std::string* label, bool eject,
+                    media::ArchiveChoice archives)
+        : entryText_(std::move(entryText)), label_(label), eject_(eject), archives_(archives) {}
 
     bool ChooseDrive(const media::DriveList&, media::DriveChoice& choice) override {
         if (asked_++) return false;  // the argument was refused: no second answer
         choice.entryText = entryText_;
         choice.eject = eject_;
+        choice.archives = archives_;
         return true;
     }
     bool AskLabel(const std::string&, std::string& label) override {
@@ -44,6 +46,7 @@ private:
     std::string entryText_;
     const std::string* label_;
     bool eject_;
+    media::ArchiveChoice archives_;
     int asked_ = 0;
     bool labelAsked_ = false;
 };
@@ -56,7 +59,31 @@ int CatalogExitStatus(const media::CatalogOutcome& outcome) {
     return kExitDone;
 }
 
-int CatalogFolder(const std::string& directory, const Arguments& args) {
+constexpr const char* kCatalogUsage =
+    "kestavo-cli catalog DRIVE [--label LABEL] [--eject] [--archives A] | DIRECTORY --label LABEL "
+    "[--archives A]";
+
+// The archives --archives asks for (default when it is not given); false
+// for any other word than all, default or zip.
+bool ArchiveChoiceOf(const Arguments& args, media::ArchiveChoice& choice) {
+    const std::string* word = args.Option("--archives");
+    choice = media::ArchiveChoice::Default;
+    if (!word || *word == "default") return true;
+    if (*word == "all") {
+        choice = media::ArchiveChoice::All;
+        return true;
+    }
+    if (*word == "zip") {
+        choice = media::ArchiveChoice::ZipOnly;
+        return true;
+    }
+    std::fprintf(stderr, "kestavo-cli: --archives takes all, default or zip\nusage: %s\n",
+                 kCatalogUsage);
+    return false;
+}
+
+int CatalogFolder(const std::string& directory, const Arguments& args,
+                  media::ArchiveChoice archives) {
     const std::string* label = args.Option("--label");
     if (!label) {
         std::fprintf(stderr, "kestavo-cli: a directory needs --label\nusage: %s\n",
@@ -67,7 +94,7 @@ int CatalogFolder(const std::string& directory, const Arguments& args) {
     const DriveMap drives = media::LoadDriveMap(messages);
     CatalogSet set;
     media::CatalogNewDisk command(set, drives, messages);
-    return CatalogExitStatus(command.RunOnDirectory(directory, *label));
+    return CatalogExitStatus(command.RunOnDirectory(directory, *label, archives));
 }
 
 }  // namespace
@@ -85,7 +112,9 @@ int RunDrives(const Arguments&) {
 
 int RunCatalog(const Arguments& args) {
     const std::string& target = args.positional.front();
-    if (target.find('/') != std::string::npos) return CatalogFolder(target, args);
+    media::ArchiveChoice archives = media::ArchiveChoice::Default;
+    if (!ArchiveChoiceOf(args, archives)) return kExitUsage;
+    if (target.find('/') != std::string::npos) return CatalogFolder(target, args, archives);
     if (!media::IsDriveFieldValid(target)) {
         Error(media::kChooseADrive);
         return kExitUsage;
@@ -96,7 +125,7 @@ int RunCatalog(const Arguments& args) {
     const media::Drive* drive = drives.FindNamed(target);
     if (target.size() == 2 && drive) entryText = media::DriveEntryText(*drive);
 
-    ArgumentAnswers answers(entryText, args.Option("--label"), args.Has("--eject"));
+    ArgumentAnswers answers(entryText, args.Option("--label"), args.Has("--eject"), archives);
     CatalogSet set;
     media::CatalogNewDisk command(set, drives, messages);
     const media::CatalogOutcome outcome = command.Run(answers);

@@ -100,7 +100,8 @@ bool ScanIntoFile(CatalogJob& job, int fd, const ScanProgress& progress,
                   const std::atomic<bool>* stop) {
     CatalogWriter writer(fd);
     writer.Header(job.driveTypeWord);
-    const ScanResult result = ScanVolume(job.directory, job.disk, writer, progress, stop);
+    const ScanResult result = ScanVolume(job.directory, job.disk, writer, progress, stop,
+                                         ScanFileAccess::System(), job.archives);
     writer.Flush();
     job.outcome.unreadable = result.unreadable;
     const std::string where = job.driveName.empty() ? "The folder " + job.directory
@@ -176,6 +177,11 @@ std::string UnreadableEntriesText(const UnreadableEntries& unreadable) {
         text += (text.empty() ? "" : "\n") +
                 UnreadablePathsText(unreadable.files,
                                     " file could not be read: ", " files could not be read: ");
+    if (unreadable.archives.count != 0)
+        text +=
+            (text.empty() ? "" : "\n") +
+            UnreadablePathsText(unreadable.archives,
+                                " archive could not be read: ", " archives could not be read: ");
     return text;
 }
 
@@ -246,6 +252,7 @@ CatalogJob CatalogNewDisk::Prepare(CatalogQuestions& questions) {
     job.driveName = drive->Name();
     job.driveTypeWord = DriveTypeWord(drive->type);
     job.eject = choice.eject;
+    job.archives = choice.archives;
     job.drives = drives_;
     job.disk.total = space.total;
     job.disk.free = space.free;
@@ -265,10 +272,11 @@ CatalogJob CatalogNewDisk::Prepare(CatalogQuestions& questions) {
     return job;
 }
 
-CatalogJob CatalogNewDisk::PrepareDirectory(const std::string& directory,
-                                            const std::string& label) {
+CatalogJob CatalogNewDisk::PrepareDirectory(const std::string& directory, const std::string& label,
+                                            ArchiveChoice archives) {
     CatalogJob job;
     job.directory = directory;
+    job.archives = archives;
     const DiskSpace space = DiskSpaceOf(directory);
     job.disk.total = space.total;
     job.disk.free = space.free;
@@ -354,8 +362,8 @@ CatalogOutcome CatalogNewDisk::Run(CatalogQuestions& questions) {
 }
 
 CatalogOutcome CatalogNewDisk::RunOnDirectory(const std::string& directory,
-                                              const std::string& label) {
-    CatalogJob job = PrepareDirectory(directory, label);
+                                              const std::string& label, ArchiveChoice archives) {
+    CatalogJob job = PrepareDirectory(directory, label, archives);
     Scan(job, progress_, nullptr);
     return Finish(job);
 }

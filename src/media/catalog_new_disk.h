@@ -21,8 +21,9 @@ namespace kestavo::media {
 
 // What the drive choice gives back.
 struct DriveChoice {
-    std::string entryText;  // "E:  WORK", or what the user typed
-    bool eject = false;     // "If possible, eject disk when finished"
+    std::string entryText;                            // "E:  WORK", or what the user typed
+    bool eject = false;                               // "If possible, eject disk when finished"
+    ArchiveChoice archives = ArchiveChoice::Default;  // which archives are listed
 };
 
 // The two questions the command asks; the desktop program answers them
@@ -54,8 +55,10 @@ struct CatalogOutcome {
 
 // The message after a scan that could not read everything: a line for the
 // folders, "3 folders could not be read: /a, /b, /c" (", ..." when more
-// were counted than named), and one for the files, "1 file could not be
-// read: /x", each only when there are such; empty when everything was read.
+// were counted than named), one for the files, "1 file could not be
+// read: /x", and one for the archives, "2 archives could not be read:
+// /a.7z, /b.iso", each only when there are such; empty when everything was
+// read.
 std::string UnreadableEntriesText(const UnreadableEntries& unreadable);
 
 // The drive field of the drive choice must begin with a drive letter and a
@@ -78,6 +81,7 @@ struct CatalogJob {
     std::string driveName;  // "E:"; empty for a folder that is not a drive
     std::string driveTypeWord = "default";
     bool eject = false;
+    ArchiveChoice archives = ArchiveChoice::Default;
     DriveMap drives;  // for the flush and eject
     std::string catalogDirectory;
     DiskRecord disk;                // label, space and time fields
@@ -101,12 +105,14 @@ public:
     CatalogOutcome Run(CatalogQuestions& questions);
     // A folder that is not a drive, catalogued as a disk of drive-type word
     // "default" under `label` exactly as given.
-    CatalogOutcome RunOnDirectory(const std::string& directory, const std::string& label);
+    CatalogOutcome RunOnDirectory(const std::string& directory, const std::string& label,
+                                  ArchiveChoice archives = ArchiveChoice::Default);
 
     // On the user interface thread: the drive choice, the label (asked and
     // written to the volume), the checks, the catalog path and the time.
     CatalogJob Prepare(CatalogQuestions& questions);
-    CatalogJob PrepareDirectory(const std::string& directory, const std::string& label);
+    CatalogJob PrepareDirectory(const std::string& directory, const std::string& label,
+                                ArchiveChoice archives = ArchiveChoice::Default);
     // On any thread, touching no catalog set and showing nothing: writes
     // the catalog to a temporary file, renames it over the catalog, then
     // flushes (and ejects) the drive. `stop`, when given, ends the scan

@@ -16,6 +16,7 @@
 
 #include "catalog/directory_lister.h"
 #include "catalog/file_data.h"
+#include "media/archive_listing.h"
 #include "media/zip_listing.h"
 
 namespace kestavo::media {
@@ -86,10 +87,11 @@ class VolumeWalker {
 public:
     // Shared by a walk and the summing walks it starts.
     struct Shared {
-        Shared(const ScanProgress& progress, const std::atomic<bool>* stop)
-            : progress(progress), stop(stop) {}
+        Shared(const ScanProgress& progress, const std::atomic<bool>* stop, ArchiveChoice archives)
+            : progress(progress), stop(stop), archives(archives) {}
         const ScanProgress& progress;
         const std::atomic<bool>* stop;
+        const ArchiveChoice archives;
         ScanCounts counts;
         SteadyClock::time_point lastReport = SteadyClock::now();
         unsigned ticks = 0;
@@ -98,7 +100,14 @@ public:
     };
 
     VolumeWalker(CatalogWriter& out, Shared& shared, bool summing, const ScanFileAccess& access)
-        : out_(out), shared_(shared), summing_(summing), access_(access), zips_(clock_, access) {}
+        : out_(out),
+          shared_(shared),
+          summing_(summing),
+          access_(access),
+          zips_(clock_, access),
+          archives_(clock_, access) {
+        archives_.SetChoice(shared.archives);
+    }
 
     ScanResult Walk(const std::string& rootDirectory, const DiskRecord& disk);
     // The bytes of every file below the folder `fd` (taken over), which the
@@ -118,6 +127,8 @@ private:
     bool ListEntries(Level& level, int folder);
     void VisitUnreadable(const Listed& entry);
     void VisitArchive(const Listed& entry);
+    bool ListZip(const ArchiveFile& archive, std::uint64_t& members);
+    bool ListOther(const ArchiveFile& archive, std::uint64_t& members);
     void UnreadableFolder(const std::string& path);
     void UnreadableFile(const std::string& path);
     void CheckRootStillReads(const std::string& rootDirectory);
@@ -137,6 +148,7 @@ private:
     const ScanFileAccess& access_;
     LocalClock clock_;
     ZipLister zips_;
+    ArchiveLister archives_;
     Descriptor root_;
     Descriptor current_;  // the folder of levels_.back(); -1 when it could not be opened again
     bool currentIsRoot_ = true;
@@ -146,6 +158,7 @@ private:
     std::size_t rootPathLength_ = 0;
     dev_t rootDevice_ = 0;
     int mediumError_ = 0;
+    bool gone_ = false;  // the archive last read went away
     UnreadableEntries unreadable_;
     DirectoryLister lister_;
 };
@@ -401,7 +414,7 @@ void VolumeWalker::Visit(const Listed& entry) {
     }
     Level& parent = levels_.back();
     if (S_ISDIR(entry.mode)) {
-        const bool zipNamed = PassesZipTest(entry.name);
+        const bool zipNamed = PassesArchiveTest(entry.name);
         if (!summing_)
             out_.BeginContainer(entry.name, zipNamed ? ZipFolderSize(entry) : 0, Date(entry.time));
         if (shared_.stopped) return;
@@ -419,7 +432,7 @@ void VolumeWalker::Visit(const Listed& entry) {
     parent.sum = SaturatingAdd(parent.sum, entry.size);
     if (summing_) return;
     ++shared_.counts.files;
-    if (S_ISREG(entry.mode) && PassesZipTest(entry.name)) {
+    if (S_ISREG(entry.mode) && PassesArchiveTest(entry.name)) {
         VisitArchive(entry);
         return;
     }
@@ -444,36 +457,73 @@ void VolumeWalker::VisitUnreadable(const Listed& entry) {
     UnreadableFile(path);
 }
 
-// A ZIP archive as a Zip Folder with its members; one that is no archive
-// or cannot be read as a plain file. While it is read, the progress names
-// the archive.
+// An archive as a Zip Folder with its members: ZIP through libzip, the
+// other formats through libarchive. One that is no archive, is not to be
+// listed or cannot be read is a plain file. While it is read, the progress
+// names the archive.
 void VolumeWalker::VisitArchive(const Listed& entry) {
     Level& parent = levels_.back();
     std::uint64_t members = 0;
     const int folder = currentIsRoot_ ? root_.Get() : current_.Get();
     const ArchiveFile archive{folder, entry.name.c_str(), entry.size, entry.time};
     reading_ = path_ + "/" + entry.name;
-    const ZipLister::Outcome listed =
-        zips_.Write(archive, out_, members, [this] { return Tick(); });
+    const bool written =
+        PassesZipTest(entry.name) ? ListZip(archive, members) : ListOther(archive, members);
     reading_.clear();
-    switch (listed) {
-        case ZipLister::Outcome::Stopped:
-            return;
-        case ZipLister::Outcome::Gone:
-            --shared_.counts.files;  // it went away during the walk: left out
-            parent.sum -= entry.size;
-            return;
-        case ZipLister::Outcome::Listed:
-            shared_.counts.files += members;
-            Report();
-            return;
-        case ZipLister::Outcome::Unreadable:
-            UnreadableFile(path_ + "/" + entry.name);
-            break;
-        case ZipLister::Outcome::NotAZip:
-            break;
+    if (written) {
+        shared_.counts.files += members;
+        Report();
+        return;
+    }
+    if (shared_.stopped) return;
+    if (gone_) {
+        gone_ = false;
+        --shared_.counts.files;  // it went away during the walk: left out
+        parent.sum -= entry.size;
+        return;
     }
     out_.File(entry.name, entry.size, Date(entry.time));
+}
+
+// Whether the Zip Folder was written; when it was not, the caller writes a
+// plain file unless the scan stopped or the archive is gone (gone_).
+bool VolumeWalker::ListZip(const ArchiveFile& archive, std::uint64_t& members) {
+    switch (zips_.Write(archive, out_, members, [this] { return Tick(); })) {
+        case ZipLister::Outcome::Listed:
+            return true;
+        case ZipLister::Outcome::Gone:
+            gone_ = true;
+            return false;
+        case ZipLister::Outcome::Unreadable:
+            UnreadableFile(reading_);
+            return false;
+        case ZipLister::Outcome::Stopped:
+        case ZipLister::Outcome::NotAZip:
+            return false;
+    }
+    return false;
+}
+
+// As ListZip; an archive that breaks a bound, is encrypted or damaged is
+// counted among the archives that could not be read.
+bool VolumeWalker::ListOther(const ArchiveFile& archive, std::uint64_t& members) {
+    switch (archives_.Write(archive, out_, members, [this] { return Tick(); })) {
+        case ArchiveLister::Outcome::Listed:
+            return true;
+        case ArchiveLister::Outcome::Gone:
+            gone_ = true;
+            return false;
+        case ArchiveLister::Outcome::Unreadable:
+            UnreadableFile(reading_);
+            return false;
+        case ArchiveLister::Outcome::NotListed:
+            unreadable_.archives.Add(reading_);
+            return false;
+        case ArchiveLister::Outcome::Stopped:
+        case ArchiveLister::Outcome::Skipped:
+            return false;
+    }
+    return false;
 }
 
 void VolumeWalker::Enter(const Listed& entry, int fd) {
@@ -481,7 +531,7 @@ void VolumeWalker::Enter(const Listed& entry, int fd) {
     level.device = entry.device;
     level.inode = entry.inode;
     level.pathLength = path_.size();
-    level.zipNamed = PassesZipTest(entry.name);
+    level.zipNamed = PassesArchiveTest(entry.name);
     path_ += '/';
     path_ += entry.name;
     current_.Reset(fd);
@@ -501,8 +551,8 @@ void UnreadablePaths::Add(const std::string& path) {
 
 ScanResult ScanVolume(const std::string& rootDirectory, const DiskRecord& disk, CatalogWriter& out,
                       const ScanProgress& progress, const std::atomic<bool>* stop,
-                      const ScanFileAccess& access) {
-    VolumeWalker::Shared shared(progress, stop);
+                      const ScanFileAccess& access, ArchiveChoice archives) {
+    VolumeWalker::Shared shared(progress, stop, archives);
     VolumeWalker walker(out, shared, false, access);
     return walker.Walk(rootDirectory, disk);
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Walks a mounted volume and writes its catalog body: the disk record, then
-// every folder, ZIP archive (with its members) and file below the root.
+// every folder, archive (with its members) and file below the root.
 #pragma once
 
 #include <atomic>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "media/archive_listing.h"
 #include "media/catalog_writer.h"
 #include "media/drive_map.h"
 #include "media/volume_scanner_access.h"
@@ -17,7 +18,7 @@ namespace kestavo::media {
 
 struct ScanCounts {
     std::uint64_t folders = 0;
-    std::uint64_t files = 0;  // ZIP members included
+    std::uint64_t files = 0;  // archive members included
     // The folder or archive being read, below the root ("/" for the root,
     // "/DOCS/old", "/DOCS/old/a.zip").
     std::string folder;
@@ -48,10 +49,12 @@ struct UnreadablePaths {
 // What a scan that went on could not read: folders that could not be
 // opened or listed, written as empty folders, and files whose details or
 // archive could not be read, written as plain file records with what was
-// known of them.
+// known of them. Archives that are damaged, encrypted or too big to list
+// within the bounds are plain file records too, counted apart.
 struct UnreadableEntries {
     UnreadablePaths folders;
     UnreadablePaths files;
+    UnreadablePaths archives;
 };
 
 struct ScanResult {
@@ -73,16 +76,17 @@ struct DiskRecord {
 // folder's entries come in ascending byte order of their names; symbolic
 // links are recorded as themselves; folders of other file systems mounted
 // below the root are recorded without their contents. A folder whose name
-// passes the Zip test is written as a Zip Folder record holding the sum of
+// passes the archive test is written as a Zip Folder record holding the sum of
 // its contents as its size. The walk keeps no descriptor open per level.
 // `stop`, when given, is looked at for every entry and every read of an
 // archive: once it is true the scan ends with Stopped. An entry that
 // cannot be read is kept (see UnreadableEntries) and the walk goes on;
 // only a disk that is gone ends it (MediumLost). `access` makes the file
-// system calls.
+// system calls; `archives` says which archives are listed.
 ScanResult ScanVolume(const std::string& rootDirectory, const DiskRecord& disk, CatalogWriter& out,
                       const ScanProgress& progress = {}, const std::atomic<bool>* stop = nullptr,
-                      const ScanFileAccess& access = ScanFileAccess::System());
+                      const ScanFileAccess& access = ScanFileAccess::System(),
+                      ArchiveChoice archives = ArchiveChoice::Default);
 
 // The scanner's operation as Catalog New Disk calls it: `root` is a drive
 // letter, colon and "/*" ("E:/*"), mapped to its folder through `drives`.

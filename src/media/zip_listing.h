@@ -9,16 +9,10 @@
 
 #include "catalog/local_time.h"
 #include "media/catalog_writer.h"
+#include "media/member_tree.h"
 #include "media/volume_scanner_access.h"
 
 namespace kestavo::media {
-
-struct ArchiveFile {
-    int directoryFd = -1;   // the folder holding the archive
-    const char* name = "";  // its name in that folder
-    std::int64_t size = 0;
-    std::int64_t time = 0;  // modification time, calendar seconds
-};
 
 class ZipLister {
 public:

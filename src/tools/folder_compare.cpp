@@ -199,7 +199,7 @@ void FolderComparison::MatchFolder(std::span<const DiskEntry> entries, Match* ma
     subfolders_.clear();
     zipFolders_.clear();
     for (TreeItem child : tree.Children(item))
-        (PassesZipTest(tree.ItemText(child)) ? zipFolders_ : subfolders_).push_back(child);
+        (PassesArchiveTest(tree.ItemText(child)) ? zipFolders_ : subfolders_).push_back(child);
     set_.CollectFilesAndZipFolders(item, files_);
     CatalogCandidates candidates(tree, subfolders_, zipFolders_, files_);
 

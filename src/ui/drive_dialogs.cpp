@@ -55,6 +55,14 @@ DriveSelection::DriveSelection(const media::DriveList& drives, Prompter& prompte
     driveBox_->setCurrentIndex(selected.empty() ? -1 : driveBox_->findText(FromUtf8(selected)));
     if (selected.empty()) driveBox_->setEditText(QString());
     ejectBox_ = new QCheckBox(QStringLiteral("If possible, eject disk when finished"), this);
+    // In the order of media::ArchiveChoice.
+    archiveBox_ = new QComboBox(this);
+    archiveBox_->addItem(QStringLiteral("Archives: default"));
+    archiveBox_->addItem(QStringLiteral("Archives: all, however large"));
+    archiveBox_->addItem(QStringLiteral("Archives: ZIP only"));
+    archiveBox_->setToolTip(
+        QStringLiteral("Which archives are catalogued with their contents. Default: ZIP, 7-Zip, "
+                       "RAR, ISO and CAB archives, and compressed tars up to 64 MiB."));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
@@ -62,7 +70,11 @@ DriveSelection::DriveSelection(const media::DriveList& drives, Prompter& prompte
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(driveBox_);
-    layout->addWidget(ejectBox_);
+    auto* choices = new QHBoxLayout;
+    choices->addWidget(ejectBox_);
+    choices->addStretch(1);
+    choices->addWidget(archiveBox_);
+    layout->addLayout(choices);
     layout->addWidget(buttons);
     // The drive field's own handling of Return would first take the
     // completion it offers; here Return is OK at once.
@@ -101,6 +113,7 @@ void DriveSelection::accept() {
     }
     entryText_ = text;
     eject_ = ejectBox_->isChecked();
+    archives_ = static_cast<media::ArchiveChoice>(archiveBox_->currentIndex());
     QDialog::accept();
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "media/archive_listing.h"
 #include "media/volume_info.h"
 
 class QCheckBox;
@@ -19,7 +20,8 @@ namespace kestavo::ui {
 
 class Prompter;
 
-// "Catalog New Disk": the drive list, open to typing, and the eject choice.
+// "Catalog New Disk": the drive list, open to typing, the eject choice and,
+// beside it, which archives are listed.
 class DriveSelection : public QDialog {
     Q_OBJECT
 public:
@@ -28,8 +30,10 @@ public:
     // The fields, valid after OK.
     const std::string& EntryText() const { return entryText_; }
     bool EjectWhenFinished() const { return eject_; }
+    media::ArchiveChoice Archives() const { return archives_; }
 
     QComboBox* DriveBox() const { return driveBox_; }
+    QComboBox* ArchiveBox() const { return archiveBox_; }
 
     // A field that does not begin with a drive letter and a colon is refused
     // with a message, and the dialog stays open.
@@ -43,8 +47,10 @@ private:
     Prompter& prompter_;
     QComboBox* driveBox_;
     QCheckBox* ejectBox_;
+    QComboBox* archiveBox_;
     std::string entryText_;
     bool eject_ = false;
+    media::ArchiveChoice archives_ = media::ArchiveChoice::Default;
 };
 
 // "Disk must have a label": what is typed or pasted shows in upper case.

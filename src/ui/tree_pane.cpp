@@ -53,6 +53,7 @@ public:
         if (dialog.exec() != QDialog::Accepted) return false;
         choice.entryText = dialog.EntryText();
         choice.eject = dialog.EjectWhenFinished();
+        choice.archives = dialog.Archives();
         return true;
     }
     bool AskLabel(const std::string& rootDirectory, std::string& label) override {

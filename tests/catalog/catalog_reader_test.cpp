@@ -189,6 +189,25 @@ TEST_F(ReaderTest, ZipTestLooksAtTheFirstOccurrenceOnly) {
         EXPECT_EQ(Entry(disk, name)->GetKind(), KIND_FOLDER) << name;
 }
 
+// The other archive endings follow the Zip test's rule: all lower or all
+// upper case, after at least one other character, ending the name.
+TEST_F(ReaderTest, OtherArchiveEndingsMakeZipFoldersByTheSameRule) {
+    const std::vector<std::string> archives = {
+        "a.7z",     "b.RAR", "c.tar",     "d.TGZ", "e.tar.gz", "f.TAR.BZ2",   "g.tbz2",
+        "h.tar.xz", "i.TXZ", "j.tar.zst", "k.iso", "l.CAB",    "m.tar.tar.gz"};
+    const std::vector<std::string> folders = {"n.Iso", "o.tar.GZ", ".7z",      "p.rar.old",
+                                              "q.gz",  "r.7z.7z",  "s.tar.Gz", "t.xz"};
+    std::string text = CatalogHeader() + "+ \"D\" 1 1 1 1 2000 0 0 0 < ";
+    for (const std::vector<std::string>* names : {&archives, &folders})
+        for (const std::string& name : *names) text += "+\"" + name + "\" 0 0 1 1 2000 0 0 0 < > ";
+    Load(text + ">");
+    const TreeItem disk = Disk("D");
+    for (const std::string& name : archives)
+        EXPECT_EQ(Entry(disk, name.c_str())->GetKind(), KIND_ZIP_FOLDER) << name;
+    for (const std::string& name : folders)
+        EXPECT_EQ(Entry(disk, name.c_str())->GetKind(), KIND_FOLDER) << name;
+}
+
 TEST_F(ReaderTest, DiskLabelledLikeAnArchiveIsAZipFolderRoot) {
     Load(CatalogHeader("cdrom") + "+ \"DISK.ZIP\" 1 1 1 1 2000 0 0 0 < >");
     EXPECT_EQ(Entry(Root(), "DISK.ZIP")->GetKind(), KIND_ZIP_FOLDER);

@@ -111,6 +111,25 @@ TEST_F(EntryTest, ZipArchivePathIsThePathUpToTheArchive) {
     EXPECT_FALSE(Entry(dir, "a.txt").GetZipArchivePath(archive));
 }
 
+// Open reaches the archive of a member of any archive format.
+TEST(ArchivePathTest, MembersOfOtherArchivesHaveTheirArchivesPath) {
+    CatalogSet set;
+    RecordingMessages messages;
+    LoadText(set,
+             CatalogHeader() +
+                 "+ \"D\" 1 1 1 1 2000 0 0 0 < +\"disc.iso\" 900 0 1 1 2000 0 0 0 < "
+                 "+\"docs\" 0 0 1 1 2000 0 0 0 < \"m.txt\" 4 1 1 2000 0 0 0 > > "
+                 "+\"src.tar.gz\" 50 0 1 1 2000 0 0 0 < \"n.c\" 4 1 1 2000 0 0 0 > >",
+             messages);
+    const TreeItem disk = Child(set, set.RootItem(), "D");
+    const TreeItem iso = Child(set, disk, "disc.iso");
+    std::string archive;
+    EXPECT_TRUE(set.FindEntry(Child(set, iso, "docs"), "m.txt")->GetZipArchivePath(archive));
+    EXPECT_EQ(archive, "D/disc.iso");
+    EXPECT_TRUE(set.FindEntry(Child(set, disk, "src.tar.gz"), "n.c")->GetZipArchivePath(archive));
+    EXPECT_EQ(archive, "D/src.tar.gz");
+}
+
 TEST_F(EntryTest, ContainerOfSizeZeroShowsItsContentsOnceWithArchivesAtTheirOwnSize) {
     FileData& folder = Entry(disk, "dir");
     EXPECT_EQ(folder.Size(), 0);

@@ -112,6 +112,31 @@ TEST_F(MediaCliTest, BadDrivesAndMissingMedia) {
     EXPECT_EQ(run.err, "No disk in drive Q:\n");
 }
 
+// --archives chooses which archives are listed, for drives and
+// directories alike; a damaged archive is counted on standard error.
+TEST_F(MediaCliTest, ArchivesAreListedAsAskedAndDamagedOnesAreCounted) {
+    const std::string pack = "cd '" + work + "' && tar -cf DOCS/src.tar DOCS/a.txt";
+    ASSERT_EQ(test::RunProgram("/bin/sh", {}, {"-c", pack}).status, 0);
+    test::MakeFile(work, "DOCS/broken.7z", "7z but not really");
+    test::CliRun run = Run({"catalog", "E:"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "1 archive could not be read: /DOCS/broken.7z\n");
+    EXPECT_TRUE(
+        Run({"ls", "WORK/DOCS/src.tar/DOCS"}).out.starts_with("Name\tSize\tDate\na.txt\t5\t"));
+    run = Run({"catalog", "E:", "--archives", "zip"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Run({"ls", "WORK/DOCS/src.tar/DOCS"}).status, 1);
+    EXPECT_EQ(Run({"ls", "WORK/DOCS/old.zip/src"}).status, 0);
+    run = Run({"catalog", work + "/DOCS", "--label", "D", "--archives=all"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Run({"ls", "D/src.tar/DOCS"}).status, 0);
+    run = Run({"catalog", "E:", "--archives", "some"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.starts_with("kestavo-cli: --archives takes all, default or zip\n"))
+        << run.err;
+}
+
 TEST_F(MediaCliTest, EjectPrintsNothing) {
     const test::CliRun run = Run({"eject"});
     EXPECT_EQ(run.status, 0);

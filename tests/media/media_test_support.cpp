@@ -157,7 +157,8 @@ std::string ZipBytes(const std::vector<ZipMember>& members, bool zip64) {
 
 std::string ScanToText(const std::string& directory, const std::string& label,
                        media::ScanResult* result, const media::ScanProgress& progress,
-                       const std::atomic<bool>* stop, const media::ScanFileAccess& access) {
+                       const std::atomic<bool>* stop, const media::ScanFileAccess& access,
+                       media::ArchiveChoice archives) {
     TempDir scratch;
     const std::string path = (scratch.Path() / "out.kvx").string();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -170,7 +171,7 @@ std::string ScanToText(const std::string& directory, const std::string& label,
         disk.free = 500;
         disk.date = {2024, 5, 6, 7, 8, 9};
         const media::ScanResult scan =
-            media::ScanVolume(directory, disk, writer, progress, stop, access);
+            media::ScanVolume(directory, disk, writer, progress, stop, access, archives);
         if (result) *result = scan;
     }
     ::close(fd);

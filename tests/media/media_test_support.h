@@ -38,7 +38,8 @@ std::string ScanToText(const std::string& directory, const std::string& label,
                        media::ScanResult* result = nullptr,
                        const media::ScanProgress& progress = {},
                        const std::atomic<bool>* stop = nullptr,
-                       const media::ScanFileAccess& access = media::ScanFileAccess::System());
+                       const media::ScanFileAccess& access = media::ScanFileAccess::System(),
+                       media::ArchiveChoice archives = media::ArchiveChoice::Default);
 
 // Scans and loads the result; the disk's tree item.
 TreeItem ScanAndLoad(CatalogSet& set, const std::string& directory, const std::string& label,

@@ -94,7 +94,8 @@ expect "kestavo-cli compare " "E:"
 expect "kestavo-cli catalog E" "E:"
 expect "kestavo-cli compare E:" ""
 expect "kestavo-cli ls --unit K" "KB"
-expect "kestavo-cli catalog E: --" "--label --eject --help"
+expect "kestavo-cli catalog E: --" "--label --eject --archives --help"
+expect "kestavo-cli catalog E: --archives " "default all zip"
 
 if ((failures)); then
     echo "$failures completion checks failed" >&2

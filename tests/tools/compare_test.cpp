@@ -525,6 +525,32 @@ TEST_F(ScannedCompareTest, ADirectoryNamedLikeAnArchiveIsTheSameContainerAsItsZi
               (Rows{"new|c.jpg|E:/photos.zip||6", "deleted|b.jpg|WORK/photos.zip/in|4|"}));
 }
 
+// Archives of every format are matched as files by size and date; their
+// members are not looked for on the disk. A folder named like one is one
+// container with its Zip Folder.
+TEST_F(ScannedCompareTest, ArchivesOfOtherFormatsCompareAsFilesAndFoldersNamedLikeThemAsFolders) {
+    MakeFile(dir.Path() / "src" / "docs" / "a.txt", 30);
+    MakeFile(dir.Path() / "src" / "b.txt", 40);
+    const std::string packed = "cd '" + (dir.Path() / "src").string() + "' && tar -czf '" +
+                               (disk / "src.tar.gz").string() + "' docs b.txt && tar -cf '" +
+                               (disk / "SRC.TAR").string() + "' docs";
+    ASSERT_EQ(test::RunProgram("/bin/sh", {}, {"-c", packed}).status, 0);
+    MakeFile(disk / "backup.7z" / "part1", 7);
+    MakeFile(disk / "backup.7z" / "in" / "part2", 8);
+    Catalog();
+    ASSERT_NE(set.FindEntry(set.Tree().FindChild(
+                                set.Tree().FindChild(set.Tree().FindChild(set.RootItem(), "WORK"),
+                                                     "src.tar.gz"),
+                                "docs"),
+                            "a.txt"),
+              nullptr);
+    EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
+    SetTime(disk / "SRC.TAR", kTime);
+    MakeFile(disk / "backup.7z" / "part3", 9);
+    EXPECT_EQ(Sorted(RunCompare()),
+              Sorted(Rows{"modified|SRC.TAR|WORK|10240|10240", "new|part3|E:/backup.7z||9"}));
+}
+
 TEST_F(ScannedCompareTest, ATreeDeeperThanThePathLimitComparesIdentical) {
     constexpr int kDepth = 3000;  // paths of 6 000 characters
     const test::DeepChain chain(disk, kDepth);

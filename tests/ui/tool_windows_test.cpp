@@ -424,6 +424,34 @@ private slots:
         QCOMPARE(prompter_.shown.size(), std::size_t{1});
     }
 
+    // The choice beside the eject box reaches the scan: with ZIP archives
+    // only, a damaged 7-Zip file is not read, so nothing is said of it.
+    void theArchiveChoiceBesideTheEjectBoxSaysWhichArchivesAreRead() {
+        const QString disk = Path(QStringLiteral("arch"));
+        WriteFile(disk + QStringLiteral("/broken.7z"), "not really");
+        MapDrives(QStringLiteral("E:|removable|ARCH|") + disk);
+        for (const int choice : {2, 0}) {
+            prompter_.shown.clear();
+            DialogScript script;
+            script.Then([&](QDialog* dialog) {
+                auto* selection = qobject_cast<DriveSelection*>(dialog);
+                QVERIFY(selection);
+                QCOMPARE(selection->ArchiveBox()->count(), 3);
+                QCOMPARE(selection->ArchiveBox()->currentIndex(), 0);
+                selection->ArchiveBox()->setCurrentIndex(choice);
+                selection->accept();
+                QCOMPARE(selection->Archives(), static_cast<media::ArchiveChoice>(choice));
+            });
+            script.Start();
+            frame_->Action(ID_CATALOG_NEW_DISK)->trigger();
+            QVERIFY(script.Done());
+            QVERIFY(Node("ARCH") != kNoItem);
+            QCOMPARE(prompter_.Texts(),
+                     choice == 0 ? QStringList({"1 archive could not be read: /broken.7z"})
+                                 : QStringList());
+        }
+    }
+
     void theDriveChoiceTakesReturnAtOnceAndTypingReplacesTheEntry() {
         const media::DriveList drives{{"E:  WORK", "I:  "}, 1};
         {
