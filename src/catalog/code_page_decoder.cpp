@@ -15,13 +15,25 @@ iconv_t Handle(void* handle) {
     return static_cast<iconv_t>(handle);
 }
 
+// The characters that make up the records of a catalog. A code page that
+// does not keep them as they are (UTF-16, UTF-7, EBCDIC) cannot be the one a
+// catalog was written in: decoding with it would leave no records to read.
+constexpr std::string_view kCatalogCharacters =
+    "kvx_version_1_1 < %drivetype default fixed cdrom removable > + \"\" "
+    "0123456789 -\r\n\t\v\f"
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
 }  // namespace
 
 std::optional<CodePageDecoder> CodePageDecoder::Open(const std::string& name) {
     if (name.empty()) return std::nullopt;
     const iconv_t handle = ::iconv_open("UTF-8", name.c_str());
     if (handle == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    return CodePageDecoder(name, handle);
+    CodePageDecoder decoder(name, handle);
+    std::string probe;
+    decoder.Decode(kCatalogCharacters, probe);
+    if (probe != kCatalogCharacters) return std::nullopt;
+    return decoder;
 }
 
 CodePageDecoder::~CodePageDecoder() {

@@ -11,7 +11,9 @@ namespace kestavo {
 
 class CodePageDecoder {
 public:
-    // A decoder for `name`; none when the system's iconv does not know it.
+    // A decoder for `name`; none when the system's iconv does not know it,
+    // or when it does not keep the characters of catalog records as they
+    // are (UTF-16 or EBCDIC, say).
     static std::optional<CodePageDecoder> Open(const std::string& name);
     ~CodePageDecoder();
     CodePageDecoder(CodePageDecoder&& other) noexcept;

@@ -44,8 +44,10 @@ CREATE INDEX entries_by_name ON entries(name);
 CREATE INDEX entries_by_size ON entries(size);
 )";
 
-// Names are written as they are held: UTF-8.
-constexpr const char* kCodePage = "UTF-8";
+// The code page of a disk whose catalog was written in UTF-8. Names are
+// always written as they are held, in UTF-8; the column says what they were
+// read in.
+constexpr std::string_view kUtf8CodePage = "UTF-8";
 
 // One open database, closed on every path; each call answers false once a
 // step failed, and Reason() says why.
@@ -146,6 +148,7 @@ private:
         disk.SettleSize();
         const TreeItem item = set_.ItemOfEntry(disk);
         const std::string source = item == kNoItem ? std::string() : set_.CatalogFileOf(item);
+        const std::string codePage = item == kNoItem ? std::string() : set_.CodePageOf(item);
         sqlite3_bind_int64(disk_, 1, id);
         BindTextStatic(disk_, 2, disk.GetName());
         BindTextStatic(disk_, 3, KindWord(disk.GetKind()));
@@ -156,7 +159,7 @@ private:
             sqlite3_bind_null(disk_, 7);
         else
             BindText(disk_, 7, source);
-        BindTextStatic(disk_, 8, kCodePage);
+        BindText(disk_, 8, codePage.empty() ? kUtf8CodePage : std::string_view(codePage));
         if (!db_.Step(disk_)) return false;
         if (item == kNoItem) return true;
         sqlite3_bind_int64(entry_, 2, id);

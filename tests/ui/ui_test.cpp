@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -52,6 +53,17 @@ void OnNextDialog(std::function<void(QDialog*)> work) {
         work(dialog);
         if (dialog->isVisible()) dialog->reject();
     });
+}
+
+// `text` as iconv writes it in `codePage`.
+QByteArray Iconv(const QString& text, const char* codePage) {
+    QProcess iconv;
+    iconv.start(QStringLiteral("iconv"), {QStringLiteral("-f"), QStringLiteral("UTF-8"),
+                                          QStringLiteral("-t"), QString::fromLatin1(codePage)});
+    iconv.write(text.toUtf8());
+    iconv.closeWriteChannel();
+    iconv.waitForFinished();
+    return iconv.readAllStandardOutput();
 }
 
 void SaveShot(QWidget* widget, const char* name) {
@@ -412,6 +424,81 @@ private slots:
         QCOMPARE(size, QStringLiteral("3000000000"));
         QCOMPARE(contains, QStringLiteral("File Data"));
         QCOMPARE(note, QString());
+    }
+
+    // Catalogs written on Windows in its code page, with enough names for
+    // the page to be told: tree, list and Properties show the letters.
+    void catalogsInALegacyCodePageShowTheirOwnLetters() {
+        struct Legacy {
+            const char* codePage;
+            const char* shownAs;
+            QStringList names;  // the label, a folder, a file in it, files beside it
+        };
+        const Legacy legacies[] = {
+            {"WINDOWS-1252",
+             "Windows-1252",
+             {"Übersicht", "Bücher", "Résumé – 2001.doc", "Bücher und Café.txt"}},
+            {"WINDOWS-1251",
+             "Windows-1251",
+             {"Архив", "Документы", "Отчёт за 2001 год.doc", "Резюме.doc", "Письма.txt",
+              "Бухгалтерия.xls", "Фотографии", "Новая папка"}},
+            {"CP932",
+             "CP932",
+             {"写真集", "ドキュメント", "日本語のファイル.txt", "表示.txt", "ソフト.txt",
+              "ＡＢＣ.txt", "能力.doc"}},
+        };
+        const QString date = QStringLiteral(" 1 1 2001 0 0 0");
+        for (const Legacy& legacy : legacies) {
+            const QStringList& n = legacy.names;
+            QString text = QStringLiteral("kvx_version_1_1\r\n< %drivetype default >\r\n+ \"") +
+                           n[0] + "\" 100 10" + date + " <\r\n+ \"" + n[1] + "\" 0 0" + date +
+                           " <\r\n\"" + n[2] + "\" 5" + date + "\r\n>\r\n";
+            for (qsizetype i = 3; i < n.size(); ++i) text += "\"" + n[i] + "\" 7" + date + "\r\n";
+            text += QStringLiteral(">\r\n");
+            QFile file(catalogs_->filePath(QString::fromLatin1(legacy.codePage) + ".kvx"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const QByteArray bytes = Iconv(text, legacy.codePage);
+            QVERIFY(!bytes.isEmpty() && bytes != text.toUtf8());
+            file.write(bytes);
+        }
+        OpenAll();
+        QVERIFY(prompter_.shown.empty());
+        for (const Legacy& legacy : legacies) {
+            const QStringList& n = legacy.names;
+            const QByteArray label = n[0].toUtf8();
+            QVERIFY2(Node(label.constData()) != kNoItem, label.constData());
+            const QModelIndex index = Tree()->Model()->IndexOf(Node(label.constData()));
+            QCOMPARE(index.data().toString(), n[0]);
+            Tree()->SelectItem(Node(label.constData()));
+            QStringList shown = Column(0);
+            shown.sort();
+            QStringList expected = n.mid(3);
+            expected << n[1];
+            expected.sort();
+            QCOMPARE(shown, expected);
+            Tree()->SelectItem(Node((n[0] + "/" + n[1]).toUtf8().constData()));
+            QCOMPARE(Column(0), QStringList({n[2]}));
+
+            QVERIFY(!TreeMenu(label.constData()).isEmpty());
+            QString codePage, name;
+            OnNextDialog([&](QDialog* dialog) {
+                auto* properties = qobject_cast<PropertiesDialog*>(dialog);
+                QVERIFY(properties);
+                codePage = properties->FieldText("codepage");
+                name = properties->FieldText("name");
+            });
+            Tree()->OnProperties();
+            QCOMPARE(codePage, QString::fromLatin1(legacy.shownAs));
+            QCOMPARE(name, n[0]);
+        }
+        // A catalog written in UTF-8 names no code page.
+        QVERIFY(!TreeMenu("BACKUP").isEmpty());
+        QString codePage = QStringLiteral("unset");
+        OnNextDialog([&](QDialog* dialog) {
+            codePage = qobject_cast<PropertiesDialog*>(dialog)->FieldText("codepage");
+        });
+        Tree()->OnProperties();
+        QCOMPARE(codePage, QString());
     }
 
     void viewOptionsChangeUnitsAndColumnsButCancelChangesNothing() {
