@@ -49,8 +49,10 @@ bool RememberedState::RestoreWindow(QMainWindow& window, QSplitter& splitter) {
     const bool placed = window.restoreGeometry(settings_.value(kGeometry).toByteArray());
     window.restoreState(settings_.value(kBars).toByteArray(), kWindowStateVersion);
     splitter.restoreState(settings_.value(kSplitter).toByteArray());
-    const QVariant statusBarShown = settings_.value(kStatusBarShown);
-    if (statusBarShown.isValid()) window.statusBar()->setVisible(statusBarShown.toBool());
+    // Only the two words the settings write count; anything else leaves the bar shown.
+    const QString statusBarShown = settings_.value(kStatusBarShown).toString();
+    if (statusBarShown == QStringLiteral("true") || statusBarShown == QStringLiteral("false"))
+        window.statusBar()->setVisible(statusBarShown == QStringLiteral("true"));
     return placed;
 }
 

@@ -2,6 +2,7 @@
 #include "ui/result_row_menu.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QMenu>
 
 #include "ui/commands.h"
@@ -36,7 +37,10 @@ QMenu* ResultRowMenu::BuildContextMenu(const QPoint& pos) {
 }
 
 bool ResultRowMenu::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == view_ || watched == view_->viewport()) &&
+    // Only context-menu events touch the view: others also come while it is
+    // being destroyed.
+    if (event->type() == QEvent::ContextMenu &&
+        (watched == view_ || watched == view_->viewport()) &&
         HandleContextMenuEvent(view_, event,
                                [this](const QPoint& point) { return BuildContextMenu(point); }))
         return true;
