@@ -38,6 +38,9 @@ if(KESTAVO_GUI)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_BINARY_DIR}/desktop/${KESTAVO_APP_ID}.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  # The catalogs' file type, so that file managers open .kvx files with the program.
+  install(FILES res/desktop/kestavo-catalog.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+          RENAME kestavo.xml)
 
   # The application icon at every size it is drawn at (res/images/kestavo_SIZE.png).
   file(GLOB KESTAVO_ICONS RELATIVE ${PROJECT_SOURCE_DIR}/res/images ${PROJECT_SOURCE_DIR}/res/images/kestavo_*.png)

@@ -9,7 +9,8 @@ libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
 xvfb xauth tzdata libsystemd-dev e2fsprogs dosfstools libx11-dev xdotool x11-utils
 desktop-file-utils appstream man-db groff-base dpkg-dev file
 libsqlite3-dev sqlite3 libuchardet-dev python3-pyatspi at-spi2-core dbus
-libarchive-dev libarchive-tools p7zip-full genisoimage gcab zstd"
+libarchive-dev libarchive-tools p7zip-full genisoimage gcab zstd
+xdg-utils shared-mime-info libfile-mimeinfo-perl"
 if [ "${1:-}" = deb ]; then
     packages="$packages debhelper lintian"
 fi

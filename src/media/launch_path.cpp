@@ -267,6 +267,17 @@ LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogP
     return target;
 }
 
+std::optional<std::string> PresentFilePath(const DriveMap& drives, FileData& entry) {
+    std::string archive;
+    if (entry.IsDisk() || entry.GetZipArchivePath(archive)) return std::nullopt;
+    const LaunchRequest request = OpenRequest(entry);
+    const LaunchTarget target = ResolveLaunchPath(drives, request.catalogPath, request.stamp);
+    struct stat st {};
+    if (!target.diskFound || target.errorCode != 0 || ::lstat(target.fullPath.c_str(), &st) != 0)
+        return std::nullopt;
+    return target.fullPath;
+}
+
 int LaunchErrorCodeOf(const std::string& fullPath) {
     struct stat st {};
     if (::lstat(fullPath.c_str(), &st) != 0) {

@@ -71,6 +71,12 @@ struct LaunchTarget {
 LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogPath,
                                const std::optional<CatalogStamp>& stamp = std::nullopt);
 
+// The file an entry stands for on the drive holding its disk, when that
+// file is there: nothing for a disk, for an entry inside a Zip Folder (it is
+// no file of its own), while no drive holds the disk, or for a path that
+// would leave the disk.
+std::optional<std::string> PresentFilePath(const DriveMap& drives, FileData& entry);
+
 // The launch error code for a full path that could not be started: missing
 // file, missing folder or no permission.
 int LaunchErrorCodeOf(const std::string& fullPath);

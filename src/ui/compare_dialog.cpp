@@ -11,6 +11,7 @@
 #include "tools/tool_tables.h"
 #include "ui/background_work.h"
 #include "ui/prompter.h"
+#include "ui/remembered_state.h"
 #include "ui/report_saving.h"
 #include "ui/utf8_text.h"
 #include "ui/window_size.h"
@@ -71,6 +72,7 @@ DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
     // Neither has a label on screen; a screen reader names them by these.
     driveBox_->setAccessibleName(QStringLiteral("Drive"));
     view_->setAccessibleName(QStringLiteral("Differences"));
+    RememberColumnWidths(*view_, QStringLiteral("compare"));
 
     const media::DriveList drives = media::FillDriveList(media::LoadDriveMap(prompter_));
     for (const std::string& entry : drives.entries) driveBox_->addItem(FromUtf8(entry));

@@ -3,6 +3,9 @@
 
 #include <QHash>
 #include <algorithm>
+#include <set>
+
+#include "ui/file_drag.h"
 
 namespace kestavo::ui {
 
@@ -50,6 +53,25 @@ QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, in
         return QVariant::fromValue(Qt::AlignVCenter |
                                    (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft));
     return {};
+}
+
+Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (EntryAt(index.row())) flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+QStringList EntryListModel::mimeTypes() const {
+    return FileDragTypes();
+}
+
+QMimeData* EntryListModel::mimeData(const QModelIndexList& indexes) const {
+    // Each row once, in the order shown, whichever cells were picked.
+    std::set<int> rows;
+    for (const QModelIndex& index : indexes) rows.insert(index.row());
+    std::vector<FileData*> entries;
+    for (const int row : rows) entries.push_back(EntryAt(row));
+    return PresentFilesMimeData(entries);
 }
 
 void EntryListModel::SetColumns(std::vector<ListColumn> columns) {

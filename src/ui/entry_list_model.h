@@ -22,6 +22,10 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Rows are dragged out as the real files of their entries.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
     void SetColumns(std::vector<ListColumn> columns);
     const std::vector<ListColumn>& Columns() const { return columns_; }

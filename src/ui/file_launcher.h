@@ -31,6 +31,28 @@ private:
     media::ProcessLauncher processes_;
 };
 
+// Shows a file on its disk in the desktop's file manager: the file picked
+// out in its folder (org.freedesktop.FileManager1 ShowItems with the file's
+// URI), else its folder opened with the desktop's default application.
+class FolderShower : public media::LaunchStarter {
+public:
+    explicit FolderShower(QWidget* parent);
+    // The program is not used: the file manager shows every kind of file.
+    int Start(const std::string& fullPath, const std::string& program) override;
+
+    // The two ways of showing, replaceable for tests: true when the file
+    // manager took the URI; 0 or a launch error code for the folder.
+    std::function<bool(const QString& uri)> showItems;
+    std::function<int(const std::string& folder)> openFolder;
+
+private:
+    QWidget* parent_;
+};
+
+// Asks the session's file manager to show the URI picked out in its folder;
+// false where there is no session bus or no file manager answers.
+bool ShowItemsInFileManager(const QString& uri);
+
 class FileLauncher : private media::InsertDiskPrompt {
 public:
     // `ejectRemovableDisks` serves the insert-disk prompt's eject button.
@@ -44,17 +66,23 @@ public:
     // Opens the request's catalog path (DISK/folder/name) with its program,
     // empty for the desktop's default application.
     void LaunchFile(const media::LaunchRequest& request);
+    // Open Containing Folder: the entry (the archive of an entry inside a
+    // Zip Folder) shown in its folder, asking for its disk as Open does.
+    void ShowContainingFolder(FileData& entry);
+    FolderShower& Folders() { return folders_; }
 
     // The wait after Retry before the disk is looked for again.
     void SetRetryWait(int milliseconds) { retryWaitMs_ = milliseconds; }
 
 private:
     bool AskForDisk(const std::string& message) override;
+    void Launch(const media::LaunchRequest& request, media::LaunchStarter& starter);
 
     Prompter& prompter_;
     std::function<void()> ejectRemovableDisks_;
     QWidget* parent_;
     BackgroundStarter starter_;
+    FolderShower folders_;
     int retryWaitMs_ = 2000;
 };
 

@@ -11,7 +11,9 @@
 #include "tools/tool_tables.h"
 #include "ui/background_work.h"
 #include "ui/prompter.h"
+#include "ui/remembered_state.h"
 #include "ui/report_saving.h"
+#include "ui/result_row_menu.h"
 #include "ui/utf8_text.h"
 #include "ui/window_size.h"
 
@@ -64,8 +66,14 @@ FindDuplicatesDlg::FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Promp
                    },
                    [this](std::size_t row) { return RowPicture(tool_, row); }},
         this);
+    model_->SetEntries([this](std::size_t row) {
+        return tool_.KindOfRow(row) == FindDuplicates::RowKind::Entry ? tool_.RowEntry(row)
+                                                                      : nullptr;
+    });
     view_ = MakeResultView(model_, this);
     view_->setAccessibleName(QStringLiteral("Duplicate files"));
+    rowMenu_ = new ResultRowMenu(view_, model_);
+    RememberColumnWidths(*view_, QStringLiteral("findDuplicates"));
     names_ = new QCheckBox(QStringLiteral("Names"), this);
     sizes_ = new QCheckBox(QStringLiteral("Sizes"), this);
     dates_ = new QCheckBox(QStringLiteral("Date/Time"), this);
@@ -128,6 +136,10 @@ void FindDuplicatesDlg::ReadControls() {
     tool_.SetCriteria(
         DuplicateCriteria{names_->isChecked(), sizes_->isChecked(), dates_->isChecked()});
     thresholdRefused_ = !tool_.SetThresholdText(threshold_->text().toStdString(), prompter_);
+}
+
+void FindDuplicatesDlg::SetLauncher(FileLauncher* launcher) {
+    rowMenu_->SetLauncher(launcher);
 }
 
 void FindDuplicatesDlg::OnFindNow() {

@@ -16,7 +16,9 @@ class QPushButton;
 
 namespace kestavo::ui {
 
+class FileLauncher;
 class Prompter;
+class ResultRowMenu;
 
 class FindDuplicatesDlg : public QDialog {
     Q_OBJECT
@@ -25,6 +27,9 @@ public:
                       QWidget* parent = nullptr);
 
     void OnFindNow();
+    // Serves Open Containing Folder on the rows.
+    void SetLauncher(FileLauncher* launcher);
+    ResultRowMenu* RowMenu() const { return rowMenu_; }
     void OnSaveReport();
 
     const FindDuplicates& Tool() const { return tool_; }
@@ -56,6 +61,7 @@ private:
     QLabel* unit_;
     ResultListModel* model_;
     ui::ResultView* view_;
+    ResultRowMenu* rowMenu_;
     bool thresholdRefused_ = false;
 };
 

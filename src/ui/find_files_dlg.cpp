@@ -13,7 +13,9 @@
 #include "tools/tool_tables.h"
 #include "ui/background_work.h"
 #include "ui/prompter.h"
+#include "ui/remembered_state.h"
 #include "ui/report_saving.h"
+#include "ui/result_row_menu.h"
 #include "ui/utf8_text.h"
 #include "ui/window_size.h"
 
@@ -62,7 +64,11 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
                                                    : KindPicture(tool_.RowEntry(row)->GetKind());
                    }},
         this);
+    model_->SetEntries(
+        [this](std::size_t row) { return tool_.FoundNothing() ? nullptr : tool_.RowEntry(row); });
     view_ = MakeResultView(model_, this);
+    rowMenu_ = new ResultRowMenu(view_, model_);
+    RememberColumnWidths(*view_, QStringLiteral("findFiles"));
     view_->header()->setSectionsClickable(true);
     view_->setAccessibleName(QStringLiteral("Files found"));
     mask_->setMinimumWidth(mask_->fontMetrics().averageCharWidth() * 18);
@@ -120,6 +126,10 @@ void FindFilesDlg::RunOnTool(const QString& title, const std::function<void()>& 
     RunInBackground(this, BackgroundWork{title, work, {}, nullptr});
     model_->EndChange();
     tool_.SetListener(this);
+}
+
+void FindFilesDlg::SetLauncher(FileLauncher* launcher) {
+    rowMenu_->SetLauncher(launcher);
 }
 
 void FindFilesDlg::OnFindNow() {

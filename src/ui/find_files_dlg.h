@@ -16,7 +16,9 @@ class QPushButton;
 
 namespace kestavo::ui {
 
+class FileLauncher;
 class Prompter;
+class ResultRowMenu;
 
 class FindFilesDlg : public QDialog, private FindFilesListener {
     Q_OBJECT
@@ -28,6 +30,9 @@ public:
     ~FindFilesDlg() override;
 
     void OnFindNow();
+    // Serves Open Containing Folder on the rows.
+    void SetLauncher(FileLauncher* launcher);
+    ResultRowMenu* RowMenu() const { return rowMenu_; }
     void OnSaveReport();
     void OnColumnClick(int column);
 
@@ -57,6 +62,7 @@ private:
     QPushButton* cancel_;
     ResultListModel* model_;
     ui::ResultView* view_;
+    ResultRowMenu* rowMenu_;
 };
 
 }  // namespace kestavo::ui

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "catalog/properties.h"
+#include "ui/column_memory.h"
 #include "ui/column_widths.h"
 #include "ui/commands.h"
 #include "ui/context_menu.h"
@@ -36,7 +37,12 @@ int NormalWidth(ColumnContent content, bool diskList) {
 }  // namespace
 
 ListPane::ListPane(ShownContents& shown, QWidget* parent)
-    : QWidget(parent), shown_(shown), view_(new QTreeView(this)), model_(new EntryListModel(this)) {
+    : QWidget(parent),
+      shown_(shown),
+      view_(new QTreeView(this)),
+      model_(new EntryListModel(this)),
+      userWidths_(
+          new UserColumnWidths(view_->header(), [this](int column) { return ColumnKey(column); })) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
@@ -47,6 +53,9 @@ ListPane::ListPane(ShownContents& shown, QWidget* parent)
     view_->setItemsExpandable(false);
     view_->setAllColumnsShowFocus(true);
     view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view_->setDragEnabled(true);
+    view_->setDragDropMode(QAbstractItemView::DragOnly);
+    view_->setDefaultDropAction(Qt::CopyAction);
     view_->installEventFilter(this);
     view_->viewport()->installEventFilter(this);
     view_->header()->setSectionsClickable(true);
@@ -79,7 +88,27 @@ void ListPane::RowsRead() {
     contextRow_ = -1;
 }
 
+QString ListPane::ColumnKey(int column) const {
+    const auto& shown = model_->Columns();
+    if (column < 0 || column >= static_cast<int>(shown.size())) return {};
+    return (diskList_ ? QStringLiteral("disks/") : QStringLiteral("files/")) +
+           QString::fromUtf8(shown[static_cast<std::size_t>(column)].heading);
+}
+
+void ListPane::UseColumnWidths(const QHash<QString, int>& widths) {
+    userWidths_->SetWidths(widths);
+    const int columns = static_cast<int>(model_->Columns().size());
+    for (int column = 0; column < columns; ++column) {
+        const std::optional<int> width = userWidths_->Width(column);
+        if (!width) continue;
+        view_->header()->resizeSection(column, *width);
+        for (SizeColumn& size : sizeColumns_)
+            if (size.column == column) size.minimumWidth = *width;
+    }
+}
+
 void ListPane::ApplyColumns(std::vector<ListColumn> columns, bool diskList) {
+    diskList_ = diskList;
     model_->SetColumns(std::move(columns));
     sizeColumns_.clear();
     // Column widths are given for a 13-pixel font; they grow with the font.
@@ -90,6 +119,8 @@ void ListPane::ApplyColumns(std::vector<ListColumn> columns, bool diskList) {
     for (std::size_t i = 0; i < shown.size(); ++i) {
         int width = static_cast<int>(NormalWidth(shown[i].content, diskList) * scale);
         if (shown[i].rightAligned) width = std::max(width, digits);
+        // A width the user chose for this column stands in for the designed one.
+        width = userWidths_->Width(static_cast<int>(i)).value_or(width);
         view_->header()->resizeSection(static_cast<int>(i), width);
         if (shown[i].content != ColumnContent::Name && shown[i].content != ColumnContent::Date)
             sizeColumns_.push_back({static_cast<int>(i), width});
@@ -148,6 +179,14 @@ void ListPane::LaunchEntry(FileData& entry) {
     if (launcher_) launcher_->Open(entry);
 }
 
+void ListPane::OnOpenContainingFolder() {
+    if (FileData* entry = model_->EntryAt(contextRow_)) ShowEntryInFolder(*entry);
+}
+
+void ListPane::ShowEntryInFolder(FileData& entry) {
+    if (launcher_) launcher_->ShowContainingFolder(entry);
+}
+
 QMenu* ListPane::BuildContextMenu(const QPoint& pos) {
     const QModelIndex index = view_->indexAt(pos);
     contextRow_ = index.isValid() ? index.row() : -1;
@@ -163,6 +202,11 @@ QMenu* ListPane::BuildContextMenu(const QPoint& pos) {
         QAction* notepad = menu->addAction(QStringLiteral("Send To Notepad"));
         notepad->setProperty(kCommandProperty, CommandNumber(Command::ID_SEND_TO_NOTEPAD));
         connect(notepad, &QAction::triggered, this, &ListPane::OnSendToNotepad);
+    }
+    if (!entry->IsDisk()) {
+        QAction* folder = menu->addAction(QStringLiteral("Open Containing Folder"));
+        folder->setProperty(kCommandProperty, CommandNumber(Command::ID_OPEN_CONTAINING_FOLDER));
+        connect(folder, &QAction::triggered, this, &ListPane::OnOpenContainingFolder);
     }
     if (!menu->isEmpty()) menu->addSeparator();
     QAction* properties = menu->addAction(QStringLiteral("Properties"));

@@ -3,6 +3,7 @@
 // with a context menu for each row.
 #pragma once
 
+#include <QHash>
 #include <QWidget>
 #include <vector>
 
@@ -17,6 +18,7 @@ class QMenu;
 namespace kestavo::ui {
 
 class FileLauncher;
+class UserColumnWidths;
 
 class ListPane : public QWidget, private ShownContentsListener {
     Q_OBJECT
@@ -36,15 +38,24 @@ public:
     // Open and Send To Notepad on the context menu's row.
     void OnOpen();
     void OnSendToNotepad();
+    // Open Containing Folder on the context menu's row.
+    void OnOpenContainingFolder();
+    // Shows an entry in its folder in the desktop's file manager.
+    void ShowEntryInFolder(FileData& entry);
     // Opens an entry on its disk: the entry itself, or the archive that
     // holds an entry of a Zip Folder.
     void LaunchEntry(FileData& entry);
     void SetLauncher(FileLauncher* launcher) { launcher_ = launcher; }
+    FileLauncher* Launcher() const { return launcher_; }
     int ContextRow() const { return contextRow_; }
     bool SortDescendingNext() const { return sortDescending_; }
 
     QTreeView* View() const { return view_; }
     EntryListModel* Model() const { return model_; }
+    // The widths the user gave columns by hand, by list kind and heading.
+    UserColumnWidths* ColumnMemory() const { return userWidths_; }
+    // Takes remembered widths and gives them to the columns shown.
+    void UseColumnWidths(const QHash<QString, int>& widths);
 
 signals:
     // A folder, Zip Folder or disk row was opened: its tree item is to be
@@ -60,6 +71,7 @@ private:
     void ShowFileColumns();
     void ShowDiskColumns();
     void ApplyColumns(std::vector<ListColumn> columns, bool diskList);
+    QString ColumnKey(int column) const;
 
     ShownContents& shown_;
     QTreeView* view_;
@@ -67,6 +79,8 @@ private:
     std::vector<SizeColumn> sizeColumns_;  // with their widths before the rows came
     DiskColumnSwitches switches_;
     bool fileColumnsShown_ = false;
+    bool diskList_ = false;  // the columns shown are those of a disk list
+    UserColumnWidths* userWidths_;
     bool sortDescending_ = true;
     int contextRow_ = -1;
     FileLauncher* launcher_ = nullptr;

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include "ui/list_pane.h"
 #include "ui/lock_state.h"
 #include "ui/pictures.h"
+#include "ui/remembered_state.h"
 #include "ui/tree_pane.h"
 #include "ui/window_size.h"
 
@@ -93,6 +95,7 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     connect(Action(Command::ID_QUICK_HELP), &QAction::triggered, this, &CMainFrame::OnQuickHelp);
     connect(Action(Command::ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAppAbout);
     connect(Action(Command::ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+    if (RememberedState::Enabled()) RestoreRememberedState();
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -283,6 +286,34 @@ void CMainFrame::OnQuickHelp() {
 void CMainFrame::OnAppAbout() {
     CAboutDlg dialog(this);
     dialog.exec();
+}
+
+void CMainFrame::RestoreRememberedState() {
+    RememberedState state;
+    state.RestoreWindow(*this, *splitter_);
+    Action(Command::ID_VIEW_TOOLBAR)->setChecked(!toolBar_->isHidden());
+    Action(Command::ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
+    list_->UseColumnWidths(state.ColumnWidths(QStringLiteral("list")));
+    RememberChosenWidths(*list_->ColumnMemory(), QStringLiteral("list"));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (RememberedState::Enabled()) {
+        RememberedState state;
+        state.SaveWindow(*this, *splitter_);
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::OpenCatalogFiles(const QStringList& files) {
+    for (const QString& file : files) tree_->LoadSelectedCatalog(file);
+}
+
+void CMainFrame::BringToFront() {
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
 }
 
 }  // namespace kestavo::ui

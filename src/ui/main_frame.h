@@ -44,6 +44,13 @@ public:
     void OnHelpTopics();
     void OnQuickHelp();
     void OnAppAbout();
+    // Loads each file as Open Selected Catalog loads the file chosen.
+    void OpenCatalogFiles(const QStringList& files);
+    // Brings the window to the front, out of the task bar when minimised.
+    void BringToFront();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QAction* AddAction(Command command, const QString& text, const QString& prompt = {},
@@ -55,6 +62,9 @@ private:
     void UpdateLockPanes();
     void SetPaneText(QLabel* pane, const QString& text);
     void FocusOtherPane();
+    // The window, its bars, the splitter and the list's column widths as the
+    // last run left them.
+    void RestoreRememberedState();
 
     CKestavo2Doc& doc_;
     std::unique_ptr<Prompter> ownPrompter_;

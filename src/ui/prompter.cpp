@@ -7,6 +7,7 @@
 #include <QMessageBox>
 
 #include "ui/plain_text.h"
+#include "ui/remembered_state.h"
 
 namespace kestavo::ui {
 namespace {
@@ -59,8 +60,11 @@ QString DialogPrompter::ChooseCatalogFile(QWidget* parent, const QString& direct
 
 QString DialogPrompter::ChooseReportFile(QWidget* parent, const QString& initialName) {
     const QString csvFilter = QStringLiteral("CSV File (*.csv)");
+    // A bare name is offered in the folder the last report went to.
+    const bool remembered = RememberedState::Enabled();
+    const QString start = remembered ? RememberedState().ReportStartPath(initialName) : initialName;
     QFileDialog dialog(
-        parent, QString(), initialName,
+        parent, QString(), start,
         QStringLiteral("Text File (*.txt);;") + csvFilter + QStringLiteral(";;All Files (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -74,7 +78,9 @@ QString DialogPrompter::ChooseReportFile(QWidget* parent, const QString& initial
                      });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().front();
+    const QString chosen = dialog.selectedFiles().front();
+    if (remembered) RememberedState().SaveReportFolderOf(chosen);
+    return chosen;
 }
 
 }  // namespace kestavo::ui

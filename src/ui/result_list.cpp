@@ -4,8 +4,11 @@
 #include <QHeaderView>
 #include <QStyle>
 #include <algorithm>
+#include <set>
 
 #include "support/side_by_side.h"
+#include "ui/column_memory.h"
+#include "ui/file_drag.h"
 #include "ui/utf8_text.h"
 
 namespace kestavo::ui {
@@ -123,6 +126,29 @@ QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, i
     return {};
 }
 
+FileData* ResultListModel::Entry(int row) const {
+    if (changing_ || !entries_ || row < 0 || row >= static_cast<int>(rows_.count())) return nullptr;
+    return entries_(static_cast<std::size_t>(row));
+}
+
+Qt::ItemFlags ResultListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && Entry(index.row())) flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+QStringList ResultListModel::mimeTypes() const {
+    return FileDragTypes();
+}
+
+QMimeData* ResultListModel::mimeData(const QModelIndexList& indexes) const {
+    std::set<int> rows;
+    for (const QModelIndex& index : indexes) rows.insert(index.row());
+    std::vector<FileData*> entries;
+    for (const int row : rows) entries.push_back(Entry(row));
+    return PresentFilesMimeData(entries);
+}
+
 void ResultListModel::BeginChange() {
     beginResetModel();
     changing_ = true;
@@ -135,7 +161,10 @@ void ResultListModel::EndChange() {
     endResetModel();
 }
 
-ResultView::ResultView(QWidget* parent) : QTableView(parent) {
+ResultView::ResultView(QWidget* parent)
+    : QTableView(parent), userWidths_(new UserColumnWidths(horizontalHeader(), [this](int column) {
+          return model() ? model()->headerData(column, Qt::Horizontal).toString() : QString();
+      })) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setShowGrid(false);
@@ -148,6 +177,14 @@ ResultView::ResultView(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setSectionsClickable(true);
 }
 
+void ResultView::UseColumnWidths(const QHash<QString, int>& widths) {
+    userWidths_->SetWidths(widths);
+    const int columns = model() ? model()->columnCount() : 0;
+    for (int column = 0; column < columns; ++column)
+        if (const std::optional<int> width = userWidths_->Width(column))
+            horizontalHeader()->resizeSection(column, *width);
+}
+
 QStyleOptionViewItem ResultView::ItemOption() const {
     QStyleOptionViewItem option;
     initViewItemOption(&option);
@@ -158,6 +195,9 @@ ResultView* MakeResultView(ResultListModel* model, QWidget* parent) {
     auto* view = new ResultView(parent);
     view->setModel(model);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setDragEnabled(true);
+    view->setDragDropMode(QAbstractItemView::DragOnly);
+    view->setDefaultDropAction(Qt::CopyAction);
     view->header()->setStretchLastSection(false);
     view->header()->setSortIndicatorShown(false);
     model->SetCharWidths(CharWidths::Of(view->fontMetrics()));
@@ -238,7 +278,10 @@ void FitResultColumns(ResultView* view, const ResultListModel& model) {
     // A text column may take the whole width the list shows, no more.
     const int widestTextColumn = view->viewport()->width();
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        const int designed = static_cast<int>(columns[c].width * scale);
+        // A width the user chose stands in for the designed one.
+        const int designed = view->ColumnMemory()
+                                 ->Width(static_cast<int>(c))
+                                 .value_or(static_cast<int>(columns[c].width * scale));
         if (!columns[c].rightAligned) {
             // The same measure as painting, picture and margins included.
             int needed = 0;

@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QFontMetrics>
+#include <QHash>
 #include <QHeaderView>
 #include <QStyleOptionViewItem>
 #include <QTableView>
@@ -14,9 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "catalog/file_data.h"
 #include "ui/pictures.h"
 
 namespace kestavo::ui {
+
+class UserColumnWidths;
 
 struct ResultColumn {
     const char* heading;
@@ -31,6 +35,9 @@ struct ResultRows {
     std::function<std::string_view(std::size_t row, int column)> text;
     std::function<int(std::size_t row)> image;
 };
+
+// The catalog entry a result row stands for; null for a row of none.
+using RowEntries = std::function<FileData*(std::size_t row)>;
 
 // How wide texts are, as a worker can judge without a font: the width of
 // each ASCII character and one width for every other character.
@@ -65,8 +72,15 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
     const std::vector<ResultColumn>& Columns() const { return columns_; }
+    // Rows that stand for catalog entries can be dragged out as files.
+    void SetEntries(RowEntries entries) { entries_ = std::move(entries); }
+    // The entry a row stands for; null for a row of none.
+    FileData* Entry(int row) const;
     // While the rows change (perhaps on a worker thread) the list shows
     // none, so that painting never reads them half made.
     void BeginChange();
@@ -88,6 +102,7 @@ public:
 private:
     std::vector<ResultColumn> columns_;
     ResultRows rows_;
+    RowEntries entries_;
     ImageStrip pictures_;
     bool changing_ = false;
     CharWidths charWidths_;
@@ -104,6 +119,14 @@ public:
     QHeaderView* header() const { return horizontalHeader(); }
     // The style of a cell as the view paints it.
     QStyleOptionViewItem ItemOption() const;
+    // The widths the user gave columns by hand, by heading; they stand in
+    // for the designed widths.
+    UserColumnWidths* ColumnMemory() const { return userWidths_; }
+    // Takes remembered widths and gives them to the columns.
+    void UseColumnWidths(const QHash<QString, int>& widths);
+
+private:
+    UserColumnWidths* userWidths_;
 };
 
 // A report-style list view over `model`, with the columns' widths.

@@ -269,6 +269,7 @@ void TreePane::OnCatalogNewDisk() {
 void TreePane::OnFindFiles() {
     const TreeItem root = contextItem_ != kNoItem ? contextItem_ : rootItem_;
     auto* dialog = new FindFilesDlg(set_, root, prompter_, window());
+    dialog->SetLauncher(list_.Launcher());
     dialog->show();
     contextItem_ = kNoItem;
 }
@@ -282,6 +283,7 @@ void TreePane::OnFindDuplicates() {
     const TreeItem root = contextItem_ != kNoItem ? contextItem_ : rootItem_;
     {
         FindDuplicatesDlg dialog(set_, root, prompter_, window());
+        dialog.SetLauncher(list_.Launcher());
         dialog.exec();
     }
     contextItem_ = kNoItem;
@@ -301,6 +303,10 @@ void TreePane::OnOpenEntry() {
     if (FileData* entry = set_.EntryOfItem(contextItem_)) list_.LaunchEntry(*entry);
 }
 
+void TreePane::OnOpenContainingFolder() {
+    if (FileData* entry = set_.EntryOfItem(contextItem_)) list_.ShowEntryInFolder(*entry);
+}
+
 void TreePane::EjectRemovableDisks() {
     WaitCursor wait;
     media::EjectRemovableDisks(media::LoadDriveMap(prompter_));
@@ -317,6 +323,9 @@ QMenu* TreePane::BuildContextMenu(const QPoint& pos) {
         QAction* open = menu->addAction(QStringLiteral("Open"));
         open->setProperty(kCommandProperty, CommandNumber(Command::ID_OPEN_ENTRY));
         connect(open, &QAction::triggered, this, &TreePane::OnOpenEntry);
+        QAction* folder = menu->addAction(QStringLiteral("Open Containing Folder"));
+        folder->setProperty(kCommandProperty, CommandNumber(Command::ID_OPEN_CONTAINING_FOLDER));
+        connect(folder, &QAction::triggered, this, &TreePane::OnOpenContainingFolder);
     }
     menu->addAction(commands_.Action(Command::ID_FIND_FILE_CONTEXT));
     menu->addAction(commands_.Action(Command::ID_FIND_DUPLICATES_CONTEXT));

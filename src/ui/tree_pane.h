@@ -48,6 +48,8 @@ public:
     void OnCompareDisk();
     // Open on a folder or Zip Folder of the tree.
     void OnOpenEntry();
+    // Open Containing Folder on a folder or Zip Folder of the tree.
+    void OnOpenContainingFolder();
     void EjectRemovableDisks();
     // How long a scan may run before its progress window appears.
     void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }

@@ -295,17 +295,19 @@ private slots:
         QCOMPARE(TreeMenu("BACKUP"), QStringList({"Find File ...", "Find Duplicate Files ...", "-",
                                                   "Delete Catalog", "-", "Properties"}));
         Tree()->View()->expand(Tree()->Model()->IndexOf(Node("BACKUP")));
-        QCOMPARE(
-            TreeMenu("BACKUP/DOCS"),
-            QStringList({"Open", "Find File ...", "Find Duplicate Files ...", "-", "Properties"}));
+        QCOMPARE(TreeMenu("BACKUP/DOCS"),
+                 QStringList({"Open", "Open Containing Folder", "Find File ...",
+                              "Find Duplicate Files ...", "-", "Properties"}));
         QCOMPARE(Tree()->ContextItem(), Node("BACKUP/DOCS"));
 
         Tree()->SelectItem(Tree()->RootItem());
         QCOMPARE(ListMenu(0), QStringList({"Properties"}));
         Tree()->SelectItem(Node("BACKUP"));
-        QCOMPARE(ListMenu(RowOf("DOCS")), QStringList({"Open", "-", "Properties"}));
-        QCOMPARE(ListMenu(RowOf("Notes.TXT")),
-                 QStringList({"Open", "Send To Notepad", "-", "Properties"}));
+        QCOMPARE(ListMenu(RowOf("DOCS")),
+                 QStringList({"Open", "Open Containing Folder", "-", "Properties"}));
+        QCOMPARE(
+            ListMenu(RowOf("Notes.TXT")),
+            QStringList({"Open", "Send To Notepad", "Open Containing Folder", "-", "Properties"}));
         QCOMPARE(List()->ContextRow(), RowOf("Notes.TXT"));
 
         const QModelIndex docs = Tree()->Model()->IndexOf(Node("BACKUP/DOCS"));
@@ -335,7 +337,7 @@ private slots:
         const QModelIndex notes = List()->Model()->index(RowOf("Notes.TXT"), 0);
         std::unique_ptr<QMenu> listMenu(
             List()->BuildContextMenu(List()->View()->visualRect(notes).center()));
-        QCOMPARE(CommandNumbers(*listMenu), QList<int>({32785, 32787, 32783}));
+        QCOMPARE(CommandNumbers(*listMenu), QList<int>({32785, 32787, 32788, 32783}));
 
         const QModelIndex disk = Tree()->Model()->IndexOf(Node("CD01"));
         Tree()->View()->scrollTo(disk);
