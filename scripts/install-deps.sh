@@ -8,7 +8,7 @@ packages="g++ make cmake ninja-build pkg-config qt6-base-dev libzip-dev libblkid
 libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev zip unzip
 xvfb xauth tzdata libsystemd-dev e2fsprogs dosfstools libx11-dev xdotool x11-utils
 desktop-file-utils appstream man-db groff-base dpkg-dev file
-libsqlite3-dev sqlite3 libuchardet-dev"
+libsqlite3-dev sqlite3 libuchardet-dev python3-dbusmock"
 if [ "${1:-}" = deb ]; then
     packages="$packages debhelper lintian"
 fi
