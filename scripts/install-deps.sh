@@ -10,7 +10,7 @@ xvfb xauth tzdata libsystemd-dev e2fsprogs dosfstools libx11-dev xdotool x11-uti
 desktop-file-utils appstream man-db groff-base dpkg-dev file
 libsqlite3-dev sqlite3 libuchardet-dev python3-pyatspi at-spi2-core dbus
 libarchive-dev libarchive-tools p7zip-full genisoimage gcab zstd
-xdg-utils shared-mime-info libfile-mimeinfo-perl"
+xdg-utils shared-mime-info libfile-mimeinfo-perl python3-dbusmock"
 if [ "${1:-}" = deb ]; then
     packages="$packages debhelper lintian"
 fi

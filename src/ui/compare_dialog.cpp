@@ -10,9 +10,11 @@
 #include "media/volume_info.h"
 #include "tools/tool_tables.h"
 #include "ui/background_work.h"
+#include "ui/drive_box.h"
 #include "ui/prompter.h"
 #include "ui/remembered_state.h"
 #include "ui/report_saving.h"
+#include "ui/unmount_guard.h"
 #include "ui/utf8_text.h"
 #include "ui/window_size.h"
 
@@ -81,6 +83,7 @@ DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
                                    ? driveBox_->findText(FromUtf8(
                                          drives.entries[static_cast<std::size_t>(drives.selected)]))
                                    : -1);
+    FollowDrives(*driveBox_);
 
     auto* controls = new QHBoxLayout;
     controls->addWidget(driveBox_);
@@ -102,10 +105,15 @@ DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
 void DriveCompare::OnCompareNow() {
     tool_.SetDriveText(driveBox_->currentText().toStdString());
     model_->BeginChange();
-    std::optional<CompareJob> job = tool_.Prepare(media::LoadDriveMap(prompter_), prompter_);
+    const media::DriveMap drives = media::LoadDriveMap(prompter_);
+    std::optional<CompareJob> job = tool_.Prepare(drives, prompter_);
     if (job) {
         WalkBoard<DiskReadCounts> board;
         std::atomic<bool> stop{false};
+        std::optional<UnmountGuard> unmount;
+        if (const media::Drive* drive = drives.FindNamed(job->drive);
+            drive && media::HoldsMedium(*drive))
+            unmount.emplace(*drive, stop);
         RunInBackground(
             this, BackgroundWork{
                       QStringLiteral("Compare Disk vs. Catalog"),
@@ -115,6 +123,8 @@ void DriveCompare::OnCompareNow() {
                       },
                       [&] { return board.Lines(); }, &stop});
         tool_.Finish(*job, prompter_);
+        if (unmount && unmount->Fired())
+            prompter_.Show(unmount->Why("The comparison was stopped."));
     }
     model_->MeasureWidest();
     model_->EndChange();

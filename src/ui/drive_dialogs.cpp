@@ -17,6 +17,8 @@
 #include "catalog/name_compare.h"
 #include "media/catalog_new_disk.h"
 #include "media/drive_map.h"
+#include "ui/drive_box.h"
+#include "ui/drive_watch.h"
 #include "ui/prompter.h"
 #include "ui/utf8_text.h"
 
@@ -80,6 +82,7 @@ DriveSelection::DriveSelection(const media::DriveList& drives, Prompter& prompte
     // completion it offers; here Return is OK at once.
     driveBox_->lineEdit()->installEventFilter(this);
     driveBox_->setFocus();
+    FollowDrives(*driveBox_);
 }
 
 void DriveSelection::showEvent(QShowEvent* event) {
@@ -174,6 +177,17 @@ CInstertDisk::CInstertDisk(const QString& message, std::function<void()> ejectRe
         new QLabel(QStringLiteral("When ready, insert the disk and press RETRY."), this));
     layout->addWidget(buttons);
     retry_->setFocus();
+}
+
+void CInstertDisk::CloseWhenArrived(std::function<bool(const media::DriveMap&)> diskArrived) {
+    DriveWatch* watch = DriveWatch::Running();
+    if (!watch || !diskArrived) return;
+    connect(watch, &DriveWatch::DrivesChanged, this,
+            [this, watch, arrived = std::move(diskArrived)] {
+                if (arrived_ || !isVisible() || !arrived(watch->Drives())) return;
+                arrived_ = true;
+                accept();
+            });
 }
 
 }  // namespace kestavo::ui

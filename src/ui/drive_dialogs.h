@@ -77,6 +77,13 @@ public:
     CInstertDisk(const QString& message, std::function<void()> ejectRemovableDisks,
                  QWidget* parent = nullptr);
 
+    // While the prompt is open, each change of the drives asks `diskArrived`
+    // of the new drive map; when it answers true the prompt accepts by
+    // itself, as Retry does.
+    void CloseWhenArrived(std::function<bool(const media::DriveMap&)> diskArrived);
+    // Whether the prompt accepted by itself.
+    bool Arrived() const { return arrived_; }
+
     QLabel* MessageLabel() const { return message_; }
     QPushButton* EjectButton() const { return eject_; }
     QPushButton* RetryButton() const { return retry_; }
@@ -85,6 +92,7 @@ private:
     QLabel* message_;
     QPushButton* eject_;
     QPushButton* retry_;
+    bool arrived_ = false;
 };
 
 }  // namespace kestavo::ui

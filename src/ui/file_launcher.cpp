@@ -98,14 +98,24 @@ void FileLauncher::Launch(const media::LaunchRequest& request, media::LaunchStar
     services.prompt = this;
     services.starter = &starter;
     services.messages = &prompter_;
-    services.waitBeforeRetry = [this] { WaitPainting(retryWaitMs_); };
+    services.waitBeforeRetry = [this] {
+        if (!arrived_) WaitPainting(retryWaitMs_);
+    };
+    request_ = &request;
     media::LaunchFile(request, services);
+    request_ = nullptr;
 }
 
 bool FileLauncher::AskForDisk(const std::string& message) {
     CInstertDisk prompt(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())),
                         ejectRemovableDisks_, parent_);
-    return prompt.exec() == QDialog::Accepted;
+    if (const media::LaunchRequest* request = request_)
+        prompt.CloseWhenArrived([request](const media::DriveMap& drives) {
+            return media::ResolveLaunchPath(drives, request->catalogPath, request->stamp).diskFound;
+        });
+    const bool retry = prompt.exec() == QDialog::Accepted;
+    arrived_ = prompt.Arrived();
+    return retry;
 }
 
 }  // namespace kestavo::ui

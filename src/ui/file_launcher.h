@@ -84,6 +84,10 @@ private:
     BackgroundStarter starter_;
     FolderShower folders_;
     int retryWaitMs_ = 2000;
+    // The request being launched, while its disk is asked for.
+    const media::LaunchRequest* request_ = nullptr;
+    // The prompt went on by itself: the disk is there, no wait is needed.
+    bool arrived_ = false;
 };
 
 }  // namespace kestavo::ui

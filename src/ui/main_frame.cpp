@@ -16,8 +16,12 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <ctime>
 
+#include "media/volume_info.h"
+#include "ui/disk_offer_bar.h"
+#include "ui/drive_watch.h"
 #include "ui/file_launcher.h"
 #include "ui/help_dialogs.h"
 #include "ui/list_pane.h"
@@ -65,7 +69,7 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     list_->setMinimumWidth(10);
     splitter_->setStretchFactor(1, 1);
     splitter_->setSizes({275, 400});
-    setCentralWidget(splitter_);
+    setCentralWidget(WatchDisks(splitter_));
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
@@ -257,6 +261,33 @@ void CMainFrame::UpdateLockPanes() {
     panes_[1]->setEnabled(locks.caps);
     panes_[2]->setEnabled(locks.num);
     panes_[3]->setEnabled(locks.scroll);
+}
+
+QWidget* CMainFrame::WatchDisks(QWidget* panes) {
+    watch_ = new DriveWatch(media::WatchMounts(), this);
+    offers_ = new DiskOfferBar(doc_.Catalogs(), this);
+    connect(watch_, &DriveWatch::DiskMounted, offers_, &DiskOfferBar::Offer);
+    connect(watch_, &DriveWatch::DiskUnmounted, offers_, &DiskOfferBar::Withdraw);
+    // The drive letters may have moved since the offer was made.
+    const auto entryOf = [this](const media::Drive& offered) {
+        for (const media::Drive& drive : watch_->Drives().Drives())
+            if (drive.directory == offered.directory && drive.label == offered.label)
+                return media::DriveEntryText(drive);
+        return media::DriveEntryText(offered);
+    };
+    connect(offers_, &DiskOfferBar::CompareAsked, this,
+            [this, entryOf](const media::Drive& drive) { tree_->CompareDiskOn(entryOf(drive)); });
+    connect(offers_, &DiskOfferBar::CatalogAsked, this, [this, entryOf](const media::Drive& drive) {
+        tree_->CatalogNewDiskOn(entryOf(drive));
+    });
+
+    auto* centre = new QWidget(this);
+    auto* layout = new QVBoxLayout(centre);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(offers_);
+    layout->addWidget(panes, 1);
+    return centre;
 }
 
 void CMainFrame::FocusOtherPane() {

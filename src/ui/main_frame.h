@@ -18,6 +18,8 @@ class QToolBar;
 
 namespace kestavo::ui {
 
+class DiskOfferBar;
+class DriveWatch;
 class FileLauncher;
 class ListPane;
 class LockStateReader;
@@ -36,6 +38,8 @@ public:
     ListPane* List() const { return list_; }
     QToolBar* ToolBar() const { return toolBar_; }
     QSplitter* Splitter() const { return splitter_; }
+    DriveWatch* Watch() const { return watch_; }
+    DiskOfferBar* Offers() const { return offers_; }
     // Status bar panes: 0 message, 1 CAP, 2 NUM, 3 SCRL, 4 date, 5 time.
     QLabel* StatusPane(int index) const;
 
@@ -65,6 +69,8 @@ private:
     // The window, its bars, the splitter and the list's column widths as the
     // last run left them.
     void RestoreRememberedState();
+    // The bar of disk offers above the panes, fed by the drive watch.
+    QWidget* WatchDisks(QWidget* panes);
 
     CKestavo2Doc& doc_;
     std::unique_ptr<Prompter> ownPrompter_;
@@ -78,6 +84,8 @@ private:
     QList<QLabel*> panes_;
     QTimer* clock_;
     std::unique_ptr<LockStateReader> lockState_;
+    DriveWatch* watch_ = nullptr;
+    DiskOfferBar* offers_ = nullptr;
 };
 
 }  // namespace kestavo::ui

@@ -11,6 +11,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <atomic>
+#include <optional>
 
 #include "catalog/catalog_commands.h"
 #include "catalog/properties.h"
@@ -22,12 +23,15 @@
 #include "ui/command_source.h"
 #include "ui/compare_dialog.h"
 #include "ui/context_menu.h"
+#include "ui/drive_box.h"
 #include "ui/drive_dialogs.h"
+#include "ui/drive_watch.h"
 #include "ui/find_duplicates_dlg.h"
 #include "ui/find_files_dlg.h"
 #include "ui/list_pane.h"
 #include "ui/prompter.h"
 #include "ui/properties_dialog.h"
+#include "ui/unmount_guard.h"
 #include "ui/view_options.h"
 
 namespace kestavo::ui {
@@ -44,12 +48,20 @@ public:
 
 // Answers Catalog New Disk's questions with the drive choice and the label
 // dialog.
+// While the drive choice is open, `drives` follows the drives that come and
+// go, so that the command finds the drive the user chose among them.
 class DialogQuestions : public media::CatalogQuestions {
 public:
-    DialogQuestions(Prompter& prompter, QWidget* parent) : prompter_(prompter), parent_(parent) {}
+    DialogQuestions(Prompter& prompter, QWidget* parent, media::DriveMap& drives,
+                    const std::string& chosenEntry)
+        : prompter_(prompter), parent_(parent), drives_(drives), chosenEntry_(chosenEntry) {}
 
     bool ChooseDrive(const media::DriveList& list, media::DriveChoice& choice) override {
         DriveSelection dialog(list, prompter_, parent_);
+        if (!chosenEntry_.empty()) ChooseDriveEntry(*dialog.DriveBox(), chosenEntry_);
+        if (DriveWatch* watch = DriveWatch::Running())
+            QObject::connect(watch, &DriveWatch::DrivesChanged, &dialog,
+                             [this, watch] { drives_ = watch->Drives(); });
         if (dialog.exec() != QDialog::Accepted) return false;
         choice.entryText = dialog.EntryText();
         choice.eject = dialog.EjectWhenFinished();
@@ -66,6 +78,8 @@ public:
 private:
     Prompter& prompter_;
     QWidget* parent_;
+    media::DriveMap& drives_;
+    const std::string& chosenEntry_;
 };
 
 // Brings items into view by scrolling up or down only: deep folders would
@@ -235,15 +249,26 @@ void TreePane::OnViewOptions() {
 }
 
 void TreePane::OnCatalogNewDisk() {
-    const media::DriveMap drives = media::LoadDriveMap(prompter_);
+    CatalogNewDisk({});
+}
+
+void TreePane::CatalogNewDiskOn(const std::string& entryText) {
+    CatalogNewDisk(entryText);
+}
+
+void TreePane::CatalogNewDisk(const std::string& chosenEntry) {
+    media::DriveMap drives = media::LoadDriveMap(prompter_);
     media::CatalogNewDisk command(set_, drives, prompter_);
-    DialogQuestions questions(prompter_, window());
+    DialogQuestions questions(prompter_, window(), drives, chosenEntry);
     media::CatalogJob job = command.Prepare(questions);
     if (!job.ready) return;
     // The scan runs on a worker; the window shows how far it has come and
     // can stop it. Loading the new catalog stays on this thread.
     WalkBoard<media::ScanCounts> board;
     std::atomic<bool> stop{false};
+    std::optional<UnmountGuard> unmount;
+    if (const media::Drive* drive = job.drives.FindNamed(job.driveName))
+        unmount.emplace(*drive, stop);
     RunInBackground(
         window(), BackgroundWork{QStringLiteral("Catalog New Disk"),
                                  [&] {
@@ -255,6 +280,8 @@ void TreePane::OnCatalogNewDisk() {
                                  [&] { return board.Lines(); }, &stop, progressDelayMs_});
     WaitCursor wait;
     const media::CatalogOutcome outcome = command.Finish(job);
+    if (unmount && unmount->Fired() && outcome.status == media::CatalogStatus::Stopped)
+        prompter_.Show(unmount->Why("The scan was stopped and no catalog was changed."));
     if (outcome.status != media::CatalogStatus::Written) return;
     if (const std::string unread = media::UnreadableEntriesText(outcome.unreadable);
         !unread.empty()) {
@@ -295,7 +322,12 @@ void TreePane::OnFindDuplicatesAll() {
 }
 
 void TreePane::OnCompareDisk() {
+    CompareDiskOn({});
+}
+
+void TreePane::CompareDiskOn(const std::string& entryText) {
     auto* dialog = new DriveCompare(set_, prompter_, window());
+    if (!entryText.empty()) ChooseDriveEntry(*dialog->DriveBox(), entryText);
     dialog->show();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 #include "catalog/catalog_set.h"
 #include "catalog/shown_contents.h"
@@ -39,6 +40,8 @@ public:
     void OnProperties();
     void OnViewOptions();
     void OnCatalogNewDisk();
+    // Catalog New Disk with the drive of `entryText` ("E:  WORK") chosen.
+    void CatalogNewDiskOn(const std::string& entryText);
     // Find Files on the pending context item, else on the top root item; the
     // Tools menu's command always on the top root item.
     void OnFindFiles();
@@ -46,6 +49,8 @@ public:
     void OnFindDuplicates();
     void OnFindDuplicatesAll();
     void OnCompareDisk();
+    // The compare window with the drive of `entryText` chosen.
+    void CompareDiskOn(const std::string& entryText);
     // Open on a folder or Zip Folder of the tree.
     void OnOpenEntry();
     // Open Containing Folder on a folder or Zip Folder of the tree.
@@ -70,6 +75,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CatalogNewDisk(const std::string& chosenEntry);
     void OnSelectionChanged(const QModelIndex& current);
     void ForgetItemsBelow(const QModelIndex& parent, int first, int last);
     // No item selected, highlighted or in hand for the context commands.

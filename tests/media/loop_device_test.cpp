@@ -3,6 +3,7 @@
 // device, finds it in the detected drive map by its label and catalogues
 // it. Needs the superuser, mkfs.ext2 and working loop devices.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include "media/catalog_new_disk.h"
 #include "media/media_test_support.h"
 #include "media/mount_detection.h"
+#include "media/mount_watch.h"
 #include "media/run_program.h"
 #include "media/volume_info.h"
 
@@ -141,6 +143,31 @@ TEST(LoopDeviceTest, AnUnlabelledVolumeGetsTheLabelTypedForIt) {
     const media::Drive* labelled = DriveMountedAt(after, image.MountPoint());
     ASSERT_NE(labelled, nullptr);
     EXPECT_EQ(labelled->label, "KVLOOP2");
+}
+
+// Whether poll() reports a change of the mount table within five seconds.
+bool ChangeReported(media::MountWatch& watch) {
+    pollfd ready{watch.Descriptor(), watch.Events(), 0};
+    if (::poll(&ready, 1, 5000) != 1 || !(ready.revents & POLLPRI)) return false;
+    return watch.Drain().mountsChanged;
+}
+
+TEST(LoopDeviceTest, TheMountTableWatchReportsAMountAndItsUnmount) {
+    test::TempDir dir;
+    std::unique_ptr<media::MountWatch> watch = media::WatchMountTable();
+    ASSERT_NE(watch, nullptr);
+    std::optional<MountedImage> image(std::in_place, dir, "KVWATCH");
+    if (!image->Mounted()) GTEST_SKIP() << image->WhyNot();
+    const std::string mountPoint = image->MountPoint();
+    EXPECT_TRUE(ChangeReported(*watch));
+    const media::DriveMap drives = media::DetectDrives();
+    const media::Drive* mounted = DriveMountedAt(drives, mountPoint);
+    ASSERT_NE(mounted, nullptr);
+    EXPECT_EQ(mounted->label, "KVWATCH");
+
+    image.reset();
+    EXPECT_TRUE(ChangeReported(*watch));
+    EXPECT_EQ(DriveMountedAt(media::DetectDrives(), mountPoint), nullptr);
 }
 
 }  // namespace

@@ -26,7 +26,9 @@
 #include "catalog/size_unit.h"
 #include "ui/background_work.h"
 #include "ui/compare_dialog.h"
+#include "ui/disk_offer_bar.h"
 #include "ui/drive_dialogs.h"
+#include "ui/drive_watch.h"
 #include "ui/file_launcher.h"
 #include "ui/find_duplicates_dlg.h"
 #include "ui/find_files_dlg.h"
@@ -755,6 +757,73 @@ private slots:
                  QStringLiteral("File launch failed"));
         QVERIFY(
             prompter_.Texts().last().contains(QStringLiteral("The specified file was not found.")));
+    }
+
+    void theInsertDiskPromptGoesOnByItselfWhenItsDiskArrives() {
+        const QString disk = Path(QStringLiteral("floppy-disk"));
+        frame_->Launcher()->SetRetryWait(60000);  // a wait would end the test by its time-out
+        Tree()->SelectItem(Node("Floppy"));
+        ListPane* list = frame_->List();
+        const QString name = list->Model()->index(0, 0).data().toString();
+        DialogScript script;
+        script.Then([&](QDialog* dialog) {
+            QVERIFY(qobject_cast<CInstertDisk*>(dialog));
+            WriteFile(disk + QLatin1Char('/') + name, "content");
+            MapDrives(QStringLiteral("A:|removable|Floppy|") + disk);
+            frame_->Watch()->Recheck();
+        });
+        script.Start();
+        emit list->View()->doubleClicked(list->Model()->index(0, 0));
+        QVERIFY(script.Done());
+        QVERIFY(!OpenWindow<CInstertDisk>());
+    }
+
+    void driveListsFollowTheDrivesAndKeepTheChoice() {
+        const QString work = Path(QStringLiteral("work")), stick = Path(QStringLiteral("stick"));
+        QDir().mkpath(work);
+        QDir().mkpath(stick);
+        MapDrives(QStringLiteral("E:|removable|WORK|") + work);
+        frame_->Watch()->Recheck();
+        Tree()->OnCompareDisk();
+        auto* compare = OpenWindow<ui::DriveCompare>();
+        QVERIFY(compare);
+        QCOMPARE(compare->DriveBox()->currentText(), QStringLiteral("E:  WORK"));
+        MapDrives(QStringLiteral("E:|removable|WORK|") + work + QStringLiteral(";F:|fixed|STICK|") +
+                  stick);
+        frame_->Watch()->Recheck();
+        QCOMPARE(compare->DriveBox()->count(), 2);
+        QCOMPARE(compare->DriveBox()->currentText(), QStringLiteral("E:  WORK"));
+        MapDrives(QStringLiteral("F:|removable|STICK|") + stick);
+        frame_->Watch()->Recheck();
+        QCOMPARE(compare->DriveBox()->count(), 1);
+        QCOMPARE(compare->DriveBox()->currentText(), QStringLiteral("F:  STICK"));
+    }
+
+    void aMountedDiskIsOfferedOnceUntilItGoes() {
+        const QString floppy = Path(QStringLiteral("floppy")), stick = Path(QStringLiteral("s"));
+        QDir().mkpath(floppy);
+        QDir().mkpath(stick);
+        MapDrives(QString());
+        frame_->Watch()->Recheck();
+        DiskOfferBar* offers = frame_->Offers();
+        MapDrives(QStringLiteral("A:|removable|Floppy|") + floppy +
+                  QStringLiteral(";G:|removable|NEWSTICK|") + stick);
+        frame_->Watch()->Recheck();
+        QCOMPARE(offers->OfferCount(), 2);
+        QVERIFY(offers->isVisibleTo(frame_.get()));
+        QVERIFY(offers->OfferRow(0)->findChild<QPushButton*>(QStringLiteral("compare")));
+        QVERIFY(offers->OfferRow(0)->findChild<QPushButton*>(QStringLiteral("catalogAgain")));
+        QVERIFY(offers->OfferRow(1)->findChild<QPushButton*>(QStringLiteral("catalog")));
+        frame_->Watch()->Recheck();
+        QCOMPARE(offers->OfferCount(), 2);
+        MapDrives(QStringLiteral("A:|removable|Floppy|") + floppy);
+        frame_->Watch()->Recheck();
+        QCOMPARE(offers->OfferCount(), 1);
+        offers->OfferRow(0)->findChild<QPushButton*>(QStringLiteral("compare"))->click();
+        QCOMPARE(offers->OfferCount(), 0);
+        auto* compare = OpenWindow<ui::DriveCompare>();
+        QVERIFY(compare);
+        QCOMPARE(compare->DriveBox()->currentText(), QStringLiteral("A:  Floppy"));
     }
 
     void theInsertDiskPromptEjectsAsOftenAsAsked() {
