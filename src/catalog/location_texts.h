@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "catalog/container_tree.h"
+#include "support/growing_texts.h"
 #include "support/text_arena.h"
 
 namespace kestavo {
@@ -32,22 +33,11 @@ public:
     void ForgetItems() { ofItem_.clear(); }
 
 private:
-    static constexpr std::size_t kChunk = 1 << 16;
-    struct Chunk {
-        std::unique_ptr<char[]> data;
-        std::size_t size = 0;
-        std::size_t used = 0;
-    };
-    // `parent` + "/" + `part`; in place right after `parent` when it is the
-    // last text written.
-    std::string_view Join(std::string_view parent, std::string_view part);
-    std::string_view Copy(std::string_view text);
-    char* Reserve(std::size_t length);
     // Keeps `joined`, the text of an item below `parent` (kNoText for a
     // disk), whose own name is empty when `emptyName`.
     TextRef Keep(std::string_view joined, TextRef parent, bool emptyName);
 
-    std::vector<Chunk> chunks_;
+    GrowingTexts texts_;
     // By reference: every part joined by "/", and the location, which leaves
     // out empty names at the end.
     std::vector<std::string_view> joined_;

@@ -286,13 +286,14 @@ std::string_view FolderComparison::DiskPath(const Frame& frame) const {
 std::string_view FolderComparison::KeptCatalogPath(std::vector<Frame>& stack) {
     Frame& frame = stack.back();
     if (!frame.catalogText.data()) {
-        FolderTexts& texts = rows_.CatalogFolders();
+        GrowingTexts& texts = rows_.CatalogFolders();
         const std::string_view path =
             std::string_view(catalogPath_).substr(0, frame.catalogPathLength);
         const Frame* parent = stack.size() > 1 ? &stack[stack.size() - 2] : nullptr;
-        frame.catalogText = parent && parent->catalogText.data()
-                                ? texts.Extend(parent->catalogText, path)
-                                : texts.Keep(path);
+        frame.catalogText =
+            parent && parent->catalogText.data()
+                ? texts.Append(parent->catalogText, {path.substr(parent->catalogText.size())})
+                : texts.Copy(path);
     }
     return frame.catalogText.substr(0, frame.catalogShownLength);
 }
@@ -300,11 +301,12 @@ std::string_view FolderComparison::KeptCatalogPath(std::vector<Frame>& stack) {
 std::string_view FolderComparison::KeptDiskPath(std::vector<Frame>& stack) {
     Frame& frame = stack.back();
     if (!frame.diskText.data()) {
-        FolderTexts& texts = rows_.DiskFolders();
+        GrowingTexts& texts = rows_.DiskFolders();
         const Frame* parent = stack.size() > 1 ? &stack[stack.size() - 2] : nullptr;
-        frame.diskText = parent && parent->diskText.data()
-                             ? texts.Extend(parent->diskText, DiskPath(frame))
-                             : texts.Keep(DiskPath(frame));
+        frame.diskText =
+            parent && parent->diskText.data()
+                ? texts.Append(parent->diskText, {DiskPath(frame).substr(parent->diskText.size())})
+                : texts.Copy(DiskPath(frame));
     }
     return frame.diskText;
 }

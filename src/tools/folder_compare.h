@@ -12,8 +12,8 @@
 
 #include "catalog/catalog_set.h"
 #include "catalog/entry_store.h"
+#include "support/growing_texts.h"
 #include "tools/disk_tree.h"
-#include "tools/folder_compare_texts.h"
 
 namespace kestavo {
 
@@ -62,13 +62,13 @@ public:
     const CompareRow& operator[](std::size_t row) const { return rows_[row]; }
     std::vector<CompareRow>::const_iterator begin() const { return rows_.begin(); }
     std::vector<CompareRow>::const_iterator end() const { return rows_.end(); }
-    FolderTexts& DiskFolders() { return diskFolders_; }
-    FolderTexts& CatalogFolders() { return catalogFolders_; }
+    GrowingTexts& DiskFolders() { return diskFolders_; }
+    GrowingTexts& CatalogFolders() { return catalogFolders_; }
 
 private:
     std::vector<CompareRow> rows_;
-    FolderTexts diskFolders_;
-    FolderTexts catalogFolders_;
+    GrowingTexts diskFolders_;
+    GrowingTexts catalogFolders_;
 };
 
 class FolderComparison {
