@@ -222,14 +222,9 @@ ArchiveLister::Outcome ArchiveLister::Write(const ArchiveFile& archive, CatalogW
                                             std::uint64_t& members, const Tick& tick) {
     members = 0;
     if (choice_ == ArchiveChoice::ZipOnly) return Outcome::Skipped;
-    const int fd = access_.OpenAt(archive.directoryFd, archive.name,
-                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? Outcome::Gone : Outcome::NotListed;
     struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        ::close(fd);
-        return Outcome::NotListed;
-    }
+    const int fd = OpenRegularFile(access_, archive.directoryFd, archive.name, opened);
+    if (fd < 0) return errno == ENOENT ? Outcome::Gone : Outcome::NotListed;
     Watch watch(tick, DeadlineFor(opened.st_size, bounds_));
     FileSource source(access_, fd, opened.st_size, watch);
     const Utf8Names names;

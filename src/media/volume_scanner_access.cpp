@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace kestavo::media {
 
 int ScanFileAccess::OpenAt(int folder, const char* name, int flags) const {
@@ -25,6 +27,18 @@ long ScanFileAccess::ReadAt(int fd, void* buffer, std::size_t length, std::int64
 const ScanFileAccess& ScanFileAccess::System() {
     static const ScanFileAccess system;
     return system;
+}
+
+int OpenRegularFile(const ScanFileAccess& access, int folder, const char* name,
+                    struct stat& opened) {
+    const int fd = access.OpenAt(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace kestavo::media

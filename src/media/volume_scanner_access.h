@@ -33,4 +33,11 @@ public:
     static const ScanFileAccess& System();
 };
 
+// Opens `name` in `folder` for reading an archive: never through a link,
+// and only a regular file (a device or a pipe could block the scan).
+// A descriptor with `opened` filled, or -1: with errno ENOENT when the name
+// is gone, EINVAL when it is no regular file.
+int OpenRegularFile(const ScanFileAccess& access, int folder, const char* name,
+                    struct stat& opened);
+
 }  // namespace kestavo::media

@@ -26,14 +26,9 @@ struct ArchiveCloser {
 ZipLister::Outcome ZipLister::Write(const ArchiveFile& archive, CatalogWriter& out,
                                     std::uint64_t& members, const Tick& tick) {
     members = 0;
-    const int fd = access_.OpenAt(archive.directoryFd, archive.name,
-                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? Outcome::Gone : Outcome::NotAZip;
     struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        ::close(fd);
-        return Outcome::NotAZip;
-    }
+    const int fd = OpenRegularFile(access_, archive.directoryFd, archive.name, opened);
+    if (fd < 0) return errno == ENOENT ? Outcome::Gone : Outcome::NotAZip;
     // The source closes the descriptor; it outlives the archive reading it.
     ZipFileSource source(access_, fd, opened.st_size, tick);
     zip_error_t error;
