@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "media/bus_call.h"
+
 namespace kestavo::media {
 namespace {
 
@@ -34,18 +36,8 @@ private:
     int fd_;
 };
 
-// Owns an sd_bus_error and a reply for one call.
-struct Call {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    sd_bus_message* reply = nullptr;
-    ~Call() {
-        sd_bus_error_free(&error);
-        sd_bus_message_unref(reply);
-    }
-};
-
 bool ServiceRuns(sd_bus* bus) {
-    Call call;
+    BusCall call;
     if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                            "org.freedesktop.DBus", "NameHasOwner", &call.error, &call.reply, "s",
                            kService) < 0)
@@ -157,7 +149,7 @@ private:
     // The device file of a UDisks2 block object: its Device property, else
     // the object's last path part under /dev.
     std::string DeviceOf(const std::string& object) {
-        Call call;
+        BusCall call;
         if (sd_bus_get_property(bus_, kService, object.c_str(), kBlock, "Device", &call.error,
                                 &call.reply, "ay") >= 0) {
             const void* bytes = nullptr;

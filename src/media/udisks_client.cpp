@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "media/bus_call.h"
+
 namespace kestavo::media {
 namespace {
 
@@ -13,20 +15,6 @@ constexpr const char* kManager = "/org/freedesktop/UDisks2/Manager";
 constexpr const char* kBlock = "org.freedesktop.UDisks2.Block";
 constexpr const char* kFilesystem = "org.freedesktop.UDisks2.Filesystem";
 constexpr const char* kDrive = "org.freedesktop.UDisks2.Drive";
-
-// Owns an sd_bus_error and a reply for one call.
-struct Call {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    sd_bus_message* reply = nullptr;
-    ~Call() {
-        sd_bus_error_free(&error);
-        sd_bus_message_unref(reply);
-    }
-    std::string Reason(int result) const {
-        if (error.message) return error.message;
-        return std::strerror(-result);
-    }
-};
 
 }  // namespace
 
@@ -41,7 +29,7 @@ UDisksClient::~UDisksClient() {
 }
 
 bool UDisksClient::BlockObject(const std::string& device, std::string& object, std::string& error) {
-    Call call;
+    BusCall call;
     const int r = sd_bus_call_method(bus_, kService, kManager, "org.freedesktop.UDisks2.Manager",
                                      "ResolveDevice", &call.error, &call.reply, "a{sv}a{sv}", 1,
                                      "path", "s", device.c_str(), 0);
@@ -63,7 +51,7 @@ bool UDisksClient::SetLabel(const std::string& device, const std::string& label,
                             std::string& error) {
     std::string object;
     if (!BlockObject(device, object, error)) return false;
-    Call call;
+    BusCall call;
     const int r = sd_bus_call_method(bus_, kService, object.c_str(), kFilesystem, "SetLabel",
                                      &call.error, &call.reply, "sa{sv}", label.c_str(), 0);
     if (r < 0) error = call.Reason(r);
@@ -74,7 +62,7 @@ bool UDisksClient::UnmountAndEject(const std::string& device, std::string& error
     std::string object;
     if (!BlockObject(device, object, error)) return false;
     {
-        Call call;
+        BusCall call;
         const int r = sd_bus_call_method(bus_, kService, object.c_str(), kFilesystem, "Unmount",
                                          &call.error, &call.reply, "a{sv}", 0);
         if (r < 0) {
@@ -82,7 +70,7 @@ bool UDisksClient::UnmountAndEject(const std::string& device, std::string& error
             return false;
         }
     }
-    Call property;
+    BusCall property;
     int r = sd_bus_get_property(bus_, kService, object.c_str(), kBlock, "Drive", &property.error,
                                 &property.reply, "o");
     const char* drive = nullptr;
@@ -91,7 +79,7 @@ bool UDisksClient::UnmountAndEject(const std::string& device, std::string& error
         error = r < 0 ? property.Reason(r) : "UDisks2 knows no drive for " + device;
         return false;
     }
-    Call eject;
+    BusCall eject;
     r = sd_bus_call_method(bus_, kService, drive, kDrive, "Eject", &eject.error, &eject.reply,
                            "a{sv}", 0);
     if (r < 0) error = eject.Reason(r);
