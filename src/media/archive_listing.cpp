@@ -245,12 +245,7 @@ ArchiveLister::Outcome ArchiveLister::Write(const ArchiveFile& archive, CatalogW
         members = 0;
         return Outcome::NotListed;
     }
-    DateFields date{};
-    clock_.LocalFields(archive.time, date);
-    out.BeginContainer(archive.name, archive.size, date);
-    if (!tree.WriteChildren(out, clock_, tick)) return Outcome::Stopped;
-    out.EndContainer();
-    return Outcome::Listed;
+    return tree.WriteArchive(archive, out, clock_, tick) ? Outcome::Listed : Outcome::Stopped;
 }
 
 std::int64_t ListArchiveInMemory(const void* data, std::size_t size, const ArchiveBounds& bounds) {

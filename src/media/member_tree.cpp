@@ -51,6 +51,16 @@ void MemberTree::AddOverlongMember(std::string_view path, bool directoryMember, 
     nodes_[file].time = time;
 }
 
+bool MemberTree::WriteArchive(const ArchiveFile& archive, CatalogWriter& out, LocalClock& clock,
+                              const Tick& tick) {
+    DateFields date{};
+    clock.LocalFields(archive.time, date);
+    out.BeginContainer(archive.name, archive.size, date);
+    if (!WriteChildren(out, clock, tick)) return false;
+    out.EndContainer();
+    return true;
+}
+
 bool MemberTree::WriteChildren(CatalogWriter& out, LocalClock& clock, const Tick& tick) {
     struct Open {
         std::uint32_t node;

@@ -39,6 +39,9 @@ public:
     // children in ascending byte order of their names. False when `tick`
     // asked to stop.
     bool WriteChildren(CatalogWriter& out, LocalClock& clock, const Tick& tick);
+    // The archive `archive` as a container record holding those children.
+    bool WriteArchive(const ArchiveFile& archive, CatalogWriter& out, LocalClock& clock,
+                      const Tick& tick);
 
 private:
     struct Node {

@@ -59,12 +59,7 @@ ZipLister::Outcome ZipLister::Write(const ArchiveFile& archive, CatalogWriter& o
         tree.AddMember(st.name, size, time);
         ++members;
     }
-    DateFields date{};
-    clock_.LocalFields(archive.time, date);
-    out.BeginContainer(archive.name, archive.size, date);
-    if (!tree.WriteChildren(out, clock_, tick)) return Outcome::Stopped;
-    out.EndContainer();
-    return Outcome::Listed;
+    return tree.WriteArchive(archive, out, clock_, tick) ? Outcome::Listed : Outcome::Stopped;
 }
 
 }  // namespace kestavo::media
