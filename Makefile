@@ -30,8 +30,7 @@ test: build
 tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTAVO_TSAN=ON -DKESTAVO_SANITIZE=OFF \
 	    -DKESTAVO_GUI=ON -DKESTAVO_WERROR=ON
-	cmake --build $(TSAN_DIR) -j $(JOBS) --target support_tests catalog_tests tools_tests \
-	    ui_tests ui_faults_tests ui_tools_tests ui_accessibility_tests
+	cmake --build $(TSAN_DIR) -j $(JOBS)
 	cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp $${TSAN_OPTIONS:-}" ctest --output-on-failure -j $(JOBS)
 
 release: deps

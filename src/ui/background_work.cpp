@@ -42,6 +42,18 @@ private:
     QWidget* allowed_;
 };
 
+// Receives the worker's last word: a bare event rather than a call
+// carrying captured state, so that nothing the worker wrote is read here.
+class Waker : public QObject {
+public:
+    std::function<void()> wake;
+
+protected:
+    void customEvent(QEvent*) override {
+        if (wake) wake();
+    }
+};
+
 // Runs the event loop, with or without user input, until `done` answers
 // true; `tick` runs at every look. While it runs, `wake` (when given) ends
 // the loop at once when `done` answers true.
@@ -111,20 +123,17 @@ void WorkDialog::reject() {
 
 bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
     std::atomic<bool> done{false};
-    // The worker's last act posts a call to `waker`, which ends the waiting
-    // loop without waiting for its next look. `waker` goes before `wake`, and
-    // with it any call still posted.
-    std::function<void()> wake;
-    QObject waker;
+    // The worker's last act posts an event to `waker`, which ends the
+    // waiting loop without waiting for its next look. `waker` outlives the
+    // worker; any event still posted goes with it.
+    // The event is made here, not by the worker, so that every byte the
+    // receiving side reads was written by this thread; posting hands it to Qt.
+    Waker waker;
+    QEvent* const doneEvent = new QEvent(QEvent::User);
     std::thread worker([&] {
         job.work();
         done.store(true, std::memory_order_release);
-        QMetaObject::invokeMethod(
-            &waker,
-            [&wake] {
-                if (wake) wake();
-            },
-            Qt::QueuedConnection);
+        QCoreApplication::postEvent(&waker, doneEvent);
     });
     const auto finished = [&] { return done.load(std::memory_order_acquire); };
 
@@ -134,7 +143,7 @@ bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
     // Short work ends before anything is shown; input waits meanwhile.
     LoopUntil(
         QEventLoop::ExcludeUserInputEvents,
-        [&] { return finished() || clock.elapsed() >= job.dialogDelayMs; }, {}, &wake);
+        [&] { return finished() || clock.elapsed() >= job.dialogDelayMs; }, {}, &waker.wake);
 
     bool stopped = false;
     if (!finished()) {
@@ -154,7 +163,7 @@ bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
         };
         update();
         dialog.show();
-        LoopUntil(QEventLoop::AllEvents, finished, update, &wake);
+        LoopUntil(QEventLoop::AllEvents, finished, update, &waker.wake);
         dialog.hide();
     }
     worker.join();
