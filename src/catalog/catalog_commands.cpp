@@ -126,10 +126,6 @@ std::string CatalogFilePath(const std::string& directory, const std::string& lab
     return directory + "/" + label + std::string(kCatalogExtension);
 }
 
-void RemoveChildNamed(CatalogSet& set, TreeItem parent, std::string_view name) {
-    set.RemoveChildNamed(parent, name);
-}
-
 DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, MessageSink& messages) {
     return DeleteCatalog(set, diskItem, CatalogDirectory(), messages);
 }

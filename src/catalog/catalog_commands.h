@@ -43,9 +43,4 @@ bool IsUsableCatalogLabel(const std::string& label);
 // The catalog file of a disk: directory + "/" + label + ".kvx".
 std::string CatalogFilePath(const std::string& directory, const std::string& label);
 
-// Removes the container named `name` under `parent` (ignoring the case of
-// a-z) with every entry and item below it, and its own entry; the same as
-// CatalogSet::RemoveChildNamed.
-void RemoveChildNamed(CatalogSet& set, TreeItem parent, std::string_view name);
-
 }  // namespace kestavo

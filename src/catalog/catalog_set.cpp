@@ -157,10 +157,6 @@ void CatalogSet::RemoveContainer(TreeItem parent, TreeItem item, std::string_vie
     tree_.DeleteItem(item);
 }
 
-FileData* CatalogSet::FindEntry(TreeItem parent, std::string_view name) const {
-    return EntryNamed(parent, name, SiblingMatch::FirstIgnoringCase);
-}
-
 FileData* CatalogSet::EntryNamed(TreeItem parent, std::string_view name, SiblingMatch match) const {
     FileData* caseless = nullptr;
     for (FileData* e = lists_.First(parent); e; e = e->nextInItem_) {
@@ -263,13 +259,6 @@ void CatalogSet::CollectMatching(TreeItem item, std::string_view mask,
         upper.assign(e.GetName());
         UpperCaseInPlace(upper);
         if (MatchMask(mask, upper)) list.push_back(&e);
-    });
-}
-
-void CatalogSet::CollectFiles(TreeItem item, std::vector<FileData*>& list) const {
-    list.clear();
-    ForEachEntryUnder(item, [&](FileData& e) {
-        if (!e.IsContainer()) list.push_back(&e);
     });
 }
 

@@ -83,9 +83,6 @@ public:
     // Removes the container `item` under `parent`: the entries below it,
     // its own entry (found by `name`) and its tree item with all below.
     void RemoveContainer(TreeItem parent, TreeItem item, std::string_view name);
-    // The first entry under `parent` whose name equals `name` without regard
-    // to letter case.
-    FileData* FindEntry(TreeItem parent, std::string_view name) const;
     // The entry filed under `parent` that `name` stands for, as `match` says.
     FileData* EntryNamed(TreeItem parent, std::string_view name, SiblingMatch match) const;
 
@@ -115,7 +112,6 @@ public:
     void ReleaseAllSizeTexts();
 
     void CollectMatching(TreeItem item, std::string_view mask, std::vector<FileData*>& list) const;
-    void CollectFiles(TreeItem item, std::vector<FileData*>& list) const;
     void CollectFilesAndZipFolders(TreeItem item, std::vector<FileData*>& list) const;
     // Every file of the whole set, each once, in the order of creation.
     void CollectAllFiles(std::vector<FileData*>& set) const;

@@ -169,10 +169,9 @@ void AppendDuplicateKey(FileData& entry, const DuplicateCriteria& criteria, int 
     if (criteria.sizes) {
         // A file's size text is its size in the unit given, so it is made
         // here without being kept: keys are made for every file, and may be
-        // made on several threads at once.
+        // made on several threads at once. The collections hold files only.
         char buffer[kSizeTextCapacity];
-        key.append(entry.IsContainer() ? entry.GetSizeText()
-                                       : FormatSizeIn(entry.Size(), sizeUnit, buffer));
+        key.append(FormatSizeIn(entry.Size(), sizeUnit, buffer));
         key.push_back('~');
     }
     if (criteria.dates) {

@@ -141,7 +141,7 @@ TEST_F(ShownContentsTest, RemovingEntriesEmptiesTheRowsAndKeepsTheItem) {
 
     // Removing a whole disk while the disks are shown.
     shown.Show(Root(), kNoItem);
-    RemoveChildNamed(set, Root(), "one");
+    set.RemoveChildNamed(Root(), "one");
     EXPECT_TRUE(shown.Rows().empty());
     shown.Refresh();
     EXPECT_EQ(RowNames(), (Names{"TWO"}));

@@ -337,7 +337,8 @@ TEST_F(CatalogNewDiskTest, AFolderIsCataloguedUnderTheLabelAsGiven) {
     ASSERT_EQ(outcome.status, CatalogStatus::Written);
     EXPECT_EQ(outcome.path, catalogs + "/Docs copy.kvx");
     EXPECT_NE(test::EntryAt(set, Disk("Docs copy"), "a.txt"), nullptr);
-    EXPECT_GT(set.FindEntry(set.RootItem(), "Docs copy")->Size(), 0);
+    EXPECT_GT(set.EntryNamed(set.RootItem(), "Docs copy", SiblingMatch::FirstIgnoringCase)->Size(),
+              0);
     const media::CatalogOutcome missing = command.RunOnDirectory(disk + "/none", "X");
     EXPECT_EQ(missing.status, CatalogStatus::Failed);
     EXPECT_FALSE(std::filesystem::exists(catalogs + "/X.kvx"));
