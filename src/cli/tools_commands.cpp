@@ -11,7 +11,7 @@
 #include "cli/cli_output.h"
 #include "media/drive_map.h"
 #include "media/volume_info.h"
-#include "tools/drive_compare.h"
+#include "tools/disk_comparison.h"
 #include "tools/find_duplicates.h"
 #include "tools/find_files.h"
 #include "tools/report_writer.h"
@@ -118,7 +118,7 @@ int RunCompare(const Arguments& args) {
     const std::string driveText = target.size() == 2 ? media::DriveEntryText(*drive) : target;
     CatalogSet set;
     OpenAllCatalogs(set, messages);
-    DriveCompare tool(set);
+    DiskComparison tool(set);
     tool.SetDriveText(driveText);
     if (!tool.CompareNow(drives, messages)) return kExitFailed;
     if (const std::optional<TableFormat> format = FormatOption(args)) {

@@ -118,7 +118,7 @@ void DriveCompare::OnCompareNow() {
             this, BackgroundWork{
                       QStringLiteral("Compare Disk vs. Catalog"),
                       [&] {
-                          kestavo::DriveCompare::ReadDisk(
+                          kestavo::DiskComparison::ReadDisk(
                               *job, [&](const DiskReadCounts& c) { return board.Note(c); }, &stop);
                       },
                       [&] { return board.Lines(); }, &stop});

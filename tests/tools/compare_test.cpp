@@ -15,7 +15,7 @@
 #include "catalog/entry_kind.h"
 #include "media/catalog_new_disk.h"
 #include "support/test_support.h"
-#include "tools/drive_compare.h"
+#include "tools/disk_comparison.h"
 #include "tools/name_matcher.h"
 #include "tools_test_support.h"
 
@@ -72,7 +72,7 @@ protected:
     media::DriveMap drives;
     CatalogSet set;
     test::RecordingMessages messages;
-    DriveCompare tool{set};
+    DiskComparison tool{set};
 };
 
 using Rows = std::vector<std::string>;
@@ -353,7 +353,7 @@ TEST_F(CompareTest, TheStepsOfACompareGiveTheRowsOfCompareNow) {
     std::optional<CompareJob> job = tool.Prepare(drives, messages);
     ASSERT_TRUE(job);
     std::uint64_t files = 0;
-    DriveCompare::ReadDisk(
+    DiskComparison::ReadDisk(
         *job, [&](const DiskReadCounts& counts) { return files = counts.files, true; }, nullptr);
     EXPECT_EQ(files, 1u);
     EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::Compared);
@@ -365,14 +365,14 @@ TEST_F(CompareTest, TheStepsOfACompareGiveTheRowsOfCompareNow) {
     // A stopped read leaves no rows and says nothing.
     job = tool.Prepare(drives, messages);
     std::atomic<bool> stop{true};
-    DriveCompare::ReadDisk(*job, {}, &stop);
+    DiskComparison::ReadDisk(*job, {}, &stop);
     EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::Stopped);
     EXPECT_EQ(tool.RowCount(), 0u);
     EXPECT_TRUE(messages.shown.empty());
 
     // The catalog unloaded while the disk was read.
     job = tool.Prepare(drives, messages);
-    DriveCompare::ReadDisk(*job, {}, nullptr);
+    DiskComparison::ReadDisk(*job, {}, nullptr);
     set.DeleteAllEntries();
     set.Tree().DeleteItem(set.Tree().FirstChild(set.RootItem()));
     EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::NotLoaded);
@@ -387,7 +387,7 @@ TEST_F(CompareTest, ADiskThatCannotBeReadStopsTheComparisonWithoutDeletedRows) {
     std::optional<CompareJob> job = tool.Prepare(drives, messages);
     ASSERT_TRUE(job);
     fs::remove_all(disk);  // the medium went away after the drive was chosen
-    DriveCompare::ReadDisk(*job, {}, nullptr);
+    DiskComparison::ReadDisk(*job, {}, nullptr);
     EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::Failed);
     EXPECT_EQ(tool.RowCount(), 0u);
     ASSERT_EQ(messages.shown.size(), 1u);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tools/drive_compare.h"
+#include "tools/disk_comparison.h"
 
 #include "media/catalog_writer.h"
 
@@ -13,9 +13,9 @@ std::string_view LabelOfText(std::string_view driveText) {
     return driveText.size() > 4 ? driveText.substr(4) : std::string_view();
 }
 
-DriveCompare::DriveCompare(CatalogSet& set) : set_(set) {}
+DiskComparison::DiskComparison(CatalogSet& set) : set_(set) {}
 
-void DriveCompare::Clear() {
+void DiskComparison::Clear() {
     rows_.Clear();
     diskEntries_ = std::make_unique<EntryStore>(&set_, 0);
 }
@@ -23,7 +23,7 @@ void DriveCompare::Clear() {
 // The disk item of `label`: named exactly so, or with the name the catalog
 // writer makes of it (runs of blanks as one); else the first equal to one of
 // them without regard to case.
-TreeItem DriveCompare::FindDiskItem(std::string_view label) const {
+TreeItem DiskComparison::FindDiskItem(std::string_view label) const {
     const TreeItem root = set_.FindRootItem();
     if (root == kNoItem) return kNoItem;
     const std::string written = media::CatalogName(label);
@@ -43,15 +43,15 @@ std::string DiskNotReadText(std::string_view drive, std::string_view reason) {
     return text;
 }
 
-bool DriveCompare::CompareNow(const media::DriveMap& drives, MessageSink& messages) {
+bool DiskComparison::CompareNow(const media::DriveMap& drives, MessageSink& messages) {
     std::optional<CompareJob> job = Prepare(drives, messages);
     if (!job) return false;
     ReadDisk(*job, {}, nullptr);
     return Finish(*job, messages) == CompareOutcome::Compared;
 }
 
-std::optional<CompareJob> DriveCompare::Prepare(const media::DriveMap& drives,
-                                                MessageSink& messages) {
+std::optional<CompareJob> DiskComparison::Prepare(const media::DriveMap& drives,
+                                                  MessageSink& messages) {
     Clear();
     CompareJob job;
     job.drive = DriveOfText(driveText_);
@@ -68,12 +68,12 @@ std::optional<CompareJob> DriveCompare::Prepare(const media::DriveMap& drives,
     return job;
 }
 
-void DriveCompare::ReadDisk(CompareJob& job, const DiskReadProgress& progress,
-                            const std::atomic<bool>* stop) {
+void DiskComparison::ReadDisk(CompareJob& job, const DiskReadProgress& progress,
+                              const std::atomic<bool>* stop) {
     job.status = ReadDiskTree(job.directory, job.disk, progress, stop);
 }
 
-CompareOutcome DriveCompare::Finish(CompareJob& job, MessageSink& messages) {
+CompareOutcome DiskComparison::Finish(CompareJob& job, MessageSink& messages) {
     Clear();
     if (job.status == DiskReadStatus::Stopped) return CompareOutcome::Stopped;
     if (job.status == DiskReadStatus::Failed) {
@@ -93,16 +93,16 @@ CompareOutcome DriveCompare::Finish(CompareJob& job, MessageSink& messages) {
     return CompareOutcome::Compared;
 }
 
-void DriveCompare::CompareDirectory(const std::string& diskPath, const std::string& directory,
-                                    TreeItem diskItem) {
+void DiskComparison::CompareDirectory(const std::string& diskPath, const std::string& directory,
+                                      TreeItem diskItem) {
     Clear();
     DiskTree disk;
     if (ReadDiskTree(directory, disk, {}, nullptr) == DiskReadStatus::Read)
         CompareTree(diskPath, disk, diskItem);
 }
 
-void DriveCompare::CompareTree(const std::string& diskPath, const DiskTree& disk,
-                               TreeItem diskItem) {
+void DiskComparison::CompareTree(const std::string& diskPath, const DiskTree& disk,
+                                 TreeItem diskItem) {
     Clear();
     FolderComparison(set_, *diskEntries_, rows_).Run(diskPath, disk, diskItem);
     rows_.SortByStatus();
@@ -110,7 +110,7 @@ void DriveCompare::CompareTree(const std::string& diskPath, const DiskTree& disk
         rows_.Add(CompareRow{CompareStatus::Identical, "All files", {}, {}, {}, {}, {}});
 }
 
-std::string_view DriveCompare::RowText(std::size_t row, CompareColumn column) const {
+std::string_view DiskComparison::RowText(std::size_t row, CompareColumn column) const {
     const CompareRow& r = rows_[row];
     switch (column) {
         case CompareColumn::Status:
@@ -131,12 +131,12 @@ std::string_view DriveCompare::RowText(std::size_t row, CompareColumn column) co
     return {};
 }
 
-bool DriveCompare::SaveReport(const std::string& path) {
+bool DiskComparison::SaveReport(const std::string& path) {
     reportFileName_ = path;
     return WriteReportFile(path, [this](ReportWriter& report) { WriteReport(report); });
 }
 
-void DriveCompare::WriteReport(ReportWriter& report) const {
+void DiskComparison::WriteReport(ReportWriter& report) const {
     report.Line(" Kestavo, Disk/catalog compare report");
     report.Line(" -----------------------------------------");
     report.EndLine();
