@@ -11,7 +11,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "catalog/list_rows.h"
 #include "catalog/name_compare.h"
 #include "support/byte_buckets.h"
 #include "support/large_buffer.h"
@@ -240,10 +239,16 @@ void GatherRows(std::span<const SortKey> keys, std::vector<FileData*>& rows) {
 
 }  // namespace
 
+void SortInInitialOrderByComparison(std::vector<FileData*>& rows) {
+    std::stable_sort(rows.begin(), rows.end(), [](const FileData* a, const FileData* b) {
+        return CompareDisplayOrder(a->GetName(), b->GetName()) < 0;
+    });
+}
+
 void SortInInitialOrder(std::vector<FileData*>& rows) {
     if (rows.size() < 2) return;
     if (rows.size() < 64 || rows.size() > UINT32_MAX) {
-        SortRowsInInitialOrder(rows);
+        SortInInitialOrderByComparison(rows);
         return;
     }
     // First by the first 24 bytes only, which decide for most rows; the

@@ -8,7 +8,6 @@
 #include "catalog/catalog_commands.h"
 #include "catalog/entry_kind.h"
 #include "catalog/entry_store.h"
-#include "catalog/list_rows.h"
 #include "catalog/row_order.h"
 #include "support/test_support.h"
 #include "tools_test_support.h"
@@ -316,7 +315,7 @@ TEST(RowOrderTest, TheFastInitialOrderIsTheListsInitialOrder) {
             rows.push_back(store.Create(name, kNoItem, 0, 0, 0, KIND_FILE));
         }
         std::vector<FileData*> expected = rows;
-        SortRowsInInitialOrder(expected);
+        SortInInitialOrderByComparison(expected);
         SortInInitialOrder(rows);
         EXPECT_EQ(rows, expected) << count << " rows";
     }
@@ -366,7 +365,7 @@ TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) 
         const auto children = set.Tree().Children(node);
         for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(*it);
     }
-    SortRowsInInitialOrder(expected);
+    SortInInitialOrderByComparison(expected);
     ASSERT_EQ(tool.RowCount(), expected.size());
     LocalClock clock;
     for (std::size_t row = 0; row < expected.size(); ++row) {
