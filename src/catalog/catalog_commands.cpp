@@ -82,7 +82,7 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
     const TreeItem root = set.RootItem();
     // Disks whose catalogs are not read again must not stay behind.
     tree.BeginBatch();
-    set.DeleteAllEntries();
+    set.RemoveAllEntries();
     while (TreeItem disk = tree.FirstChild(root)) tree.DeleteItem(disk);
     tree.EndBatch();
 

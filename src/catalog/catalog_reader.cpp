@@ -403,7 +403,7 @@ LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& message
     if (load.HasRoot() && load.Outcome() != LoadOutcome::Incompatible) {
         ContainerTree& tree = set.Tree();
         tree.BeginBatch();
-        for (const std::string& label : load.ReplacedLabels()) set.RemoveChildNamed(root, label);
+        for (const std::string& label : load.ReplacedLabels()) set.RemoveContainerNamed(root, label);
         std::vector<TreeItem> map;
         set.AdoptDisks(load.Tree(), load.Root(), load.TakeStore(), load.Lists(), map);
         tree.SortChildren(root);

@@ -349,7 +349,7 @@ CatalogOutcome CatalogNewDisk::Finish(CatalogJob& job) {
     for (const Message& m : job.messages) messages_.Show(m);
     job.messages.clear();
     if (job.outcome.status == CatalogStatus::Written) {
-        set_.RemoveNamedEntry(set_.RootItem(), job.outcome.label);
+        set_.RemoveEntryNamed(set_.RootItem(), job.outcome.label);
         LoadCatalog(set_, job.outcome.path, messages_);
     }
     return job.outcome;

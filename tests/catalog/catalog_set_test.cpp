@@ -48,16 +48,16 @@ TEST_F(CatalogSetTest, LocaleFoldsAccentedLettersButUpperCasingDoesNot) {
              messages);
     const TreeItem e = Child(set, set.RootItem(), "E");
     EXPECT_NE(set.EntryNamed(e, "CAFÉ.TXT", SiblingMatch::FirstIgnoringCase), nullptr);
-    set.RemoveNamedEntry(e, "CAFÉ.TXT");
+    set.RemoveEntryNamed(e, "CAFÉ.TXT");
     EXPECT_NE(set.EntryNamed(e, "café.txt", SiblingMatch::FirstIgnoringCase), nullptr);
-    set.RemoveNamedEntry(e, "CAFé.TXT");
+    set.RemoveEntryNamed(e, "CAFé.TXT");
     EXPECT_EQ(set.EntryNamed(e, "café.txt", SiblingMatch::FirstIgnoringCase), nullptr);
 }
 
 TEST_F(CatalogSetTest, RemoveNamedEntryRemovesOnlyTheFirstAndEmptiesTheList) {
     set.ShowContents(disk, set.RootItem());
     ASSERT_FALSE(list.rows.empty());
-    set.RemoveNamedEntry(disk, "Readme.Txt");
+    set.RemoveEntryNamed(disk, "Readme.Txt");
     EXPECT_TRUE(list.rows.empty());
     EXPECT_EQ(set.EntryNamed(disk, "readme.txt", SiblingMatch::FirstIgnoringCase)->GetName(),
               "README.TXT");
@@ -123,7 +123,7 @@ TEST_F(CatalogSetTest, RemovedEntriesFreeTheirCatalogAndTellObservers) {
     set.RemoveContainer(set.RootItem(), b, "B");
     EXPECT_EQ(set.EntryCount(), 7u);
     EXPECT_GT(observer.calls, 0);
-    set.DeleteAllEntries();
+    set.RemoveAllEntries();
     EXPECT_EQ(set.EntryCount(), 0u);
     set.RemoveObserver(&observer);
 }

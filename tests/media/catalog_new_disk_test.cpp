@@ -135,7 +135,7 @@ TEST_F(CatalogNewDiskTest, ReplacesTheFileTheLoadedDiskWasReadFrom) {
     // The disk now lives in a file named otherwise, and was loaded from it.
     const std::string other = catalogs + "/other.kvx";
     ASSERT_EQ(std::rename((catalogs + "/WORK.kvx").c_str(), other.c_str()), 0);
-    set.RemoveNamedEntry(set.RootItem(), "WORK");
+    set.RemoveEntryNamed(set.RootItem(), "WORK");
     LoadCatalog(set, other, messages);
     test::MakeFile(disk, "new.txt", "new", 1000000002);
     questions.entries = {"E:  WORK"};

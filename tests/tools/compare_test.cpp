@@ -373,7 +373,7 @@ TEST_F(CompareTest, TheStepsOfACompareGiveTheRowsOfCompareNow) {
     // The catalog unloaded while the disk was read.
     job = tool.Prepare(drives, messages);
     DiskComparison::ReadDisk(*job, {}, nullptr);
-    set.DeleteAllEntries();
+    set.RemoveAllEntries();
     set.Tree().DeleteItem(set.Tree().FirstChild(set.RootItem()));
     EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::NotLoaded);
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -416,7 +416,7 @@ TEST_F(CompareTest, NamesMadeEqualByTheWritersCleanUpAreMatchedOneToOne) {
         std::vector<std::string> files{"\"a b\" 1 " + kDate, "\"a b\" 2 " + kDate,
                                        "\"trail \" 3 1 1 2001 10 0 5", "\"trail \" 3 " + kDate};
         if (reversed) std::reverse(files.begin(), files.end());
-        set.DeleteAllEntries();
+        set.RemoveAllEntries();
         LoadCatalog("WORK", files[0] + " " + files[1] + " " + files[2] + " " + files[3]);
         EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"})) << reversed;
     }

@@ -256,7 +256,7 @@ TEST_F(FindFilesTest, RemovedCatalogsClearRowsAndAGoneSearchRootBecomesTheTopRoo
     ASSERT_EQ(onD2.RowCount(), 1u);
 
     // Deleting another catalog: the rows go (their entries could have), the root stays.
-    set.RemoveChildNamed(root, "D1");
+    set.RemoveContainerNamed(root, "D1");
     EXPECT_EQ(onD2.RowCount(), 0u);
     EXPECT_EQ(listener.resets, 2);
     EXPECT_EQ(onD2.SearchRootText(), "D2/DOCS");
@@ -265,7 +265,7 @@ TEST_F(FindFilesTest, RemovedCatalogsClearRowsAndAGoneSearchRootBecomesTheTopRoo
     EXPECT_EQ(NamesOf(onD2), (Names{"deep.doc"}));
 
     // Deleting the catalog the root lies in.
-    set.RemoveChildNamed(root, "d2");
+    set.RemoveContainerNamed(root, "d2");
     EXPECT_EQ(onD2.RowCount(), 0u);
     EXPECT_EQ(onD2.SearchRootText(), "My Removable Disk Drive");
     EXPECT_EQ(onD2.SearchRoot(), root);
