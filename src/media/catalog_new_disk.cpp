@@ -13,10 +13,10 @@
 #include "catalog/catalog_commands.h"
 #include "catalog/catalog_format.h"
 #include "catalog/catalog_reader.h"
+#include "catalog/catalog_writer.h"
 #include "catalog/directory_lister.h"
 #include "catalog/name_compare.h"
 #include "media/catalog_new_disk_temporary.h"
-#include "media/catalog_writer.h"
 #include "media/flush_eject.h"
 
 namespace kestavo::media {

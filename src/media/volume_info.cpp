@@ -4,7 +4,7 @@
 #include <sys/statvfs.h>
 
 #include "catalog/catalog_format.h"
-#include "media/catalog_writer.h"
+#include "catalog/catalog_writer.h"
 
 namespace kestavo::media {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/disk_comparison.h"
 
-#include "media/catalog_writer.h"
+#include "catalog/catalog_writer.h"
 
 namespace kestavo {
 
@@ -26,7 +26,7 @@ void DiskComparison::Clear() {
 TreeItem DiskComparison::FindDiskItem(std::string_view label) const {
     const TreeItem root = set_.FindRootItem();
     if (root == kNoItem) return kNoItem;
-    const std::string written = media::CatalogName(label);
+    const std::string written = CatalogName(label);
     for (SiblingMatch match : {SiblingMatch::Exact, SiblingMatch::FirstIgnoringCase})
         for (std::string_view name : {label, std::string_view(written)})
             if (const TreeItem disk = set_.ItemNamed(root, name, match); disk != kNoItem)

@@ -11,11 +11,11 @@
 #include "catalog/entry_kind.h"
 #include "catalog/name_compare.h"
 #include "catalog/size_unit.h"
+#include "catalog/tree_walk.h"
 #include "support/byte_buckets.h"
 #include "support/hash.h"
 #include "support/large_buffer.h"
 #include "support/side_by_side.h"
-#include "tools/tree_walk.h"
 
 namespace kestavo {
 namespace {

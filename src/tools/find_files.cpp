@@ -9,9 +9,9 @@
 #include "catalog/entry_kind.h"
 #include "catalog/name_compare.h"
 #include "catalog/row_order.h"
+#include "catalog/tree_walk.h"
 #include "support/large_buffer.h"
 #include "support/side_by_side.h"
-#include "tools/tree_walk.h"
 
 namespace kestavo {
 namespace {

@@ -5,9 +5,9 @@
 #include <memory>
 #include <unordered_map>
 
+#include "catalog/catalog_writer.h"
 #include "catalog/entry_kind.h"
 #include "catalog/size_unit.h"
-#include "media/catalog_writer.h"
 #include "tools/name_matcher.h"
 
 namespace kestavo {
@@ -210,7 +210,7 @@ void FolderComparison::MatchFolder(std::span<const DiskEntry> entries, Match* ma
     bool cleanedName = false;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string_view name = disk_->Name(entries[i]);
-        names[i] = media::CatalogName(name);
+        names[i] = CatalogName(name);
         cleanedName = cleanedName || (!entries[i].directory && names[i] != name);
     }
     if (cleanedName || candidates.RepeatsAFileName())

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tools/tree_walk.h"
+#include "catalog/tree_walk.h"
 
 #include <algorithm>
 
