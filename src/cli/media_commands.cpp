@@ -7,6 +7,7 @@
 #include "catalog/tree_path.h"
 #include "cli/cli_output.h"
 #include "media/catalog_new_disk.h"
+#include "media/drive_map_load.h"
 #include "media/flush_eject.h"
 #include "media/launch_path.h"
 #include "media/volume_info.h"

@@ -10,6 +10,7 @@
 #include "catalog/tree_path.h"
 #include "cli/cli_output.h"
 #include "media/drive_map.h"
+#include "media/drive_map_load.h"
 #include "media/volume_info.h"
 #include "tools/disk_comparison.h"
 #include "tools/find_duplicates.h"

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "media/drive_map.h"
+#include "media/drive_map_load.h"
 #include "media/volume_info.h"
 #include "tools/tool_tables.h"
 #include "ui/background_work.h"
