@@ -40,12 +40,12 @@ std::string HomeDirectory() {
     return std::string();
 }
 
+}  // namespace
+
 bool EndsWithCatalogExtension(std::string_view name) {
     return name.size() >= kCatalogExtension.size() &&
            EqualUpperCased(name.substr(name.size() - kCatalogExtension.size()), kCatalogExtension);
 }
-
-}  // namespace
 
 std::string CatalogDirectory() {
     if (const char* value = NonEmptyVariable("Kestavo")) return value;
@@ -56,7 +56,6 @@ std::vector<std::string> ListCatalogFiles(const std::string& directory) {
     std::vector<std::string> names;
     DirectoryLister().List(directory, [&](const ListedName& item) {
         const std::string_view name = item.name;
-        // FLOPPY.KVX copied from a FAT medium is a catalog too.
         if (!EndsWithCatalogExtension(name)) return true;
         // The listing tells most files' type; only links and unknown types
         // are looked up.

@@ -43,10 +43,6 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool HasCatalogExtension(std::string_view name, std::size_t at) {
-    return name.size() >= at && EqualUpperCased(name.substr(at), kCatalogExtension);
-}
-
 // The catalog file of a disk: LABEL.kvx, or the file of the directory
 // named LABEL and ".kvx" in another letter case, which is the one Open All
 // read for that disk.
@@ -56,7 +52,9 @@ std::string CatalogPathFor(const std::string& directory, const std::string& labe
     std::string found;
     DirectoryLister().List(directory, [&](const ListedName& item) {
         const std::string_view name = item.name;
-        if (!name.starts_with(label) || !HasCatalogExtension(name, label.size())) return true;
+        const bool labelAndExtension = name.size() == label.size() + kCatalogExtension.size() &&
+                                       name.starts_with(label) && EndsWithCatalogExtension(name);
+        if (!labelAndExtension) return true;
         const std::string path = directory + "/" + std::string(name);
         if (IsRegularFile(path) && (found.empty() || path < found)) found = path;
         return true;
