@@ -122,9 +122,7 @@ int RunCatalog(const Arguments& args) {
     }
     StderrMessages messages;
     const DriveMap drives = media::LoadDriveMap(messages);
-    std::string entryText = target;
-    const media::Drive* drive = drives.FindNamed(target);
-    if (target.size() == 2 && drive) entryText = media::DriveEntryText(*drive);
+    const std::string entryText = media::EntryTextOfField(target, drives);
 
     ArgumentAnswers answers(entryText, args.Option("--label"), args.Has("--eject"), archives);
     CatalogSet set;

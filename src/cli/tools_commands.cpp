@@ -104,8 +104,8 @@ int RunDuplicates(const Arguments& args) {
 
 int RunCompare(const Arguments& args) {
     const std::string& target = args.positional.front();
-    if (!media::DriveLetterOf(target)) {
-        std::fprintf(stderr, "Choose a drive from the list, or type a drive letter and a colon.\n");
+    if (!media::IsDriveFieldValid(target)) {
+        std::fprintf(stderr, "%s\n", media::kChooseADrive);
         return kExitUsage;
     }
     StderrMessages messages;
@@ -115,8 +115,7 @@ int RunCompare(const Arguments& args) {
         std::fprintf(stderr, "No disk in drive %s\n", target.substr(0, 2).c_str());
         return kExitFailed;
     }
-    // The drive alone stands for its entry in the drive list.
-    const std::string driveText = target.size() == 2 ? media::DriveEntryText(*drive) : target;
+    const std::string driveText = media::EntryTextOfField(target, drives);
     CatalogSet set;
     OpenAllCatalogs(set, messages);
     DiskComparison tool(set);

@@ -151,10 +151,6 @@ std::string LabelOfEntryText(const std::string& entryText) {
     return entryText.substr(start);
 }
 
-bool IsDriveFieldValid(std::string_view field) {
-    return DriveLetterOf(field).has_value();
-}
-
 namespace {
 
 std::string UnreadablePathsText(const UnreadablePaths& paths, const char* one, const char* many) {

@@ -12,6 +12,17 @@ std::string DriveEntryText(const Drive& drive) {
     return drive.Name() + "  " + drive.label;
 }
 
+bool IsDriveFieldValid(std::string_view field) {
+    return DriveLetterOf(field).has_value();
+}
+
+std::string EntryTextOfField(std::string_view field, const DriveMap& drives) {
+    constexpr std::size_t kBareDriveLength = 2;  // "E:"
+    const Drive* drive = drives.FindNamed(field);
+    if (field.size() == kBareDriveLength && drive) return DriveEntryText(*drive);
+    return std::string(field);
+}
+
 DriveList FillDriveList(const DriveMap& drives) {
     DriveList list;
     for (const Drive& drive : drives.Drives()) {
