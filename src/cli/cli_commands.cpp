@@ -39,7 +39,7 @@ int RunLs(const Arguments& args) {
     shown.Show(target.node, set.Tree().Parent(target.node));
     if (const std::optional<TableFormat> format = FormatOption(args))
         return PrintTable(*format, [&shown](TableWriter& out) { WriteContentsTable(shown, out); });
-    PrintContents(shown, stdout, StdoutIsTerminal());
+    PrintContents(shown);
     return kExitDone;
 }
 

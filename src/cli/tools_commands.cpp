@@ -44,14 +44,8 @@ int WriteReport(const Arguments& args, Write&& write) {
                      errno ? std::strerror(errno) : "write failed");
         return kExitFailed;
     }
-    // Reports to files keep their bytes; on a terminal what cannot be
-    // printed is shown as "?".
-    ReportWriter report(stdout);
-    if (StdoutIsTerminal()) report.ShowForTerminal();
-    write(report);
-    if (report.Flush()) return kExitDone;
-    NoteOutputError(report.ErrorNumber());
-    return kExitFailed;
+    // Reports to files keep their bytes.
+    return PrintReport(write);
 }
 
 // Writes the table of --format, where the report would go.
