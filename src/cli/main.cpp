@@ -136,8 +136,7 @@ bool ParseArguments(int argc, char** argv, const Command& command, Arguments& ar
         }
     }
     if (args.Has("--help")) return true;
-    if (const std::string* unit = args.Option("--unit");
-        unit && *unit != "byte" && *unit != "KB" && *unit != "MB") {
+    if (const std::string* unit = args.Option("--unit"); unit && !kestavo::SizeUnitNamed(*unit)) {
         problem = "--unit takes byte, KB or MB";
         return false;
     }
