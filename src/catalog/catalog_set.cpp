@@ -197,9 +197,9 @@ TreeItem CatalogSet::ItemOfEntry(const FileData& entry) const {
     if (!entry.IsContainer()) return kNoItem;
     const TreeItem parent = entry.GetParentItem();
     const std::string_view name = entry.GetName();
-    const TreeItem first = tree_.FindChild(parent, name, 0);
+    const TreeItem first = tree_.FindChild(parent, name, /*nth=*/0);
     // An item whose text no sibling shares shows the only container so named.
-    if (first == kNoItem || tree_.FindChild(parent, name, 1) == kNoItem) return first;
+    if (first == kNoItem || tree_.FindChild(parent, name, /*nth=*/1) == kNoItem) return first;
     return tree_.FindChild(parent, name, PlaceAmongNamesakes(entry));
 }
 

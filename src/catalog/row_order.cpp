@@ -156,7 +156,7 @@ void RadixSort(std::span<SortKey> keys, std::size_t depth) {
 }
 
 void SortRange(std::span<SortKey> keys, std::size_t from, std::size_t to) {
-    RadixSort(keys.subspan(from, to - from), 0);
+    RadixSort(keys.subspan(from, to - from), /*depth=*/0);
 }
 
 // The median of an even sample of the keys: it splits them into two

@@ -33,7 +33,7 @@ int RunLs(const Arguments& args) {
     CatalogSet set;
     OpenAllCatalogs(set, messages);
     const std::string path = TreePathArgument(args);
-    const TreePathTarget target = ResolveTreePath(set, path, false);
+    const TreePathTarget target = ResolveTreePath(set, path, /*allowEntry=*/false);
     if (!target.found) return NoSuchItem(path);
     ShownContents shown(set);
     shown.Show(target.node, set.Tree().Parent(target.node));
@@ -48,7 +48,7 @@ int RunProperties(const Arguments& args) {
     CatalogSet set;
     OpenAllCatalogs(set, messages);
     const std::string path = TreePathArgument(args);
-    const TreePathTarget target = ResolveTreePath(set, path, true);
+    const TreePathTarget target = ResolveTreePath(set, path, /*allowEntry=*/true);
     if (!target.found) return NoSuchItem(path);
     PropertyFields fields;
     if (target.file) {

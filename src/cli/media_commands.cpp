@@ -138,7 +138,7 @@ int RunLocate(const Arguments& args) {
     StderrMessages messages;
     CatalogSet set;
     OpenAllCatalogs(set, messages);
-    const TreePathTarget target = ResolveTreePath(set, path, true);
+    const TreePathTarget target = ResolveTreePath(set, path, /*allowEntry=*/true);
     FileData* entry = target.file;
     if (target.found && !entry && target.node != set.RootItem())
         entry = set.EntryOfItem(target.node);

@@ -25,7 +25,7 @@ namespace {
 bool ResolveRoot(CatalogSet& set, const Arguments& args, TreeItem& node) {
     const std::string* root = args.Option("--root");
     const std::string path = root ? *root : std::string();
-    const TreePathTarget target = ResolveTreePath(set, path, false);
+    const TreePathTarget target = ResolveTreePath(set, path, /*allowEntry=*/false);
     if (!target.found) {
         std::fprintf(stderr, "No such catalog item: %s\n", path.c_str());
         return false;
@@ -86,8 +86,9 @@ int RunDuplicates(const Arguments& args) {
     TreeItem root = kNoItem;
     if (!ResolveRoot(set, args, root)) return kExitFailed;
     FindDuplicates tool(set, root);
-    tool.SetCriteria(DuplicateCriteria{!args.Has("--no-names"), !args.Has("--no-sizes"),
-                                       !args.Has("--no-dates")});
+    tool.SetCriteria(DuplicateCriteria{.names = !args.Has("--no-names"),
+                                       .sizes = !args.Has("--no-sizes"),
+                                       .dates = !args.Has("--no-dates")});
     tool.SetThreshold(threshold);
     tool.FindNow();
     if (const std::optional<TableFormat> format = FormatOption(args))

@@ -351,14 +351,14 @@ CatalogOutcome CatalogNewDisk::Finish(CatalogJob& job) {
 
 CatalogOutcome CatalogNewDisk::Run(CatalogQuestions& questions) {
     CatalogJob job = Prepare(questions);
-    Scan(job, progress_, nullptr);
+    Scan(job, progress_, /*stop=*/nullptr);
     return Finish(job);
 }
 
 CatalogOutcome CatalogNewDisk::RunOnDirectory(const std::string& directory,
                                               const std::string& label, ArchiveChoice archives) {
     CatalogJob job = PrepareDirectory(directory, label, archives);
-    Scan(job, progress_, nullptr);
+    Scan(job, progress_, /*stop=*/nullptr);
     return Finish(job);
 }
 

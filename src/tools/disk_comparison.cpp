@@ -4,6 +4,15 @@
 #include "catalog/catalog_writer.h"
 
 namespace kestavo {
+namespace {
+
+// The compare report's status column, and the run of blanks that puts a
+// modified row's disk size and date under its catalog size and date: the
+// blank before the status, the status, a blank and the name.
+constexpr std::size_t kStatusColumnWidth = 15;
+constexpr std::size_t kUnderCatalogPart = 1 + kStatusColumnWidth + 1 + kNameColumnWidth;
+
+}  // namespace
 
 std::string_view DriveOfText(std::string_view driveText) {
     return driveText.substr(0, 2);
@@ -17,7 +26,7 @@ DiskComparison::DiskComparison(CatalogSet& set) : set_(set) {}
 
 void DiskComparison::Clear() {
     rows_.Clear();
-    diskEntries_ = std::make_unique<EntryStore>(&set_, 0);
+    diskEntries_ = std::make_unique<EntryStore>(&set_, /*serial=*/0);
 }
 
 // The disk item of `label`: named exactly so, or with the name the catalog
@@ -46,7 +55,7 @@ std::string DiskNotReadText(std::string_view drive, std::string_view reason) {
 bool DiskComparison::CompareNow(const media::DriveMap& drives, MessageSink& messages) {
     std::optional<CompareJob> job = Prepare(drives, messages);
     if (!job) return false;
-    ReadDisk(*job, {}, nullptr);
+    ReadDisk(*job, /*progress=*/{}, /*stop=*/nullptr);
     return Finish(*job, messages) == CompareOutcome::Compared;
 }
 
@@ -97,7 +106,7 @@ void DiskComparison::CompareDirectory(const std::string& diskPath, const std::st
                                       TreeItem diskItem) {
     Clear();
     DiskTree disk;
-    if (ReadDiskTree(directory, disk, {}, nullptr) == DiskReadStatus::Read)
+    if (ReadDiskTree(directory, disk, /*progress=*/{}, /*stop=*/nullptr) == DiskReadStatus::Read)
         CompareTree(diskPath, disk, diskItem);
 }
 
@@ -148,23 +157,23 @@ void DiskComparison::WriteReport(ReportWriter& report) const {
     report.EndLine();
     for (const CompareRow& row : rows_) {
         report.Blanks(1);
-        report.LeftAligned(StatusText(row.status), 15);
+        report.LeftAligned(StatusText(row.status), kStatusColumnWidth);
         report.Blanks(1);
-        report.LeftAligned(row.name, 30);
+        report.LeftAligned(row.name, kNameColumnWidth);
         const bool catalogPart = !row.sizeCatalog.empty() || !row.dateCatalog.empty();
         if (catalogPart) {
-            report.RightAligned(row.sizeCatalog, 10);
+            report.RightAligned(row.sizeCatalog, kSizeColumnWidth);
             report.Blanks(1);
-            report.LeftAligned(row.dateCatalog, 20);
+            report.LeftAligned(row.dateCatalog, kDateColumnWidth);
             report.Blanks(1);
             report.Line(row.folder);
         }
         if (!row.sizeDisk.empty() || !row.dateDisk.empty()) {
             // A modified row puts the disk's size and date under the catalog's.
-            if (catalogPart) report.Blanks(47);
-            report.RightAligned(row.sizeDisk, 10);
+            if (catalogPart) report.Blanks(kUnderCatalogPart);
+            report.RightAligned(row.sizeDisk, kSizeColumnWidth);
             report.Blanks(1);
-            report.LeftAligned(row.dateDisk, 20);
+            report.LeftAligned(row.dateDisk, kDateColumnWidth);
             if (!catalogPart) {
                 report.Blanks(1);
                 report.Text(row.folder);

@@ -212,7 +212,8 @@ void FindDuplicates::Collect(std::vector<FileData*>& collection) const {
 void FindDuplicates::FindNow() {
     rows_.clear();
     if (!criteria_.Any()) {
-        rows_.push_back(Row{nullptr, kAllCriteriaDisabled, RowKind::NoCriteria});
+        rows_.push_back(
+            Row{.entry = nullptr, .message = kAllCriteriaDisabled, .kind = RowKind::NoCriteria});
         return;
     }
     // The threshold in bytes, as a 64-bit product so that it cannot wrap.
@@ -222,7 +223,9 @@ void FindDuplicates::FindNow() {
     ReserveLarge(collection, set_.EntryCount());
     Collect(collection);
     ListSets(collection, thresholdBytes, sizeUnit);
-    if (rows_.empty()) rows_.push_back(Row{nullptr, kNoDuplicatesFound, RowKind::NoDuplicates});
+    if (rows_.empty())
+        rows_.push_back(
+            Row{.entry = nullptr, .message = kNoDuplicatesFound, .kind = RowKind::NoDuplicates});
 }
 
 // Files are grouped by a hash of their key first, so that only files whose
@@ -310,9 +313,10 @@ void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t t
         collection[i]->GetPath(&tree);
     }
     for (const DuplicateSet* s : listed) {
-        rows_.push_back(Row{nullptr, "---", RowKind::Separator});
+        rows_.push_back(Row{.entry = nullptr, .message = "---", .kind = RowKind::Separator});
         for (std::uint32_t i : found.MembersOf(*s))
-            rows_.push_back(Row{collection[i], nullptr, RowKind::Entry});
+            rows_.push_back(
+                Row{.entry = collection[i], .message = nullptr, .kind = RowKind::Entry});
     }
 }
 
