@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/cli_commands.h"
+#include "cli/arguments.h"
 #include "tools/terminal_text.h"
 
 namespace kestavo::cli {
