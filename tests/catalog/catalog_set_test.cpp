@@ -34,7 +34,7 @@ protected:
     TreeItem disk{};
 };
 
-TEST_F(CatalogSetTest, FindEntryIgnoresCaseAndTheFirstFiledWins) {
+TEST_F(CatalogSetTest, EntryNamedIgnoringCaseTakesTheFirstFiled) {
     FileData* found = set.EntryNamed(disk, "ReadMe.TXT", SiblingMatch::FirstIgnoringCase);
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->GetName(), "readme.txt");
@@ -54,7 +54,7 @@ TEST_F(CatalogSetTest, LocaleFoldsAccentedLettersButUpperCasingDoesNot) {
     EXPECT_EQ(set.EntryNamed(e, "café.txt", SiblingMatch::FirstIgnoringCase), nullptr);
 }
 
-TEST_F(CatalogSetTest, RemoveNamedEntryRemovesOnlyTheFirstAndEmptiesTheList) {
+TEST_F(CatalogSetTest, RemoveEntryNamedRemovesOnlyTheFirstAndEmptiesTheList) {
     set.ShowContents(disk, set.RootItem());
     ASSERT_FALSE(list.rows.empty());
     set.RemoveEntryNamed(disk, "Readme.Txt");
