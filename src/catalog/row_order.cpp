@@ -34,8 +34,6 @@ static_assert(sizeof(SortKey) == 32);
 
 constexpr std::size_t kKeyBytes = 24;
 constexpr std::uint32_t kLongName = 1u << kKeyBytes;
-// From this many rows the work is shared with a second thread.
-constexpr std::size_t kSortInParallelFrom = 100000;
 
 std::uint64_t BigEndianWord(const unsigned char* bytes) {
     std::uint64_t word = 0;
@@ -233,7 +231,7 @@ void GatherRows(std::span<const SortKey> keys, std::vector<FileData*>& rows) {
             sorted[i] = rows[keys[i].index];
         }
     };
-    ForBothHalves(keys.size(), kSortInParallelFrom, gather);
+    ForBothHalves(keys.size(), kSortTwoThreadsFrom, gather);
     rows.swap(sorted);
 }
 
@@ -255,7 +253,7 @@ void SortInInitialOrder(std::vector<FileData*>& rows) {
     // index breaks every tie, so the order is total.
     LargeBuffer<SortKey> keyBuffer(rows.size());
     const std::span<SortKey> keys = keyBuffer.Items();
-    if (keys.size() >= kSortInParallelFrom) {
+    if (keys.size() >= kSortTwoThreadsFrom) {
         SortKeysInParallel(rows, keys);
     } else {
         MakeKeys(rows, keys, 0, keys.size());

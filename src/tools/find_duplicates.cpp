@@ -20,9 +20,6 @@
 namespace kestavo {
 namespace {
 
-// From this many files the keys are hashed on two threads.
-constexpr std::size_t kHashInParallelFrom = 100000;
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -96,7 +93,7 @@ void SortHashed(std::span<Hashed> hashed) {
             std::sort(hashed.begin() + static_cast<std::ptrdiff_t>(bucketStart[b]),
                       hashed.begin() + static_cast<std::ptrdiff_t>(bucketStart[b + 1]), HashedLess);
     };
-    if (hashed.size() < kHashInParallelFrom) {
+    if (hashed.size() < kHashTwoThreadsFrom) {
         sortBuckets(0, 256);
     } else {
         // The two threads sort disjoint buckets in place.
@@ -249,7 +246,7 @@ void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t t
     // it (the size unit comes as a value), so two halves are hashed side by
     // side, each writing only its own part of `hashed`.
     const std::size_t entriesBefore = set_.EntryCount();
-    ForBothHalves(collection.size(), kHashInParallelFrom, hashKeys);
+    ForBothHalves(collection.size(), kHashTwoThreadsFrom, hashKeys);
     assert(set_.EntryCount() == entriesBefore);
     assert(EachPositionHashedOnce(hashed));
     (void)entriesBefore;
