@@ -13,9 +13,9 @@
 #include <string>
 #include <type_traits>
 
+#include "catalog/catalog_writer.h"
 #include "catalog/local_time.h"
 #include "media/archive_listing.h"
-#include "media/catalog_writer.h"
 #include "media/volume_scanner.h"
 #include "media/zip_listing.h"
 
@@ -28,7 +28,7 @@ long PeakKilobytes() {
 }
 
 int ScanTree(const std::string& root, kestavo::media::ArchiveChoice choice,
-             kestavo::media::CatalogWriter& out) {
+             kestavo::CatalogWriter& out) {
     kestavo::media::DiskRecord disk;
     disk.label = "BENCH";
     disk.date = {2024, 1, 1, 0, 0, 0};
@@ -42,7 +42,7 @@ int ScanTree(const std::string& root, kestavo::media::ArchiveChoice choice,
 // Lists every archive named on standard input with `Lister` (ZipLister or
 // ArchiveLister, the latter reading every archive however large).
 template <typename Lister>
-int ListArchives(kestavo::media::CatalogWriter& out) {
+int ListArchives(kestavo::CatalogWriter& out) {
     kestavo::LocalClock clock;
     Lister lister(clock);
     if constexpr (std::is_same_v<Lister, kestavo::media::ArchiveLister>)
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     int status = 0;
     {
-        kestavo::media::CatalogWriter out(sink);
+        kestavo::CatalogWriter out(sink);
         using kestavo::media::ArchiveChoice;
         if (tree)
             status = ScanTree(

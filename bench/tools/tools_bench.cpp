@@ -41,7 +41,7 @@
 #include "catalog/catalog_reader.h"
 #include "catalog/catalog_set.h"
 #include "media/catalog_new_disk.h"
-#include "tools/drive_compare.h"
+#include "tools/disk_comparison.h"
 #include "tools/find_duplicates.h"
 #include "tools/find_files.h"
 
@@ -185,7 +185,7 @@ int BenchCompare(const std::string& tree, const std::string& work) {
     kestavo::CatalogSet set;
     kestavo::LoadCatalogText(set, altered, catalogs + "/TREE.kvx", messages);
     const kestavo::TreeItem disk = set.Tree().FirstChild(set.RootItem());
-    kestavo::DriveCompare tool(set);
+    kestavo::DiskComparison tool(set);
     double best = 1e9;
     for (int run = 0; run < 3; ++run)
         best = std::min(best, Timed([&] { tool.CompareDirectory("T:", tree, disk); }));
@@ -205,7 +205,7 @@ double TimedCompare(const std::string& body, const std::string& directory) {
         set, std::string(kBenchHeader) + "+ \"DISK\" 1000 10" + kBenchDate + " < " + body + " >",
         "DISK.kvx", messages);
     const kestavo::TreeItem disk = set.Tree().FirstChild(set.RootItem());
-    kestavo::DriveCompare tool(set);
+    kestavo::DiskComparison tool(set);
     const double seconds = Timed([&] { tool.CompareDirectory("T:", directory, disk); });
     std::fprintf(stderr, "  %zu rows\n", tool.RowCount());
     return seconds;
@@ -303,7 +303,7 @@ int BenchGoneChain(int depth, const std::string& work) {
     const kestavo::TreeItem top = set.Tree().FirstChild(set.RootItem());
     const long loadedKb = CurrentRssKb();
     ResetPeakRss();
-    kestavo::DriveCompare tool(set);
+    kestavo::DiskComparison tool(set);
     const double seconds = Timed([&] { tool.CompareDirectory("T:", disk, top); });
     const long peakKb = std::max(PeakRssSinceResetKb(), CurrentRssKb());
     std::printf("%.3f %.1f\n", seconds, static_cast<double>(peakKb - loadedKb) / 1024.0);

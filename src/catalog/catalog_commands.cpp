@@ -40,12 +40,12 @@ std::string HomeDirectory() {
     return std::string();
 }
 
+}  // namespace
+
 bool EndsWithCatalogExtension(std::string_view name) {
     return name.size() >= kCatalogExtension.size() &&
            EqualUpperCased(name.substr(name.size() - kCatalogExtension.size()), kCatalogExtension);
 }
-
-}  // namespace
 
 std::string CatalogDirectory() {
     if (const char* value = NonEmptyVariable("Kestavo")) return value;
@@ -56,7 +56,6 @@ std::vector<std::string> ListCatalogFiles(const std::string& directory) {
     std::vector<std::string> names;
     DirectoryLister().List(directory, [&](const ListedName& item) {
         const std::string_view name = item.name;
-        // FLOPPY.KVX copied from a FAT medium is a catalog too.
         if (!EndsWithCatalogExtension(name)) return true;
         // The listing tells most files' type; only links and unknown types
         // are looked up.
@@ -82,7 +81,7 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
     const TreeItem root = set.RootItem();
     // Disks whose catalogs are not read again must not stay behind.
     tree.BeginBatch();
-    set.DeleteAllEntries();
+    set.RemoveAllEntries();
     while (TreeItem disk = tree.FirstChild(root)) tree.DeleteItem(disk);
     tree.EndBatch();
 
@@ -124,10 +123,6 @@ bool IsUsableCatalogLabel(const std::string& label) {
 
 std::string CatalogFilePath(const std::string& directory, const std::string& label) {
     return directory + "/" + label + std::string(kCatalogExtension);
-}
-
-void RemoveChildNamed(CatalogSet& set, TreeItem parent, std::string_view name) {
-    set.RemoveChildNamed(parent, name);
 }
 
 DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, MessageSink& messages) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalog/catalog_reader.h"
@@ -15,8 +16,11 @@ namespace kestavo {
 // The catalog directory: the variable Kestavo, else $HOME/Kestavo (an empty
 // variable counts as unset; without HOME, the password database's home).
 std::string CatalogDirectory();
-// The catalog files of `directory` (names ending in ".kvx" in any letter
-// case), in ascending byte order.
+// Whether a file name ends in ".kvx" in any letter case, as the name of a
+// catalog does (FLOPPY.KVX copied from a FAT medium is a catalog too).
+bool EndsWithCatalogExtension(std::string_view name);
+// The catalog files of `directory` (names that EndsWithCatalogExtension),
+// in ascending byte order.
 std::vector<std::string> ListCatalogFiles(const std::string& directory);
 
 // Removes every disk and entry, then reads every catalog of the catalog
@@ -42,10 +46,5 @@ DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, const std::strin
 bool IsUsableCatalogLabel(const std::string& label);
 // The catalog file of a disk: directory + "/" + label + ".kvx".
 std::string CatalogFilePath(const std::string& directory, const std::string& label);
-
-// Removes the container named `name` under `parent` (ignoring the case of
-// a-z) with every entry and item below it, and its own entry; the same as
-// CatalogSet::RemoveChildNamed.
-void RemoveChildNamed(CatalogSet& set, TreeItem parent, std::string_view name);
 
 }  // namespace kestavo

@@ -17,7 +17,7 @@ TreeItem CatalogLoad::Root() {
 void CatalogLoad::StartStore() {
     // The store belongs to no set while it is read; it is numbered when it
     // joins one.
-    store_ = std::make_unique<EntryStore>(nullptr, 0);
+    store_ = std::make_unique<EntryStore>(/*owner=*/nullptr, /*serial=*/0);
 }
 
 FileData* CatalogLoad::AddEntry(TreeItem parent, std::string_view name, std::int64_t size,

@@ -173,7 +173,7 @@ struct Date {
 // 00:00:00. Answers whether the date was replaced.
 bool ApplyDateRule(Date& d) {
     if (d.year <= 2035) return false;
-    d = Date{5, 2, 2036, 0, 0, 0};
+    d = Date{.day = 5, .month = 2, .year = 2036, .hour = 0, .minute = 0, .second = 0};
     return true;
 }
 
@@ -270,7 +270,7 @@ ReadStatus Reader::ReadFile(TreeItem parent, const std::string& name) {
     const bool wasFeb5 = d.day == 5 && d.month == 2 && d.year == 2036;
     const bool warn = ApplyDateRule(d) && !wasFeb5;
     const std::int64_t time = clock_.MakeTime(d.year, d.month, d.day, d.hour, d.minute, d.second);
-    FileData* entry = load_.AddEntry(parent, name, size, 0, time, KIND_FILE);
+    FileData* entry = load_.AddEntry(parent, name, size, /*freeSpace=*/0, time, KIND_FILE);
     if (warn) NoteInvalidDate(entry, name);
     return ReadStatus::Ok;
 }
@@ -368,7 +368,7 @@ void ReadLegacyText(CatalogLoad& load, std::string_view text, LocalClock& clock)
     }
     load.Restart();
     load.SetCodePage(CodePageDisplayName(decoder->Name()));
-    ReadText(load, decoded, nullptr, clock);
+    ReadText(load, decoded, /*feed=*/nullptr, clock);
 }
 
 // `text` is the whole catalog, or its start when `feed` reads the rest.
@@ -403,7 +403,8 @@ LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& message
     if (load.HasRoot() && load.Outcome() != LoadOutcome::Incompatible) {
         ContainerTree& tree = set.Tree();
         tree.BeginBatch();
-        for (const std::string& label : load.ReplacedLabels()) set.RemoveChildNamed(root, label);
+        for (const std::string& label : load.ReplacedLabels())
+            set.RemoveContainerNamed(root, label);
         std::vector<TreeItem> map;
         set.AdoptDisks(load.Tree(), load.Root(), load.TakeStore(), load.Lists(), map);
         tree.SortChildren(root);
@@ -421,8 +422,8 @@ LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& message
 
 LoadOutcome LoadCatalogText(CatalogSet& set, std::string_view text, const std::string& path,
                             MessageSink& messages) {
-    CatalogLoad load(path, false);
-    ReadCatalogText(load, text, nullptr, set.Clock());
+    CatalogLoad load(path, /*fromFile=*/false);
+    ReadCatalogText(load, text, /*feed=*/nullptr, set.Clock());
     return JoinCatalog(set, load, messages);
 }
 
@@ -433,7 +434,7 @@ LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& m
 
 LoadOutcome LoadCatalog(CatalogSet& set, const std::string& path, MessageSink& messages,
                         std::string& buffer) {
-    CatalogLoad load(path, true);
+    CatalogLoad load(path, /*fromFile=*/true);
     ReadCatalogFile(load, buffer, set.Clock());
     return JoinCatalog(set, load, messages);
 }

@@ -98,7 +98,7 @@ void CatalogSet::DropEmptyStores() {
     });
 }
 
-void CatalogSet::DeleteAllEntries() {
+void CatalogSet::RemoveAllEntries() {
     NotifyRemoval();
     stores_.clear();
     storeEmptied_ = false;
@@ -108,7 +108,7 @@ void CatalogSet::DeleteAllEntries() {
     codePages_.clear();
 }
 
-void CatalogSet::RemoveEntriesOf(TreeItem item) {
+void CatalogSet::RemoveEntriesUnder(TreeItem item) {
     if (!lists_.First(item)) return;
     NotifyRemoval();
     EntryStore* lastStore = nullptr;
@@ -126,7 +126,7 @@ void CatalogSet::RemoveEntriesOf(TreeItem item) {
     DropEmptyStores();
 }
 
-void CatalogSet::RemoveNamedEntry(TreeItem parent, std::string_view name) {
+void CatalogSet::RemoveEntryNamed(TreeItem parent, std::string_view name) {
     FileData* previous = nullptr;
     for (FileData* e = lists_.First(parent); e; previous = e, e = e->nextInItem_) {
         if (!EqualUpperCased(e->GetName(), name)) continue;
@@ -144,21 +144,22 @@ void CatalogSet::RemoveEntriesBelow(TreeItem top) {
     while (!pending.empty()) {
         const TreeItem item = pending.back();
         pending.pop_back();
-        RemoveEntriesOf(item);
+        RemoveEntriesUnder(item);
         for (TreeItem child : tree_.Children(item)) pending.push_back(child);
     }
 }
 
 void CatalogSet::RemoveContainer(TreeItem parent, TreeItem item, std::string_view name) {
     RemoveEntriesBelow(item);
-    RemoveNamedEntry(parent, name);
+    RemoveEntryNamed(parent, name);
     catalogFiles_.erase(item);
     codePages_.erase(item);
     tree_.DeleteItem(item);
 }
 
-FileData* CatalogSet::FindEntry(TreeItem parent, std::string_view name) const {
-    return EntryNamed(parent, name, SiblingMatch::FirstIgnoringCase);
+void CatalogSet::RemoveContainerNamed(TreeItem parent, std::string_view name) {
+    const TreeItem child = tree_.FindChildUpperCased(parent, name);
+    if (child != kNoItem) RemoveContainer(parent, child, name);
 }
 
 FileData* CatalogSet::EntryNamed(TreeItem parent, std::string_view name, SiblingMatch match) const {
@@ -196,9 +197,9 @@ TreeItem CatalogSet::ItemOfEntry(const FileData& entry) const {
     if (!entry.IsContainer()) return kNoItem;
     const TreeItem parent = entry.GetParentItem();
     const std::string_view name = entry.GetName();
-    const TreeItem first = tree_.FindChild(parent, name, 0);
+    const TreeItem first = tree_.FindChild(parent, name, /*nth=*/0);
     // An item whose text no sibling shares shows the only container so named.
-    if (first == kNoItem || tree_.FindChild(parent, name, 1) == kNoItem) return first;
+    if (first == kNoItem || tree_.FindChild(parent, name, /*nth=*/1) == kNoItem) return first;
     return tree_.FindChild(parent, name, PlaceAmongNamesakes(entry));
 }
 
@@ -220,11 +221,6 @@ std::size_t CatalogSet::PlaceAmongNamesakes(const FileData& entry) const {
     }
     auto it = places.find(&entry);
     return it == places.end() ? 0 : it->second;
-}
-
-void CatalogSet::RemoveChildNamed(TreeItem parent, std::string_view name) {
-    const TreeItem child = tree_.FindChildUpperCased(parent, name);
-    if (child != kNoItem) RemoveContainer(parent, child, name);
 }
 
 FileData* CatalogSet::EntryOfItem(TreeItem item) const {
@@ -263,13 +259,6 @@ void CatalogSet::CollectMatching(TreeItem item, std::string_view mask,
         upper.assign(e.GetName());
         UpperCaseInPlace(upper);
         if (MatchMask(mask, upper)) list.push_back(&e);
-    });
-}
-
-void CatalogSet::CollectFiles(TreeItem item, std::vector<FileData*>& list) const {
-    list.clear();
-    ForEachEntryUnder(item, [&](FileData& e) {
-        if (!e.IsContainer()) list.push_back(&e);
     });
 }
 

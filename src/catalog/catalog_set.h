@@ -72,20 +72,24 @@ public:
 
     FileData* AddEntry(TreeItem parent, std::string_view name, std::int64_t size,
                        std::int64_t freeSpace, std::int64_t time, int kind);
-    // Each removal tells the observers before it destroys entries.
-    void DeleteAllEntries();
-    void RemoveEntriesOf(TreeItem item);
-    // Destroys the first entry under `parent` whose upper-cased name equals
-    // the upper-cased `name`.
-    void RemoveNamedEntry(TreeItem parent, std::string_view name);
-    // Destroys the entries under `item` and under every item below it.
+    // The removals. Each tells the observers before it destroys entries.
+    // "Under" an item means filed directly under it, "below" it means under
+    // it or under any item below it; names match with a-z upper-cased.
+    //
+    // Every entry of the set; the tree items stay.
+    void RemoveAllEntries();
+    // The entries filed under `item`.
+    void RemoveEntriesUnder(TreeItem item);
+    // The first entry under `parent` whose name matches `name`.
+    void RemoveEntryNamed(TreeItem parent, std::string_view name);
+    // The entries below `item`.
     void RemoveEntriesBelow(TreeItem item);
-    // Removes the container `item` under `parent`: the entries below it,
-    // its own entry (found by `name`) and its tree item with all below.
+    // The container `item` under `parent`: the entries below it, its own
+    // entry (found by `name`) and its tree item with all below.
     void RemoveContainer(TreeItem parent, TreeItem item, std::string_view name);
-    // The first entry under `parent` whose name equals `name` without regard
-    // to letter case.
-    FileData* FindEntry(TreeItem parent, std::string_view name) const;
+    // The first child container of `parent` whose name matches `name`, as
+    // RemoveContainer removes it.
+    void RemoveContainerNamed(TreeItem parent, std::string_view name);
     // The entry filed under `parent` that `name` stands for, as `match` says.
     FileData* EntryNamed(TreeItem parent, std::string_view name, SiblingMatch match) const;
 
@@ -105,17 +109,11 @@ public:
     // The container entry that `item` shows; nullptr for the top root item
     // or when none does.
     FileData* EntryOfItem(TreeItem item) const;
-    // Removes the first child container of `parent` whose name equals `name`
-    // with a-z upper-cased, with every entry and item below it and its own
-    // entry (the first so named).
-    void RemoveChildNamed(TreeItem parent, std::string_view name);
-
     // Drops every cached size text (the size unit changed) and tells the
     // observers.
     void ReleaseAllSizeTexts();
 
     void CollectMatching(TreeItem item, std::string_view mask, std::vector<FileData*>& list) const;
-    void CollectFiles(TreeItem item, std::vector<FileData*>& list) const;
     void CollectFilesAndZipFolders(TreeItem item, std::vector<FileData*>& list) const;
     // Every file of the whole set, each once, in the order of creation.
     void CollectAllFiles(std::vector<FileData*>& set) const;

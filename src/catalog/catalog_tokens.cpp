@@ -21,7 +21,7 @@ int DigitValue(char c, int base) {
 }  // namespace
 
 bool CatalogTokens::ReadWord(std::string_view& word) {
-    return ReadWordOf(word, false);
+    return ReadWordOf(word, /*inName=*/false);
 }
 
 bool CatalogTokens::ReadWordOf(std::string_view& word, bool inName) {
@@ -146,7 +146,7 @@ ReadStatus CatalogTokens::ReadQuotedName(std::string& name) {
     ++p_;
     for (bool first = true;; first = false) {
         std::string_view word;
-        if (!ReadWordOf(word, true)) return ReadStatus::End;
+        if (!ReadWordOf(word, /*inName=*/true)) return ReadStatus::End;
         const std::size_t cut = word.find(kQuote);
         if (!first) name += ' ';
         name.append(word.substr(0, cut));

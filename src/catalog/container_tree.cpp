@@ -191,7 +191,7 @@ int ContainerTree::RowOf(TreeItem item) const {
 }
 
 TreeItem ContainerTree::FindChild(TreeItem parent, std::string_view text) const {
-    return FindChild(parent, text, 0);
+    return FindChild(parent, text, /*nth=*/0);
 }
 
 TreeItem ContainerTree::FindChild(TreeItem parent, std::string_view text, std::size_t nth) const {
@@ -271,7 +271,7 @@ void ContainerTree::SortChildren(TreeItem item) {
         children.begin() + std::min<std::ptrdiff_t>(node.sortedPrefix, children.size());
     std::stable_sort(middle, children.end(), less);
     std::inplace_merge(children.begin(), middle, children.end(), less);
-    RenumberRows(item, 0);
+    RenumberRows(item, /*from=*/0);
     At(item).childrenSorted = true;
     if (notify)
         for (auto* o : observers_) o->ChildrenSorted(item);

@@ -16,16 +16,12 @@ std::int64_t FileData::GetFreeSpace() const {
 }
 
 std::string_view FileData::GetSizeText() {
-    return GetSizeText(GetSizeUnit());
-}
-
-std::string_view FileData::GetSizeText(int unit) {
     EntryStore& store = Store();
     TextRef& text = store.TextsOf(serial_).size;
     if (text != kNoText) return store.SizeText(text);
     SettleSize();
     char buffer[kSizeTextCapacity];
-    text = store.AddSizeText(FormatSizeIn(size_, unit, buffer));
+    text = store.AddSizeText(FormatSize(size_, buffer));
     return text == kNoText ? std::string_view() : store.SizeText(text);
 }
 
@@ -47,17 +43,14 @@ std::string_view FileData::GetFreeSpaceText() {
 
 std::string_view FileData::GetDateText() {
     EntryStore& store = Store();
-    const TextRef text = store.TextsOf(serial_).date;
-    if (text != kNoText) return store.Text(text);
-    if (CatalogSet* owner = store.Owner()) return GetDateText(owner->Clock());
-    LocalClock clock;
-    return GetDateText(clock);
-}
-
-std::string_view FileData::GetDateText(LocalClock& clock) {
-    EntryStore& store = Store();
     TextRef& text = store.TextsOf(serial_).date;
-    if (text == kNoText) text = store.AddText(clock.DateText(time_));
+    if (text != kNoText) return store.Text(text);
+    if (CatalogSet* owner = store.Owner()) {
+        text = store.AddText(owner->Clock().DateText(time_));
+    } else {
+        LocalClock clock;
+        text = store.AddText(clock.DateText(time_));
+    }
     return text == kNoText ? std::string_view() : store.Text(text);
 }
 

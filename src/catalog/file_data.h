@@ -61,14 +61,8 @@ public:
     // Display texts, made on first request and kept by the entry's store
     // until the entry goes (the two size texts: until ReleaseSizeTexts).
     std::string_view GetSizeText();
-    // The same, made in `unit` when not yet cached: a worker thread passes
-    // the unit it was given instead of reading the program-wide one.
-    std::string_view GetSizeText(int unit);
     std::string_view GetFreeSpaceText();
     std::string_view GetDateText();
-    // The same, made with `clock` when not yet cached; lets work on entries
-    // of different catalogs go on side by side, each with its own clock.
-    std::string_view GetDateText(LocalClock& clock);
     // The chain of container names from the disk label down to the entry's
     // own container, joined by "/"; empty for a disk, and empty when no tree
     // is known. `tree` defaults to the tree of the entry's catalog set. The

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalog/list_rows.h"
 
-#include <algorithm>
-
 #include "catalog/name_compare.h"
 
 namespace kestavo {
@@ -33,12 +31,6 @@ std::string_view CellText(FileData& entry, ColumnContent content) {
             return entry.GetDateText();
     }
     return {};
-}
-
-void SortRowsInInitialOrder(std::vector<FileData*>& rows) {
-    std::stable_sort(rows.begin(), rows.end(), [](const FileData* a, const FileData* b) {
-        return CompareDisplayOrder(a->GetName(), b->GetName()) < 0;
-    });
 }
 
 int CompareRows(FileData* a, FileData* b, ColumnContent content) {

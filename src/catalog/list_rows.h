@@ -33,10 +33,6 @@ std::vector<ListColumn> DiskColumns(const DiskColumnSwitches& switches);
 
 std::string_view CellText(FileData& entry, ColumnContent content);
 
-// Rows as a freshly filled list shows them: by name with a-z and A-Z folded,
-// ties by byte order, then in the order they were added.
-void SortRowsInInitialOrder(std::vector<FileData*>& rows);
-
 // A column sort's comparison, ascending (negative, zero, positive): names
 // byte by byte, sizes and free space as 64-bit numbers, dates by time.
 int CompareRows(FileData* a, FileData* b, ColumnContent content);

@@ -66,8 +66,8 @@ PropertyFields PropertiesOfEntry(FileData& entry) {
 PropertyFields PropertiesOfRoot(CatalogSet& set) {
     const TreeItem root = set.RootItem();
     // A stand-in entry for the top root item, filed nowhere, dated now.
-    EntryStore store(&set, 0);
-    FileData& stand = *store.Create(kRootItemText, root, 0, 0,
+    EntryStore store(&set, /*serial=*/0);
+    FileData& stand = *store.Create(kRootItemText, root, /*size=*/0, /*freeSpace=*/0,
                                     static_cast<std::int64_t>(std::time(nullptr)), KIND_FIXED_DISK);
     ContentCounts counts;
     set.CountContents(root, counts);

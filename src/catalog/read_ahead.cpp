@@ -25,7 +25,7 @@ bool ReadAhead::ReadNext(LocalClock& clock, std::string& buffer) {
     try {
         // A load touches nothing but itself, the clock and the buffer of the
         // thread reading it.
-        done.load = std::make_unique<CatalogLoad>(paths_[index], true);
+        done.load = std::make_unique<CatalogLoad>(paths_[index], /*fromFile=*/true);
         ReadCatalogFile(*done.load, buffer, clock);
     } catch (...) {
         done.load.reset();

@@ -11,7 +11,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "catalog/list_rows.h"
 #include "catalog/name_compare.h"
 #include "support/byte_buckets.h"
 #include "support/large_buffer.h"
@@ -35,8 +34,6 @@ static_assert(sizeof(SortKey) == 32);
 
 constexpr std::size_t kKeyBytes = 24;
 constexpr std::uint32_t kLongName = 1u << kKeyBytes;
-// From this many rows the work is shared with a second thread.
-constexpr std::size_t kSortInParallelFrom = 100000;
 
 std::uint64_t BigEndianWord(const unsigned char* bytes) {
     std::uint64_t word = 0;
@@ -157,7 +154,7 @@ void RadixSort(std::span<SortKey> keys, std::size_t depth) {
 }
 
 void SortRange(std::span<SortKey> keys, std::size_t from, std::size_t to) {
-    RadixSort(keys.subspan(from, to - from), 0);
+    RadixSort(keys.subspan(from, to - from), /*depth=*/0);
 }
 
 // The median of an even sample of the keys: it splits them into two
@@ -234,23 +231,29 @@ void GatherRows(std::span<const SortKey> keys, std::vector<FileData*>& rows) {
             sorted[i] = rows[keys[i].index];
         }
     };
-    ForBothHalves(keys.size(), kSortInParallelFrom, gather);
+    ForBothHalves(keys.size(), kSortTwoThreadsFrom, gather);
     rows.swap(sorted);
 }
 
 }  // namespace
 
+void SortInInitialOrderByComparison(std::vector<FileData*>& rows) {
+    std::stable_sort(rows.begin(), rows.end(), [](const FileData* a, const FileData* b) {
+        return CompareDisplayOrder(a->GetName(), b->GetName()) < 0;
+    });
+}
+
 void SortInInitialOrder(std::vector<FileData*>& rows) {
     if (rows.size() < 2) return;
     if (rows.size() < 64 || rows.size() > UINT32_MAX) {
-        SortRowsInInitialOrder(rows);
+        SortInInitialOrderByComparison(rows);
         return;
     }
     // First by the first 24 bytes only, which decide for most rows; the
     // index breaks every tie, so the order is total.
     LargeBuffer<SortKey> keyBuffer(rows.size());
     const std::span<SortKey> keys = keyBuffer.Items();
-    if (keys.size() >= kSortInParallelFrom) {
+    if (keys.size() >= kSortTwoThreadsFrom) {
         SortKeysInParallel(rows, keys);
     } else {
         MakeKeys(rows, keys, 0, keys.size());

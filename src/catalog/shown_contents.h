@@ -40,7 +40,7 @@ public:
     TreeItem Parent() const { return parent_; }
     bool ListsDisks() const { return parent_ == kNoItem; }
     const std::vector<FileData*>& Rows() const { return rows_; }
-    // The rows as a freshly filled list shows them (see SortRowsInInitialOrder).
+    // The rows as a freshly filled list shows them (see SortInInitialOrder).
     std::vector<FileData*> RowsInInitialOrder() const;
 
     // One listener at a time; null for none.

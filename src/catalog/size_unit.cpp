@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalog/size_unit.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace kestavo {
@@ -16,11 +17,15 @@ bool SetSizeUnit(int unit) {
     return changed;
 }
 
+std::optional<int> SizeUnitNamed(std::string_view name) {
+    for (const NamedSizeUnit& named : kSizeUnitNames)
+        if (named.name == name) return named.unit;
+    return std::nullopt;
+}
+
 bool SetSizeUnitByName(std::string_view name) {
-    if (name == "byte") return SetSizeUnit(kUnitByte);
-    if (name == "KB") return SetSizeUnit(kUnitKB);
-    if (name == "MB") return SetSizeUnit(kUnitMB);
-    return false;
+    const std::optional<int> unit = SizeUnitNamed(name);
+    return unit && SetSizeUnit(*unit);
 }
 
 int GetSizeUnit() {
@@ -37,9 +42,9 @@ std::string_view FormatSizeInto(std::int64_t value, int unit, char (&buffer)[kSi
         if (value % divisor != 0) number += 1;
     }
     char* end = std::to_chars(buffer, buffer + kSizeTextCapacity - 2, number).ptr;
-    if (divisor == kUnitKB || divisor == kUnitMB) {
-        *end++ = divisor == kUnitKB ? 'K' : 'M';
-        *end++ = 'B';
+    for (const NamedSizeUnit& named : kSizeUnitNames) {
+        if (named.unit == kUnitByte || named.unit != divisor) continue;
+        end = std::copy(named.name.begin(), named.name.end(), end);
     }
     return std::string_view(buffer, static_cast<std::size_t>(end - buffer));
 }

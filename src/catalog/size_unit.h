@@ -2,7 +2,9 @@
 // The program-wide size unit: the divisor of every size text.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,10 +14,21 @@ inline constexpr int kUnitByte = 1;
 inline constexpr int kUnitKB = 1024;
 inline constexpr int kUnitMB = 1048576;
 
+// The units by name, as the View Options offer them and --unit takes them;
+// the names of KB and MB also follow the numbers of their size texts.
+struct NamedSizeUnit {
+    std::string_view name;
+    int unit;
+};
+inline constexpr std::array<NamedSizeUnit, 3> kSizeUnitNames{
+    {{"byte", kUnitByte}, {"KB", kUnitKB}, {"MB", kUnitMB}}};
+// The unit of a name of kSizeUnitNames (exactly, letter case included).
+std::optional<int> SizeUnitNamed(std::string_view name);
+
 // Stores `unit` and answers whether it differs from the previous value.
 bool SetSizeUnit(int unit);
-// "byte", "KB" or "MB" (exactly) set the unit and answer SetSizeUnit's
-// result; any other text changes nothing and answers false.
+// A name of kSizeUnitNames sets its unit and answers SetSizeUnit's result;
+// any other text changes nothing and answers false.
 bool SetSizeUnitByName(std::string_view name);
 int GetSizeUnit();
 

@@ -33,13 +33,13 @@ int RunLs(const Arguments& args) {
     CatalogSet set;
     OpenAllCatalogs(set, messages);
     const std::string path = TreePathArgument(args);
-    const TreePathTarget target = ResolveTreePath(set, path, false);
+    const TreePathTarget target = ResolveTreePath(set, path, /*allowEntry=*/false);
     if (!target.found) return NoSuchItem(path);
     ShownContents shown(set);
     shown.Show(target.node, set.Tree().Parent(target.node));
     if (const std::optional<TableFormat> format = FormatOption(args))
         return PrintTable(*format, [&shown](TableWriter& out) { WriteContentsTable(shown, out); });
-    PrintContents(shown, stdout, StdoutIsTerminal());
+    PrintContents(shown);
     return kExitDone;
 }
 
@@ -48,7 +48,7 @@ int RunProperties(const Arguments& args) {
     CatalogSet set;
     OpenAllCatalogs(set, messages);
     const std::string path = TreePathArgument(args);
-    const TreePathTarget target = ResolveTreePath(set, path, true);
+    const TreePathTarget target = ResolveTreePath(set, path, /*allowEntry=*/true);
     if (!target.found) return NoSuchItem(path);
     PropertyFields fields;
     if (target.file) {

@@ -6,14 +6,21 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/cli_commands.h"
-#include "tools/report_writer.h"
+#include "cli/arguments.h"
 #include "tools/terminal_text.h"
 
 namespace kestavo::cli {
 namespace {
 
 int firstOutputError = 0;
+
+// Appends `text` as ForStdout gives it.
+void AppendForStdout(std::string& out, std::string_view text) {
+    if (StdoutIsTerminal())
+        out += TerminalText(text);
+    else
+        out += text;
+}
 
 }  // namespace
 
@@ -23,7 +30,9 @@ bool StdoutIsTerminal() {
 }
 
 std::string ForStdout(std::string_view text) {
-    return StdoutIsTerminal() ? TerminalText(text) : std::string(text);
+    std::string shown;
+    AppendForStdout(shown, text);
+    return shown;
 }
 
 void NoteOutputError(int error) {
@@ -47,7 +56,7 @@ MessageAnswer StderrMessages::Show(const Message& message) {
     return message.defaultAnswer;
 }
 
-void PrintContents(const ShownContents& shown, std::FILE* out, bool forTerminal) {
+void PrintContents(const ShownContents& shown) {
     const std::vector<ListColumn> columns =
         shown.ListsDisks() ? DiskColumns(DiskColumnSwitches{}) : FileColumns();
     std::string line;
@@ -56,18 +65,15 @@ void PrintContents(const ShownContents& shown, std::FILE* out, bool forTerminal)
         line += column.heading;
     }
     line += '\n';
-    std::fputs(line.c_str(), out);
+    std::fputs(line.c_str(), stdout);
     for (FileData* row : shown.RowsInInitialOrder()) {
         line.clear();
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (i) line += '\t';
-            if (forTerminal)
-                line += TerminalText(CellText(*row, columns[i].content));
-            else
-                line += CellText(*row, columns[i].content);
+            AppendForStdout(line, CellText(*row, columns[i].content));
         }
         line += '\n';
-        if (std::fwrite(line.data(), 1, line.size(), out) != line.size()) NoteOutputError(errno);
+        if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()) NoteOutputError(errno);
     }
 }
 
@@ -78,13 +84,18 @@ std::optional<TableFormat> FormatOption(const Arguments& args) {
     return format;
 }
 
-int PrintTable(TableFormat format, const std::function<void(TableWriter&)>& write) {
+int PrintReport(const std::function<void(ReportWriter&)>& write) {
     ReportWriter out(stdout);
     if (StdoutIsTerminal()) out.ShowForTerminal();
-    write(*MakeTableWriter(format, out));
+    write(out);
     if (out.Flush()) return kExitDone;
     NoteOutputError(out.ErrorNumber());
     return kExitFailed;
+}
+
+int PrintTable(TableFormat format, const std::function<void(TableWriter&)>& write) {
+    return PrintReport(
+        [&write, format](ReportWriter& out) { write(*MakeTableWriter(format, out)); });
 }
 
 }  // namespace kestavo::cli

@@ -12,6 +12,7 @@
 #include "catalog/list_rows.h"
 #include "catalog/messages.h"
 #include "catalog/shown_contents.h"
+#include "tools/report_writer.h"
 #include "tools/table_writer.h"
 
 namespace kestavo::cli {
@@ -38,16 +39,18 @@ public:
     MessageAnswer Show(const Message& message) override;
 };
 
-// Prints the rows of what is shown as TAB-separated lines under a heading
-// line: the file columns, or every disk column. With `forTerminal` what the
-// locale cannot print becomes "?".
-void PrintContents(const ShownContents& shown, std::FILE* out, bool forTerminal = false);
+// Prints the rows of what is shown on standard output as TAB-separated
+// lines under a heading line: the file columns, or every disk column; each
+// cell as ForStdout gives it.
+void PrintContents(const ShownContents& shown);
 
 // The table format asked for with --format (the parser has checked it);
 // nullopt for the command's usual output.
 std::optional<TableFormat> FormatOption(const Arguments& args);
-// Writes a table to standard output, with control characters as "?" on a
-// terminal; a write error is noted for FinishOutput.
+// Writes a report to standard output, its texts as ForStdout gives them; a
+// write error is noted for FinishOutput. Answers the exit status.
+int PrintReport(const std::function<void(ReportWriter&)>& write);
+// The same for a table.
 int PrintTable(TableFormat format, const std::function<void(TableWriter&)>& write);
 
 }  // namespace kestavo::cli

@@ -20,55 +20,81 @@ using kestavo::cli::Arguments;
 using kestavo::cli::Command;
 
 const Command kCommands[] = {
-    {"ls",
-     "kestavo-cli ls [TREEPATH] [--unit U] [--format F]",
-     0,
-     1,
-     {"--format"},
-     {},
-     kestavo::cli::RunLs},
-    {"properties",
-     "kestavo-cli properties [TREEPATH] [--unit U]",
-     0,
-     1,
-     {},
-     {},
-     kestavo::cli::RunProperties},
-    {"drives", "kestavo-cli drives", 0, 0, {}, {}, kestavo::cli::RunDrives},
-    {"catalog",
-     "kestavo-cli catalog DRIVE [--label LABEL] [--eject] [--archives A] | DIRECTORY --label "
-     "LABEL [--archives A]",
-     1,
-     1,
-     {"--label", "--archives"},
-     {"--eject"},
-     kestavo::cli::RunCatalog},
-    {"locate", "kestavo-cli locate CATALOGPATH", 1, 1, {}, {}, kestavo::cli::RunLocate},
-    {"eject", "kestavo-cli eject", 0, 0, {}, {}, kestavo::cli::RunEject},
-    {"find",
-     "kestavo-cli find MASK [--root TREEPATH] [--no-subfolders] [--unit U] [--report FILE] "
-     "[--format F]",
-     1,
-     1,
-     {"--root", "--report", "--format"},
-     {"--no-subfolders"},
-     kestavo::cli::RunFind},
-    {"duplicates",
-     "kestavo-cli duplicates [--root TREEPATH] [--no-names] [--no-sizes] [--no-dates] "
-     "[--threshold N] [--unit U] [--report FILE] [--format F]",
-     0,
-     0,
-     {"--root", "--threshold", "--report", "--format"},
-     {"--no-names", "--no-sizes", "--no-dates"},
-     kestavo::cli::RunDuplicates},
-    {"compare",
-     "kestavo-cli compare DRIVE [--unit U] [--report FILE] [--format F]",
-     1,
-     1,
-     {"--report", "--format"},
-     {},
-     kestavo::cli::RunCompare},
-    {"export", "kestavo-cli export --sqlite FILE", 0, 0, {"--sqlite"}, {}, kestavo::cli::RunExport},
+    {.name = "ls",
+     .usage = "kestavo-cli ls [TREEPATH] [--unit U] [--format F]",
+     .minPositional = 0,
+     .maxPositional = 1,
+     .valueOptions = {"--format"},
+     .flagOptions = {},
+     .run = kestavo::cli::RunLs},
+    {.name = "properties",
+     .usage = "kestavo-cli properties [TREEPATH] [--unit U]",
+     .minPositional = 0,
+     .maxPositional = 1,
+     .valueOptions = {},
+     .flagOptions = {},
+     .run = kestavo::cli::RunProperties},
+    {.name = "drives",
+     .usage = "kestavo-cli drives",
+     .minPositional = 0,
+     .maxPositional = 0,
+     .valueOptions = {},
+     .flagOptions = {},
+     .run = kestavo::cli::RunDrives},
+    {.name = "catalog",
+     .usage =
+         "kestavo-cli catalog DRIVE [--label LABEL] [--eject] [--archives A] | DIRECTORY --label "
+         "LABEL [--archives A]",
+     .minPositional = 1,
+     .maxPositional = 1,
+     .valueOptions = {"--label", "--archives"},
+     .flagOptions = {"--eject"},
+     .run = kestavo::cli::RunCatalog},
+    {.name = "locate",
+     .usage = "kestavo-cli locate CATALOGPATH",
+     .minPositional = 1,
+     .maxPositional = 1,
+     .valueOptions = {},
+     .flagOptions = {},
+     .run = kestavo::cli::RunLocate},
+    {.name = "eject",
+     .usage = "kestavo-cli eject",
+     .minPositional = 0,
+     .maxPositional = 0,
+     .valueOptions = {},
+     .flagOptions = {},
+     .run = kestavo::cli::RunEject},
+    {.name = "find",
+     .usage =
+         "kestavo-cli find MASK [--root TREEPATH] [--no-subfolders] [--unit U] [--report FILE] "
+         "[--format F]",
+     .minPositional = 1,
+     .maxPositional = 1,
+     .valueOptions = {"--root", "--report", "--format"},
+     .flagOptions = {"--no-subfolders"},
+     .run = kestavo::cli::RunFind},
+    {.name = "duplicates",
+     .usage = "kestavo-cli duplicates [--root TREEPATH] [--no-names] [--no-sizes] [--no-dates] "
+              "[--threshold N] [--unit U] [--report FILE] [--format F]",
+     .minPositional = 0,
+     .maxPositional = 0,
+     .valueOptions = {"--root", "--threshold", "--report", "--format"},
+     .flagOptions = {"--no-names", "--no-sizes", "--no-dates"},
+     .run = kestavo::cli::RunDuplicates},
+    {.name = "compare",
+     .usage = "kestavo-cli compare DRIVE [--unit U] [--report FILE] [--format F]",
+     .minPositional = 1,
+     .maxPositional = 1,
+     .valueOptions = {"--report", "--format"},
+     .flagOptions = {},
+     .run = kestavo::cli::RunCompare},
+    {.name = "export",
+     .usage = "kestavo-cli export --sqlite FILE",
+     .minPositional = 0,
+     .maxPositional = 0,
+     .valueOptions = {"--sqlite"},
+     .flagOptions = {},
+     .run = kestavo::cli::RunExport},
 };
 
 void PrintMainUsage(std::FILE* out) {
@@ -136,8 +162,7 @@ bool ParseArguments(int argc, char** argv, const Command& command, Arguments& ar
         }
     }
     if (args.Has("--help")) return true;
-    if (const std::string* unit = args.Option("--unit");
-        unit && *unit != "byte" && *unit != "KB" && *unit != "MB") {
+    if (const std::string* unit = args.Option("--unit"); unit && !kestavo::SizeUnitNamed(*unit)) {
         problem = "--unit takes byte, KB or MB";
         return false;
     }
@@ -162,7 +187,7 @@ bool ParseArguments(int argc, char** argv, const Command& command, Arguments& ar
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    if (argc < 2) return UsageError(nullptr, "no command given");
+    if (argc < 2) return UsageError(/*command=*/nullptr, "no command given");
     const std::string_view name = argv[1];
     if (name == "--version") {
         std::puts("kestavo-cli " KESTAVO_VERSION);
@@ -186,5 +211,5 @@ int main(int argc, char** argv) {
         // Every command's output is checked once it is done.
         return kestavo::cli::FinishOutput(command.run(args));
     }
-    return UsageError(nullptr, "unknown command " + std::string(name));
+    return UsageError(/*command=*/nullptr, "unknown command " + std::string(name));
 }

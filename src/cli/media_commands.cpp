@@ -7,6 +7,7 @@
 #include "catalog/tree_path.h"
 #include "cli/cli_output.h"
 #include "media/catalog_new_disk.h"
+#include "media/drive_map_load.h"
 #include "media/flush_eject.h"
 #include "media/launch_path.h"
 #include "media/volume_info.h"
@@ -121,9 +122,7 @@ int RunCatalog(const Arguments& args) {
     }
     StderrMessages messages;
     const DriveMap drives = media::LoadDriveMap(messages);
-    std::string entryText = target;
-    const media::Drive* drive = drives.FindNamed(target);
-    if (target.size() == 2 && drive) entryText = media::DriveEntryText(*drive);
+    const std::string entryText = media::EntryTextOfField(target, drives);
 
     ArgumentAnswers answers(entryText, args.Option("--label"), args.Has("--eject"), archives);
     CatalogSet set;
@@ -139,7 +138,7 @@ int RunLocate(const Arguments& args) {
     StderrMessages messages;
     CatalogSet set;
     OpenAllCatalogs(set, messages);
-    const TreePathTarget target = ResolveTreePath(set, path, true);
+    const TreePathTarget target = ResolveTreePath(set, path, /*allowEntry=*/true);
     FileData* entry = target.file;
     if (target.found && !entry && target.node != set.RootItem())
         entry = set.EntryOfItem(target.node);

@@ -10,8 +10,9 @@
 #include "catalog/tree_path.h"
 #include "cli/cli_output.h"
 #include "media/drive_map.h"
+#include "media/drive_map_load.h"
 #include "media/volume_info.h"
-#include "tools/drive_compare.h"
+#include "tools/disk_comparison.h"
 #include "tools/find_duplicates.h"
 #include "tools/find_files.h"
 #include "tools/report_writer.h"
@@ -24,7 +25,7 @@ namespace {
 bool ResolveRoot(CatalogSet& set, const Arguments& args, TreeItem& node) {
     const std::string* root = args.Option("--root");
     const std::string path = root ? *root : std::string();
-    const TreePathTarget target = ResolveTreePath(set, path, false);
+    const TreePathTarget target = ResolveTreePath(set, path, /*allowEntry=*/false);
     if (!target.found) {
         std::fprintf(stderr, "No such catalog item: %s\n", path.c_str());
         return false;
@@ -43,14 +44,8 @@ int WriteReport(const Arguments& args, Write&& write) {
                      errno ? std::strerror(errno) : "write failed");
         return kExitFailed;
     }
-    // Reports to files keep their bytes; on a terminal what cannot be
-    // printed is shown as "?".
-    ReportWriter report(stdout);
-    if (StdoutIsTerminal()) report.ShowForTerminal();
-    write(report);
-    if (report.Flush()) return kExitDone;
-    NoteOutputError(report.ErrorNumber());
-    return kExitFailed;
+    // Reports to files keep their bytes.
+    return PrintReport(write);
 }
 
 // Writes the table of --format, where the report would go.
@@ -91,8 +86,9 @@ int RunDuplicates(const Arguments& args) {
     TreeItem root = kNoItem;
     if (!ResolveRoot(set, args, root)) return kExitFailed;
     FindDuplicates tool(set, root);
-    tool.SetCriteria(DuplicateCriteria{!args.Has("--no-names"), !args.Has("--no-sizes"),
-                                       !args.Has("--no-dates")});
+    tool.SetCriteria(DuplicateCriteria{.names = !args.Has("--no-names"),
+                                       .sizes = !args.Has("--no-sizes"),
+                                       .dates = !args.Has("--no-dates")});
     tool.SetThreshold(threshold);
     tool.FindNow();
     if (const std::optional<TableFormat> format = FormatOption(args))
@@ -103,8 +99,8 @@ int RunDuplicates(const Arguments& args) {
 
 int RunCompare(const Arguments& args) {
     const std::string& target = args.positional.front();
-    if (!media::DriveLetterOf(target)) {
-        std::fprintf(stderr, "Choose a drive from the list, or type a drive letter and a colon.\n");
+    if (!media::IsDriveFieldValid(target)) {
+        std::fprintf(stderr, "%s\n", media::kChooseADrive);
         return kExitUsage;
     }
     StderrMessages messages;
@@ -114,11 +110,10 @@ int RunCompare(const Arguments& args) {
         std::fprintf(stderr, "No disk in drive %s\n", target.substr(0, 2).c_str());
         return kExitFailed;
     }
-    // The drive alone stands for its entry in the drive list.
-    const std::string driveText = target.size() == 2 ? media::DriveEntryText(*drive) : target;
+    const std::string driveText = media::EntryTextOfField(target, drives);
     CatalogSet set;
     OpenAllCatalogs(set, messages);
-    DriveCompare tool(set);
+    DiskComparison tool(set);
     tool.SetDriveText(driveText);
     if (!tool.CompareNow(drives, messages)) return kExitFailed;
     if (const std::optional<TableFormat> format = FormatOption(args)) {

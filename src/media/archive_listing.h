@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "catalog/catalog_writer.h"
 #include "catalog/local_time.h"
-#include "media/catalog_writer.h"
 #include "media/member_tree.h"
 #include "media/volume_scanner_access.h"
 

@@ -13,10 +13,10 @@
 #include "catalog/catalog_commands.h"
 #include "catalog/catalog_format.h"
 #include "catalog/catalog_reader.h"
+#include "catalog/catalog_writer.h"
 #include "catalog/directory_lister.h"
 #include "catalog/name_compare.h"
 #include "media/catalog_new_disk_temporary.h"
-#include "media/catalog_writer.h"
 #include "media/flush_eject.h"
 
 namespace kestavo::media {
@@ -43,10 +43,6 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool HasCatalogExtension(std::string_view name, std::size_t at) {
-    return name.size() >= at && EqualUpperCased(name.substr(at), kCatalogExtension);
-}
-
 // The catalog file of a disk: LABEL.kvx, or the file of the directory
 // named LABEL and ".kvx" in another letter case, which is the one Open All
 // read for that disk.
@@ -56,7 +52,9 @@ std::string CatalogPathFor(const std::string& directory, const std::string& labe
     std::string found;
     DirectoryLister().List(directory, [&](const ListedName& item) {
         const std::string_view name = item.name;
-        if (!name.starts_with(label) || !HasCatalogExtension(name, label.size())) return true;
+        const bool labelAndExtension = name.size() == label.size() + kCatalogExtension.size() &&
+                                       name.starts_with(label) && EndsWithCatalogExtension(name);
+        if (!labelAndExtension) return true;
         const std::string path = directory + "/" + std::string(name);
         if (IsRegularFile(path) && (found.empty() || path < found)) found = path;
         return true;
@@ -151,10 +149,6 @@ std::string LabelOfEntryText(const std::string& entryText) {
     std::size_t start = entryText.find_first_not_of(' ', kLabelStart);
     if (start == std::string::npos) start = kLabelStart;
     return entryText.substr(start);
-}
-
-bool IsDriveFieldValid(std::string_view field) {
-    return DriveLetterOf(field).has_value();
 }
 
 namespace {
@@ -349,7 +343,7 @@ CatalogOutcome CatalogNewDisk::Finish(CatalogJob& job) {
     for (const Message& m : job.messages) messages_.Show(m);
     job.messages.clear();
     if (job.outcome.status == CatalogStatus::Written) {
-        set_.RemoveNamedEntry(set_.RootItem(), job.outcome.label);
+        set_.RemoveEntryNamed(set_.RootItem(), job.outcome.label);
         LoadCatalog(set_, job.outcome.path, messages_);
     }
     return job.outcome;
@@ -357,14 +351,14 @@ CatalogOutcome CatalogNewDisk::Finish(CatalogJob& job) {
 
 CatalogOutcome CatalogNewDisk::Run(CatalogQuestions& questions) {
     CatalogJob job = Prepare(questions);
-    Scan(job, progress_, nullptr);
+    Scan(job, progress_, /*stop=*/nullptr);
     return Finish(job);
 }
 
 CatalogOutcome CatalogNewDisk::RunOnDirectory(const std::string& directory,
                                               const std::string& label, ArchiveChoice archives) {
     CatalogJob job = PrepareDirectory(directory, label, archives);
-    Scan(job, progress_, nullptr);
+    Scan(job, progress_, /*stop=*/nullptr);
     return Finish(job);
 }
 

@@ -61,12 +61,6 @@ struct CatalogOutcome {
 // read.
 std::string UnreadableEntriesText(const UnreadableEntries& unreadable);
 
-// The drive field of the drive choice must begin with a drive letter and a
-// colon; the drive choice refuses any other text with kChooseADrive.
-bool IsDriveFieldValid(std::string_view field);
-inline constexpr const char* kChooseADrive =
-    "Choose a drive from the list, or type a drive letter and a colon.";
-
 // One run of Catalog New Disk between its steps. Prepare gives it back;
 // `ready` says whether there is a scan to do: when it is false the command
 // has already ended and `outcome` says how (Cancelled, NoDisk, Failed,

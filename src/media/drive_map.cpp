@@ -5,10 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "catalog/name_compare.h"
-#include "media/mount_detection.h"
 
 namespace kestavo::media {
 
@@ -107,11 +105,6 @@ DriveMap ParseDriveMap(std::string_view text, MessageSink& messages) {
         map.Add(std::move(*drive));
     }
     return map;
-}
-
-DriveMap LoadDriveMap(MessageSink& messages) {
-    if (const char* value = std::getenv("KESTAVO_DRIVES")) return ParseDriveMap(value, messages);
-    return DetectDrives();
 }
 
 }  // namespace kestavo::media

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The drive map: which directory each drive letter (A: to Z:) stands for,
-// with the drive's type and volume label. Taken from KESTAVO_DRIVES when
-// that is set, else detected from the mounted file systems.
+// with the drive's type and volume label, and the parsing of KESTAVO_DRIVES.
+// LoadDriveMap (drive_map_load.h) gives the map in force.
 #pragma once
 
 #include <optional>
@@ -54,9 +54,5 @@ bool HoldsMedium(const Drive& drive);
 // LETTER:|TYPE|LABEL|PATH. An entry that does not fit is skipped with one
 // message naming it.
 DriveMap ParseDriveMap(std::string_view text, MessageSink& messages);
-
-// The drive map in force: KESTAVO_DRIVES when set, else the mounted file
-// systems.
-DriveMap LoadDriveMap(MessageSink& messages);
 
 }  // namespace kestavo::media

@@ -68,7 +68,7 @@ std::vector<std::string> RemovableDrivesToEject(const DriveMap& drives) {
 void EjectRemovableDisks(const DriveMap& drives) {
     for (const std::string& name : RemovableDrivesToEject(drives)) {
         char* error = nullptr;
-        flushdisk(drives, name, true, error);
+        flushdisk(drives, name, /*eject=*/true, error);
         if (error) strdelete(error);
     }
 }

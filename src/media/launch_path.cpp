@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "catalog/catalog_writer.h"
 #include "catalog/directory_lister.h"
-#include "media/catalog_writer.h"
 #include "media/volume_info.h"
 
 namespace kestavo::media {

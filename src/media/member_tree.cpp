@@ -8,7 +8,7 @@
 namespace kestavo::media {
 
 MemberTree::MemberTree(std::int64_t archiveTime) {
-    nodes_.push_back({"", 0, archiveTime, true, {}});
+    nodes_.push_back({.name = "", .size = 0, .time = archiveTime, .folder = true, .children = {}});
 }
 
 void MemberTree::AddMember(std::string_view path, std::int64_t size, std::int64_t time) {
@@ -34,7 +34,7 @@ void MemberTree::AddMember(std::string_view path, std::int64_t size, std::int64_
         return;
     }
     const std::uint32_t file =
-        Add(parent, parts.empty() ? std::string_view() : parts.back(), false);
+        Add(parent, parts.empty() ? std::string_view() : parts.back(), /*folder=*/false);
     nodes_[file].size = size;
     nodes_[file].time = time;
 }
@@ -46,7 +46,7 @@ void MemberTree::AddOverlongMember(std::string_view path, bool directoryMember, 
     if (directoryMember) return;
     const std::size_t slash = path.rfind('/');
     const std::uint32_t file =
-        Add(0, slash == std::string_view::npos ? path : path.substr(slash + 1), false);
+        Add(0, slash == std::string_view::npos ? path : path.substr(slash + 1), /*folder=*/false);
     nodes_[file].size = size;
     nodes_[file].time = time;
 }
@@ -67,7 +67,7 @@ bool MemberTree::WriteChildren(CatalogWriter& out, LocalClock& clock, const Tick
         std::size_t next;
     };
     std::vector<Open> stack{{0, 0}};
-    Sort(0);
+    Sort(/*index=*/0);
     while (!stack.empty()) {
         Open& top = stack.back();
         Node& node = nodes_[top.node];
@@ -85,7 +85,7 @@ bool MemberTree::WriteChildren(CatalogWriter& out, LocalClock& clock, const Tick
             out.File(child.name, child.size, date);
             continue;
         }
-        out.BeginContainer(child.name, 0, date);
+        out.BeginContainer(child.name, /*size=*/0, date);
         Sort(childIndex);
         stack.push_back({childIndex, 0});
     }
@@ -96,7 +96,7 @@ std::uint32_t MemberTree::Folder(std::uint32_t parent, std::string_view name) {
     std::string key(reinterpret_cast<const char*>(&parent), sizeof parent);
     key.append(name);
     const auto [it, added] = folders_.try_emplace(std::move(key), 0);
-    if (added) it->second = Add(parent, name, true);
+    if (added) it->second = Add(parent, name, /*folder=*/true);
     return it->second;
 }
 

@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "catalog/catalog_writer.h"
 #include "catalog/local_time.h"
-#include "media/catalog_writer.h"
 
 namespace kestavo::media {
 

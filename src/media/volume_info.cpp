@@ -4,12 +4,23 @@
 #include <sys/statvfs.h>
 
 #include "catalog/catalog_format.h"
-#include "media/catalog_writer.h"
+#include "catalog/catalog_writer.h"
 
 namespace kestavo::media {
 
 std::string DriveEntryText(const Drive& drive) {
     return drive.Name() + "  " + drive.label;
+}
+
+bool IsDriveFieldValid(std::string_view field) {
+    return DriveLetterOf(field).has_value();
+}
+
+std::string EntryTextOfField(std::string_view field, const DriveMap& drives) {
+    constexpr std::size_t kBareDriveLength = 2;  // "E:"
+    const Drive* drive = drives.FindNamed(field);
+    if (field.size() == kBareDriveLength && drive) return DriveEntryText(*drive);
+    return std::string(field);
 }
 
 DriveList FillDriveList(const DriveMap& drives) {

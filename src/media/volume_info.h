@@ -25,6 +25,16 @@ struct DriveList {
 std::string DriveEntryText(const Drive& drive);
 DriveList FillDriveList(const DriveMap& drives);
 
+// The drive field of a drive choice (or a drive argument) must begin with a
+// drive letter and a colon; any other text is refused with kChooseADrive.
+bool IsDriveFieldValid(std::string_view field);
+inline constexpr const char* kChooseADrive =
+    "Choose a drive from the list, or type a drive letter and a colon.";
+// The drive list entry text that a drive field stands for: a bare drive
+// ("E:") stands for its drive's entry text ("E:  WORK") when the map has
+// that drive; any other text stands for itself.
+std::string EntryTextOfField(std::string_view field, const DriveMap& drives);
+
 // "fixed", "cdrom", or "default" for every other type.
 const char* DriveTypeWord(DriveType type);
 // The word of the drive named by `drive` ("E:"); "default" for no drive.

@@ -403,7 +403,7 @@ std::int64_t VolumeWalker::ZipFolderSize(const Listed& entry) {
     const int fd =
         entry.device == rootDevice_ && parent >= 0 ? FolderFd(parent, entry.name.c_str()) : -1;
     if (fd < 0) return 0;
-    VolumeWalker summer(out_, shared_, true, access_);
+    VolumeWalker summer(out_, shared_, /*summing=*/true, access_);
     return summer.Sum(fd, path_ + "/" + entry.name);
 }
 
@@ -446,7 +446,7 @@ void VolumeWalker::VisitUnreadable(const Listed& entry) {
     if (summing_) return;
     const std::string path = path_ + "/" + entry.name;
     if (S_ISDIR(entry.mode)) {
-        out_.BeginContainer(entry.name, 0, Date(entry.time));
+        out_.BeginContainer(entry.name, /*size=*/0, Date(entry.time));
         out_.EndContainer();
         ++shared_.counts.folders;
         UnreadableFolder(path);
@@ -553,7 +553,7 @@ ScanResult ScanVolume(const std::string& rootDirectory, const DiskRecord& disk, 
                       const ScanProgress& progress, const std::atomic<bool>* stop,
                       const ScanFileAccess& access, ArchiveChoice archives) {
     VolumeWalker::Shared shared(progress, stop, archives);
-    VolumeWalker walker(out, shared, false, access);
+    VolumeWalker walker(out, shared, /*summing=*/false, access);
     return walker.Walk(rootDirectory, disk);
 }
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "catalog/catalog_writer.h"
 #include "media/archive_listing.h"
-#include "media/catalog_writer.h"
 #include "media/drive_map.h"
 #include "media/volume_scanner_access.h"
 

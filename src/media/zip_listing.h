@@ -7,8 +7,8 @@
 #include <functional>
 #include <string_view>
 
+#include "catalog/catalog_writer.h"
 #include "catalog/local_time.h"
-#include "media/catalog_writer.h"
 #include "media/member_tree.h"
 #include "media/volume_scanner_access.h"
 

@@ -11,17 +11,14 @@
 #include "catalog/entry_kind.h"
 #include "catalog/name_compare.h"
 #include "catalog/size_unit.h"
+#include "catalog/tree_walk.h"
 #include "support/byte_buckets.h"
 #include "support/hash.h"
 #include "support/large_buffer.h"
 #include "support/side_by_side.h"
-#include "tools/tree_walk.h"
 
 namespace kestavo {
 namespace {
-
-// From this many files the keys are hashed on two threads.
-constexpr std::size_t kHashInParallelFrom = 100000;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -96,7 +93,7 @@ void SortHashed(std::span<Hashed> hashed) {
             std::sort(hashed.begin() + static_cast<std::ptrdiff_t>(bucketStart[b]),
                       hashed.begin() + static_cast<std::ptrdiff_t>(bucketStart[b + 1]), HashedLess);
     };
-    if (hashed.size() < kHashInParallelFrom) {
+    if (hashed.size() < kHashTwoThreadsFrom) {
         sortBuckets(0, 256);
     } else {
         // The two threads sort disjoint buckets in place.
@@ -169,10 +166,9 @@ void AppendDuplicateKey(FileData& entry, const DuplicateCriteria& criteria, int 
     if (criteria.sizes) {
         // A file's size text is its size in the unit given, so it is made
         // here without being kept: keys are made for every file, and may be
-        // made on several threads at once.
+        // made on several threads at once. The collections hold files only.
         char buffer[kSizeTextCapacity];
-        key.append(entry.IsContainer() ? entry.GetSizeText()
-                                       : FormatSizeIn(entry.Size(), sizeUnit, buffer));
+        key.append(FormatSizeIn(entry.Size(), sizeUnit, buffer));
         key.push_back('~');
     }
     if (criteria.dates) {
@@ -213,7 +209,8 @@ void FindDuplicates::Collect(std::vector<FileData*>& collection) const {
 void FindDuplicates::FindNow() {
     rows_.clear();
     if (!criteria_.Any()) {
-        rows_.push_back(Row{nullptr, kAllCriteriaDisabled, RowKind::NoCriteria});
+        rows_.push_back(
+            Row{.entry = nullptr, .message = kAllCriteriaDisabled, .kind = RowKind::NoCriteria});
         return;
     }
     // The threshold in bytes, as a 64-bit product so that it cannot wrap.
@@ -223,7 +220,9 @@ void FindDuplicates::FindNow() {
     ReserveLarge(collection, set_.EntryCount());
     Collect(collection);
     ListSets(collection, thresholdBytes, sizeUnit);
-    if (rows_.empty()) rows_.push_back(Row{nullptr, kNoDuplicatesFound, RowKind::NoDuplicates});
+    if (rows_.empty())
+        rows_.push_back(
+            Row{.entry = nullptr, .message = kNoDuplicatesFound, .kind = RowKind::NoDuplicates});
 }
 
 // Files are grouped by a hash of their key first, so that only files whose
@@ -247,7 +246,7 @@ void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t t
     // it (the size unit comes as a value), so two halves are hashed side by
     // side, each writing only its own part of `hashed`.
     const std::size_t entriesBefore = set_.EntryCount();
-    ForBothHalves(collection.size(), kHashInParallelFrom, hashKeys);
+    ForBothHalves(collection.size(), kHashTwoThreadsFrom, hashKeys);
     assert(set_.EntryCount() == entriesBefore);
     assert(EachPositionHashedOnce(hashed));
     (void)entriesBefore;
@@ -311,9 +310,10 @@ void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t t
         collection[i]->GetPath(&tree);
     }
     for (const DuplicateSet* s : listed) {
-        rows_.push_back(Row{nullptr, "---", RowKind::Separator});
+        rows_.push_back(Row{.entry = nullptr, .message = "---", .kind = RowKind::Separator});
         for (std::uint32_t i : found.MembersOf(*s))
-            rows_.push_back(Row{collection[i], nullptr, RowKind::Entry});
+            rows_.push_back(
+                Row{.entry = collection[i], .message = nullptr, .kind = RowKind::Entry});
     }
 }
 

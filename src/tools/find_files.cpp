@@ -9,15 +9,11 @@
 #include "catalog/entry_kind.h"
 #include "catalog/name_compare.h"
 #include "catalog/row_order.h"
+#include "catalog/tree_walk.h"
 #include "support/large_buffer.h"
 #include "support/side_by_side.h"
-#include "tools/tree_walk.h"
 
 namespace kestavo {
-namespace {
-// From this many loaded entries a search of every catalog uses two threads.
-constexpr std::size_t kTwoWorkersFrom = 100000;
-}  // namespace
 
 FindFiles::FindFiles(CatalogSet& set, TreeItem searchRoot) : set_(set) {
     SetSearchRoot(searchRoot == kNoItem ? set_.RootItem() : searchRoot);
@@ -112,7 +108,7 @@ void FindFiles::FindInEveryCatalog() {
             SettleRows(found.begin() + static_cast<std::ptrdiff_t>(before), found.end());
         });
     };
-    if (disks.size() < 2 || set_.EntryCount() < kTwoWorkersFrom) {
+    if (disks.size() < 2 || set_.EntryCount() < kSearchTwoThreadsFrom) {
         for (const TreeItem disk : disks) searchDisk(disk, rows_);
         return;
     }

@@ -5,9 +5,9 @@
 #include <memory>
 #include <unordered_map>
 
+#include "catalog/catalog_writer.h"
 #include "catalog/entry_kind.h"
 #include "catalog/size_unit.h"
-#include "media/catalog_writer.h"
 #include "tools/name_matcher.h"
 
 namespace kestavo {
@@ -210,7 +210,7 @@ void FolderComparison::MatchFolder(std::span<const DiskEntry> entries, Match* ma
     bool cleanedName = false;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string_view name = disk_->Name(entries[i]);
-        names[i] = media::CatalogName(name);
+        names[i] = CatalogName(name);
         cleanedName = cleanedName || (!entries[i].directory && names[i] != name);
     }
     if (cleanedName || candidates.RepeatsAFileName())
@@ -357,7 +357,7 @@ bool FolderComparison::StepDiskEntry(std::vector<Frame>& stack) {
     if (entry.directory) {
         if (match.item == kNoItem) {
             FileData* disk = diskEntries_.Create(name, frame.item, 0, 0, entry.time, KIND_FOLDER);
-            AddRow(CompareStatus::NewDirectory, disk, nullptr, KeptDiskPath(stack));
+            AddRow(CompareStatus::NewDirectory, disk, /*catalog=*/nullptr, KeptDiskPath(stack));
         }
         PushChild(stack, name, entry.folder, match.item);
         return true;
@@ -365,7 +365,7 @@ bool FolderComparison::StepDiskEntry(std::vector<Frame>& stack) {
     if (!match.file) {
         FileData* disk =
             diskEntries_.Create(name, frame.item, entry.size, 0, entry.time, KIND_FILE);
-        AddRow(CompareStatus::New, disk, nullptr, KeptDiskPath(stack));
+        AddRow(CompareStatus::New, disk, /*catalog=*/nullptr, KeptDiskPath(stack));
     } else if (entry.time != match.file->GetTime() || entry.size != match.file->Size()) {
         FileData* disk = diskEntries_.Create(name, match.file->GetParentItem(), entry.size, 0,
                                              entry.time, KIND_FILE);
@@ -385,13 +385,14 @@ bool FolderComparison::Step(std::vector<Frame>& stack) {
     if (frame.nextDeletedFolder < frame.deletedFolderCount) {
         const std::size_t at = frame.firstDeletedFolder + frame.nextDeletedFolder++;
         if (FileData* catalog = deletedFolderEntries_[at])
-            AddRow(CompareStatus::DeletedDirectory, nullptr, catalog, KeptCatalogPath(stack));
+            AddRow(CompareStatus::DeletedDirectory, /*disk=*/nullptr, catalog,
+                   KeptCatalogPath(stack));
         const TreeItem subfolder = deletedFolders_[at];
         PushChild(stack, set_.Tree().ItemText(subfolder), DiskEntry::kNoFolder, subfolder);
         return true;
     }
     for (std::size_t at = frame.firstDeletedFile; at < deletedFiles_.size(); ++at)
-        AddRow(CompareStatus::Deleted, nullptr, deletedFiles_[at], KeptCatalogPath(stack));
+        AddRow(CompareStatus::Deleted, /*disk=*/nullptr, deletedFiles_[at], KeptCatalogPath(stack));
     return false;
 }
 

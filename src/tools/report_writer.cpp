@@ -17,7 +17,7 @@ ReportWriter::~ReportWriter() {
 }
 
 void ReportWriter::Text(std::string_view text) {
-    Aligned(text, 0, Padding::After);
+    Aligned(text, /*width=*/0, Padding::After);
 }
 
 void ReportWriter::Aligned(std::string_view text, std::size_t width, Padding padding) {
@@ -80,18 +80,18 @@ bool ReportWriter::Flush() {
 
 void WriteEntryLine(ReportWriter& report, std::string_view date, std::string_view size,
                     std::string_view name, std::string_view folder) {
-    report.RightAligned(date, 20);
-    report.RightAligned(size, 10);
+    report.RightAligned(date, kDateColumnWidth);
+    report.RightAligned(size, kSizeColumnWidth);
     report.Blanks(1);
-    report.LeftAligned(name, 30);
+    report.LeftAligned(name, kNameColumnWidth);
     report.Blanks(1);
     report.Text(folder);
     report.EndLine();
 }
 
 void WriteEntryHeading(ReportWriter& report) {
-    report.RightAligned("time", 20);
-    report.RightAligned("size", 10);
+    report.RightAligned("time", kDateColumnWidth);
+    report.RightAligned("size", kSizeColumnWidth);
     report.Text(" name                         ");
     report.Line("  path");
 }

@@ -70,9 +70,15 @@ bool WriteReportFile(const std::string& path, Write&& write) {
     return (std::fclose(file) == 0) && written;
 }
 
+// The widths of the report columns, in bytes: a date and time, a size, and
+// a name (padded, never cut).
+inline constexpr std::size_t kDateColumnWidth = 20;
+inline constexpr std::size_t kSizeColumnWidth = 10;
+inline constexpr std::size_t kNameColumnWidth = 30;
+
 // The row line shared by the Find Files and Duplicate Files reports: the
-// date in 20 characters, the size in 10, a blank, the name padded to 30,
-// a blank and the folder.
+// date right-aligned in its column, the size likewise, a blank, the name
+// padded to its column, a blank and the folder.
 void WriteEntryLine(ReportWriter& report, std::string_view date, std::string_view size,
                     std::string_view name, std::string_view folder);
 // The column heading over those lines.

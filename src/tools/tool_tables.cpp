@@ -110,7 +110,7 @@ void WriteDuplicatesTable(const FindDuplicates& tool, TableWriter& out) {
     out.End();
 }
 
-void WriteCompareTable(const DriveCompare& tool, std::string_view diskLabel, TableWriter& out) {
+void WriteCompareTable(const DiskComparison& tool, std::string_view diskLabel, TableWriter& out) {
     static constexpr const char* kColumns[] = {"status",       "name",         "folder",
                                                "disk",         "catalog_size", "catalog_size_text",
                                                "catalog_date", "disk_size",    "disk_size_text",

@@ -11,7 +11,7 @@
 
 #include "catalog/file_data.h"
 #include "catalog/shown_contents.h"
-#include "tools/drive_compare.h"
+#include "tools/disk_comparison.h"
 #include "tools/find_duplicates.h"
 #include "tools/find_files.h"
 #include "tools/table_writer.h"
@@ -40,7 +40,7 @@ void WriteDuplicatesTable(const FindDuplicates& tool, TableWriter& out);
 // Compare: status, name, folder, disk (the label compared), and for each
 // side the row has, catalog_size, catalog_size_text, catalog_date,
 // disk_size, disk_size_text, disk_date (null for a side it has not).
-void WriteCompareTable(const DriveCompare& tool, std::string_view diskLabel, TableWriter& out);
+void WriteCompareTable(const DiskComparison& tool, std::string_view diskLabel, TableWriter& out);
 // A listing: for the disks disk, kind, size, size_text, free, free_text,
 // date (the cataloguing date); for a container's contents name, folder,
 // disk, kind, size, size_text, date. Rows in the initial order.

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "media/drive_map.h"
+#include "media/drive_map_load.h"
 #include "media/volume_info.h"
 #include "tools/tool_tables.h"
 #include "ui/background_work.h"
@@ -118,7 +119,7 @@ void DriveCompare::OnCompareNow() {
             this, BackgroundWork{
                       QStringLiteral("Compare Disk vs. Catalog"),
                       [&] {
-                          kestavo::DriveCompare::ReadDisk(
+                          kestavo::DiskComparison::ReadDisk(
                               *job, [&](const DiskReadCounts& c) { return board.Note(c); }, &stop);
                       },
                       [&] { return board.Lines(); }, &stop});

@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "tools/drive_compare.h"
+#include "tools/disk_comparison.h"
 #include "ui/result_list.h"
 
 class QComboBox;
@@ -25,14 +25,14 @@ public:
     void OnCompareNow();
     void OnSaveReport();
 
-    const kestavo::DriveCompare& Tool() const { return tool_; }
+    const kestavo::DiskComparison& Tool() const { return tool_; }
     QComboBox* DriveBox() const { return driveBox_; }
     QPushButton* CompareNowButton() const { return compareNow_; }
     ResultListModel* Results() const { return model_; }
     ui::ResultView* ResultView() const { return view_; }
 
 private:
-    kestavo::DriveCompare tool_;
+    kestavo::DiskComparison tool_;
     Prompter& prompter_;
     QComboBox* driveBox_;
     QPushButton* compareNow_;

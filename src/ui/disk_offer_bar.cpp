@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "media/catalog_writer.h"
+#include "catalog/catalog_writer.h"
 #include "ui/utf8_text.h"
 
 namespace kestavo::ui {
@@ -25,7 +25,7 @@ bool SameDisk(const media::Drive& a, const media::Drive& b) {
 bool HasLoadedCatalog(const CatalogSet& set, const std::string& label) {
     const TreeItem root = set.FindRootItem();
     if (label.empty() || root == kNoItem) return false;
-    const std::string written = media::CatalogName(label);
+    const std::string written = CatalogName(label);
     for (SiblingMatch match : {SiblingMatch::Exact, SiblingMatch::FirstIgnoringCase})
         for (std::string_view name : {std::string_view(label), std::string_view(written)})
             if (set.ItemNamed(root, name, match) != kNoItem) return true;

@@ -105,10 +105,10 @@ bool DriveSelection::eventFilter(QObject* watched, QEvent* event) {
 
 void DriveSelection::accept() {
     const std::string text = driveBox_->currentText().toStdString();
-    if (!media::DriveLetterOf(text)) {
+    if (!media::IsDriveFieldValid(text)) {
         Message m;
         m.caption = kApplicationName;
-        m.text = "Choose a drive from the list, or type a drive letter and a colon.";
+        m.text = media::kChooseADrive;
         m.icon = MessageIcon::Exclamation;
         prompter_.Show(m);
         driveBox_->setFocus();

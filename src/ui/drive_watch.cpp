@@ -6,6 +6,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include "media/drive_map_load.h"
+
 namespace kestavo::ui {
 namespace {
 

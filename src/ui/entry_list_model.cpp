@@ -113,10 +113,6 @@ void EntryListModel::Clear() {
     endResetModel();
 }
 
-void EntryListModel::ForgetEntries() {
-    Clear();
-}
-
 void EntryListModel::SortByColumn(int column, bool descending) {
     if (column < 0 || column >= static_cast<int>(columns_.size())) return;
     const ColumnContent content = columns_[static_cast<std::size_t>(column)].content;

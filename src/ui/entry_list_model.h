@@ -35,8 +35,6 @@ public:
     // Sorts by one column (stable), ascending or descending.
     void SortByColumn(int column, bool descending);
     FileData* EntryAt(int row) const;
-    // Rows that point at entries about to go are dropped at once.
-    void ForgetEntries();
 
 private:
     void MakeTexts();

@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include "media/drive_map.h"
+#include "media/drive_map_load.h"
 #include "media/launch_path.h"
 
 namespace kestavo::ui {

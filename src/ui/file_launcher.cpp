@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "media/drive_map.h"
+#include "media/drive_map_load.h"
 #include "ui/background_work.h"
 #include "ui/drive_dialogs.h"
 #include "ui/prompter.h"

@@ -73,7 +73,7 @@ ListPane::~ListPane() {
 }
 
 void ListPane::RowsCleared() {
-    model_->ForgetEntries();
+    model_->Clear();
     contextRow_ = -1;
 }
 

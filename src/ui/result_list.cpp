@@ -18,9 +18,6 @@ Qt::Alignment AlignmentOf(const ResultColumn& column) {
     return Qt::AlignVCenter | (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft);
 }
 
-// From this many rows a column is measured on two threads.
-constexpr std::size_t kTwoHalvesFrom = 200000;
-
 // Column widths are given for a 13-pixel font; they grow with the font.
 double FontScale(const QWidget* view) {
     return std::max(1.0, view->fontMetrics().height() / 13.0);
@@ -216,7 +213,7 @@ void ResultListModel::MeasureWidest() {
     if (rows == 0) return;
     // The rows are only read, so millions of them are measured in two
     // halves side by side.
-    const std::size_t half = rows < kTwoHalvesFrom ? rows : rows / 2;
+    const std::size_t half = rows < kMeasureTwoThreadsFrom ? rows : rows / 2;
     const auto inHalves = [&](auto measure, auto join) {
         if (half == rows) return measure(std::size_t{0}, rows);
         decltype(measure(std::size_t{0}, rows)) first, second;

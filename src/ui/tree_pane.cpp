@@ -18,6 +18,7 @@
 #include "catalog/size_unit.h"
 #include "media/catalog_new_disk.h"
 #include "media/drive_map.h"
+#include "media/drive_map_load.h"
 #include "media/flush_eject.h"
 #include "ui/background_work.h"
 #include "ui/command_source.h"

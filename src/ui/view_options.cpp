@@ -11,6 +11,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "catalog/size_unit.h"
+#include "ui/utf8_text.h"
+
 namespace kestavo::ui {
 
 CViewOptionsColumns::CViewOptionsColumns(QWidget* parent)
@@ -24,7 +27,7 @@ CViewOptionsColumns::CViewOptionsColumns(QWidget* parent)
     // the drop-down, and "kb" is not completed or matched to "KB".
     unit_->setInsertPolicy(QComboBox::NoInsert);
     unit_->completer()->setCaseSensitivity(Qt::CaseSensitive);
-    unit_->addItems({QStringLiteral("byte"), QStringLiteral("KB"), QStringLiteral("MB")});
+    for (const NamedSizeUnit& named : kSizeUnitNames) unit_->addItem(FromUtf8(named.name));
     unit_->setMinimumContentsLength(5);
     unit_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 

@@ -32,7 +32,7 @@ protected:
     LoadOutcome Load(const std::string& text) { return LoadText(set, text, messages); }
     TreeItem Root() { return set.RootItem(); }
     FileData* Entry(TreeItem parent, const std::string& name) {
-        return set.FindEntry(parent, name);
+        return set.EntryNamed(parent, name, SiblingMatch::FirstIgnoringCase);
     }
     TreeItem Disk(const std::string& label) { return Child(set, Root(), label); }
 
@@ -80,7 +80,7 @@ TEST_F(ReaderTest, DriveTypeWordGivesTheDiskKind) {
         CatalogSet fresh;
         RecordingMessages quiet;
         LoadText(fresh, CatalogHeader(word) + "+ \"D\" 1 1 1 1 2000 0 0 0 < >", quiet);
-        FileData* disk = fresh.FindEntry(fresh.RootItem(), "D");
+        FileData* disk = fresh.EntryNamed(fresh.RootItem(), "D", SiblingMatch::FirstIgnoringCase);
         ASSERT_NE(disk, nullptr) << word;
         EXPECT_EQ(disk->GetKind(), kind) << word;
     }

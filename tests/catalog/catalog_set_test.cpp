@@ -34,31 +34,33 @@ protected:
     TreeItem disk{};
 };
 
-TEST_F(CatalogSetTest, FindEntryIgnoresCaseAndTheFirstFiledWins) {
-    FileData* found = set.FindEntry(disk, "ReadMe.TXT");
+TEST_F(CatalogSetTest, EntryNamedIgnoringCaseTakesTheFirstFiled) {
+    FileData* found = set.EntryNamed(disk, "ReadMe.TXT", SiblingMatch::FirstIgnoringCase);
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->GetName(), "readme.txt");
-    EXPECT_EQ(set.FindEntry(disk, "readme"), nullptr);
-    EXPECT_EQ(set.FindEntry(disk, "inner.doc"), nullptr);  // one level only
+    EXPECT_EQ(set.EntryNamed(disk, "readme", SiblingMatch::FirstIgnoringCase), nullptr);
+    EXPECT_EQ(set.EntryNamed(disk, "inner.doc", SiblingMatch::FirstIgnoringCase),
+              nullptr);  // one level only
 }
 
 TEST_F(CatalogSetTest, LocaleFoldsAccentedLettersButUpperCasingDoesNot) {
     LoadText(set, CatalogHeader() + "+ \"E\" 1 1 1 1 2000 0 0 0 < \"café.txt\" 1 1 1 2000 0 0 0 >",
              messages);
     const TreeItem e = Child(set, set.RootItem(), "E");
-    EXPECT_NE(set.FindEntry(e, "CAFÉ.TXT"), nullptr);
-    set.RemoveNamedEntry(e, "CAFÉ.TXT");
-    EXPECT_NE(set.FindEntry(e, "café.txt"), nullptr);
-    set.RemoveNamedEntry(e, "CAFé.TXT");
-    EXPECT_EQ(set.FindEntry(e, "café.txt"), nullptr);
+    EXPECT_NE(set.EntryNamed(e, "CAFÉ.TXT", SiblingMatch::FirstIgnoringCase), nullptr);
+    set.RemoveEntryNamed(e, "CAFÉ.TXT");
+    EXPECT_NE(set.EntryNamed(e, "café.txt", SiblingMatch::FirstIgnoringCase), nullptr);
+    set.RemoveEntryNamed(e, "CAFé.TXT");
+    EXPECT_EQ(set.EntryNamed(e, "café.txt", SiblingMatch::FirstIgnoringCase), nullptr);
 }
 
-TEST_F(CatalogSetTest, RemoveNamedEntryRemovesOnlyTheFirstAndEmptiesTheList) {
+TEST_F(CatalogSetTest, RemoveEntryNamedRemovesOnlyTheFirstAndEmptiesTheList) {
     set.ShowContents(disk, set.RootItem());
     ASSERT_FALSE(list.rows.empty());
-    set.RemoveNamedEntry(disk, "Readme.Txt");
+    set.RemoveEntryNamed(disk, "Readme.Txt");
     EXPECT_TRUE(list.rows.empty());
-    EXPECT_EQ(set.FindEntry(disk, "readme.txt")->GetName(), "README.TXT");
+    EXPECT_EQ(set.EntryNamed(disk, "readme.txt", SiblingMatch::FirstIgnoringCase)->GetName(),
+              "README.TXT");
     EXPECT_EQ(test::EntryNames(set, disk),
               (std::vector<std::string>{"README.TXT", "dir", "arc.zip", "b.DOC"}));
 }
@@ -86,7 +88,8 @@ TEST_F(CatalogSetTest, CollectionsTakeTheirKindsOfEntries) {
         for (FileData* e : entries) out.emplace_back(e->GetName());
         return out;
     };
-    set.CollectFiles(disk, entries);
+    entries.clear();
+    set.CollectFilesUnder(disk, entries);
     EXPECT_EQ(names(), (std::vector<std::string>{"readme.txt", "README.TXT", "b.DOC"}));
     set.CollectFilesAndZipFolders(disk, entries);
     EXPECT_EQ(names(), (std::vector<std::string>{"readme.txt", "README.TXT", "arc.zip", "b.DOC"}));
@@ -120,7 +123,7 @@ TEST_F(CatalogSetTest, RemovedEntriesFreeTheirCatalogAndTellObservers) {
     set.RemoveContainer(set.RootItem(), b, "B");
     EXPECT_EQ(set.EntryCount(), 7u);
     EXPECT_GT(observer.calls, 0);
-    set.DeleteAllEntries();
+    set.RemoveAllEntries();
     EXPECT_EQ(set.EntryCount(), 0u);
     set.RemoveObserver(&observer);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "catalog/tree_walk.h"
+
 namespace kestavo {
 namespace {
 
@@ -64,6 +66,27 @@ TEST(ContainerTreeTest, NavigatesInsertsAsLastChildAndDeletesSubtrees) {
     EXPECT_TRUE(c == b || c == deep);
     EXPECT_EQ(tree.ItemText(c), "c");
     EXPECT_FALSE(tree.ItemHasChildren(c));
+}
+
+// A node is named by the names from its disk down, the top root item's
+// left out; empty names at the bottom add nothing, those between stay.
+TEST(ContainerTreeTest, SearchRootTextsNameNodesFromTheirDiskDown) {
+    ContainerTree tree;
+    const TreeItem root = tree.InsertItem("My Removable Disk Drive", 4, kNoItem);
+    const TreeItem disk = tree.InsertItem("D", 1, root);
+    const TreeItem a = tree.InsertItem("a", 1, disk);
+    const TreeItem empty = tree.InsertItem("", 1, disk);
+    const TreeItem belowEmpty = tree.InsertItem("x", 1, empty);
+    const TreeItem emptyBelowA = tree.InsertItem("", 1, tree.InsertItem("", 1, a));
+    const TreeItem namelessDisk = tree.InsertItem("", 1, root);
+    EXPECT_EQ(SearchRootText(tree, root), "My Removable Disk Drive");
+    EXPECT_EQ(SearchRootText(tree, disk), "D");
+    EXPECT_EQ(SearchRootText(tree, a), "D/a");
+    EXPECT_EQ(SearchRootText(tree, empty), "D");
+    EXPECT_EQ(SearchRootText(tree, belowEmpty), "D//x");
+    EXPECT_EQ(SearchRootText(tree, emptyBelowA), "D/a");
+    EXPECT_EQ(SearchRootText(tree, namelessDisk), "");
+    EXPECT_EQ(SearchRootText(tree, tree.InsertItem("x", 1, namelessDisk)), "/x");
 }
 
 TEST(ContainerTreeTest, SortsChildrenFoldingCaseThenByBytesAndFindsThem) {

@@ -82,7 +82,9 @@ protected:
         zip = Child(set, dir, "a.zip");
         inner = Child(set, zip, "inner");
     }
-    FileData& Entry(TreeItem parent, const char* name) { return *set.FindEntry(parent, name); }
+    FileData& Entry(TreeItem parent, const char* name) {
+        return *set.EntryNamed(parent, name, SiblingMatch::FirstIgnoringCase);
+    }
 
     CatalogSet set;
     RecordingMessages messages;
@@ -124,9 +126,12 @@ TEST(ArchivePathTest, MembersOfOtherArchivesHaveTheirArchivesPath) {
     const TreeItem disk = Child(set, set.RootItem(), "D");
     const TreeItem iso = Child(set, disk, "disc.iso");
     std::string archive;
-    EXPECT_TRUE(set.FindEntry(Child(set, iso, "docs"), "m.txt")->GetZipArchivePath(archive));
+    EXPECT_TRUE(set.EntryNamed(Child(set, iso, "docs"), "m.txt", SiblingMatch::FirstIgnoringCase)
+                    ->GetZipArchivePath(archive));
     EXPECT_EQ(archive, "D/disc.iso");
-    EXPECT_TRUE(set.FindEntry(Child(set, disk, "src.tar.gz"), "n.c")->GetZipArchivePath(archive));
+    EXPECT_TRUE(
+        set.EntryNamed(Child(set, disk, "src.tar.gz"), "n.c", SiblingMatch::FirstIgnoringCase)
+            ->GetZipArchivePath(archive));
     EXPECT_EQ(archive, "D/src.tar.gz");
 }
 
@@ -157,10 +162,13 @@ TEST_F(EntryTest, FolderSizesAgreeInWhateverOrderTheyAreAskedFor) {
                  "+\"stored\" 700 0 1 1 2000 0 0 0 < \"g\" 6 1 1 2000 0 0 0 > > >",
              messages);
     const TreeItem a = Child(other, Child(other, other.RootItem(), "D"), "a");
-    EXPECT_EQ(other.FindEntry(Child(other, other.RootItem(), "D"), "a")->GetSizeText(), "11");
-    EXPECT_EQ(other.FindEntry(a, "b")->GetSizeText(), "5");
+    EXPECT_EQ(
+        other.EntryNamed(Child(other, other.RootItem(), "D"), "a", SiblingMatch::FirstIgnoringCase)
+            ->GetSizeText(),
+        "11");
+    EXPECT_EQ(other.EntryNamed(a, "b", SiblingMatch::FirstIgnoringCase)->GetSizeText(), "5");
     // A folder with a catalogued size shows it, while its parent counts its contents.
-    EXPECT_EQ(other.FindEntry(a, "stored")->GetSizeText(), "700");
+    EXPECT_EQ(other.EntryNamed(a, "stored", SiblingMatch::FirstIgnoringCase)->GetSizeText(), "700");
     ContentCounts counts;
     other.CountContents(a, counts);
     EXPECT_EQ(counts.size, 11);
@@ -239,11 +247,15 @@ TEST(DateTextTest, MidnightShowsATimeOfAllZeros) {
                  "\"one\" 1 31 12 1999 0 0 1 \"old\" 1 4 7 1960 0 0 0 >",
              messages);
     const TreeItem disk = Child(set, set.RootItem(), "D");
-    EXPECT_EQ(set.FindEntry(disk, "m")->GetDateText(), "12/31/99 00:00:00");
-    EXPECT_EQ(set.FindEntry(disk, "one")->GetDateText(), "12/31/99 00:00:01");
-    EXPECT_EQ(set.FindEntry(disk, "old")->GetDateText(), "07/04/60 00:00:00");
-    EXPECT_LT(set.FindEntry(disk, "old")->GetTime(), 0);
-    EXPECT_EQ(set.FindEntry(set.RootItem(), "D")->GetDateText(), "01/01/00 00:00:00");
+    EXPECT_EQ(set.EntryNamed(disk, "m", SiblingMatch::FirstIgnoringCase)->GetDateText(),
+              "12/31/99 00:00:00");
+    EXPECT_EQ(set.EntryNamed(disk, "one", SiblingMatch::FirstIgnoringCase)->GetDateText(),
+              "12/31/99 00:00:01");
+    EXPECT_EQ(set.EntryNamed(disk, "old", SiblingMatch::FirstIgnoringCase)->GetDateText(),
+              "07/04/60 00:00:00");
+    EXPECT_LT(set.EntryNamed(disk, "old", SiblingMatch::FirstIgnoringCase)->GetTime(), 0);
+    EXPECT_EQ(set.EntryNamed(set.RootItem(), "D", SiblingMatch::FirstIgnoringCase)->GetDateText(),
+              "01/01/00 00:00:00");
 }
 
 TEST(EntryWithoutSetTest, HasNoPathAndCountsNothing) {

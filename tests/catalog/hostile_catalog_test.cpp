@@ -118,16 +118,19 @@ TEST(HostileCatalogTest, OnlyAPartAfterTheDiskThatPassesTheZipTestIsAnArchive) {
     const TreeItem work = Child(set, set.RootItem(), "WORK");
     std::string archive = "stale";
     EXPECT_FALSE(
-        set.FindEntry(Child(set, work, "my.zipfiles"), "a.txt")->GetZipArchivePath(archive));
+        set.EntryNamed(Child(set, work, "my.zipfiles"), "a.txt", SiblingMatch::FirstIgnoringCase)
+            ->GetZipArchivePath(archive));
     EXPECT_EQ(archive, "");
     for (const char* disk : {"PHOTOS.ZIPPED", "DISK.ZIP"}) {
-        EXPECT_FALSE(
-            set.FindEntry(Child(set, set.RootItem(), disk), "top.txt")->GetZipArchivePath(archive))
+        EXPECT_FALSE(set.EntryNamed(Child(set, set.RootItem(), disk), "top.txt",
+                                    SiblingMatch::FirstIgnoringCase)
+                         ->GetZipArchivePath(archive))
             << disk;
     }
     // Nested archives: the first one is the file on the disk.
     const TreeItem inner = Child(set, Child(set, work, "x.zip"), "in.zip");
-    EXPECT_TRUE(set.FindEntry(inner, "deep")->GetZipArchivePath(archive));
+    EXPECT_TRUE(
+        set.EntryNamed(inner, "deep", SiblingMatch::FirstIgnoringCase)->GetZipArchivePath(archive));
     EXPECT_EQ(archive, "WORK/x.zip");
 }
 

@@ -141,7 +141,7 @@ TEST_F(ItemEntryTest, CountsTakeEachChildItemWithItsOwnEntry) {
 TEST_F(ItemEntryTest, CountedFolderSizesAreKeptByTheEntriesOfTheItemsCounted) {
     // The disk's size counts each folder once, and each folder's entry keeps
     // the count of its own item.
-    EXPECT_EQ(set.FindEntry(set.RootItem(), "D")->GetSizeText(),
+    EXPECT_EQ(set.EntryNamed(set.RootItem(), "D", SiblingMatch::FirstIgnoringCase)->GetSizeText(),
               std::to_string(1 + 2 + 100 + 200 + 7 + 5 + 10 + 20));
     EXPECT_EQ(Filed("a b")->Size(), 1);
     EXPECT_EQ(Filed("a b", 1)->Size(), 2);
@@ -157,7 +157,7 @@ TEST_F(ItemEntryTest, FolderSizesAskedOneByOneAgreeWithTheWholeCount) {
     EXPECT_EQ(Filed("a b", 1)->GetSizeText(), "2");
     EXPECT_EQ(Filed("a b")->GetSizeText(), "1");
     for (const char* name : {"Dup", "DUP", "Été", "éTÉ"}) Filed(name)->GetSizeText();
-    EXPECT_EQ(set.FindEntry(set.RootItem(), "D")->GetSizeText(),
+    EXPECT_EQ(set.EntryNamed(set.RootItem(), "D", SiblingMatch::FirstIgnoringCase)->GetSizeText(),
               std::to_string(1 + 2 + 100 + 200 + 7 + 5 + 10 + 20));
 }
 
@@ -217,8 +217,10 @@ TEST(ItemEntryManyTest, ManyChildItemsFindTheirEntriesAsFewDo) {
     EXPECT_EQ(counts.files, 40);
     EXPECT_EQ(counts.folders, 40);
     EXPECT_EQ(counts.zipFolders, 40);
-    EXPECT_EQ(set.FindEntry(Child(set, set.RootItem(), "D"), "top")->GetSizeText(),
-              std::to_string(size));
+    EXPECT_EQ(
+        set.EntryNamed(Child(set, set.RootItem(), "D"), "top", SiblingMatch::FirstIgnoringCase)
+            ->GetSizeText(),
+        std::to_string(size));
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ protected:
 };
 
 TEST_F(PropertiesTest, FolderCountsEverythingBelowWithArchivesAtTheirOwnSize) {
-    const PropertyFields f = PropertiesOfEntry(*set.FindEntry(disk, "dir"));
+    const PropertyFields f =
+        PropertiesOfEntry(*set.EntryNamed(disk, "dir", SiblingMatch::FirstIgnoringCase));
     EXPECT_EQ(f.name, "dir");
     EXPECT_EQ(f.type, "File Folder");
     EXPECT_EQ(f.location, "CD");
@@ -47,7 +48,8 @@ TEST_F(PropertiesTest, FolderCountsEverythingBelowWithArchivesAtTheirOwnSize) {
 }
 
 TEST_F(PropertiesTest, ZipFolderShowsTheSumOfItsMembers) {
-    const PropertyFields f = PropertiesOfEntry(*set.FindEntry(dir, "z.zip"));
+    const PropertyFields f =
+        PropertiesOfEntry(*set.EntryNamed(dir, "z.zip", SiblingMatch::FirstIgnoringCase));
     EXPECT_EQ(f.type, "Zip Folder");
     EXPECT_EQ(f.location, "CD/dir");
     EXPECT_EQ(f.size, "4000");
@@ -56,7 +58,8 @@ TEST_F(PropertiesTest, ZipFolderShowsTheSumOfItsMembers) {
 
 TEST_F(PropertiesTest, FileShowsItsOwnSizeAndNoCounts) {
     SetSizeUnit(kUnitKB);
-    const PropertyFields f = PropertiesOfEntry(*set.FindEntry(dir, "b"));
+    const PropertyFields f =
+        PropertiesOfEntry(*set.EntryNamed(dir, "b", SiblingMatch::FirstIgnoringCase));
     SetSizeUnit(kUnitByte);
     EXPECT_EQ(f.type, "File");
     EXPECT_EQ(f.size, "1KB");
@@ -66,7 +69,8 @@ TEST_F(PropertiesTest, FileShowsItsOwnSizeAndNoCounts) {
 }
 
 TEST_F(PropertiesTest, DiskShowsItsContentSizeAndNoLocation) {
-    const PropertyFields f = PropertiesOfEntry(*set.FindEntry(set.RootItem(), "CD"));
+    const PropertyFields f =
+        PropertiesOfEntry(*set.EntryNamed(set.RootItem(), "CD", SiblingMatch::FirstIgnoringCase));
     EXPECT_EQ(f.type, "CD-ROM");
     EXPECT_EQ(f.location, "");
     EXPECT_EQ(f.size, "2198");

@@ -128,25 +128,25 @@ TEST_F(ShownContentsTest, RemovingEntriesEmptiesTheRowsAndKeepsTheItem) {
     const TreeItem d = Child(set, one, "d");
 
     shown.Show(d, one);
-    set.RemoveEntriesOf(d);
+    set.RemoveEntriesUnder(d);
     EXPECT_TRUE(shown.Rows().empty());
     EXPECT_TRUE(list.rows.empty());
     EXPECT_EQ(shown.Item(), d);
 
     shown.Show(one, Root());
-    set.RemoveNamedEntry(one, "Y");
+    set.RemoveEntryNamed(one, "Y");
     EXPECT_TRUE(shown.Rows().empty());
     shown.Refresh();
     EXPECT_EQ(RowNames(), (Names{"d"}));
 
     // Removing a whole disk while the disks are shown.
     shown.Show(Root(), kNoItem);
-    RemoveChildNamed(set, Root(), "one");
+    set.RemoveContainerNamed(Root(), "one");
     EXPECT_TRUE(shown.Rows().empty());
     shown.Refresh();
     EXPECT_EQ(RowNames(), (Names{"TWO"}));
 
-    set.DeleteAllEntries();
+    set.RemoveAllEntries();
     EXPECT_TRUE(shown.Rows().empty());
     EXPECT_TRUE(list.rows.empty());
 }

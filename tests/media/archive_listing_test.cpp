@@ -218,7 +218,7 @@ protected:
         lister.SetChoice(choice);
         const int fd = ::open((out.Path() / "out.kvx").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int folder = ::open(disk.Str().c_str(), O_RDONLY | O_DIRECTORY);
-        media::CatalogWriter writer(fd);
+        CatalogWriter writer(fd);
         const media::ArchiveFile archive{
             folder, name.c_str(), static_cast<std::int64_t>(std::filesystem::file_size(Disk(name))),
             0};

@@ -135,7 +135,7 @@ TEST_F(CatalogNewDiskTest, ReplacesTheFileTheLoadedDiskWasReadFrom) {
     // The disk now lives in a file named otherwise, and was loaded from it.
     const std::string other = catalogs + "/other.kvx";
     ASSERT_EQ(std::rename((catalogs + "/WORK.kvx").c_str(), other.c_str()), 0);
-    set.RemoveNamedEntry(set.RootItem(), "WORK");
+    set.RemoveEntryNamed(set.RootItem(), "WORK");
     LoadCatalog(set, other, messages);
     test::MakeFile(disk, "new.txt", "new", 1000000002);
     questions.entries = {"E:  WORK"};
@@ -337,7 +337,8 @@ TEST_F(CatalogNewDiskTest, AFolderIsCataloguedUnderTheLabelAsGiven) {
     ASSERT_EQ(outcome.status, CatalogStatus::Written);
     EXPECT_EQ(outcome.path, catalogs + "/Docs copy.kvx");
     EXPECT_NE(test::EntryAt(set, Disk("Docs copy"), "a.txt"), nullptr);
-    EXPECT_GT(set.FindEntry(set.RootItem(), "Docs copy")->Size(), 0);
+    EXPECT_GT(set.EntryNamed(set.RootItem(), "Docs copy", SiblingMatch::FirstIgnoringCase)->Size(),
+              0);
     const media::CatalogOutcome missing = command.RunOnDirectory(disk + "/none", "X");
     EXPECT_EQ(missing.status, CatalogStatus::Failed);
     EXPECT_FALSE(std::filesystem::exists(catalogs + "/X.kvx"));

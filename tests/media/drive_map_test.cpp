@@ -63,6 +63,18 @@ TEST_F(DriveMapTest, DriveListHoldsDrivesWithAMediumAndSelectsTheLastRemovable) 
     EXPECT_EQ(media::FillDriveList(Parse("C:|fixed|SYS|" + Folder("c"))).selected, -1);
 }
 
+// A bare drive stands for its entry in the drive list; an entry text, or a
+// drive the map lacks, for itself.
+TEST_F(DriveMapTest, ABareDriveFieldStandsForItsDriveListEntry) {
+    const DriveMap map = Parse("E:|removable|WORK|/srv/work;F:|cdrom||/srv/cd");
+    EXPECT_EQ(media::EntryTextOfField("E:", map), "E:  WORK");
+    EXPECT_EQ(media::EntryTextOfField("e:", map), "E:  WORK");
+    EXPECT_EQ(media::EntryTextOfField("F:", map), "F:  ");
+    EXPECT_EQ(media::EntryTextOfField("E:  OTHER", map), "E:  OTHER");
+    EXPECT_EQ(media::EntryTextOfField("E: ", map), "E: ");
+    EXPECT_EQ(media::EntryTextOfField("G:", map), "G:");
+}
+
 TEST_F(DriveMapTest, DriveTypeWordsAndDiskSpace) {
     const DriveMap map =
         Parse("C:|fixed|S|" + Folder("c") + ";D:|cdrom|CD|/x;E:|removable|R|/x;F:|remote|N|/x");

@@ -154,7 +154,9 @@ TEST_F(LaunchTest, EntriesInsideZipFoldersOpenTheirArchive) {
               "BACKUP/DOCS/old.zip");
     EXPECT_EQ(media::LaunchCatalogPath(*test::EntryAt(set, disk, "DOCS/a.txt")),
               "BACKUP/DOCS/a.txt");
-    EXPECT_EQ(media::LaunchCatalogPath(*set.FindEntry(set.RootItem(), "BACKUP")), "BACKUP");
+    EXPECT_EQ(media::LaunchCatalogPath(
+                  *set.EntryNamed(set.RootItem(), "BACKUP", SiblingMatch::FirstIgnoringCase)),
+              "BACKUP");
 
     FileData& member = *test::EntryAt(set, disk, "DOCS/old.zip/src/main.c");
     FileData& plain = *test::EntryAt(set, disk, "DOCS/a.txt");
@@ -268,7 +270,7 @@ TEST_F(LaunchTest, EachRowOfNamesWrittenAlikeOpensItsOwnFile) {
     CatalogSet set;
     const TreeItem disk = test::ScanAndLoad(set, dir.Str() + "/backup", "BACKUP", messages);
     std::vector<FileData*> files;
-    set.CollectFiles(set.Tree().FindChild(disk, "DOCS"), files);
+    set.CollectFilesUnder(set.Tree().FindChild(disk, "DOCS"), files);
     ScriptedLaunch launch;
     media::LaunchServices services{[&] { return drives; }, &launch, &launch, &messages, {}};
     for (FileData* file : files) {

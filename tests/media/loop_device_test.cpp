@@ -106,7 +106,7 @@ TEST(LoopDeviceTest, AFormattedAndMountedVolumeIsFoundByLabelAndCatalogued) {
     ASSERT_TRUE(drive.has_value()) << "the mounted image was not found by its label";
     ASSERT_EQ(outcome.status, media::CatalogStatus::Written);
     const TreeItem disk = set.Tree().FindChild(set.RootItem(), "KVLOOP1");
-    FileData* entry = set.FindEntry(set.RootItem(), "KVLOOP1");
+    FileData* entry = set.EntryNamed(set.RootItem(), "KVLOOP1", SiblingMatch::FirstIgnoringCase);
     ASSERT_NE(entry, nullptr);
     EXPECT_GT(entry->Size(), 3000000);  // the file system's capacity
     EXPECT_EQ(test::EntryAt(set, disk, "photos/img.jpg")->Size(), 3000);

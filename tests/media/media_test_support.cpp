@@ -163,7 +163,7 @@ std::string ScanToText(const std::string& directory, const std::string& label,
     const std::string path = (scratch.Path() / "out.kvx").string();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     {
-        media::CatalogWriter writer(fd);
+        CatalogWriter writer(fd);
         writer.Header("default");
         media::DiskRecord disk;
         disk.label = label;

@@ -104,7 +104,7 @@ TEST_F(ScannerTest, ScandiskMapsTheRootThroughTheDriveMap) {
     const std::string path = (out.Path() / "s.kvx").string();
     std::FILE* file = std::fopen(path.c_str(), "wb");
     {
-        media::CatalogWriter writer(::fileno(file));
+        CatalogWriter writer(::fileno(file));
         EXPECT_EQ(
             media::scandisk(drives, "E:/*", "WORK", 5, 4, 31, 12, 1999, 23, 59, 58, writer).status,
             media::ScanStatus::Done);
@@ -223,7 +223,7 @@ TEST_F(ScannerTest, ProgressCountsFoldersAndFilesAndCanStopTheScan) {
     test::TempDir out;
     const std::string path = (out.Path() / "p.kvx").string();
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    media::CatalogWriter writer(::fileno(file));
+    CatalogWriter writer(::fileno(file));
     std::vector<media::ScanCounts> seen;
     const media::ScanResult all =
         media::ScanVolume(dir.Str(), {}, writer, [&](const media::ScanCounts& c) {

@@ -170,7 +170,7 @@ TEST_F(ZipTest, AStopIsHeardWhileTheCentralDirectoryIsRead) {
     test::TempDir out;
     const int outFd = ::open((out.Path() / "out.kvx").c_str(), O_WRONLY | O_CREAT, 0644);
     const int folder = ::open(dir.Str().c_str(), O_RDONLY | O_DIRECTORY);
-    media::CatalogWriter writer(outFd);
+    CatalogWriter writer(outFd);
     const media::ArchiveFile archive{folder, "broken.zip", static_cast<std::int64_t>(bytes.size()),
                                      0};
     std::uint64_t listed = 0;

@@ -15,7 +15,7 @@
 #include "catalog/entry_kind.h"
 #include "media/catalog_new_disk.h"
 #include "support/test_support.h"
-#include "tools/drive_compare.h"
+#include "tools/disk_comparison.h"
 #include "tools/name_matcher.h"
 #include "tools_test_support.h"
 
@@ -72,7 +72,7 @@ protected:
     media::DriveMap drives;
     CatalogSet set;
     test::RecordingMessages messages;
-    DriveCompare tool{set};
+    DiskComparison tool{set};
 };
 
 using Rows = std::vector<std::string>;
@@ -353,7 +353,7 @@ TEST_F(CompareTest, TheStepsOfACompareGiveTheRowsOfCompareNow) {
     std::optional<CompareJob> job = tool.Prepare(drives, messages);
     ASSERT_TRUE(job);
     std::uint64_t files = 0;
-    DriveCompare::ReadDisk(
+    DiskComparison::ReadDisk(
         *job, [&](const DiskReadCounts& counts) { return files = counts.files, true; }, nullptr);
     EXPECT_EQ(files, 1u);
     EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::Compared);
@@ -365,15 +365,15 @@ TEST_F(CompareTest, TheStepsOfACompareGiveTheRowsOfCompareNow) {
     // A stopped read leaves no rows and says nothing.
     job = tool.Prepare(drives, messages);
     std::atomic<bool> stop{true};
-    DriveCompare::ReadDisk(*job, {}, &stop);
+    DiskComparison::ReadDisk(*job, {}, &stop);
     EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::Stopped);
     EXPECT_EQ(tool.RowCount(), 0u);
     EXPECT_TRUE(messages.shown.empty());
 
     // The catalog unloaded while the disk was read.
     job = tool.Prepare(drives, messages);
-    DriveCompare::ReadDisk(*job, {}, nullptr);
-    set.DeleteAllEntries();
+    DiskComparison::ReadDisk(*job, {}, nullptr);
+    set.RemoveAllEntries();
     set.Tree().DeleteItem(set.Tree().FirstChild(set.RootItem()));
     EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::NotLoaded);
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -387,7 +387,7 @@ TEST_F(CompareTest, ADiskThatCannotBeReadStopsTheComparisonWithoutDeletedRows) {
     std::optional<CompareJob> job = tool.Prepare(drives, messages);
     ASSERT_TRUE(job);
     fs::remove_all(disk);  // the medium went away after the drive was chosen
-    DriveCompare::ReadDisk(*job, {}, nullptr);
+    DiskComparison::ReadDisk(*job, {}, nullptr);
     EXPECT_EQ(tool.Finish(*job, messages), CompareOutcome::Failed);
     EXPECT_EQ(tool.RowCount(), 0u);
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -416,7 +416,7 @@ TEST_F(CompareTest, NamesMadeEqualByTheWritersCleanUpAreMatchedOneToOne) {
         std::vector<std::string> files{"\"a b\" 1 " + kDate, "\"a b\" 2 " + kDate,
                                        "\"trail \" 3 1 1 2001 10 0 5", "\"trail \" 3 " + kDate};
         if (reversed) std::reverse(files.begin(), files.end());
-        set.DeleteAllEntries();
+        set.RemoveAllEntries();
         LoadCatalog("WORK", files[0] + " " + files[1] + " " + files[2] + " " + files[3]);
         EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"})) << reversed;
     }
@@ -538,11 +538,11 @@ TEST_F(ScannedCompareTest, ArchivesOfOtherFormatsCompareAsFilesAndFoldersNamedLi
     MakeFile(disk / "backup.7z" / "part1", 7);
     MakeFile(disk / "backup.7z" / "in" / "part2", 8);
     Catalog();
-    ASSERT_NE(set.FindEntry(set.Tree().FindChild(
-                                set.Tree().FindChild(set.Tree().FindChild(set.RootItem(), "WORK"),
-                                                     "src.tar.gz"),
-                                "docs"),
-                            "a.txt"),
+    ASSERT_NE(set.EntryNamed(set.Tree().FindChild(
+                                 set.Tree().FindChild(set.Tree().FindChild(set.RootItem(), "WORK"),
+                                                      "src.tar.gz"),
+                                 "docs"),
+                             "a.txt", SiblingMatch::FirstIgnoringCase),
               nullptr);
     EXPECT_EQ(RunCompare(), (Rows{"Identical|All files|||"}));
     SetTime(disk / "SRC.TAR", kTime);

@@ -51,7 +51,8 @@ TEST(DuplicateKeyTest, EnabledPartsInOrderWithTheirSeparators) {
     LoadText(set,
              CatalogHeader() + "+ \"D\" 1 1 1 1 2000 0 0 0 < \"readme.txt\" 1234 1 1 2000 0 0 0 >",
              messages);
-    FileData* entry = set.FindEntry(Child(set, set.RootItem(), "D"), "readme.txt");
+    FileData* entry = set.EntryNamed(Child(set, set.RootItem(), "D"), "readme.txt",
+                                     SiblingMatch::FirstIgnoringCase);
     auto key = [entry](DuplicateCriteria criteria) {
         std::string text;
         AppendDuplicateKey(*entry, criteria, text);

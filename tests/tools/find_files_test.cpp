@@ -8,7 +8,6 @@
 #include "catalog/catalog_commands.h"
 #include "catalog/entry_kind.h"
 #include "catalog/entry_store.h"
-#include "catalog/list_rows.h"
 #include "catalog/row_order.h"
 #include "support/test_support.h"
 #include "tools_test_support.h"
@@ -257,7 +256,7 @@ TEST_F(FindFilesTest, RemovedCatalogsClearRowsAndAGoneSearchRootBecomesTheTopRoo
     ASSERT_EQ(onD2.RowCount(), 1u);
 
     // Deleting another catalog: the rows go (their entries could have), the root stays.
-    RemoveChildNamed(set, root, "D1");
+    set.RemoveContainerNamed(root, "D1");
     EXPECT_EQ(onD2.RowCount(), 0u);
     EXPECT_EQ(listener.resets, 2);
     EXPECT_EQ(onD2.SearchRootText(), "D2/DOCS");
@@ -266,7 +265,7 @@ TEST_F(FindFilesTest, RemovedCatalogsClearRowsAndAGoneSearchRootBecomesTheTopRoo
     EXPECT_EQ(NamesOf(onD2), (Names{"deep.doc"}));
 
     // Deleting the catalog the root lies in.
-    RemoveChildNamed(set, root, "d2");
+    set.RemoveContainerNamed(root, "d2");
     EXPECT_EQ(onD2.RowCount(), 0u);
     EXPECT_EQ(onD2.SearchRootText(), "My Removable Disk Drive");
     EXPECT_EQ(onD2.SearchRoot(), root);
@@ -316,7 +315,7 @@ TEST(RowOrderTest, TheFastInitialOrderIsTheListsInitialOrder) {
             rows.push_back(store.Create(name, kNoItem, 0, 0, 0, KIND_FILE));
         }
         std::vector<FileData*> expected = rows;
-        SortRowsInInitialOrder(expected);
+        SortInInitialOrderByComparison(expected);
         SortInInitialOrder(rows);
         EXPECT_EQ(rows, expected) << count << " rows";
     }
@@ -366,7 +365,7 @@ TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) 
         const auto children = set.Tree().Children(node);
         for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(*it);
     }
-    SortRowsInInitialOrder(expected);
+    SortInInitialOrderByComparison(expected);
     ASSERT_EQ(tool.RowCount(), expected.size());
     LocalClock clock;
     for (std::size_t row = 0; row < expected.size(); ++row) {

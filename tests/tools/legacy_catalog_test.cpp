@@ -19,7 +19,7 @@
 #include "media/catalog_new_disk.h"
 #include "media/launch_path.h"
 #include "support/test_support.h"
-#include "tools/drive_compare.h"
+#include "tools/disk_comparison.h"
 
 namespace kestavo {
 namespace {
@@ -135,7 +135,7 @@ TEST_P(LegacyCatalogTest, TheDiskComparesIdenticalAndItsFilesOpen) {
     media::DriveMap map;
     map.Add(
         media::Drive{'E', media::DriveType::Removable, GetParam().label, disk.string(), {}, {}});
-    DriveCompare tool(set);
+    DiskComparison tool(set);
     tool.SetDriveText("E:  " + GetParam().label);
     tool.CompareNow(map, messages);
     ASSERT_EQ(tool.RowCount(), 1u);

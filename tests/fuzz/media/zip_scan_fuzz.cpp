@@ -13,7 +13,7 @@
 
 #include "catalog/catalog_reader.h"
 #include "catalog/catalog_set.h"
-#include "media/catalog_writer.h"
+#include "catalog/catalog_writer.h"
 #include "media/volume_scanner.h"
 
 namespace {
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (out < 0) std::abort();
     kestavo::media::ScanResult result;
     {
-        kestavo::media::CatalogWriter writer(out);
+        kestavo::CatalogWriter writer(out);
         writer.Header("default");
         kestavo::media::DiskRecord disk;
         disk.label = "FUZZ";

@@ -23,8 +23,9 @@ void ForEachNodeDepthFirst(const ContainerTree& tree, TreeItem top, Visit&& visi
     }
 }
 
-// The text a tool shows as its search root: the names from the disk down
-// to `node` joined by "/"; for the top root item its own text.
+// The text a tool shows as its search root: the location of the entries
+// filed under `node` (LocationTexts::OfItem), or, where that is empty (the
+// top root item), the node's own text.
 std::string SearchRootText(const ContainerTree& tree, TreeItem node);
 
 // The texts of the items from the top level down to `node`, so that the

@@ -1,24 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tools/tree_walk.h"
+#include "catalog/tree_walk.h"
 
 #include <algorithm>
+
+#include "catalog/location_texts.h"
 
 namespace kestavo {
 
 std::string SearchRootText(const ContainerTree& tree, TreeItem node) {
-    std::string path;
-    for (TreeItem item = node; item != kNoItem;) {
-        const std::string_view text = tree.ItemText(item);
-        item = tree.Parent(item);
-        // The topmost item has no parent, so its text never enters the path.
-        if (item == kNoItem) break;
-        if (path.empty())
-            path.assign(text);
-        else
-            path = std::string(text) + "/" + path;
-    }
-    if (path.empty()) path.assign(tree.ItemText(node));
-    return path;
+    LocationTexts locations;
+    std::string text(locations.View(locations.OfItem(tree, node)));
+    if (text.empty()) text.assign(tree.ItemText(node));
+    return text;
 }
 
 std::vector<std::string> ItemTextChain(const ContainerTree& tree, TreeItem node) {

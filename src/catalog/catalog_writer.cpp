@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "media/catalog_writer.h"
+#include "catalog/catalog_writer.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 
 #include "catalog/catalog_format.h"
 
-namespace kestavo::media {
+namespace kestavo {
 namespace {
 
 constexpr std::size_t kFlushAt = 256 * 1024;
@@ -161,4 +161,4 @@ bool CatalogWriter::Flush() {
     return error_ == 0;
 }
 
-}  // namespace kestavo::media
+}  // namespace kestavo

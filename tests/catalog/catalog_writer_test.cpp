@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "media/catalog_writer.h"
+#include "catalog/catalog_writer.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,9 +12,6 @@
 
 namespace kestavo {
 namespace {
-
-using media::CatalogName;
-using media::CatalogWriter;
 
 // Writes with a CatalogWriter into a file and gives back the text.
 class WriterTest : public ::testing::Test {
@@ -52,11 +49,11 @@ TEST(CatalogNameTest, NoNameIsWrittenAsEmptyDotDotDotOrWithASlash) {
     EXPECT_EQ(CatalogName("\t."), "_.");
     EXPECT_EQ(CatalogName("..."), "...");
     EXPECT_EQ(CatalogName("a/b"), "a_b");
-    EXPECT_EQ(media::CleanedName(" .."), "..");  // labels are checked on the cleaned name
+    EXPECT_EQ(CleanedName(" .."), "..");  // labels are checked on the cleaned name
 }
 
 TEST_F(WriterTest, WritesTheHeaderAndRecordsWithCrLfAndPlainDecimals) {
-    const media::DateFields date{1998, 10, 7, 14, 30, 5};
+    const DateFields date{1998, 10, 7, 14, 30, 5};
     const std::string text = Written([&](CatalogWriter& w) {
         w.Header("fixed");
         w.BeginDisk("DISK1", 1048576, 262144, date);
@@ -79,7 +76,7 @@ TEST_F(WriterTest, NamesTheFormatCannotHoldReadBackNormalised) {
         "\"quoted\"", "  leading",  "two  blanks", "tab\there", "line\r\nbreak",
         "trailing  ", " ",          "\"",          "<",         ">",
         "+",          "%drivetype", "caf\xc3\xa9", "x\"y z"};
-    const media::DateFields date{2001, 2, 3, 4, 5, 6};
+    const DateFields date{2001, 2, 3, 4, 5, 6};
     const std::string text = Written([&](CatalogWriter& w) {
         w.Header("default");
         w.BeginDisk("D", 1, 0, date);

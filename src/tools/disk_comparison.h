@@ -58,7 +58,7 @@ enum class CompareOutcome { Compared, NotLoaded, Stopped, Failed };
 // on its own thread only:
 //
 //   std::optional<CompareJob> job = tool.Prepare(drives, messages);  // UI thread
-//   DriveCompare::ReadDisk(*job, progress, &stop);                   // any thread
+//   DiskComparison::ReadDisk(*job, progress, &stop);                   // any thread
 //   CompareOutcome outcome = tool.Finish(*job, messages);            // UI thread
 //
 // Prepare empties the rows, finds the catalog of the drive text's disk and
@@ -67,10 +67,10 @@ enum class CompareOutcome { Compared, NotLoaded, Stopped, Failed };
 // looks the catalog up again (the catalogs may have changed meanwhile) and
 // fills the rows; a stopped read leaves no rows and shows nothing, a failed
 // one leaves no rows and shows why.
-class DriveCompare {
+class DiskComparison {
 public:
     // `set` must outlive this object.
-    explicit DriveCompare(CatalogSet& set);
+    explicit DiskComparison(CatalogSet& set);
 
     void SetDriveText(std::string_view text) { driveText_.assign(text); }
     const std::string& ReportFileName() const { return reportFileName_; }

@@ -1,9 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tools/drive_compare.h"
+#include "tools/disk_comparison.h"
 
-#include "media/catalog_writer.h"
+#include "catalog/catalog_writer.h"
 
 namespace kestavo {
+namespace {
+
+// The compare report's status column, and the run of blanks that puts a
+// modified row's disk size and date under its catalog size and date: the
+// blank before the status, the status, a blank and the name.
+constexpr std::size_t kStatusColumnWidth = 15;
+constexpr std::size_t kUnderCatalogPart = 1 + kStatusColumnWidth + 1 + kNameColumnWidth;
+
+}  // namespace
 
 std::string_view DriveOfText(std::string_view driveText) {
     return driveText.substr(0, 2);
@@ -13,20 +22,20 @@ std::string_view LabelOfText(std::string_view driveText) {
     return driveText.size() > 4 ? driveText.substr(4) : std::string_view();
 }
 
-DriveCompare::DriveCompare(CatalogSet& set) : set_(set) {}
+DiskComparison::DiskComparison(CatalogSet& set) : set_(set) {}
 
-void DriveCompare::Clear() {
+void DiskComparison::Clear() {
     rows_.Clear();
-    diskEntries_ = std::make_unique<EntryStore>(&set_, 0);
+    diskEntries_ = std::make_unique<EntryStore>(&set_, /*serial=*/0);
 }
 
 // The disk item of `label`: named exactly so, or with the name the catalog
 // writer makes of it (runs of blanks as one); else the first equal to one of
 // them without regard to case.
-TreeItem DriveCompare::FindDiskItem(std::string_view label) const {
+TreeItem DiskComparison::FindDiskItem(std::string_view label) const {
     const TreeItem root = set_.FindRootItem();
     if (root == kNoItem) return kNoItem;
-    const std::string written = media::CatalogName(label);
+    const std::string written = CatalogName(label);
     for (SiblingMatch match : {SiblingMatch::Exact, SiblingMatch::FirstIgnoringCase})
         for (std::string_view name : {label, std::string_view(written)})
             if (const TreeItem disk = set_.ItemNamed(root, name, match); disk != kNoItem)
@@ -43,15 +52,15 @@ std::string DiskNotReadText(std::string_view drive, std::string_view reason) {
     return text;
 }
 
-bool DriveCompare::CompareNow(const media::DriveMap& drives, MessageSink& messages) {
+bool DiskComparison::CompareNow(const media::DriveMap& drives, MessageSink& messages) {
     std::optional<CompareJob> job = Prepare(drives, messages);
     if (!job) return false;
-    ReadDisk(*job, {}, nullptr);
+    ReadDisk(*job, /*progress=*/{}, /*stop=*/nullptr);
     return Finish(*job, messages) == CompareOutcome::Compared;
 }
 
-std::optional<CompareJob> DriveCompare::Prepare(const media::DriveMap& drives,
-                                                MessageSink& messages) {
+std::optional<CompareJob> DiskComparison::Prepare(const media::DriveMap& drives,
+                                                  MessageSink& messages) {
     Clear();
     CompareJob job;
     job.drive = DriveOfText(driveText_);
@@ -68,12 +77,12 @@ std::optional<CompareJob> DriveCompare::Prepare(const media::DriveMap& drives,
     return job;
 }
 
-void DriveCompare::ReadDisk(CompareJob& job, const DiskReadProgress& progress,
-                            const std::atomic<bool>* stop) {
+void DiskComparison::ReadDisk(CompareJob& job, const DiskReadProgress& progress,
+                              const std::atomic<bool>* stop) {
     job.status = ReadDiskTree(job.directory, job.disk, progress, stop);
 }
 
-CompareOutcome DriveCompare::Finish(CompareJob& job, MessageSink& messages) {
+CompareOutcome DiskComparison::Finish(CompareJob& job, MessageSink& messages) {
     Clear();
     if (job.status == DiskReadStatus::Stopped) return CompareOutcome::Stopped;
     if (job.status == DiskReadStatus::Failed) {
@@ -93,16 +102,16 @@ CompareOutcome DriveCompare::Finish(CompareJob& job, MessageSink& messages) {
     return CompareOutcome::Compared;
 }
 
-void DriveCompare::CompareDirectory(const std::string& diskPath, const std::string& directory,
-                                    TreeItem diskItem) {
+void DiskComparison::CompareDirectory(const std::string& diskPath, const std::string& directory,
+                                      TreeItem diskItem) {
     Clear();
     DiskTree disk;
-    if (ReadDiskTree(directory, disk, {}, nullptr) == DiskReadStatus::Read)
+    if (ReadDiskTree(directory, disk, /*progress=*/{}, /*stop=*/nullptr) == DiskReadStatus::Read)
         CompareTree(diskPath, disk, diskItem);
 }
 
-void DriveCompare::CompareTree(const std::string& diskPath, const DiskTree& disk,
-                               TreeItem diskItem) {
+void DiskComparison::CompareTree(const std::string& diskPath, const DiskTree& disk,
+                                 TreeItem diskItem) {
     Clear();
     FolderComparison(set_, *diskEntries_, rows_).Run(diskPath, disk, diskItem);
     rows_.SortByStatus();
@@ -110,7 +119,7 @@ void DriveCompare::CompareTree(const std::string& diskPath, const DiskTree& disk
         rows_.Add(CompareRow{CompareStatus::Identical, "All files", {}, {}, {}, {}, {}});
 }
 
-std::string_view DriveCompare::RowText(std::size_t row, CompareColumn column) const {
+std::string_view DiskComparison::RowText(std::size_t row, CompareColumn column) const {
     const CompareRow& r = rows_[row];
     switch (column) {
         case CompareColumn::Status:
@@ -131,12 +140,12 @@ std::string_view DriveCompare::RowText(std::size_t row, CompareColumn column) co
     return {};
 }
 
-bool DriveCompare::SaveReport(const std::string& path) {
+bool DiskComparison::SaveReport(const std::string& path) {
     reportFileName_ = path;
     return WriteReportFile(path, [this](ReportWriter& report) { WriteReport(report); });
 }
 
-void DriveCompare::WriteReport(ReportWriter& report) const {
+void DiskComparison::WriteReport(ReportWriter& report) const {
     report.Line(" Kestavo, Disk/catalog compare report");
     report.Line(" -----------------------------------------");
     report.EndLine();
@@ -148,23 +157,23 @@ void DriveCompare::WriteReport(ReportWriter& report) const {
     report.EndLine();
     for (const CompareRow& row : rows_) {
         report.Blanks(1);
-        report.LeftAligned(StatusText(row.status), 15);
+        report.LeftAligned(StatusText(row.status), kStatusColumnWidth);
         report.Blanks(1);
-        report.LeftAligned(row.name, 30);
+        report.LeftAligned(row.name, kNameColumnWidth);
         const bool catalogPart = !row.sizeCatalog.empty() || !row.dateCatalog.empty();
         if (catalogPart) {
-            report.RightAligned(row.sizeCatalog, 10);
+            report.RightAligned(row.sizeCatalog, kSizeColumnWidth);
             report.Blanks(1);
-            report.LeftAligned(row.dateCatalog, 20);
+            report.LeftAligned(row.dateCatalog, kDateColumnWidth);
             report.Blanks(1);
             report.Line(row.folder);
         }
         if (!row.sizeDisk.empty() || !row.dateDisk.empty()) {
             // A modified row puts the disk's size and date under the catalog's.
-            if (catalogPart) report.Blanks(47);
-            report.RightAligned(row.sizeDisk, 10);
+            if (catalogPart) report.Blanks(kUnderCatalogPart);
+            report.RightAligned(row.sizeDisk, kSizeColumnWidth);
             report.Blanks(1);
-            report.LeftAligned(row.dateDisk, 20);
+            report.LeftAligned(row.dateDisk, kDateColumnWidth);
             if (!catalogPart) {
                 report.Blanks(1);
                 report.Text(row.folder);

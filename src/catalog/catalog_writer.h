@@ -9,7 +9,7 @@
 
 #include "catalog/local_time.h"
 
-namespace kestavo::media {
+namespace kestavo {
 
 using DateFields = LocalClock::Fields;
 
@@ -63,4 +63,4 @@ private:
     std::string buffer_;
 };
 
-}  // namespace kestavo::media
+}  // namespace kestavo
