@@ -2,6 +2,7 @@
 #include "catalog/local_time.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <ctime>
 
 namespace kestavo {
@@ -173,8 +174,26 @@ std::int64_t LocalClock::MakeTime(int year, int month, int day, int hour, int mi
         constexpr std::int64_t kMargin = 15 * 3600;
         std::int64_t offset = 0;
         if (offsets_.ConstantOver(local - kMargin, local + kMargin, offset)) return local - offset;
+        std::int64_t before = 0, after = 0;
+        if (offsets_.OffsetAt(local - kMargin, before) && offsets_.OffsetAt(local + kMargin, after))
+            return AcrossAChange(local, before, after);
     }
     return SystemMakeTime(year, month, day, hour, minute, second);
+}
+
+// A local time near a change of offset: each offset that gives back the
+// same local time is an answer; of two (a repeated hour) the earlier is
+// taken, and with none (a skipped hour) the offset before the change.
+std::int64_t LocalClock::AcrossAChange(std::int64_t local, std::int64_t offsetBefore,
+                                       std::int64_t offsetAfter) {
+    std::int64_t earliest = INT64_MAX;
+    for (const std::int64_t offset : {offsetBefore, offsetAfter}) {
+        std::int64_t actual = 0;
+        const std::int64_t time = local - offset;
+        if (offsets_.OffsetAt(time, actual) && actual == offset)
+            earliest = std::min(earliest, time);
+    }
+    return earliest != INT64_MAX ? earliest : local - offsetBefore;
 }
 
 bool LocalClock::LocalFields(std::int64_t time, Fields& out) {

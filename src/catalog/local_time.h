@@ -48,7 +48,11 @@ public:
 
     // Calendar time of a local date and time, as mktime with daylight
     // saving decided by the platform. Fields out of range carry over as in
-    // mktime. A date mktime cannot represent gives -1.
+    // mktime. A date mktime cannot represent gives -1. Where the clocks
+    // were set back, a time that occurs twice means its first occurrence;
+    // where they were set forward, a skipped time is read with the offset
+    // in force before the change (mktime's own answer there depends on the
+    // calls made before it).
     std::int64_t MakeTime(int year, int month, int day, int hour, int minute, int second);
 
     // The entry date text: the locale's date, a blank and the locale's time
@@ -74,6 +78,8 @@ private:
         std::unique_ptr<std::string[]> seconds;
     };
     std::string_view DayText(std::int64_t day);
+    std::int64_t AcrossAChange(std::int64_t local, std::int64_t offsetBefore,
+                               std::int64_t offsetAfter);
     void AppendTimeOfDay(int secondOfDay, std::string& out);
     void MakeMinute(MinuteTexts& minute, int minuteStart);
 
