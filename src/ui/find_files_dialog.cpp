@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/find_files_dlg.h"
+#include "ui/find_files_dialog.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
