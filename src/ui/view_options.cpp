@@ -25,7 +25,8 @@ CViewOptionsColumns::CViewOptionsColumns(QWidget* parent)
     unit_->setInsertPolicy(QComboBox::NoInsert);
     unit_->completer()->setCaseSensitivity(Qt::CaseSensitive);
     unit_->addItems({QStringLiteral("byte"), QStringLiteral("KB"), QStringLiteral("MB")});
-    unit_->setMinimumContentsLength(5);
+    constexpr int kUnitChars = 5;  // "byte" and room
+    unit_->setMinimumContentsLength(kUnitChars);
     unit_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
     auto* unitRow = new QHBoxLayout;
