@@ -139,10 +139,8 @@ void ListPane::ShowDiskColumns() {
     fileColumnsShown_ = false;
 }
 
-void ListPane::SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize) {
-    switches_.dateCataloged = dateCataloged;
-    switches_.freeSpace = freeSpace;
-    switches_.totalSize = totalSize;
+void ListPane::SetDiskColumns(const DiskColumnSwitches& switches) {
+    switches_ = switches;
     fileColumnsShown_ = true;
     ShowDiskColumns();
 }

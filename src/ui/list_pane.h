@@ -26,7 +26,8 @@ public:
     explicit ListPane(ShownContents& shown, QWidget* parent = nullptr);
     ~ListPane() override;
 
-    void SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize);
+    // The disk columns shown from now on.
+    void SetDiskColumns(const DiskColumnSwitches& switches);
 
     // A click on a column heading; the one direction flag serves every column.
     void OnColumnClick(int column);

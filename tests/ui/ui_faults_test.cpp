@@ -36,6 +36,7 @@
 
 #include "catalog/size_unit.h"
 #include "ui/column_widths.h"
+#include "ui/command_handlers.h"
 #include "ui/help_dialogs.h"
 #include "ui/list_pane.h"
 #include "ui/lock_state.h"
@@ -311,14 +312,14 @@ private slots:
             });
         };
         typeAndPressEnter("kb");
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QCOMPARE(GetSizeUnit(), kUnitByte);
-        QCOMPARE(Tree()->ViewOptions()->Page()->unitText, QStringLiteral("kb"));
+        QCOMPARE(frame_->Handlers()->ViewOptions()->Page()->unitText, QStringLiteral("kb"));
 
         typeAndPressEnter("GB");
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QCOMPARE(GetSizeUnit(), kUnitByte);
-        QComboBox* unit = Tree()->ViewOptions()->Page()->UnitBox();
+        QComboBox* unit = frame_->Handlers()->ViewOptions()->Page()->UnitBox();
         QStringList entries;
         for (int i = 0; i < unit->count(); ++i) entries << unit->itemText(i);
         QCOMPARE(entries, QStringList({"byte", "KB", "MB"}));
@@ -332,7 +333,7 @@ private slots:
             QTest::keyClicks(box->lineEdit(), QStringLiteral("MB"));
             QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         });
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QCOMPARE(shown, QStringLiteral("GB"));
         QCOMPARE(GetSizeUnit(), kUnitMB);
     }
@@ -351,13 +352,13 @@ private slots:
             QTest::keyClick(unit->lineEdit(), Qt::Key_Escape);
             QVERIFY(!modal->isVisible());
         });
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         OnNextModal([&again](QWidget* modal) {
             QApplication::setActiveWindow(modal);
             QTRY_VERIFY(modal->focusWidget());
             again = modal->focusWidget();
         });
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QVERIFY(first);
         QCOMPARE(again, first);
     }
