@@ -72,12 +72,13 @@ private:
     void ShowFileColumns();
     void ShowDiskColumns();
     void ApplyColumns(std::vector<ListColumn> columns, bool diskList);
+    // Widens the columns for the rows' texts by the rule of every list.
+    void FitColumnsToRows();
     QString ColumnKey(int column) const;
 
     ShownContents& shown_;
     QTreeView* view_;
     EntryListModel* model_;
-    std::vector<SizeColumn> sizeColumns_;  // with their widths before the rows came
     DiskColumnSwitches switches_;
     bool fileColumnsShown_ = false;
     bool diskList_ = false;  // the columns shown are those of a disk list

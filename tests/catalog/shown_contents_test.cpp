@@ -181,5 +181,40 @@ TEST_F(ShownContentsTest, WithoutAListenerTheRowsAreStillKept) {
     EXPECT_EQ(RowNames(), (Names{"ONE"}));
 }
 
+TEST_F(ShownContentsTest, ListedRowsKeepEachRowsTextsThroughSortsAndColumnChanges) {
+    Load(DiskCatalog("ONE",
+                     "\"b\" 30 1 1 2000 0 0 0 \"a\" 200 3 1 2000 0 0 0 "
+                     "\"c\" 1000 2 1 2000 0 0 0"));
+    shown.Show(Child(set, Root(), "ONE"));
+    ListedRows rows;
+    rows.SetColumns(FileColumns());
+    rows.SetRows(shown.RowsInInitialOrder());
+    const auto column = [&](std::size_t c) {
+        Names texts;
+        for (std::size_t row = 0; row < rows.RowCount(); ++row)
+            texts.emplace_back(rows.RowText(row, c));
+        return texts;
+    };
+    EXPECT_EQ(column(0), (Names{"a", "b", "c"}));
+    EXPECT_EQ(column(1), (Names{"200", "30", "1000"}));
+
+    // Sizes as numbers, not as texts; each row's texts go with it.
+    rows.SortByColumn(1, /*descending=*/true);
+    EXPECT_EQ(column(0), (Names{"c", "a", "b"}));
+    EXPECT_EQ(column(1), (Names{"1000", "200", "30"}));
+    EXPECT_EQ(rows.RowEntry(0)->GetName(), "c");
+    rows.SortByColumn(2, /*descending=*/false);
+    EXPECT_EQ(column(0), (Names{"b", "c", "a"}));
+    rows.SortByColumn(7, /*descending=*/false);  // no such column: nothing moves
+    EXPECT_EQ(column(0), (Names{"b", "c", "a"}));
+
+    // Other columns make the texts again, in the order the rows have.
+    rows.SetColumns(DiskColumns(DiskColumnSwitches{.totalSize = false, .freeSpace = false}));
+    EXPECT_EQ(column(0), (Names{"b", "c", "a"}));
+    EXPECT_EQ(rows.Columns().size(), 2u);
+    rows.Clear();
+    EXPECT_EQ(rows.RowCount(), 0u);
+}
+
 }  // namespace
 }  // namespace kestavo

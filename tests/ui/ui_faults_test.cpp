@@ -43,6 +43,7 @@
 #include "ui/main_frame.h"
 #include "ui/plain_text.h"
 #include "ui/properties_dialog.h"
+#include "ui/result_list.h"
 #include "ui/scripted_prompter.h"
 #include "ui/tree_pane.h"
 #include "ui/view_options.h"
@@ -95,26 +96,6 @@ QStringList WrappedLines(const QString& text, const QFont& font, int width) {
     }
     return lines;
 }
-
-// A table of texts for the width rule, as big as a large folder.
-class TextTable : public QAbstractTableModel {
-public:
-    explicit TextTable(std::vector<QString> sizes) : sizes_(std::move(sizes)) {}
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(sizes_.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : 2;
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole) return {};
-        return index.column() == 0 ? QStringLiteral("name")
-                                   : sizes_[static_cast<std::size_t>(index.row())];
-    }
-
-private:
-    std::vector<QString> sizes_;
-};
 
 }  // namespace
 
@@ -244,21 +225,27 @@ private slots:
     }
 
     void sizeColumnWidthIsFoundQuicklyInAHundredThousandRows() {
-        std::vector<QString> sizes(100000, QStringLiteral("1024"));
-        sizes[77777] = QStringLiteral("999999999999999");
-        TextTable table(std::move(sizes));
-        QTreeView view;
-        view.setModel(&table);
-        view.header()->resizeSection(1, 70);
+        std::vector<std::string> sizes(100000, "1024");
+        sizes[77777] = "999999999999999";
+        ResultListModel table({{"Name", 100, false}, {"Size", 70, true}},
+                              ResultRows{[&] { return sizes.size(); },
+                                         [&](std::size_t row, int column) -> std::string_view {
+                                             return column == 0 ? std::string_view("name")
+                                                                : std::string_view(sizes[row]);
+                                         },
+                                         [](std::size_t) { return 0; }});
+        std::unique_ptr<ResultView> view(MakeResultView(&table, nullptr));
         QElapsedTimer clock;
         clock.start();
-        FitSizeColumns(&view, {{1, 70}});
+        table.MeasureWidest();
+        FitResultColumns(view.get(), table);
         QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(view.header()->sectionSize(1) >=
-                view.fontMetrics().horizontalAdvance(QStringLiteral("999999999999999")));
+        QVERIFY(view->header()->sectionSize(1) >=
+                view->fontMetrics().horizontalAdvance(QStringLiteral("999999999999999")));
         // Never narrower than asked.
-        FitSizeColumns(&view, {{1, 400}});
-        QCOMPARE(view.header()->sectionSize(1), 400);
+        view->UseColumnWidths({{QStringLiteral("Size"), 400}});
+        FitResultColumns(view.get(), table);
+        QCOMPARE(view->header()->sectionSize(1), 400);
     }
 
     void lockPanesFollowTheXServer() {
