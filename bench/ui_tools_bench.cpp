@@ -22,8 +22,8 @@
 #include <string_view>
 
 #include "ui/drive_dialogs.h"
-#include "ui/find_duplicates_dlg.h"
-#include "ui/find_files_dlg.h"
+#include "ui/find_duplicates_dialog.h"
+#include "ui/find_files_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/tree_pane.h"
 #include "ui_bench_support.h"

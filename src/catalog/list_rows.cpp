@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalog/list_rows.h"
 
+#include <algorithm>
+
 #include "catalog/name_compare.h"
 
 namespace kestavo {
@@ -53,6 +55,42 @@ int CompareRows(FileData* a, FileData* b, ColumnContent content) {
             return compareNumbers(a->GetTime(), b->GetTime());
     }
     return 0;
+}
+
+void ListedRows::SetColumns(std::vector<ListColumn> columns) {
+    columns_ = std::move(columns);
+    MakeTexts();
+}
+
+void ListedRows::SetRows(std::vector<FileData*> rows) {
+    rows_.clear();
+    rows_.reserve(rows.size());
+    for (FileData* entry : rows) rows_.push_back(Row{entry, 0});
+    MakeTexts();
+}
+
+void ListedRows::Clear() {
+    rows_.clear();
+    texts_.clear();
+}
+
+void ListedRows::MakeTexts() {
+    texts_.clear();
+    texts_.reserve(rows_.size() * columns_.size());
+    for (Row& row : rows_) {
+        row.texts = texts_.size();
+        for (const ListColumn& column : columns_)
+            texts_.push_back(CellText(*row.entry, column.content));
+    }
+}
+
+void ListedRows::SortByColumn(std::size_t column, bool descending) {
+    if (column >= columns_.size()) return;
+    const ColumnContent content = columns_[column].content;
+    std::stable_sort(rows_.begin(), rows_.end(), [&](const Row& a, const Row& b) {
+        const int order = CompareRows(a.entry, b.entry, content);
+        return descending ? order > 0 : order < 0;
+    });
 }
 
 }  // namespace kestavo

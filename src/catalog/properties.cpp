@@ -83,4 +83,12 @@ PropertyFields PropertiesOfRoot(CatalogSet& set) {
     return f;
 }
 
+std::optional<PropertyFields> PropertiesOfItem(CatalogSet& set, TreeItem item) {
+    // The top root item is the one item without a parent.
+    if (set.Tree().Parent(item) == kNoItem) return PropertiesOfRoot(set);
+    FileData* entry = set.EntryOfItem(item);
+    if (!entry) return std::nullopt;
+    return PropertiesOfEntry(*entry);
+}
+
 }  // namespace kestavo

@@ -3,6 +3,7 @@
 // whose names were not UTF-8.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "catalog/catalog_set.h"
@@ -29,5 +30,9 @@ const char* TypeWordOfKind(int kind);
 PropertyFields PropertiesOfEntry(FileData& entry);
 // For the top root item: every loaded catalog summed up, dated now.
 PropertyFields PropertiesOfRoot(CatalogSet& set);
+// What Properties on a tree item shows: the top root item's sum for the top
+// root item (and for no item at all, as when nothing is selected), the
+// item's entry otherwise; nothing for an item whose entry is gone.
+std::optional<PropertyFields> PropertiesOfItem(CatalogSet& set, TreeItem item);
 
 }  // namespace kestavo

@@ -14,20 +14,24 @@ ShownContents::~ShownContents() {
     set_.RemoveObserver(this);
 }
 
-void ShownContents::Show(TreeItem item, TreeItem parent) {
+void ShownContents::Show(TreeItem item) {
     item_ = item;
-    parent_ = parent;
+    parent_ = set_.Tree().Parent(item);
+    ReadRows();
+}
+
+void ShownContents::ReadRows() {
     rows_.clear();
     set_.ForEachEntryUnder(item_, [this](FileData& e) { rows_.push_back(&e); });
     if (listener_) listener_->RowsRead();
 }
 
 void ShownContents::ShowDisks() {
-    Show(set_.RootItem(), kNoItem);
+    Show(set_.RootItem());
 }
 
 void ShownContents::Refresh() {
-    Show(item_, parent_);
+    ReadRows();
 }
 
 std::vector<FileData*> ShownContents::RowsInInitialOrder() const {

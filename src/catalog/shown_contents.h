@@ -28,9 +28,9 @@ public:
     ShownContents(const ShownContents&) = delete;
     ShownContents& operator=(const ShownContents&) = delete;
 
-    // Shows the entries under `item`: disks when `parent` is kNoItem (the
-    // top root item), files otherwise.
-    void Show(TreeItem item, TreeItem parent);
+    // Shows the entries under `item`: the disks when it is the top root
+    // item (the one item without a parent), files otherwise.
+    void Show(TreeItem item);
     // The disks under the top root item.
     void ShowDisks();
     // Reads the rows of the item shown again.
@@ -47,6 +47,7 @@ public:
     void SetListener(ShownContentsListener* listener) { listener_ = listener; }
 
 private:
+    void ReadRows();
     void EntriesAboutToBeRemoved() override;
     void DisksLoaded() override;
     void SizeTextsReleased() override;

@@ -36,7 +36,7 @@ int RunLs(const Arguments& args) {
     const TreePathTarget target = ResolveTreePath(set, path, /*allowEntry=*/false);
     if (!target.found) return NoSuchItem(path);
     ShownContents shown(set);
-    shown.Show(target.node, set.Tree().Parent(target.node));
+    shown.Show(target.node);
     if (const std::optional<TableFormat> format = FormatOption(args))
         return PrintTable(*format, [&shown](TableWriter& out) { WriteContentsTable(shown, out); });
     PrintContents(shown);
@@ -50,16 +50,10 @@ int RunProperties(const Arguments& args) {
     const std::string path = TreePathArgument(args);
     const TreePathTarget target = ResolveTreePath(set, path, /*allowEntry=*/true);
     if (!target.found) return NoSuchItem(path);
-    PropertyFields fields;
-    if (target.file) {
-        fields = PropertiesOfEntry(*target.file);
-    } else if (target.node == set.RootItem()) {
-        fields = PropertiesOfRoot(set);
-    } else {
-        FileData* entry = set.EntryOfItem(target.node);
-        if (!entry) return NoSuchItem(path);
-        fields = PropertiesOfEntry(*entry);
-    }
+    const std::optional<PropertyFields> found =
+        target.file ? PropertiesOfEntry(*target.file) : PropertiesOfItem(set, target.node);
+    if (!found) return NoSuchItem(path);
+    const PropertyFields& fields = *found;
     PrintField("Name:", fields.name);
     PrintField("Type:", fields.type);
     PrintField("Location:", fields.location);

@@ -86,7 +86,8 @@ WorkDialog::WorkDialog(const QString& title, bool canStop, QWidget* parent) : QD
     place_ = new QLabel(this);
     place_->setTextFormat(Qt::PlainText);
     // A long path must not widen the window: it is cut in the middle.
-    place_->setMinimumWidth(fontMetrics().averageCharWidth() * 60);
+    constexpr int kPlaceChars = 60;
+    place_->setMinimumWidth(fontMetrics().averageCharWidth() * kPlaceChars);
     place_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* layout = new QVBoxLayout(this);

@@ -1,29 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Widths of the columns of lists and result lists.
+// How the columns of every list grow with the font, and the tooltips of
+// texts cut off by their columns.
 #pragma once
 
 #include <QStyledItemDelegate>
-#include <vector>
 
 class QAbstractItemView;
-class QTreeView;
+class QWidget;
 
 namespace kestavo::ui {
 
-// A column that holds sizes, and the width it is given at the least.
-struct SizeColumn {
-    int column = 0;
-    int minimumWidth = 0;
-};
+// Column widths are designed for a font this many pixels high; they grow
+// with a taller font (a larger font setting, or a scale factor above one).
+constexpr double kDesignFontHeight = 13.0;
 
-// Makes each size column as wide as its widest text (and its heading) needs,
-// never narrower than its minimum, so that no digit is ever cut off. The
-// texts are compared by length first, so a folder of 100 000 rows costs one
-// pass over the texts and a few measurements.
-void FitSizeColumns(QTreeView* view, const std::vector<SizeColumn>& columns);
-
-// The width one column needs for its widest text, heading included.
-int NeededColumnWidth(QTreeView* view, int column);
+// How much wider than designed the columns of `view` are.
+double FontScale(const QWidget& view);
 
 // Draws the rows as usual and, for a text cut off by its column, shows the
 // whole text as the tooltip.

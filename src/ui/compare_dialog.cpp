@@ -42,9 +42,13 @@ int StatusPicture(CompareStatus status) {
 namespace {
 
 std::vector<ResultColumn> CompareColumns() {
-    return {{"Status", 70, false},      {"Name", 160, false},    {"In Folder", 140, false},
-            {"Size Catalog", 80, true}, {"Size Disk", 80, true}, {"Date Catalog", 140, false},
-            {"Date Disk", 140, false}};
+    return {{.heading = "Status", .width = 70, .rightAligned = false},
+            {.heading = "Name", .width = 160, .rightAligned = false},
+            {.heading = "In Folder", .width = 140, .rightAligned = false},
+            {.heading = "Size Catalog", .width = 80, .rightAligned = true},
+            {.heading = "Size Disk", .width = 80, .rightAligned = true},
+            {.heading = "Date Catalog", .width = 140, .rightAligned = false},
+            {.heading = "Date Disk", .width = 140, .rightAligned = false}};
 }
 
 }  // namespace
@@ -58,7 +62,8 @@ DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
     driveBox_ = new QComboBox(this);
     driveBox_->setEditable(true);
     driveBox_->setInsertPolicy(QComboBox::NoInsert);
-    driveBox_->setMinimumContentsLength(22);
+    constexpr int kDriveEntryChars = 22;
+    driveBox_->setMinimumContentsLength(kDriveEntryChars);
     compareNow_ = new QPushButton(QStringLiteral("Compare Now"), this);
     compareNow_->setDefault(true);
     saveReport_ = new QPushButton(QStringLiteral("Save Report ..."), this);
@@ -99,7 +104,8 @@ DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
     connect(compareNow_, &QPushButton::clicked, this, &DriveCompare::OnCompareNow);
     connect(saveReport_, &QPushButton::clicked, this, &DriveCompare::OnSaveReport);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-    ResizeToFirstSize(this, sizeHint().expandedTo(QSize(860, 380)));
+    constexpr QSize kLeastFirstSize(860, 380);
+    ResizeToFirstSize(this, sizeHint().expandedTo(kLeastFirstSize));
     driveBox_->setFocus();
 }
 
@@ -116,13 +122,16 @@ void DriveCompare::OnCompareNow() {
             drive && media::HoldsMedium(*drive))
             unmount.emplace(*drive, stop);
         RunInBackground(
-            this, BackgroundWork{
-                      QStringLiteral("Compare Disk vs. Catalog"),
-                      [&] {
-                          kestavo::DiskComparison::ReadDisk(
-                              *job, [&](const DiskReadCounts& c) { return board.Note(c); }, &stop);
-                      },
-                      [&] { return board.Lines(); }, &stop});
+            this, BackgroundWork{.title = QStringLiteral("Compare Disk vs. Catalog"),
+                                 .work =
+                                     [&] {
+                                         kestavo::DiskComparison::ReadDisk(
+                                             *job,
+                                             [&](const DiskReadCounts& c) { return board.Note(c); },
+                                             &stop);
+                                     },
+                                 .status = [&] { return board.Lines(); },
+                                 .stop = &stop});
         tool_.Finish(*job, prompter_);
         if (unmount && unmount->Fired())
             prompter_.Show(unmount->Why("The comparison was stopped."));

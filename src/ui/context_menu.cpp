@@ -10,15 +10,19 @@
 namespace kestavo::ui {
 namespace {
 
+// How far inside the pane's corner, or a row's left edge, the menu opens.
+constexpr int kMenuInset = 5;
+
 // The menu key works on the item the keyboard is on: a point inside its row,
 // brought into view first. With no current item, the pane's corner.
 QPoint KeyboardMenuPoint(QAbstractItemView* view) {
+    const QPoint corner(kMenuInset, kMenuInset);
     const QModelIndex current = view->currentIndex();
-    if (!current.isValid()) return QPoint(5, 5);
+    if (!current.isValid()) return corner;
     view->scrollTo(current);
     const QRect row = view->visualRect(current);
-    if (row.isEmpty()) return QPoint(5, 5);
-    return QPoint(row.left() + std::min(5, row.width() / 2), row.center().y());
+    if (row.isEmpty()) return corner;
+    return QPoint(row.left() + std::min(kMenuInset, row.width() / 2), row.center().y());
 }
 
 }  // namespace

@@ -46,7 +46,8 @@ DriveSelection::DriveSelection(const media::DriveList& drives, Prompter& prompte
     driveBox_ = new QComboBox(this);
     driveBox_->setEditable(true);
     driveBox_->setInsertPolicy(QComboBox::NoInsert);
-    driveBox_->setMinimumContentsLength(24);
+    constexpr int kDriveEntryChars = 24;
+    driveBox_->setMinimumContentsLength(kDriveEntryChars);
     driveBox_->setAccessibleName(QStringLiteral("Drive"));
     std::vector<std::string> entries = drives.entries;
     const std::string selected = drives.selected >= 0
@@ -126,7 +127,8 @@ LabelDialog::LabelDialog(const std::string& rootPath, QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     label_ = new QLineEdit(this);
     label_->setValidator(new UpperCaseValidator(label_));
-    label_->setMinimumWidth(label_->fontMetrics().averageCharWidth() * 24);
+    constexpr int kLabelChars = 24;
+    label_->setMinimumWidth(label_->fontMetrics().averageCharWidth() * kLabelChars);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("New label:"), label_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

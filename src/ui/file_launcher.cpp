@@ -15,14 +15,21 @@
 #include "ui/prompter.h"
 
 namespace kestavo::ui {
+namespace {
+
+// Starting a program or the file manager usually takes a moment: the
+// dialog that says so appears only when it takes longer.
+constexpr int kOpeningDialogDelayMs = 2000;
+
+}  // namespace
 
 int BackgroundStarter::Start(const std::string& fullPath, const std::string& program) {
     int code = 0;
-    RunInBackground(parent_, BackgroundWork{QStringLiteral("Opening"),
-                                            [&] { code = processes_.Start(fullPath, program); },
-                                            {},
-                                            nullptr,
-                                            2000});
+    RunInBackground(parent_,
+                    BackgroundWork{.title = QStringLiteral("Opening"),
+                                   .work = [&] { code = processes_.Start(fullPath, program); },
+                                   .status = {},
+                                   .dialogDelayMs = kOpeningDialogDelayMs});
     return code;
 }
 
@@ -54,17 +61,17 @@ int FolderShower::Start(const std::string& fullPath, const std::string&) {
         slash == 0 || slash == std::string::npos ? std::string("/") : fullPath.substr(0, slash);
     int code = 0;
     // The bus and the folder's program are waited for off the user-interface thread.
-    RunInBackground(parent_,
-                    BackgroundWork{QStringLiteral("Opening"),
-                                   [&] {
-                                       const QString uri =
-                                           QUrl::fromLocalFile(QFile::decodeName(fullPath.c_str()))
-                                               .toString(QUrl::FullyEncoded);
-                                       code = showItems(uri) ? 0 : openFolder(folder);
-                                   },
-                                   {},
-                                   nullptr,
-                                   2000});
+    RunInBackground(
+        parent_, BackgroundWork{.title = QStringLiteral("Opening"),
+                                .work =
+                                    [&] {
+                                        const QString uri =
+                                            QUrl::fromLocalFile(QFile::decodeName(fullPath.c_str()))
+                                                .toString(QUrl::FullyEncoded);
+                                        code = showItems(uri) ? 0 : openFolder(folder);
+                                    },
+                                .status = {},
+                                .dialogDelayMs = kOpeningDialogDelayMs});
     return code;
 }
 

@@ -6,7 +6,6 @@
 #include <QMenu>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "catalog/properties.h"
 #include "ui/column_memory.h"
@@ -17,24 +16,6 @@
 #include "ui/properties_dialog.h"
 
 namespace kestavo::ui {
-namespace {
-
-// A column's width in pixels for a 13-pixel font.
-int NormalWidth(ColumnContent content, bool diskList) {
-    switch (content) {
-        case ColumnContent::Name:
-            return diskList ? 140 : 200;
-        case ColumnContent::Size:
-            return diskList ? 90 : 70;
-        case ColumnContent::FreeSpace:
-            return 90;
-        case ColumnContent::Date:
-            return 140;
-    }
-    return 140;
-}
-
-}  // namespace
 
 ListPane::ListPane(ShownContents& shown, QWidget* parent)
     : QWidget(parent),
@@ -64,6 +45,7 @@ ListPane::ListPane(ShownContents& shown, QWidget* parent)
     connect(view_->header(), &QHeaderView::sectionClicked, this, &ListPane::OnColumnClick);
     connect(view_, &QTreeView::doubleClicked, this, &ListPane::OnDoubleClick);
     ShowCutTextsAsTips(view_);
+    model_->SetCharWidths(CharWidths::Of(view_->fontMetrics()));
     ShowFileColumns();
     shown_.SetListener(this);
 }
@@ -84,12 +66,22 @@ void ListPane::RowsRead() {
     else
         ShowFileColumns();
     model_->SetRows(shown_.RowsInInitialOrder());
-    FitSizeColumns(view_, sizeColumns_);
+    FitColumnsToRows();
     contextRow_ = -1;
 }
 
+void ListPane::FitColumnsToRows() {
+    model_->MeasureWidest();
+    QStyleOptionViewItem option;
+    option.initFrom(view_);
+    option.font = view_->font();
+    option.fontMetrics = view_->fontMetrics();
+    option.features = QStyleOptionViewItem::HasDisplay;
+    FitColumns(*view_, *view_->header(), *userWidths_, option, *model_);
+}
+
 QString ListPane::ColumnKey(int column) const {
-    const auto& shown = model_->Columns();
+    const auto& shown = model_->ListColumns();
     if (column < 0 || column >= static_cast<int>(shown.size())) return {};
     return (diskList_ ? QStringLiteral("disks/") : QStringLiteral("files/")) +
            QString::fromUtf8(shown[static_cast<std::size_t>(column)].heading);
@@ -97,58 +89,38 @@ QString ListPane::ColumnKey(int column) const {
 
 void ListPane::UseColumnWidths(const QHash<QString, int>& widths) {
     userWidths_->SetWidths(widths);
-    const int columns = static_cast<int>(model_->Columns().size());
-    for (int column = 0; column < columns; ++column) {
-        const std::optional<int> width = userWidths_->Width(column);
-        if (!width) continue;
-        view_->header()->resizeSection(column, *width);
-        for (SizeColumn& size : sizeColumns_)
-            if (size.column == column) size.minimumWidth = *width;
-    }
+    const int columns = static_cast<int>(model_->ListColumns().size());
+    for (int column = 0; column < columns; ++column)
+        if (const std::optional<int> width = userWidths_->Width(column))
+            view_->header()->resizeSection(column, *width);
 }
 
 void ListPane::ApplyColumns(std::vector<ListColumn> columns, bool diskList) {
     diskList_ = diskList;
-    model_->SetColumns(std::move(columns));
-    sizeColumns_.clear();
-    // Column widths are given for a 13-pixel font; they grow with the font.
-    const double scale = std::max(1.0, view_->fontMetrics().height() / 13.0);
-    const auto& shown = model_->Columns();
-    // A size column always fits ten digits.
-    const int digits = view_->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 16;
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        int width = static_cast<int>(NormalWidth(shown[i].content, diskList) * scale);
-        if (shown[i].rightAligned) width = std::max(width, digits);
-        // A width the user chose for this column stands in for the designed one.
-        width = userWidths_->Width(static_cast<int>(i)).value_or(width);
-        view_->header()->resizeSection(static_cast<int>(i), width);
-        if (shown[i].content != ColumnContent::Name && shown[i].content != ColumnContent::Date)
-            sizeColumns_.push_back({static_cast<int>(i), width});
-    }
+    model_->SetColumns(std::move(columns), diskList);
+    FitColumnsToRows();
 }
 
 void ListPane::ShowFileColumns() {
     if (fileColumnsShown_) return;
-    ApplyColumns(FileColumns(), false);
+    ApplyColumns(FileColumns(), /*diskList=*/false);
     fileColumnsShown_ = true;
 }
 
 void ListPane::ShowDiskColumns() {
     if (!fileColumnsShown_) return;
-    ApplyColumns(DiskColumns(switches_), true);
+    ApplyColumns(DiskColumns(switches_), /*diskList=*/true);
     fileColumnsShown_ = false;
 }
 
-void ListPane::SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize) {
-    switches_.dateCataloged = dateCataloged;
-    switches_.freeSpace = freeSpace;
-    switches_.totalSize = totalSize;
+void ListPane::SetDiskColumns(const DiskColumnSwitches& switches) {
+    switches_ = switches;
     fileColumnsShown_ = true;
     ShowDiskColumns();
 }
 
 void ListPane::OnColumnClick(int column) {
-    if (column < 0 || column >= static_cast<int>(model_->Columns().size())) return;
+    if (column < 0 || column >= static_cast<int>(model_->ListColumns().size())) return;
     model_->SortByColumn(column, sortDescending_);
     sortDescending_ = !sortDescending_;
 }

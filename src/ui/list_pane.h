@@ -26,7 +26,8 @@ public:
     explicit ListPane(ShownContents& shown, QWidget* parent = nullptr);
     ~ListPane() override;
 
-    void SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize);
+    // The disk columns shown from now on.
+    void SetDiskColumns(const DiskColumnSwitches& switches);
 
     // A click on a column heading; the one direction flag serves every column.
     void OnColumnClick(int column);
@@ -71,12 +72,13 @@ private:
     void ShowFileColumns();
     void ShowDiskColumns();
     void ApplyColumns(std::vector<ListColumn> columns, bool diskList);
+    // Widens the columns for the rows' texts by the rule of every list.
+    void FitColumnsToRows();
     QString ColumnKey(int column) const;
 
     ShownContents& shown_;
     QTreeView* view_;
     EntryListModel* model_;
-    std::vector<SizeColumn> sizeColumns_;  // with their widths before the rows came
     DiskColumnSwitches switches_;
     bool fileColumnsShown_ = false;
     bool diskList_ = false;  // the columns shown are those of a disk list

@@ -20,6 +20,7 @@
 #include <ctime>
 
 #include "media/volume_info.h"
+#include "ui/command_handlers.h"
 #include "ui/disk_offer_bar.h"
 #include "ui/drive_watch.h"
 #include "ui/file_launcher.h"
@@ -33,6 +34,15 @@
 
 namespace kestavo::ui {
 namespace {
+
+// The window's size on its first run, and the panes' widths in it; either
+// pane can be made as narrow as this and no narrower.
+constexpr QSize kFirstSize(800, 560);
+constexpr int kFirstTreeWidth = 275;
+constexpr int kFirstListWidth = 400;
+constexpr int kLeastPaneWidth = 10;
+// The toolbar's pictures as they are drawn.
+constexpr QSize kToolbarPictureSize(16, 15);
 
 QString Strftime(const char* format) {
     const std::time_t now = std::time(nullptr);
@@ -58,43 +68,51 @@ CMainFrame::CMainFrame(CKestavo2Doc& doc, Prompter* prompter, QWidget* parent)
     BuildActions();
     list_ = new ListPane(doc_.Shown(), splitter_);
     tree_ = new TreePane(doc_.Catalogs(), doc_.Shown(), *list_, *this, prompter_, splitter_);
+    handlers_ = new CommandHandlers(doc_.Catalogs(), doc_.Shown(), *tree_, *list_, prompter_, this);
     launcher_ = std::make_unique<FileLauncher>(
-        prompter_, [this] { tree_->EjectRemovableDisks(); }, this);
+        prompter_, [this] { handlers_->EjectRemovableDisks(); }, this);
     list_->SetLauncher(launcher_.get());
     splitter_->addWidget(tree_);
     splitter_->addWidget(list_);
     splitter_->setChildrenCollapsible(false);
     splitter_->setAccessibleName(QStringLiteral("Catalogs"));
-    tree_->setMinimumWidth(10);
-    list_->setMinimumWidth(10);
-    splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes({275, 400});
+    tree_->setMinimumWidth(kLeastPaneWidth);
+    list_->setMinimumWidth(kLeastPaneWidth);
+    // The list takes what the window gains.
+    splitter_->setStretchFactor(/*index=*/1, /*stretch=*/1);
+    splitter_->setSizes({kFirstTreeWidth, kFirstListWidth});
     setCentralWidget(WatchDisks(splitter_));
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
-    ResizeToFirstSize(this, QSize(800, 560));
+    ResizeToFirstSize(this, kFirstSize);
 
-    connect(Action(Command::ID_OPEN_ALL_CATALOGS), &QAction::triggered, tree_,
-            &TreePane::OnOpenAllCatalogs);
-    connect(Action(Command::ID_OPEN_SELECTED_CATALOG), &QAction::triggered, tree_,
-            &TreePane::OnOpenSelectedCatalog);
-    connect(Action(Command::ID_VIEW_OPTIONS), &QAction::triggered, tree_, &TreePane::OnViewOptions);
-    connect(Action(Command::ID_CATALOG_NEW_DISK), &QAction::triggered, tree_,
-            &TreePane::OnCatalogNewDisk);
-    connect(Action(Command::ID_FIND_FILES_TOOLBAR), &QAction::triggered, tree_,
-            &TreePane::OnFindFiles);
-    connect(Action(Command::ID_FIND_FILE_CONTEXT), &QAction::triggered, tree_,
-            &TreePane::OnFindFiles);
-    connect(Action(Command::ID_FIND_FILES_ALL), &QAction::triggered, tree_,
-            &TreePane::OnFindFilesAll);
-    connect(Action(Command::ID_FIND_DUPLICATES_CONTEXT), &QAction::triggered, tree_,
-            &TreePane::OnFindDuplicates);
-    connect(Action(Command::ID_FIND_DUPLICATES_ALL), &QAction::triggered, tree_,
-            &TreePane::OnFindDuplicatesAll);
-    connect(Action(Command::ID_COMPARE_DISK), &QAction::triggered, tree_, &TreePane::OnCompareDisk);
-    connect(Action(Command::ID_EJECT_REMOVABLE), &QAction::triggered, tree_,
-            &TreePane::EjectRemovableDisks);
+    connect(Action(Command::ID_OPEN_ALL_CATALOGS), &QAction::triggered, handlers_,
+            &CommandHandlers::OnOpenAllCatalogs);
+    connect(Action(Command::ID_OPEN_SELECTED_CATALOG), &QAction::triggered, handlers_,
+            &CommandHandlers::OnOpenSelectedCatalog);
+    connect(Action(Command::ID_VIEW_OPTIONS), &QAction::triggered, handlers_,
+            &CommandHandlers::OnViewOptions);
+    connect(Action(Command::ID_CATALOG_NEW_DISK), &QAction::triggered, handlers_,
+            &CommandHandlers::OnCatalogNewDisk);
+    connect(Action(Command::ID_FIND_FILES_TOOLBAR), &QAction::triggered, handlers_,
+            &CommandHandlers::OnFindFiles);
+    connect(Action(Command::ID_FIND_FILE_CONTEXT), &QAction::triggered, handlers_,
+            &CommandHandlers::OnFindFiles);
+    connect(Action(Command::ID_FIND_FILES_ALL), &QAction::triggered, handlers_,
+            &CommandHandlers::OnFindFilesAll);
+    connect(Action(Command::ID_FIND_DUPLICATES_CONTEXT), &QAction::triggered, handlers_,
+            &CommandHandlers::OnFindDuplicates);
+    connect(Action(Command::ID_FIND_DUPLICATES_ALL), &QAction::triggered, handlers_,
+            &CommandHandlers::OnFindDuplicatesAll);
+    connect(Action(Command::ID_COMPARE_DISK), &QAction::triggered, handlers_,
+            &CommandHandlers::OnCompareDisk);
+    connect(Action(Command::ID_EJECT_REMOVABLE), &QAction::triggered, handlers_,
+            &CommandHandlers::EjectRemovableDisks);
+    connect(tree_, &TreePane::OpenRequested, handlers_, &CommandHandlers::OnOpenEntry);
+    connect(tree_, &TreePane::OpenContainingFolderRequested, handlers_,
+            &CommandHandlers::OnOpenContainingFolder);
+    connect(tree_, &TreePane::PropertiesRequested, handlers_, &CommandHandlers::OnProperties);
     connect(Action(Command::ID_HELP_TOPICS), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
     connect(Action(Command::ID_QUICK_HELP), &QAction::triggered, this, &CMainFrame::OnQuickHelp);
     connect(Action(Command::ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAppAbout);
@@ -189,7 +207,7 @@ void CMainFrame::BuildMenus() {
 void CMainFrame::BuildToolBar() {
     toolBar_ = addToolBar(QStringLiteral("Toolbar"));
     toolBar_->setObjectName(QStringLiteral("toolbar"));
-    toolBar_->setIconSize(QSize(16, 15));
+    toolBar_->setIconSize(kToolbarPictureSize);
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
     Action(Command::ID_OPEN_ALL_CATALOGS)->setIcon(ToolbarPicture("open_all"));
     Action(Command::ID_CATALOG_NEW_DISK)->setIcon(ToolbarPicture("new_catalog"));
@@ -275,10 +293,11 @@ QWidget* CMainFrame::WatchDisks(QWidget* panes) {
                 return media::DriveEntryText(drive);
         return media::DriveEntryText(offered);
     };
-    connect(offers_, &DiskOfferBar::CompareAsked, this,
-            [this, entryOf](const media::Drive& drive) { tree_->CompareDiskOn(entryOf(drive)); });
+    connect(offers_, &DiskOfferBar::CompareAsked, this, [this, entryOf](const media::Drive& drive) {
+        handlers_->CompareDiskOn(entryOf(drive));
+    });
     connect(offers_, &DiskOfferBar::CatalogAsked, this, [this, entryOf](const media::Drive& drive) {
-        tree_->CatalogNewDiskOn(entryOf(drive));
+        handlers_->CatalogNewDiskOn(entryOf(drive));
     });
 
     auto* centre = new QWidget(this);
@@ -337,7 +356,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::OpenCatalogFiles(const QStringList& files) {
-    for (const QString& file : files) tree_->LoadSelectedCatalog(file);
+    for (const QString& file : files) handlers_->LoadSelectedCatalog(file);
 }
 
 void CMainFrame::BringToFront() {

@@ -18,6 +18,7 @@ class QToolBar;
 
 namespace kestavo::ui {
 
+class CommandHandlers;
 class DiskOfferBar;
 class DriveWatch;
 class FileLauncher;
@@ -34,6 +35,7 @@ public:
 
     QAction* Action(Command command) override;
     TreePane* Tree() const { return tree_; }
+    CommandHandlers* Handlers() const { return handlers_; }
     FileLauncher* Launcher() const { return launcher_.get(); }
     ListPane* List() const { return list_; }
     QToolBar* ToolBar() const { return toolBar_; }
@@ -79,6 +81,7 @@ private:
     QSplitter* splitter_;
     ListPane* list_;
     TreePane* tree_;
+    CommandHandlers* handlers_;
     std::unique_ptr<FileLauncher> launcher_;
     QToolBar* toolBar_ = nullptr;
     QList<QLabel*> panes_;

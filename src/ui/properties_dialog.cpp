@@ -109,14 +109,20 @@ PropertiesDialog::PropertiesDialog(PropertyFields fields, QWidget* parent)
     layout->addWidget(buttons);
     ShowFields();
     // At first as wide as the fields need, but never wider than the dialog's
-    // own 242 dialog units (a dialog unit is a quarter of the average
-    // character width): long texts scroll or wrap inside their fields;
-    int widest = std::max(420, fontMetrics().averageCharWidth() * 242 / 4);
+    // own width in dialog units (a dialog unit is a quarter of the average
+    // character width) nor narrower than its least width in pixels: long
+    // texts scroll or wrap inside their fields;
+    constexpr int kDialogUnits = 242;
+    constexpr int kDialogUnitsPerChar = 4;
+    constexpr int kLeastWidth = 420;
+    int widest = std::max(kLeastWidth,
+                          fontMetrics().averageCharWidth() * kDialogUnits / kDialogUnitsPerChar);
     // and never wider than the screen, its window frame included.
     constexpr int kFrameAllowance = 20;
     if (const QScreen* shownOn = screen())
         widest = std::min(widest, shownOn->availableGeometry().width() - kFrameAllowance);
-    resize(std::clamp(sizeHint().width(), std::min(420, widest), widest), sizeHint().height());
+    resize(std::clamp(sizeHint().width(), std::min(kLeastWidth, widest), widest),
+           sizeHint().height());
 }
 
 void PropertiesDialog::ShowFields() {

@@ -8,6 +8,7 @@
 
 #include "support/side_by_side.h"
 #include "ui/column_memory.h"
+#include "ui/column_widths.h"
 #include "ui/file_drag.h"
 #include "ui/utf8_text.h"
 
@@ -18,9 +19,9 @@ Qt::Alignment AlignmentOf(const ResultColumn& column) {
     return Qt::AlignVCenter | (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft);
 }
 
-// Column widths are given for a 13-pixel font; they grow with the font.
-double FontScale(const QWidget* view) {
-    return std::max(1.0, view->fontMetrics().height() / 13.0);
+// Room beside a right-aligned text: the focus frame's margins and a gap.
+int TextMargin(const QWidget& view) {
+    return view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) * 2 + 12;
 }
 
 }  // namespace
@@ -78,6 +79,14 @@ std::vector<int> WidestTexts::Rows() const {
 ResultListModel::ResultListModel(std::vector<ResultColumn> columns, ResultRows rows,
                                  QObject* parent)
     : QAbstractTableModel(parent), columns_(std::move(columns)), rows_(std::move(rows)) {}
+
+void ResultListModel::SetColumns(std::vector<ResultColumn> columns) {
+    beginResetModel();
+    columns_ = std::move(columns);
+    widestRow_.clear();
+    widestTexts_.clear();
+    endResetModel();
+}
 
 int ResultListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || changing_ ? 0 : static_cast<int>(rows_.count());
@@ -169,7 +178,12 @@ ResultView::ResultView(QWidget* parent)
     setCornerButtonEnabled(false);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
+    // A row is the font's height and a little room, never less than its
+    // pictures need.
+    constexpr int kLeastRowHeight = 18;
+    constexpr int kRowRoom = 4;
+    verticalHeader()->setDefaultSectionSize(
+        std::max(kLeastRowHeight, fontMetrics().height() + kRowRoom));
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(true);
 }
@@ -198,11 +212,11 @@ ResultView* MakeResultView(ResultListModel* model, QWidget* parent) {
     view->header()->setStretchLastSection(false);
     view->header()->setSortIndicatorShown(false);
     model->SetCharWidths(CharWidths::Of(view->fontMetrics()));
-    const double scale = FontScale(view);
     const auto& columns = model->Columns();
     for (std::size_t i = 0; i < columns.size(); ++i)
-        view->header()->resizeSection(static_cast<int>(i),
-                                      static_cast<int>(columns[i].width * scale));
+        view->header()->resizeSection(
+            static_cast<int>(i),
+            DesignedWidth(*view, *view->ColumnMemory(), columns[i], static_cast<int>(i)));
     return view;
 }
 
@@ -223,6 +237,7 @@ void ResultListModel::MeasureWidest() {
     for (std::size_t c = 0; c < columns_.size(); ++c) {
         const int column = static_cast<int>(c);
         if (!columns_[c].rightAligned) {
+            if (!columns_[c].growsToWidestText) continue;
             widestTexts_[c] = inHalves(
                 [&](std::size_t first, std::size_t last) {
                     WidestTexts widest;
@@ -266,39 +281,48 @@ std::vector<int> ResultListModel::WidestTextRows(int column) const {
                : std::vector<int>();
 }
 
-void FitResultColumns(ResultView* view, const ResultListModel& model) {
-    const double scale = FontScale(view);
+int DesignedWidth(const QAbstractItemView& view, const UserColumnWidths& memory,
+                  const ResultColumn& column, int index) {
+    if (const std::optional<int> chosen = memory.Width(index)) return *chosen;
+    const int designed = static_cast<int>(column.width * FontScale(view));
+    if (column.leastDigits <= 0) return designed;
+    const int digits =
+        view.fontMetrics().horizontalAdvance(QString(column.leastDigits, QLatin1Char('0')));
+    return std::max(designed, digits + TextMargin(view));
+}
+
+void FitColumns(QAbstractItemView& view, QHeaderView& header, const UserColumnWidths& memory,
+                const QStyleOptionViewItem& option, const ResultListModel& model) {
     const auto& columns = model.Columns();
-    const int margin =
-        view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) * 2 + 12;
-    const QStyleOptionViewItem option = view->ItemOption();
+    const int margin = TextMargin(view);
     // A text column may take the whole width the list shows, no more.
-    const int widestTextColumn = view->viewport()->width();
+    const int widestTextColumn = view.viewport()->width();
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        // A width the user chose stands in for the designed one.
-        const int designed = view->ColumnMemory()
-                                 ->Width(static_cast<int>(c))
-                                 .value_or(static_cast<int>(columns[c].width * scale));
+        const int column = static_cast<int>(c);
+        const int designed = DesignedWidth(view, memory, columns[c], column);
         if (!columns[c].rightAligned) {
             // The same measure as painting, picture and margins included.
             int needed = 0;
-            for (const int row : model.WidestTextRows(static_cast<int>(c))) {
-                const QModelIndex index = model.index(row, static_cast<int>(c));
+            for (const int row : model.WidestTextRows(column)) {
+                const QModelIndex index = model.index(row, column);
                 needed = std::max(
-                    needed, view->itemDelegateForIndex(index)->sizeHint(option, index).width());
+                    needed, view.itemDelegateForIndex(index)->sizeHint(option, index).width());
             }
-            view->header()->resizeSection(static_cast<int>(c),
-                                          std::max(designed, std::min(needed, widestTextColumn)));
+            header.resizeSection(column, std::max(designed, std::min(needed, widestTextColumn)));
             continue;
         }
-        const int longestRow = model.WidestRow(static_cast<int>(c));
+        const int longestRow = model.WidestRow(column);
         int width = designed;
-        if (longestRow >= 0) {
-            const QString text = model.Text(longestRow, static_cast<int>(c));
-            width = std::max(width, view->fontMetrics().horizontalAdvance(text) + margin);
-        }
-        view->header()->resizeSection(static_cast<int>(c), width);
+        if (longestRow >= 0)
+            width = std::max(
+                width,
+                view.fontMetrics().horizontalAdvance(model.Text(longestRow, column)) + margin);
+        header.resizeSection(column, width);
     }
+}
+
+void FitResultColumns(ResultView* view, const ResultListModel& model) {
+    FitColumns(*view, *view->header(), *view->ColumnMemory(), view->ItemOption(), model);
 }
 
 }  // namespace kestavo::ui

@@ -24,8 +24,13 @@ class UserColumnWidths;
 
 struct ResultColumn {
     const char* heading;
-    int width;  // pixels at normal scale
+    int width;  // pixels for a font of kDesignFontHeight
     bool rightAligned;
+    // A left-aligned column widens to its widest text, as far as the list
+    // shows at once; a right-aligned one always does, without that bound.
+    bool growsToWidestText = true;
+    // A right-aligned column is never narrower than this many digits.
+    int leastDigits = 0;
 };
 
 // Where the model reads its rows: their number, the text of a cell and the
@@ -77,6 +82,8 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
     const std::vector<ResultColumn>& Columns() const { return columns_; }
+    // Shows other columns; the rows are read again.
+    void SetColumns(std::vector<ResultColumn> columns);
     // Rows that stand for catalog entries can be dragged out as files.
     void SetEntries(RowEntries entries) { entries_ = std::move(entries); }
     // The entry a row stands for; null for a row of none.
@@ -90,7 +97,8 @@ public:
     // user-interface thread for MeasureWidest.
     void SetCharWidths(const CharWidths& widths) { charWidths_ = widths; }
     // Finds the row with the longest text of each right-aligned column, and
-    // the rows whose texts are likely the widest of each other column. Reads
+    // the rows whose texts are likely the widest of each other column that
+    // grows to its widest text. Reads
     // the rows only, so it may run on the worker that made them, before
     // EndChange; FitResultColumns then measures those texts alone.
     void MeasureWidest();
@@ -131,9 +139,20 @@ private:
 
 // A report-style list view over `model`, with the columns' widths.
 ResultView* MakeResultView(ResultListModel* model, QWidget* parent);
-// Widens each column to its widest text, never below its given width; a
-// left-aligned column grows no wider than the list shows at once (its
-// whole text stays the tooltip).
+
+// The width a column is given before its texts are measured: the one the
+// user chose by hand, else its designed width grown with the font (and
+// never less than its least digits).
+int DesignedWidth(const QAbstractItemView& view, const UserColumnWidths& memory,
+                  const ResultColumn& column, int index);
+// The one rule by which every list fits its columns, MeasureWidest having
+// run: each column as wide as its designed width, a right-aligned column
+// wider for its widest text, a left-aligned one that grows to its texts
+// wider for them but no wider than the list shows at once (its whole text
+// stays the tooltip). `option` is the style of a cell as the view paints it.
+void FitColumns(QAbstractItemView& view, QHeaderView& header, const UserColumnWidths& memory,
+                const QStyleOptionViewItem& option, const ResultListModel& model);
+// FitColumns on a result view.
 void FitResultColumns(ResultView* view, const ResultListModel& model);
 
 }  // namespace kestavo::ui

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The left-hand pane: the tree of disks, folders and Zip Folders, and the
-// handlers of the catalog commands, the properties and the view options.
+// The left-hand pane: the tree of disks, folders and Zip Folders, which item
+// is selected and in hand for the commands, and the tree's context menu.
 #pragma once
 
 #include <QWidget>
-#include <string>
 
 #include "catalog/catalog_set.h"
 #include "catalog/shown_contents.h"
@@ -17,7 +16,6 @@ class QTreeView;
 namespace kestavo::ui {
 
 class CommandSource;
-class CViewOptions;
 class ListPane;
 class Prompter;
 
@@ -32,50 +30,35 @@ public:
     // contents.
     void ShowEntryInTree(FileData& entry);
 
-    void OnOpenAllCatalogs();
-    void OnOpenSelectedCatalog();
-    // Loads one catalog file beside those already loaded.
-    void LoadSelectedCatalog(const QString& path);
+    // Delete Catalog on the disk in hand: the selection moves off the
+    // disk removed as the user left it.
     void OnDeleteCatalog();
-    void OnProperties();
-    void OnViewOptions();
-    void OnCatalogNewDisk();
-    // Catalog New Disk with the drive of `entryText` ("E:  WORK") chosen.
-    void CatalogNewDiskOn(const std::string& entryText);
-    // Find Files on the pending context item, else on the top root item; the
-    // Tools menu's command always on the top root item.
-    void OnFindFiles();
-    void OnFindFilesAll();
-    void OnFindDuplicates();
-    void OnFindDuplicatesAll();
-    void OnCompareDisk();
-    // The compare window with the drive of `entryText` chosen.
-    void CompareDiskOn(const std::string& entryText);
-    // Open on a folder or Zip Folder of the tree.
-    void OnOpenEntry();
-    // Open Containing Folder on a folder or Zip Folder of the tree.
-    void OnOpenContainingFolder();
-    void EjectRemovableDisks();
-    // How long a scan may run before its progress window appears.
-    void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
 
     // The context menu for the item at `pos` (viewport coordinates), or null
     // where there is no item; the caller shows it.
     QMenu* BuildContextMenu(const QPoint& pos);
 
     TreeItem RootItem() const { return rootItem_; }
+    // The item the tree's commands are on: the one selected or whose
+    // context menu was opened last.
     TreeItem ContextItem() const { return contextItem_; }
+    // A command on the context item is done with it.
+    void ForgetContextItem();
     TreeItem HighlightItem() const { return model_->Highlight(); }
     void SelectItem(TreeItem item);
     QTreeView* View() const { return view_; }
     ContainerTreeModel* Model() const { return model_; }
-    CViewOptions* ViewOptions() const { return viewOptions_; }
+
+signals:
+    // The context menu's commands on the context item.
+    void OpenRequested();
+    void OpenContainingFolderRequested();
+    void PropertiesRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void CatalogNewDisk(const std::string& chosenEntry);
     void OnSelectionChanged(const QModelIndex& current);
     void ForgetItemsBelow(const QModelIndex& parent, int first, int last);
     // No item selected, highlighted or in hand for the context commands.
@@ -88,10 +71,8 @@ private:
     Prompter& prompter_;
     QTreeView* view_;
     ContainerTreeModel* model_;
-    CViewOptions* viewOptions_;
     TreeItem rootItem_ = kNoItem;
     TreeItem contextItem_ = kNoItem;
-    int progressDelayMs_ = 300;
     bool deleting_ = false;
 };
 

@@ -28,7 +28,8 @@ CViewOptionsColumns::CViewOptionsColumns(QWidget* parent)
     unit_->setInsertPolicy(QComboBox::NoInsert);
     unit_->completer()->setCaseSensitivity(Qt::CaseSensitive);
     for (const NamedSizeUnit& named : kSizeUnitNames) unit_->addItem(FromUtf8(named.name));
-    unit_->setMinimumContentsLength(5);
+    constexpr int kUnitChars = 5;  // "byte" and room
+    unit_->setMinimumContentsLength(kUnitChars);
     unit_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
     auto* unitRow = new QHBoxLayout;

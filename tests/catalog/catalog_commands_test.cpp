@@ -115,7 +115,7 @@ TEST_F(CatalogCommandsTest, DeleteCatalogAsksThenDeletesFileDiskAndEntries) {
     EXPECT_EQ(DeleteCatalog(set, Root(), dir.Str(), messages), DeleteOutcome::NotADisk);
     EXPECT_EQ(messages.shown.size(), asked);
 
-    set.ShowContents(Root(), kNoItem);
+    set.ShowContents(Root());
     messages.answers = {MessageAnswer::Yes};
     EXPECT_EQ(DeleteCatalog(set, work, dir.Str(), messages), DeleteOutcome::Deleted);
     EXPECT_FALSE(std::filesystem::exists(file));

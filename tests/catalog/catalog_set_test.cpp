@@ -55,7 +55,7 @@ TEST_F(CatalogSetTest, LocaleFoldsAccentedLettersButUpperCasingDoesNot) {
 }
 
 TEST_F(CatalogSetTest, RemoveEntryNamedRemovesOnlyTheFirstAndEmptiesTheList) {
-    set.ShowContents(disk, set.RootItem());
+    set.ShowContents(disk);
     ASSERT_FALSE(list.rows.empty());
     set.RemoveEntryNamed(disk, "Readme.Txt");
     EXPECT_TRUE(list.rows.empty());
@@ -67,10 +67,10 @@ TEST_F(CatalogSetTest, RemoveEntryNamedRemovesOnlyTheFirstAndEmptiesTheList) {
 
 TEST_F(CatalogSetTest, ShowContentsListsDisksOrFilesInFilingOrder) {
     LoadText(set, CatalogHeader() + "+ \"A\" 1 1 1 1 2000 0 0 0 < >", messages);
-    set.ShowContents(set.RootItem(), kNoItem);
+    set.ShowContents(set.RootItem());
     EXPECT_TRUE(list.diskColumns);
     EXPECT_EQ(list.Names(), (std::vector<std::string>{"D", "A"}));
-    set.ShowContents(disk, set.RootItem());
+    set.ShowContents(disk);
     EXPECT_FALSE(list.diskColumns);
     EXPECT_EQ(list.Names(),
               (std::vector<std::string>{"readme.txt", "README.TXT", "dir", "arc.zip", "b.DOC"}));

@@ -94,6 +94,13 @@ TEST_F(PropertiesTest, TopRootItemSumsEveryCatalogAndIsDatedNow) {
     EXPECT_EQ(set.EntryCount(), 16u);  // the stand-in entry is not kept
 }
 
+TEST_F(PropertiesTest, ATreeItemMeansItsEntryAndTheTopRootItemOrNoItemTheSum) {
+    EXPECT_EQ(PropertiesOfItem(set, dir)->location, "CD");
+    EXPECT_EQ(PropertiesOfItem(set, disk)->type, "CD-ROM");
+    EXPECT_EQ(PropertiesOfItem(set, set.RootItem())->type, "Disk Drive");
+    EXPECT_EQ(PropertiesOfItem(set, kNoItem)->type, "Disk Drive");
+}
+
 TEST(TypeWordTest, EveryKind) {
     EXPECT_STREQ(TypeWordOfKind(KIND_FIXED_DISK), "Fixed Hard Disk");
     EXPECT_STREQ(TypeWordOfKind(KIND_DEFAULT_DISK), "Removable Disk");

@@ -50,12 +50,12 @@ TEST_F(ShownContentsTest, ListsDisksUnderTheRootAndFilesUnderAFolderInFilingOrde
     Load(DiskCatalog("TWO"));
     const TreeItem one = Child(set, Root(), "ONE");
 
-    shown.Show(Root(), kNoItem);
+    shown.Show(Root());
     EXPECT_TRUE(shown.ListsDisks());
     EXPECT_EQ(RowNames(), (Names{"ONE", "TWO"}));
     EXPECT_TRUE(list.diskColumns);
 
-    shown.Show(one, Root());
+    shown.Show(one);
     EXPECT_FALSE(shown.ListsDisks());
     EXPECT_EQ(shown.Item(), one);
     EXPECT_EQ(shown.Parent(), Root());
@@ -69,11 +69,11 @@ TEST_F(ShownContentsTest, ListsDisksUnderTheRootAndFilesUnderAFolderInFilingOrde
     Names initial;
     for (const FileData* row : shown.RowsInInitialOrder()) initial.emplace_back(row->GetName());
     EXPECT_EQ(initial, (Names{"A.txt", "b.txt", "sub", "Z.txt"}));
-    shown.Show(Child(set, one, "sub"), one);
+    shown.Show(Child(set, one, "sub"));
     EXPECT_EQ(RowNames(), (Names{"deep.txt"}));
 
     // An item with nothing under it lists nothing, in the columns of its kind.
-    shown.Show(Child(set, Root(), "TWO"), Root());
+    shown.Show(Child(set, Root(), "TWO"));
     EXPECT_TRUE(shown.Rows().empty());
     EXPECT_FALSE(list.diskColumns);
 }
@@ -84,7 +84,7 @@ TEST_F(ShownContentsTest, ALoadShowsTheDisksAndAnUnreadableFileChangesNothing) {
     EXPECT_EQ(RowNames(), (Names{"ONE"}));
 
     const TreeItem one = Child(set, Root(), "ONE");
-    shown.Show(one, Root());
+    shown.Show(one);
     const int reads = list.reads;
     Load("not a catalog");
     EXPECT_EQ(list.reads, reads);
@@ -127,20 +127,20 @@ TEST_F(ShownContentsTest, RemovingEntriesEmptiesTheRowsAndKeepsTheItem) {
     const TreeItem one = Child(set, Root(), "ONE");
     const TreeItem d = Child(set, one, "d");
 
-    shown.Show(d, one);
+    shown.Show(d);
     set.RemoveEntriesUnder(d);
     EXPECT_TRUE(shown.Rows().empty());
     EXPECT_TRUE(list.rows.empty());
     EXPECT_EQ(shown.Item(), d);
 
-    shown.Show(one, Root());
+    shown.Show(one);
     set.RemoveEntryNamed(one, "Y");
     EXPECT_TRUE(shown.Rows().empty());
     shown.Refresh();
     EXPECT_EQ(RowNames(), (Names{"d"}));
 
     // Removing a whole disk while the disks are shown.
-    shown.Show(Root(), kNoItem);
+    shown.Show(Root());
     set.RemoveContainerNamed(Root(), "one");
     EXPECT_TRUE(shown.Rows().empty());
     shown.Refresh();
@@ -154,7 +154,7 @@ TEST_F(ShownContentsTest, RemovingEntriesEmptiesTheRowsAndKeepsTheItem) {
 TEST_F(ShownContentsTest, ANewSizeUnitReadsTheShownRowsAgainWithFreshTexts) {
     Load(DiskCatalog("ONE", "\"big\" 5000 1 1 2000 0 0 0"));
     const TreeItem one = Child(set, Root(), "ONE");
-    shown.Show(one, Root());
+    shown.Show(one);
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(CellText(*list.rows[0], ColumnContent::Size), "5000");
 
@@ -167,7 +167,7 @@ TEST_F(ShownContentsTest, ANewSizeUnitReadsTheShownRowsAgainWithFreshTexts) {
     EXPECT_EQ(CellText(*list.rows[0], ColumnContent::Size), "5KB");
 
     // The disk list's free space follows the unit as well.
-    shown.Show(Root(), kNoItem);
+    shown.Show(Root());
     SetSizeUnit(kUnitByte);
     set.ReleaseAllSizeTexts();
     EXPECT_TRUE(shown.ListsDisks());
@@ -179,6 +179,41 @@ TEST_F(ShownContentsTest, WithoutAListenerTheRowsAreStillKept) {
     Load(DiskCatalog("ONE", "\"f\" 1 1 1 2000 0 0 0"));
     EXPECT_EQ(list.reads, 0);
     EXPECT_EQ(RowNames(), (Names{"ONE"}));
+}
+
+TEST_F(ShownContentsTest, ListedRowsKeepEachRowsTextsThroughSortsAndColumnChanges) {
+    Load(DiskCatalog("ONE",
+                     "\"b\" 30 1 1 2000 0 0 0 \"a\" 200 3 1 2000 0 0 0 "
+                     "\"c\" 1000 2 1 2000 0 0 0"));
+    shown.Show(Child(set, Root(), "ONE"));
+    ListedRows rows;
+    rows.SetColumns(FileColumns());
+    rows.SetRows(shown.RowsInInitialOrder());
+    const auto column = [&](std::size_t c) {
+        Names texts;
+        for (std::size_t row = 0; row < rows.RowCount(); ++row)
+            texts.emplace_back(rows.RowText(row, c));
+        return texts;
+    };
+    EXPECT_EQ(column(0), (Names{"a", "b", "c"}));
+    EXPECT_EQ(column(1), (Names{"200", "30", "1000"}));
+
+    // Sizes as numbers, not as texts; each row's texts go with it.
+    rows.SortByColumn(1, /*descending=*/true);
+    EXPECT_EQ(column(0), (Names{"c", "a", "b"}));
+    EXPECT_EQ(column(1), (Names{"1000", "200", "30"}));
+    EXPECT_EQ(rows.RowEntry(0)->GetName(), "c");
+    rows.SortByColumn(2, /*descending=*/false);
+    EXPECT_EQ(column(0), (Names{"b", "c", "a"}));
+    rows.SortByColumn(7, /*descending=*/false);  // no such column: nothing moves
+    EXPECT_EQ(column(0), (Names{"b", "c", "a"}));
+
+    // Other columns make the texts again, in the order the rows have.
+    rows.SetColumns(DiskColumns(DiskColumnSwitches{.totalSize = false, .freeSpace = false}));
+    EXPECT_EQ(column(0), (Names{"b", "c", "a"}));
+    EXPECT_EQ(rows.Columns().size(), 2u);
+    rows.Clear();
+    EXPECT_EQ(rows.RowCount(), 0u);
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ private:
 class ListedCatalogSet : public CatalogSet {
 public:
     void SetListSink(RecordingList* list) { list->Listen(shown_); }
-    void ShowContents(TreeItem item, TreeItem parent) { shown_.Show(item, parent); }
+    void ShowContents(TreeItem item) { shown_.Show(item); }
     void Refresh() { shown_.Refresh(); }
     TreeItem ShownItem() const { return shown_.Item(); }
     TreeItem ShownParent() const { return shown_.Parent(); }

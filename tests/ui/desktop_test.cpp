@@ -32,7 +32,7 @@
 #include "ui/command_line.h"
 #include "ui/drive_dialogs.h"
 #include "ui/file_launcher.h"
-#include "ui/find_files_dlg.h"
+#include "ui/find_files_dialog.h"
 #include "ui/list_pane.h"
 #include "ui/main_frame.h"
 #include "ui/remembered_state.h"

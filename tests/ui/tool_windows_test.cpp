@@ -25,13 +25,14 @@
 
 #include "catalog/size_unit.h"
 #include "ui/background_work.h"
+#include "ui/command_handlers.h"
 #include "ui/compare_dialog.h"
 #include "ui/disk_offer_bar.h"
 #include "ui/drive_dialogs.h"
 #include "ui/drive_watch.h"
 #include "ui/file_launcher.h"
-#include "ui/find_duplicates_dlg.h"
-#include "ui/find_files_dlg.h"
+#include "ui/find_duplicates_dialog.h"
+#include "ui/find_files_dialog.h"
 #include "ui/list_pane.h"
 #include "ui/main_frame.h"
 #include "ui/result_list.h"
@@ -512,7 +513,7 @@ private slots:
         MapDrives(QStringLiteral("E:|removable|Floppy|") + disk);
         const QByteArray before = ReadBytes(catalogs_ + QStringLiteral("/floppy.kvx"));
         QVERIFY(!before.isEmpty());
-        Tree()->SetProgressDelay(0);
+        frame_->Handlers()->SetProgressDelay(0);
         bool sawProgress = false;
         DialogScript script;
         script.Then([&](QDialog* dialog) {
@@ -784,7 +785,7 @@ private slots:
         QDir().mkpath(stick);
         MapDrives(QStringLiteral("E:|removable|WORK|") + work);
         frame_->Watch()->Recheck();
-        Tree()->OnCompareDisk();
+        frame_->Handlers()->OnCompareDisk();
         auto* compare = OpenWindow<ui::DriveCompare>();
         QVERIFY(compare);
         QCOMPARE(compare->DriveBox()->currentText(), QStringLiteral("E:  WORK"));

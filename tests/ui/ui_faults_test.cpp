@@ -36,12 +36,14 @@
 
 #include "catalog/size_unit.h"
 #include "ui/column_widths.h"
+#include "ui/command_handlers.h"
 #include "ui/help_dialogs.h"
 #include "ui/list_pane.h"
 #include "ui/lock_state.h"
 #include "ui/main_frame.h"
 #include "ui/plain_text.h"
 #include "ui/properties_dialog.h"
+#include "ui/result_list.h"
 #include "ui/scripted_prompter.h"
 #include "ui/tree_pane.h"
 #include "ui/view_options.h"
@@ -94,26 +96,6 @@ QStringList WrappedLines(const QString& text, const QFont& font, int width) {
     }
     return lines;
 }
-
-// A table of texts for the width rule, as big as a large folder.
-class TextTable : public QAbstractTableModel {
-public:
-    explicit TextTable(std::vector<QString> sizes) : sizes_(std::move(sizes)) {}
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(sizes_.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : 2;
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole) return {};
-        return index.column() == 0 ? QStringLiteral("name")
-                                   : sizes_[static_cast<std::size_t>(index.row())];
-    }
-
-private:
-    std::vector<QString> sizes_;
-};
 
 }  // namespace
 
@@ -243,21 +225,27 @@ private slots:
     }
 
     void sizeColumnWidthIsFoundQuicklyInAHundredThousandRows() {
-        std::vector<QString> sizes(100000, QStringLiteral("1024"));
-        sizes[77777] = QStringLiteral("999999999999999");
-        TextTable table(std::move(sizes));
-        QTreeView view;
-        view.setModel(&table);
-        view.header()->resizeSection(1, 70);
+        std::vector<std::string> sizes(100000, "1024");
+        sizes[77777] = "999999999999999";
+        ResultListModel table({{"Name", 100, false}, {"Size", 70, true}},
+                              ResultRows{[&] { return sizes.size(); },
+                                         [&](std::size_t row, int column) -> std::string_view {
+                                             return column == 0 ? std::string_view("name")
+                                                                : std::string_view(sizes[row]);
+                                         },
+                                         [](std::size_t) { return 0; }});
+        std::unique_ptr<ResultView> view(MakeResultView(&table, nullptr));
         QElapsedTimer clock;
         clock.start();
-        FitSizeColumns(&view, {{1, 70}});
+        table.MeasureWidest();
+        FitResultColumns(view.get(), table);
         QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(view.header()->sectionSize(1) >=
-                view.fontMetrics().horizontalAdvance(QStringLiteral("999999999999999")));
+        QVERIFY(view->header()->sectionSize(1) >=
+                view->fontMetrics().horizontalAdvance(QStringLiteral("999999999999999")));
         // Never narrower than asked.
-        FitSizeColumns(&view, {{1, 400}});
-        QCOMPARE(view.header()->sectionSize(1), 400);
+        view->UseColumnWidths({{QStringLiteral("Size"), 400}});
+        FitResultColumns(view.get(), table);
+        QCOMPARE(view->header()->sectionSize(1), 400);
     }
 
     void lockPanesFollowTheXServer() {
@@ -311,14 +299,14 @@ private slots:
             });
         };
         typeAndPressEnter("kb");
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QCOMPARE(GetSizeUnit(), kUnitByte);
-        QCOMPARE(Tree()->ViewOptions()->Page()->unitText, QStringLiteral("kb"));
+        QCOMPARE(frame_->Handlers()->ViewOptions()->Page()->unitText, QStringLiteral("kb"));
 
         typeAndPressEnter("GB");
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QCOMPARE(GetSizeUnit(), kUnitByte);
-        QComboBox* unit = Tree()->ViewOptions()->Page()->UnitBox();
+        QComboBox* unit = frame_->Handlers()->ViewOptions()->Page()->UnitBox();
         QStringList entries;
         for (int i = 0; i < unit->count(); ++i) entries << unit->itemText(i);
         QCOMPARE(entries, QStringList({"byte", "KB", "MB"}));
@@ -332,7 +320,7 @@ private slots:
             QTest::keyClicks(box->lineEdit(), QStringLiteral("MB"));
             QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         });
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QCOMPARE(shown, QStringLiteral("GB"));
         QCOMPARE(GetSizeUnit(), kUnitMB);
     }
@@ -351,13 +339,13 @@ private slots:
             QTest::keyClick(unit->lineEdit(), Qt::Key_Escape);
             QVERIFY(!modal->isVisible());
         });
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         OnNextModal([&again](QWidget* modal) {
             QApplication::setActiveWindow(modal);
             QTRY_VERIFY(modal->focusWidget());
             again = modal->focusWidget();
         });
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QVERIFY(first);
         QCOMPARE(again, first);
     }

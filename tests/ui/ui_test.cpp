@@ -25,6 +25,7 @@
 #include <functional>
 
 #include "catalog/size_unit.h"
+#include "ui/command_handlers.h"
 #include "ui/help_dialogs.h"
 #include "ui/list_pane.h"
 #include "ui/main_frame.h"
@@ -405,7 +406,7 @@ private slots:
                 if (QString::fromUtf8(c.path) == QStringLiteral("BACKUP/DOCS"))
                     SaveShot(dialog, "properties.png");
             });
-            Tree()->OnProperties();
+            frame_->Handlers()->OnProperties();
             QCOMPARE(type, QString::fromUtf8(c.type));
             QCOMPARE(contains, QString::fromUtf8(c.contains));
             QCOMPARE(hint, QStringLiteral("Resize here -->"));
@@ -489,7 +490,7 @@ private slots:
                 codePage = properties->FieldText("codepage");
                 name = properties->FieldText("name");
             });
-            Tree()->OnProperties();
+            frame_->Handlers()->OnProperties();
             QCOMPARE(codePage, QString::fromLatin1(legacy.shownAs));
             QCOMPARE(name, n[0]);
         }
@@ -499,7 +500,7 @@ private slots:
         OnNextDialog([&](QDialog* dialog) {
             codePage = qobject_cast<PropertiesDialog*>(dialog)->FieldText("codepage");
         });
-        Tree()->OnProperties();
+        frame_->Handlers()->OnProperties();
         QCOMPARE(codePage, QString());
     }
 
@@ -514,7 +515,7 @@ private slots:
             SaveShot(dialog, "view-options.png");
             sheet->reject();
         });
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QCOMPARE(GetSizeUnit(), kUnitByte);
         QCOMPARE(Headings(), QStringList({"Disk", "Total Size", "Free Space", "Date Cataloged"}));
 
@@ -525,7 +526,7 @@ private slots:
             sheet->Page()->FreeSpaceBox()->setChecked(false);
             sheet->accept();
         });
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QCOMPARE(GetSizeUnit(), kUnitKB);
         QCOMPARE(Headings(), QStringList({"Disk", "Total Size", "Date Cataloged"}));
         QCOMPARE(Column(1), QStringList({"1024000KB", "665600KB", "1440KB"}));
@@ -541,12 +542,12 @@ private slots:
             page->DateCatalogedBox()->setChecked(false);
             dialog->accept();
         });
-        Tree()->OnViewOptions();
+        frame_->Handlers()->OnViewOptions();
         QCOMPARE(GetSizeUnit(), kUnitKB);
         QCOMPARE(Headings(), QStringList({"Name", "Size", "Date"}));
         Tree()->SelectItem(Tree()->RootItem());
         QCOMPARE(Headings(), QStringList({"Disk"}));
-        QCOMPARE(Tree()->ViewOptions()->Page()->unitText, QStringLiteral("kb"));
+        QCOMPARE(frame_->Handlers()->ViewOptions()->Page()->unitText, QStringLiteral("kb"));
     }
 
     void openSelectedCatalogJoinsTheLoadedDisks() {

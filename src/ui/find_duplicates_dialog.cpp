@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/find_duplicates_dlg.h"
+#include "ui/find_duplicates_dialog.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -40,8 +40,10 @@ int RowPicture(const FindDuplicates& tool, std::size_t row) {
 namespace {
 
 std::vector<ResultColumn> DuplicateColumns() {
-    return {
-        {"Name", 160, false}, {"Size", 70, true}, {"Date", 140, false}, {"In Folder", 180, false}};
+    return {{.heading = "Name", .width = 160, .rightAligned = false},
+            {.heading = "Size", .width = 70, .rightAligned = true},
+            {.heading = "Date", .width = 140, .rightAligned = false},
+            {.heading = "In Folder", .width = 180, .rightAligned = false}};
 }
 
 }  // namespace
@@ -79,7 +81,8 @@ FindDuplicatesDlg::FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Promp
     dates_ = new QCheckBox(QStringLiteral("Date/Time"), this);
     saveReport_ = new QPushButton(QStringLiteral("Save Report ..."), this);
     threshold_ = new QLineEdit(this);
-    threshold_->setMaximumWidth(threshold_->fontMetrics().averageCharWidth() * 10);
+    constexpr int kThresholdChars = 10;
+    threshold_->setMaximumWidth(threshold_->fontMetrics().averageCharWidth() * kThresholdChars);
     unit_ = new QLabel(this);
 
     auto* top = new QHBoxLayout;
@@ -118,7 +121,8 @@ FindDuplicatesDlg::FindDuplicatesDlg(CatalogSet& set, TreeItem searchRoot, Promp
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     ShowMembers();
-    ResizeToFirstSize(this, sizeHint().expandedTo(QSize(660, 380)));
+    constexpr QSize kLeastFirstSize(660, 380);
+    ResizeToFirstSize(this, sizeHint().expandedTo(kLeastFirstSize));
     findNow_->setFocus();
 }
 
@@ -145,13 +149,13 @@ void FindDuplicatesDlg::SetLauncher(FileLauncher* launcher) {
 void FindDuplicatesDlg::OnFindNow() {
     ReadControls();
     model_->BeginChange();
-    RunInBackground(this, BackgroundWork{QStringLiteral("Searching the catalogs"),
-                                         [this] {
-                                             tool_.FindNow();
-                                             model_->MeasureWidest();
-                                         },
-                                         {},
-                                         nullptr});
+    RunInBackground(this, BackgroundWork{.title = QStringLiteral("Searching the catalogs"),
+                                         .work =
+                                             [this] {
+                                                 tool_.FindNow();
+                                                 model_->MeasureWidest();
+                                             },
+                                         .status = {}});
     model_->EndChange();
     FitResultColumns(view_, *model_);
     ShowMembers();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/find_files_dlg.h"
+#include "ui/find_files_dialog.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -25,8 +25,10 @@ namespace {
 constexpr const char* kNothingFound = "No files found";
 
 std::vector<ResultColumn> FindColumns() {
-    return {
-        {"Name", 160, false}, {"In Folder", 180, false}, {"Size", 70, true}, {"Date", 140, false}};
+    return {{.heading = "Name", .width = 160, .rightAligned = false},
+            {.heading = "In Folder", .width = 180, .rightAligned = false},
+            {.heading = "Size", .width = 70, .rightAligned = true},
+            {.heading = "Date", .width = 140, .rightAligned = false}};
 }
 
 }  // namespace
@@ -71,7 +73,8 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
     RememberColumnWidths(*view_, QStringLiteral("findFiles"));
     view_->header()->setSectionsClickable(true);
     view_->setAccessibleName(QStringLiteral("Files found"));
-    mask_->setMinimumWidth(mask_->fontMetrics().averageCharWidth() * 18);
+    constexpr int kMaskChars = 18;
+    mask_->setMinimumWidth(mask_->fontMetrics().averageCharWidth() * kMaskChars);
 
     auto* rootRow = new QHBoxLayout;
     rootRow->addWidget(new QLabel(QStringLiteral("Search root:"), this));
@@ -105,7 +108,8 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
 
     tool_.SetListener(this);
     ShowMembers();
-    ResizeToFirstSize(this, sizeHint().expandedTo(QSize(640, 380)));
+    constexpr QSize kLeastFirstSize(640, 380);
+    ResizeToFirstSize(this, sizeHint().expandedTo(kLeastFirstSize));
     mask_->setFocus();
 }
 
@@ -123,7 +127,7 @@ void FindFilesDlg::ShowMembers() {
 void FindFilesDlg::RunOnTool(const QString& title, const std::function<void()>& work) {
     tool_.SetListener(nullptr);
     model_->BeginChange();
-    RunInBackground(this, BackgroundWork{title, work, {}, nullptr});
+    RunInBackground(this, BackgroundWork{.title = title, .work = work, .status = {}});
     model_->EndChange();
     tool_.SetListener(this);
 }
