@@ -24,7 +24,9 @@ public:
     }
 };
 
-std::int64_t SystemMakeTime(int y, int mo, int d, int h, int mi, int s) {
+// mktime of the fields, with daylight saving as `dst` says (-1: mktime's
+// own choice).
+std::int64_t SystemMakeTime(int y, int mo, int d, int h, int mi, int s, int dst = -1) {
     std::tm tm{};
     tm.tm_year = y - 1900;
     tm.tm_mon = mo - 1;
@@ -32,7 +34,7 @@ std::int64_t SystemMakeTime(int y, int mo, int d, int h, int mi, int s) {
     tm.tm_hour = h;
     tm.tm_min = mi;
     tm.tm_sec = s;
-    tm.tm_isdst = -1;
+    tm.tm_isdst = dst;
     return std::mktime(&tm);
 }
 
@@ -42,15 +44,7 @@ std::int64_t SystemMakeTime(int y, int mo, int d, int h, int mi, int s) {
 bool OccursOnce(int y, int mo, int d, int h, int mi, int s) {
     int readings = 0;
     for (const int dst : {0, 1}) {
-        std::tm tm{};
-        tm.tm_year = y - 1900;
-        tm.tm_mon = mo - 1;
-        tm.tm_mday = d;
-        tm.tm_hour = h;
-        tm.tm_min = mi;
-        tm.tm_sec = s;
-        tm.tm_isdst = dst;
-        const std::time_t t = std::mktime(&tm);
+        const std::time_t t = SystemMakeTime(y, mo, d, h, mi, s, dst);
         std::tm back{};
         if (t != -1 && localtime_r(&t, &back) && back.tm_isdst == dst) ++readings;
     }
@@ -129,12 +123,8 @@ TEST(LocalClockTest, RepeatedAndSkippedTimesHaveOneAnswer) {
     ZoneGuard zone("Europe/Berlin");
     for (const bool summerFirst : {true, false}) {
         LocalClock clock;
-        std::tm tm{};
-        tm.tm_year = 2021 - 1900;
-        tm.tm_mon = summerFirst ? 6 : 0;
-        tm.tm_mday = 1;
-        tm.tm_isdst = -1;
-        std::mktime(&tm);  // leaves the platform's guess in summer or in winter
+        // Leaves the platform's guess in summer or in winter.
+        SystemMakeTime(2021, summerFirst ? 7 : 1, 1, 0, 0, 0);
         clock.MakeTime(2021, summerFirst ? 7 : 1, 1, 12, 0, 0);
         // 2021-10-31 02:30 occurs at 00:30 and at 01:30 UTC: the first.
         EXPECT_EQ(clock.MakeTime(2021, 10, 31, 2, 30, 0), 1635640200);
