@@ -63,7 +63,23 @@ void LoopUntil(QEventLoop::ProcessEventsFlags flags, const std::function<bool()>
     if (wake) *wake = nullptr;
 }
 
+// The pieces of work running now (one inside another while a dialog of a
+// work waits for more work).
+int workRunning = 0;
+
+class RunningWork {
+public:
+    RunningWork() { ++workRunning; }
+    ~RunningWork() { --workRunning; }
+    RunningWork(const RunningWork&) = delete;
+    RunningWork& operator=(const RunningWork&) = delete;
+};
+
 }  // namespace
+
+bool BackgroundWorkRunning() {
+    return workRunning > 0;
+}
 
 WorkDialog::WorkDialog(const QString& title, bool canStop, QWidget* parent) : QDialog(parent) {
     setWindowTitle(title);
@@ -110,6 +126,7 @@ void WorkDialog::reject() {
 }
 
 bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
+    const RunningWork running;
     std::atomic<bool> done{false};
     // The worker's last act posts a call to `waker`, which ends the waiting
     // loop without waiting for its next look. `waker` goes before `wake`, and
@@ -155,6 +172,11 @@ bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
         update();
         dialog.show();
         LoopUntil(QEventLoop::AllEvents, finished, update, &wake);
+        if (job.notice) {
+            job.notice->dialogShown = true;
+            // Asked before the progress window goes, which takes the focus with it.
+            job.notice->inBackground = QApplication::activeWindow() == nullptr;
+        }
         dialog.hide();
     }
     worker.join();

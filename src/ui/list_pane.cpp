@@ -84,6 +84,7 @@ void ListPane::RowsRead() {
     else
         ShowFileColumns();
     model_->SetRows(shown_.RowsInInitialOrder());
+    SortAsRemembered();
     FitSizeColumns(view_, sizeColumns_);
     contextRow_ = -1;
 }
@@ -105,6 +106,22 @@ void ListPane::UseColumnWidths(const QHash<QString, int>& widths) {
         for (SizeColumn& size : sizeColumns_)
             if (size.column == column) size.minimumWidth = *width;
     }
+}
+
+void ListPane::UseSorting(const std::optional<ListSort>& sort) {
+    rememberedSort_ = sort;
+    if (sort) sortDescending_ = !sort->descending;
+}
+
+void ListPane::SortAsRemembered() {
+    if (!rememberedSort_ || model_->rowCount() == 0) return;
+    const int columns = static_cast<int>(model_->Columns().size());
+    for (int column = 0; column < columns; ++column)
+        if (ColumnKey(column) == rememberedSort_->column) {
+            model_->SortByColumn(column, rememberedSort_->descending);
+            rememberedSort_.reset();
+            return;
+        }
 }
 
 void ListPane::ApplyColumns(std::vector<ListColumn> columns, bool diskList) {
@@ -149,8 +166,11 @@ void ListPane::SetDiskColumns(bool dateCataloged, bool freeSpace, bool totalSize
 
 void ListPane::OnColumnClick(int column) {
     if (column < 0 || column >= static_cast<int>(model_->Columns().size())) return;
-    model_->SortByColumn(column, sortDescending_);
+    const bool descending = sortDescending_;
+    model_->SortByColumn(column, descending);
     sortDescending_ = !sortDescending_;
+    rememberedSort_.reset();
+    emit SortChosen({ColumnKey(column), descending});
 }
 
 void ListPane::OnDoubleClick(const QModelIndex& index) {

@@ -23,6 +23,7 @@
 #include "ui/command_source.h"
 #include "ui/compare_dialog.h"
 #include "ui/context_menu.h"
+#include "ui/desktop_notifier.h"
 #include "ui/drive_box.h"
 #include "ui/drive_dialogs.h"
 #include "ui/drive_watch.h"
@@ -32,6 +33,7 @@
 #include "ui/prompter.h"
 #include "ui/properties_dialog.h"
 #include "ui/unmount_guard.h"
+#include "ui/utf8_text.h"
 #include "ui/view_options.h"
 
 namespace kestavo::ui {
@@ -267,6 +269,7 @@ void TreePane::CatalogNewDisk(const std::string& chosenEntry) {
     WalkBoard<media::ScanCounts> board;
     std::atomic<bool> stop{false};
     std::optional<UnmountGuard> unmount;
+    WorkNotice notice;
     if (const media::Drive* drive = job.drives.FindNamed(job.driveName))
         unmount.emplace(*drive, stop);
     RunInBackground(
@@ -277,7 +280,13 @@ void TreePane::CatalogNewDisk(const std::string& chosenEntry) {
                                          [&](const media::ScanCounts& c) { return board.Note(c); },
                                          &stop);
                                  },
-                                 [&] { return board.Lines(); }, &stop, progressDelayMs_});
+                                 [&] { return board.Lines(); }, &stop, progressDelayMs_, &notice});
+    if (notice.dialogShown && notice.inBackground)
+        NotifyWorkEnded(
+            notifier_, window(), QStringLiteral("Catalog New Disk"),
+            QStringLiteral("The scan of %1 has ended.")
+                .arg(job.driveName.empty() ? FromUtf8(job.directory)
+                                           : QStringLiteral("drive ") + FromUtf8(job.driveName)));
     WaitCursor wait;
     const media::CatalogOutcome outcome = command.Finish(job);
     if (unmount && unmount->Fired() && outcome.status == media::CatalogStatus::Stopped)
@@ -327,6 +336,8 @@ void TreePane::OnCompareDisk() {
 
 void TreePane::CompareDiskOn(const std::string& entryText) {
     auto* dialog = new DriveCompare(set_, prompter_, window());
+    dialog->SetNotifier(notifier_);
+    dialog->SetLauncher(list_.Launcher());
     if (!entryText.empty()) ChooseDriveEntry(*dialog->DriveBox(), entryText);
     dialog->show();
 }

@@ -17,6 +17,7 @@ class QTreeView;
 namespace kestavo::ui {
 
 class CommandSource;
+class DesktopNotifier;
 class CViewOptions;
 class ListPane;
 class Prompter;
@@ -58,6 +59,9 @@ public:
     void EjectRemovableDisks();
     // How long a scan may run before its progress window appears.
     void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
+    // Tells the desktop when a long scan or comparison ends while the user
+    // is elsewhere; null: it is not told.
+    void SetNotifier(DesktopNotifier* notifier) { notifier_ = notifier; }
 
     // The context menu for the item at `pos` (viewport coordinates), or null
     // where there is no item; the caller shows it.
@@ -93,6 +97,7 @@ private:
     TreeItem contextItem_ = kNoItem;
     int progressDelayMs_ = 300;
     bool deleting_ = false;
+    DesktopNotifier* notifier_ = nullptr;
 };
 
 }  // namespace kestavo::ui
