@@ -489,7 +489,7 @@ private slots:
     void longWorkEndingInTheBackgroundIsNotified() {
         OpenFrame();
         const QString disk = Path(QStringLiteral("big"));
-        for (int file = 0; file < 6000; ++file)
+        for (int file = 0; file < 10000; ++file)
             WriteFile(disk + QStringLiteral("/f%1/file%2.txt").arg(file / 100).arg(file), "x");
         MapDrives(QStringLiteral("E:|removable|BIG|") + disk);
         frame_->Tree()->SetProgressDelay(0);
@@ -500,6 +500,8 @@ private slots:
         });
         script.Then([](QDialog* dialog) {
             QVERIFY(qobject_cast<WorkDialog*>(dialog));
+            // The progress window takes the focus when it comes; then the user goes.
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
             UserGoesElsewhere();
         });
         script.Start();
@@ -521,6 +523,8 @@ private slots:
         DialogScript elsewhere;
         elsewhere.Then([](QDialog* dialog) {
             QVERIFY(qobject_cast<WorkDialog*>(dialog));
+            // The progress window takes the focus when it comes; then the user goes.
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
             UserGoesElsewhere();
         });
         elsewhere.Start();
