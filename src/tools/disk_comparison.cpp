@@ -113,6 +113,8 @@ void DiskComparison::CompareDirectory(const std::string& diskPath, const std::st
 void DiskComparison::CompareTree(const std::string& diskPath, const DiskTree& disk,
                                  TreeItem diskItem) {
     Clear();
+    comparedPath_ = diskPath;
+    comparedDisk_ = diskItem != kNoItem ? set_.Tree().ItemText(diskItem) : std::string_view();
     FolderComparison(set_, *diskEntries_, rows_).Run(diskPath, disk, diskItem);
     rows_.SortByStatus();
     if (rows_.Empty())
@@ -138,6 +140,29 @@ std::string_view DiskComparison::RowText(std::size_t row, CompareColumn column) 
             return r.dateDisk;
     }
     return {};
+}
+
+std::optional<std::string> DiskComparison::RowCatalogPath(std::size_t row) const {
+    const CompareRow& r = rows_[row];
+    std::string path;
+    switch (r.status) {
+        case CompareStatus::Identical:
+            return std::nullopt;
+        case CompareStatus::NewDirectory:
+        case CompareStatus::New:
+            if (!r.folder.starts_with(comparedPath_)) return std::nullopt;
+            path = comparedDisk_;
+            path.append(r.folder.substr(comparedPath_.size()));
+            break;
+        case CompareStatus::Modified:
+        case CompareStatus::DeletedDirectory:
+        case CompareStatus::Deleted:
+            path.assign(r.folder);
+            break;
+    }
+    path += '/';
+    path += r.name;
+    return path;
 }
 
 bool DiskComparison::SaveReport(const std::string& path) {

@@ -96,6 +96,11 @@ public:
     const CompareRow& Row(std::size_t row) const { return rows_[row]; }
     CompareStatus RowStatus(std::size_t row) const { return rows_[row].status; }
     std::string_view RowText(std::size_t row, CompareColumn column) const;
+    // Where a row's file or folder lies, as a catalog path (DISK/folder/name)
+    // on the disk compared: the rows of new entries name their folder by the
+    // disk path (E:/DOCS), the others by the catalog path. Nothing for the
+    // row that says all files are identical.
+    std::optional<std::string> RowCatalogPath(std::size_t row) const;
 
     bool SaveReport(const std::string& path);
     void WriteReport(ReportWriter& report) const;
@@ -110,6 +115,9 @@ private:
     std::string reportFileName_ = "CompareDisk.txt";
     std::unique_ptr<EntryStore> diskEntries_;
     CompareResults rows_;
+    // The disk path (E:) and the catalog disk name of the last comparison.
+    std::string comparedPath_;
+    std::string comparedDisk_;
 };
 
 }  // namespace kestavo

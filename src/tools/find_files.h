@@ -57,6 +57,7 @@ public:
     const std::string& SearchRootText() const { return searchRootText_; }
     const std::string& ReportFileName() const { return reportFileName_; }
     bool DescendingNext() const { return descendingNext_; }
+    void SetDescendingNext(bool descending) { descendingNext_ = descending; }
 
     // Upper-cases the mask and replaces the rows by the entries found below
     // the search root, in the initial order. The folder texts and the containers' sizes are made

@@ -75,7 +75,23 @@ void LoopUntil(QEventLoop::ProcessEventsFlags flags, const std::function<bool()>
     if (wake) *wake = nullptr;
 }
 
+// The pieces of work running now (one inside another while a dialog of a
+// work waits for more work).
+int workRunning = 0;
+
+class RunningWork {
+public:
+    RunningWork() { ++workRunning; }
+    ~RunningWork() { --workRunning; }
+    RunningWork(const RunningWork&) = delete;
+    RunningWork& operator=(const RunningWork&) = delete;
+};
+
 }  // namespace
+
+bool BackgroundWorkRunning() {
+    return workRunning > 0;
+}
 
 WorkDialog::WorkDialog(const QString& title, bool canStop, QWidget* parent) : QDialog(parent) {
     setWindowTitle(title);
@@ -123,6 +139,7 @@ void WorkDialog::reject() {
 }
 
 bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
+    const RunningWork running;
     std::atomic<bool> done{false};
     // The worker's last act posts an event to `waker`, which ends the
     // waiting loop without waiting for its next look. `waker` outlives the
@@ -165,6 +182,11 @@ bool RunInBackground(QWidget* parent, const BackgroundWork& job) {
         update();
         dialog.show();
         LoopUntil(QEventLoop::AllEvents, finished, update, &waker.wake);
+        if (job.notice) {
+            job.notice->dialogShown = true;
+            // Asked before the progress window goes, which takes the focus with it.
+            job.notice->inBackground = QApplication::activeWindow() == nullptr;
+        }
         dialog.hide();
     }
     worker.join();

@@ -47,6 +47,15 @@ private:
     bool stopAsked_ = false;
 };
 
+// How a piece of work ended, for a window that tells of long work ending
+// while the user is elsewhere.
+struct WorkNotice {
+    // The progress window was shown: the work was long.
+    bool dialogShown = false;
+    // When the work ended, no window of the program was active.
+    bool inBackground = false;
+};
+
 struct BackgroundWork {
     QString title;
     // Runs on the worker thread.
@@ -58,6 +67,8 @@ struct BackgroundWork {
     std::atomic<bool>* stop = nullptr;
     // How long the work may run before its dialog appears.
     int dialogDelayMs = 300;
+    // Filled in at the end when given.
+    WorkNotice* notice = nullptr;
 };
 
 // How far a walk of a disk has come (folders and files counted, the folder
@@ -86,6 +97,10 @@ private:
 // Runs `job.work` on a worker thread and returns when it has finished.
 // Answers whether the user asked it to stop.
 bool RunInBackground(QWidget* parent, const BackgroundWork& job);
+
+// Whether work runs in the background now: commands that change the
+// catalogs must wait.
+bool BackgroundWorkRunning();
 
 // Waits `milliseconds` while the windows keep painting; user input is held
 // back meanwhile.

@@ -14,6 +14,13 @@ class QHeaderView;
 
 namespace kestavo::ui {
 
+// The last sort the user made in a list: the key of the column clicked (as
+// the column widths are keyed) and whether that sort was descending.
+struct ListSort {
+    QString column;
+    bool descending = false;
+};
+
 class UserColumnWidths : public QObject {
     Q_OBJECT
 public:

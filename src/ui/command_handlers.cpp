@@ -15,6 +15,7 @@
 #include "media/flush_eject.h"
 #include "ui/background_work.h"
 #include "ui/compare_dialog.h"
+#include "ui/desktop_notifier.h"
 #include "ui/drive_box.h"
 #include "ui/drive_dialogs.h"
 #include "ui/drive_watch.h"
@@ -25,6 +26,7 @@
 #include "ui/properties_dialog.h"
 #include "ui/tree_pane.h"
 #include "ui/unmount_guard.h"
+#include "ui/utf8_text.h"
 #include "ui/view_options.h"
 
 namespace kestavo::ui {
@@ -149,6 +151,7 @@ void CommandHandlers::CatalogNewDisk(const std::string& chosenEntry) {
     WalkBoard<media::ScanCounts> board;
     std::atomic<bool> stop{false};
     std::optional<UnmountGuard> unmount;
+    WorkNotice notice;
     if (const media::Drive* drive = job.drives.FindNamed(job.driveName))
         unmount.emplace(*drive, stop);
     RunInBackground(
@@ -162,7 +165,14 @@ void CommandHandlers::CatalogNewDisk(const std::string& chosenEntry) {
                            },
                        .status = [&] { return board.Lines(); },
                        .stop = &stop,
-                       .dialogDelayMs = progressDelayMs_});
+                       .dialogDelayMs = progressDelayMs_,
+                       .notice = &notice});
+    if (notice.dialogShown && notice.inBackground)
+        NotifyWorkEnded(
+            notifier_, window_, QStringLiteral("Catalog New Disk"),
+            QStringLiteral("The scan of %1 has ended.")
+                .arg(job.driveName.empty() ? FromUtf8(job.directory)
+                                           : QStringLiteral("drive ") + FromUtf8(job.driveName)));
     WaitCursor wait;
     const media::CatalogOutcome outcome = command.Finish(job);
     if (unmount && unmount->Fired() && outcome.status == media::CatalogStatus::Stopped)
@@ -218,6 +228,8 @@ void CommandHandlers::OnCompareDisk() {
 
 void CommandHandlers::CompareDiskOn(const std::string& entryText) {
     auto* dialog = new DriveCompare(set_, prompter_, window_);
+    dialog->SetNotifier(notifier_);
+    dialog->SetLauncher(list_.Launcher());
     if (!entryText.empty()) ChooseDriveEntry(*dialog->DriveBox(), entryText);
     dialog->show();
 }

@@ -16,6 +16,7 @@ class QWidget;
 namespace kestavo::ui {
 
 class CViewOptions;
+class DesktopNotifier;
 class ListPane;
 class Prompter;
 class TreePane;
@@ -53,6 +54,9 @@ public:
     void EjectRemovableDisks();
     // How long a scan may run before its progress window appears.
     void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
+    // Tells the desktop when a long scan or comparison ends while the user
+    // is elsewhere; null: it is not told.
+    void SetNotifier(DesktopNotifier* notifier) { notifier_ = notifier; }
     CViewOptions* ViewOptions() const { return viewOptions_; }
 
 private:
@@ -68,6 +72,7 @@ private:
     QWidget* window_;
     CViewOptions* viewOptions_;
     int progressDelayMs_ = 300;
+    DesktopNotifier* notifier_ = nullptr;
 };
 
 }  // namespace kestavo::ui

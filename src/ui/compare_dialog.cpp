@@ -11,10 +11,12 @@
 #include "media/volume_info.h"
 #include "tools/tool_tables.h"
 #include "ui/background_work.h"
+#include "ui/desktop_notifier.h"
 #include "ui/drive_box.h"
 #include "ui/prompter.h"
 #include "ui/remembered_state.h"
 #include "ui/report_saving.h"
+#include "ui/result_row_menu.h"
 #include "ui/unmount_guard.h"
 #include "ui/utf8_text.h"
 #include "ui/window_size.h"
@@ -40,6 +42,32 @@ int StatusPicture(CompareStatus status) {
 
 }  // namespace
 namespace {
+
+// The place of a compare row on the disk compared: a new or modified file
+// (told apart from names written alike by its size and time on the disk) or
+// a new folder, picked out in its folder; for what is deleted, the folder it
+// was in.
+std::optional<RowPlace> PlaceOfRow(const kestavo::DiskComparison& tool, int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= tool.RowCount()) return std::nullopt;
+    const std::size_t at = static_cast<std::size_t>(row);
+    std::optional<std::string> path = tool.RowCatalogPath(at);
+    if (!path) return std::nullopt;
+    const CompareRow& shown = tool.Row(at);
+    switch (shown.status) {
+        case CompareStatus::New:
+        case CompareStatus::Modified:
+            return RowPlace{{*path, {}, media::CatalogStamp{shown.diskSize, shown.diskTime}}};
+        case CompareStatus::NewDirectory:
+            return RowPlace{{*path, {}, std::nullopt}};
+        case CompareStatus::DeletedDirectory:
+        case CompareStatus::Deleted:
+            path->resize(path->rfind('/'));
+            return RowPlace{{*path, {}, std::nullopt}, true};
+        case CompareStatus::Identical:
+            break;
+    }
+    return std::nullopt;
+}
 
 std::vector<ResultColumn> CompareColumns() {
     return {{.heading = "Status", .width = 70, .rightAligned = false},
@@ -81,6 +109,7 @@ DriveCompare::DriveCompare(CatalogSet& set, Prompter& prompter, QWidget* parent)
     driveBox_->setAccessibleName(QStringLiteral("Drive"));
     view_->setAccessibleName(QStringLiteral("Differences"));
     RememberColumnWidths(*view_, QStringLiteral("compare"));
+    rowMenu_ = new ResultRowMenu(view_, [this](int row) { return PlaceOfRow(tool_, row); });
 
     const media::DriveList drives = media::FillDriveList(media::LoadDriveMap(prompter_));
     for (const std::string& entry : drives.entries) driveBox_->addItem(FromUtf8(entry));
@@ -118,6 +147,7 @@ void DriveCompare::OnCompareNow() {
         WalkBoard<DiskReadCounts> board;
         std::atomic<bool> stop{false};
         std::optional<UnmountGuard> unmount;
+        WorkNotice notice;
         if (const media::Drive* drive = drives.FindNamed(job->drive);
             drive && media::HoldsMedium(*drive))
             unmount.emplace(*drive, stop);
@@ -131,7 +161,13 @@ void DriveCompare::OnCompareNow() {
                                              &stop);
                                      },
                                  .status = [&] { return board.Lines(); },
-                                 .stop = &stop});
+                                 .stop = &stop,
+                                 .dialogDelayMs = progressDelayMs_,
+                                 .notice = &notice});
+        if (notice.dialogShown && notice.inBackground)
+            NotifyWorkEnded(
+                notifier_, this, windowTitle(),
+                QStringLiteral("The comparison of drive %1 has ended.").arg(FromUtf8(job->drive)));
         tool_.Finish(*job, prompter_);
         if (unmount && unmount->Fired())
             prompter_.Show(unmount->Why("The comparison was stopped."));
@@ -139,6 +175,10 @@ void DriveCompare::OnCompareNow() {
     model_->MeasureWidest();
     model_->EndChange();
     FitResultColumns(view_, *model_);
+}
+
+void DriveCompare::SetLauncher(FileLauncher* launcher) {
+    rowMenu_->SetLauncher(launcher);
 }
 
 void DriveCompare::OnSaveReport() {

@@ -14,7 +14,10 @@ class QPushButton;
 
 namespace kestavo::ui {
 
+class DesktopNotifier;
+class FileLauncher;
 class Prompter;
+class ResultRowMenu;
 
 class DriveCompare : public QDialog {
     Q_OBJECT
@@ -24,12 +27,20 @@ public:
 
     void OnCompareNow();
     void OnSaveReport();
+    // Open Containing Folder for the rows goes through `launcher`.
+    void SetLauncher(FileLauncher* launcher);
+    // Tells the desktop when a long comparison ends while the user is
+    // elsewhere; null: it is not told.
+    void SetNotifier(DesktopNotifier* notifier) { notifier_ = notifier; }
+    // How long the disk may be read before the progress window appears.
+    void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
 
     const kestavo::DiskComparison& Tool() const { return tool_; }
     QComboBox* DriveBox() const { return driveBox_; }
     QPushButton* CompareNowButton() const { return compareNow_; }
     ResultListModel* Results() const { return model_; }
     ui::ResultView* ResultView() const { return view_; }
+    ResultRowMenu* RowMenu() const { return rowMenu_; }
 
 private:
     kestavo::DiskComparison tool_;
@@ -40,6 +51,9 @@ private:
     QPushButton* cancel_;
     ResultListModel* model_;
     ui::ResultView* view_;
+    ResultRowMenu* rowMenu_;
+    DesktopNotifier* notifier_ = nullptr;
+    int progressDelayMs_ = 300;
 };
 
 }  // namespace kestavo::ui

@@ -38,6 +38,13 @@ std::string OfferText(const media::Drive& drive, bool hasCatalog) {
     return "Disk labeled " + drive.label + " is in drive " + drive.Name() + " and has no catalog.";
 }
 
+std::vector<OfferButton> OfferButtons(bool hasCatalog) {
+    if (hasCatalog)
+        return {{"compare", "Compare", OfferChoice::Compare},
+                {"catalogAgain", "Catalog again", OfferChoice::Catalog}};
+    return {{"catalog", "Catalog", OfferChoice::Catalog}};
+}
+
 DiskOfferBar::DiskOfferBar(const CatalogSet& set, QWidget* parent)
     : QWidget(parent), set_(set), rows_(new QVBoxLayout(this)) {
     rows_->setContentsMargins(0, 0, 0, 0);
@@ -59,11 +66,36 @@ void DiskOfferBar::Withdraw(const media::Drive& drive) {
     if (offered != offers_.end()) Remove(offered->row);
 }
 
+void DiskOfferBar::Choose(const media::Drive& drive, OfferChoice choice) {
+    const auto offered = std::find_if(offers_.begin(), offers_.end(),
+                                      [&](const Offered& o) { return SameDisk(o.drive, drive); });
+    if (offered == offers_.end()) return;
+    const media::Drive chosen = offered->drive;
+    Remove(offered->row);
+    Ask(chosen, choice);
+}
+
+bool DiskOfferBar::HasCatalog(const media::Drive& drive) const {
+    return HasLoadedCatalog(set_, drive.label);
+}
+
+void DiskOfferBar::Ask(const media::Drive& drive, OfferChoice choice) {
+    if (choice == OfferChoice::Compare)
+        emit CompareAsked(drive);
+    else
+        emit CatalogAsked(drive);
+}
+
 void DiskOfferBar::Remove(QWidget* row) {
-    std::erase_if(offers_, [row](const Offered& o) { return o.row == row; });
+    const auto offered = std::find_if(offers_.begin(), offers_.end(),
+                                      [row](const Offered& o) { return o.row == row; });
+    if (offered == offers_.end()) return;
+    const media::Drive drive = offered->drive;
+    offers_.erase(offered);
     row->hide();
     row->deleteLater();
     if (offers_.empty()) hide();
+    emit OfferRemoved(drive);
 }
 
 QWidget* DiskOfferBar::MakeRow(const media::Drive& drive) {
@@ -78,21 +110,15 @@ QWidget* DiskOfferBar::MakeRow(const media::Drive& drive) {
     text->setTextFormat(Qt::PlainText);
     text->setForegroundRole(QPalette::ToolTipText);
     layout->addWidget(text, 1);
-    const auto addButton = [&](const char* name, const QString& label, auto asked) {
-        auto* button = new QPushButton(label, row);
-        button->setObjectName(QString::fromLatin1(name));
+    for (const OfferButton& offered : OfferButtons(hasCatalog)) {
+        auto* button = new QPushButton(QString::fromLatin1(offered.label), row);
+        button->setObjectName(QString::fromLatin1(offered.name));
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, row, drive, asked] {
+        connect(button, &QPushButton::clicked, this, [this, row, drive, choice = offered.choice] {
             Remove(row);
-            emit(this->*asked)(drive);
+            Ask(drive, choice);
         });
         layout->addWidget(button);
-    };
-    if (hasCatalog) {
-        addButton("compare", QStringLiteral("Compare"), &DiskOfferBar::CompareAsked);
-        addButton("catalogAgain", QStringLiteral("Catalog again"), &DiskOfferBar::CatalogAsked);
-    } else {
-        addButton("catalog", QStringLiteral("Catalog"), &DiskOfferBar::CatalogAsked);
     }
     auto* dismiss = new QToolButton(row);
     dismiss->setObjectName(QStringLiteral("dismiss"));

@@ -22,6 +22,17 @@ bool HasLoadedCatalog(const CatalogSet& set, const std::string& label);
 // The text of the offer for a disk, with or without a loaded catalog.
 std::string OfferText(const media::Drive& drive, bool hasCatalog);
 
+// What an offer's buttons ask for.
+enum class OfferChoice { Compare, Catalog };
+
+// The buttons of an offer: their object name and text, and what each asks for.
+struct OfferButton {
+    const char* name;
+    const char* label;
+    OfferChoice choice;
+};
+std::vector<OfferButton> OfferButtons(bool hasCatalog);
+
 class DiskOfferBar : public QWidget {
     Q_OBJECT
 public:
@@ -32,6 +43,12 @@ public:
     // Takes back the offer of the disk in `drive`, if there is one.
     void Withdraw(const media::Drive& drive);
 
+    // What a click on the offer's button for `choice` does: the offer goes
+    // and the choice is asked for. Nothing when the disk is not offered.
+    void Choose(const media::Drive& drive, OfferChoice choice);
+    // Whether the disk in `drive` has a loaded catalog, as its offer says.
+    bool HasCatalog(const media::Drive& drive) const;
+
     int OfferCount() const { return static_cast<int>(offers_.size()); }
     // The row of the offer `index`, in the order they were made.
     QWidget* OfferRow(int index) const { return offers_[static_cast<std::size_t>(index)].row; }
@@ -39,6 +56,8 @@ public:
 signals:
     void CompareAsked(const media::Drive& drive);
     void CatalogAsked(const media::Drive& drive);
+    // The offer of the disk in `drive` went: used, dismissed or withdrawn.
+    void OfferRemoved(const media::Drive& drive);
 
 private:
     struct Offered {
@@ -47,6 +66,7 @@ private:
     };
     QWidget* MakeRow(const media::Drive& drive);
     void Remove(QWidget* row);
+    void Ask(const media::Drive& drive, OfferChoice choice);
 
     const CatalogSet& set_;
     QVBoxLayout* rows_;

@@ -75,13 +75,27 @@ int FolderShower::Start(const std::string& fullPath, const std::string&) {
     return code;
 }
 
+int FolderOpener::Start(const std::string& fullPath, const std::string&) {
+    struct stat st {};
+    if (::stat(fullPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return media::kLaunchPathNotFound;
+    int code = 0;
+    RunInBackground(parent_, BackgroundWork{QStringLiteral("Opening"),
+                                            [&] { code = folders_.openFolder(fullPath); },
+                                            {},
+                                            nullptr,
+                                            2000});
+    return code;
+}
+
 FileLauncher::FileLauncher(Prompter& prompter, std::function<void()> ejectRemovableDisks,
                            QWidget* parent)
     : prompter_(prompter),
       ejectRemovableDisks_(std::move(ejectRemovableDisks)),
       parent_(parent),
       starter_(parent),
-      folders_(parent) {}
+      folders_(parent),
+      folderOpener_(folders_, parent) {}
 
 void FileLauncher::Open(FileData& entry) {
     LaunchFile(media::OpenRequest(entry));
@@ -96,7 +110,15 @@ void FileLauncher::LaunchFile(const media::LaunchRequest& request) {
 }
 
 void FileLauncher::ShowContainingFolder(FileData& entry) {
-    Launch(media::OpenRequest(entry), folders_);
+    ShowInFolder(media::OpenRequest(entry));
+}
+
+void FileLauncher::ShowInFolder(const media::LaunchRequest& request) {
+    Launch(request, folders_);
+}
+
+void FileLauncher::OpenFolder(const media::LaunchRequest& request) {
+    Launch(request, folderOpener_);
 }
 
 void FileLauncher::Launch(const media::LaunchRequest& request, media::LaunchStarter& starter) {

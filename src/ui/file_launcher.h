@@ -49,6 +49,18 @@ private:
     QWidget* parent_;
 };
 
+// Opens the folder of a full path itself, with the way of opening folders
+// of a FolderShower.
+class FolderOpener : public media::LaunchStarter {
+public:
+    FolderOpener(FolderShower& folders, QWidget* parent) : folders_(folders), parent_(parent) {}
+    int Start(const std::string& fullPath, const std::string& program) override;
+
+private:
+    FolderShower& folders_;
+    QWidget* parent_;
+};
+
 // Asks the session's file manager to show the URI picked out in its folder;
 // false where there is no session bus or no file manager answers.
 bool ShowItemsInFileManager(const QString& uri);
@@ -69,6 +81,10 @@ public:
     // Open Containing Folder: the entry (the archive of an entry inside a
     // Zip Folder) shown in its folder, asking for its disk as Open does.
     void ShowContainingFolder(FileData& entry);
+    // The same for the request's catalog path.
+    void ShowInFolder(const media::LaunchRequest& request);
+    // Opens the folder of the request's catalog path itself.
+    void OpenFolder(const media::LaunchRequest& request);
     FolderShower& Folders() { return folders_; }
 
     // The wait after Retry before the disk is looked for again.
@@ -83,6 +99,7 @@ private:
     QWidget* parent_;
     BackgroundStarter starter_;
     FolderShower folders_;
+    FolderOpener folderOpener_;
     int retryWaitMs_ = 2000;
     // The request being launched, while its disk is asked for.
     const media::LaunchRequest* request_ = nullptr;

@@ -71,6 +71,10 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
     view_ = MakeResultView(model_, this);
     rowMenu_ = new ResultRowMenu(view_, model_);
     RememberColumnWidths(*view_, QStringLiteral("findFiles"));
+    if (RememberedState::Enabled()) {
+        rememberedSort_ = RememberedState().Sorting(QStringLiteral("findFiles"));
+        if (rememberedSort_) tool_.SetDescendingNext(!rememberedSort_->descending);
+    }
     view_->header()->setSectionsClickable(true);
     view_->setAccessibleName(QStringLiteral("Files found"));
     constexpr int kMaskChars = 18;
@@ -141,15 +145,35 @@ void FindFilesDlg::OnFindNow() {
     tool_.SetLookInSubfolders(subfolders_->isChecked());
     RunOnTool(QStringLiteral("Searching the catalogs"), [this] {
         tool_.FindNow();
+        SortAsRemembered();
         model_->MeasureWidest();
     });
     FitResultColumns(view_, *model_);
     ShowMembers();
 }
 
+void FindFilesDlg::SortAsRemembered() {
+    if (!rememberedSort_ || tool_.FoundNothing() || tool_.RowCount() == 0) return;
+    const std::vector<ResultColumn> columns = FindColumns();
+    for (int column = 0; column < kFindColumnCount; ++column)
+        if (QString::fromLatin1(columns[static_cast<std::size_t>(column)].heading) ==
+            rememberedSort_->column) {
+            tool_.SetDescendingNext(rememberedSort_->descending);
+            tool_.SortByColumn(column);
+            break;
+        }
+    rememberedSort_.reset();
+}
+
 void FindFilesDlg::OnColumnClick(int column) {
     if (column < 0 || column >= kFindColumnCount) return;
+    const ListSort sort{
+        QString::fromLatin1(FindColumns()[static_cast<std::size_t>(column)].heading),
+        tool_.DescendingNext()};
     RunOnTool(QStringLiteral("Sorting"), [this, column] { tool_.SortByColumn(column); });
+    rememberedSort_.reset();
+    if (RememberedState::Enabled())
+        RememberedState().SaveSorting(QStringLiteral("findFiles"), sort);
     ShowMembers();
 }
 

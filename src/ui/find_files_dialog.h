@@ -5,8 +5,10 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 
 #include "tools/find_files.h"
+#include "ui/column_memory.h"
 #include "ui/result_list.h"
 
 class QCheckBox;
@@ -50,6 +52,8 @@ private:
     // Runs `work` on the tool off the user-interface thread; the list shows
     // no rows meanwhile.
     void RunOnTool(const QString& title, const std::function<void()>& work);
+    // The first search's rows sorted as the user sorted last (in the last run).
+    void SortAsRemembered();
     void ShowMembers();
 
     FindFiles tool_;
@@ -63,6 +67,7 @@ private:
     ResultListModel* model_;
     ui::ResultView* view_;
     ResultRowMenu* rowMenu_;
+    std::optional<ListSort> rememberedSort_;  // until the first search
 };
 
 }  // namespace kestavo::ui

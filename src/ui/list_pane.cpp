@@ -66,6 +66,7 @@ void ListPane::RowsRead() {
     else
         ShowFileColumns();
     model_->SetRows(shown_.RowsInInitialOrder());
+    SortAsRemembered();
     FitColumnsToRows();
     contextRow_ = -1;
 }
@@ -95,6 +96,22 @@ void ListPane::UseColumnWidths(const QHash<QString, int>& widths) {
             view_->header()->resizeSection(column, *width);
 }
 
+void ListPane::UseSorting(const std::optional<ListSort>& sort) {
+    rememberedSort_ = sort;
+    if (sort) sortDescending_ = !sort->descending;
+}
+
+void ListPane::SortAsRemembered() {
+    if (!rememberedSort_ || model_->rowCount() == 0) return;
+    const int columns = static_cast<int>(model_->ListColumns().size());
+    for (int column = 0; column < columns; ++column)
+        if (ColumnKey(column) == rememberedSort_->column) {
+            model_->SortByColumn(column, rememberedSort_->descending);
+            rememberedSort_.reset();
+            return;
+        }
+}
+
 void ListPane::ApplyColumns(std::vector<ListColumn> columns, bool diskList) {
     diskList_ = diskList;
     model_->SetColumns(std::move(columns), diskList);
@@ -121,8 +138,11 @@ void ListPane::SetDiskColumns(const DiskColumnSwitches& switches) {
 
 void ListPane::OnColumnClick(int column) {
     if (column < 0 || column >= static_cast<int>(model_->ListColumns().size())) return;
-    model_->SortByColumn(column, sortDescending_);
+    const bool descending = sortDescending_;
+    model_->SortByColumn(column, descending);
     sortDescending_ = !sortDescending_;
+    rememberedSort_.reset();
+    emit SortChosen({ColumnKey(column), descending});
 }
 
 void ListPane::OnDoubleClick(const QModelIndex& index) {

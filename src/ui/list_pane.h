@@ -5,10 +5,12 @@
 
 #include <QHash>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 #include "catalog/list_rows.h"
 #include "catalog/shown_contents.h"
+#include "ui/column_memory.h"
 #include "ui/column_widths.h"
 #include "ui/entry_list_model.h"
 
@@ -57,11 +59,17 @@ public:
     UserColumnWidths* ColumnMemory() const { return userWidths_; }
     // Takes remembered widths and gives them to the columns shown.
     void UseColumnWidths(const QHash<QString, int>& widths);
+    // Takes the sort the user made last (in the last run): the first rows
+    // shown that have its column are sorted so, and the next click goes on
+    // from its order.
+    void UseSorting(const std::optional<ListSort>& sort);
 
 signals:
     // A folder, Zip Folder or disk row was opened: its tree item is to be
     // shown, with its contents.
     void FolderRequested(kestavo::FileData* entry);
+    // The user sorted the rows by a column.
+    void SortChosen(const kestavo::ui::ListSort& sort);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,6 +83,7 @@ private:
     // Widens the columns for the rows' texts by the rule of every list.
     void FitColumnsToRows();
     QString ColumnKey(int column) const;
+    void SortAsRemembered();
 
     ShownContents& shown_;
     QTreeView* view_;
@@ -84,6 +93,7 @@ private:
     bool diskList_ = false;  // the columns shown are those of a disk list
     UserColumnWidths* userWidths_;
     bool sortDescending_ = true;
+    std::optional<ListSort> rememberedSort_;  // until rows with its column are shown
     int contextRow_ = -1;
     FileLauncher* launcher_ = nullptr;
 };

@@ -20,7 +20,9 @@
 #include <ctime>
 
 #include "media/volume_info.h"
+#include "ui/background_work.h"
 #include "ui/command_handlers.h"
+#include "ui/desktop_notifier.h"
 #include "ui/disk_offer_bar.h"
 #include "ui/drive_watch.h"
 #include "ui/file_launcher.h"
@@ -30,6 +32,7 @@
 #include "ui/pictures.h"
 #include "ui/remembered_state.h"
 #include "ui/tree_pane.h"
+#include "ui/utf8_text.h"
 #include "ui/window_size.h"
 
 namespace kestavo::ui {
@@ -43,6 +46,12 @@ constexpr int kFirstListWidth = 400;
 constexpr int kLeastPaneWidth = 10;
 // The toolbar's pictures as they are drawn.
 constexpr QSize kToolbarPictureSize(16, 15);
+
+// Names the notification of a disk's offer.
+QString OfferTag(const media::Drive& drive) {
+    return QStringLiteral("offer\n") + FromUtf8(drive.directory) + QLatin1Char('\n') +
+           FromUtf8(drive.label);
+}
 
 QString Strftime(const char* format) {
     const std::time_t now = std::time(nullptr);
@@ -286,6 +295,15 @@ QWidget* CMainFrame::WatchDisks(QWidget* panes) {
     offers_ = new DiskOfferBar(doc_.Catalogs(), this);
     connect(watch_, &DriveWatch::DiskMounted, offers_, &DiskOfferBar::Offer);
     connect(watch_, &DriveWatch::DiskUnmounted, offers_, &DiskOfferBar::Withdraw);
+    // Where the user is elsewhere, the desktop tells of the offer too; the
+    // notification goes with the offer.
+    notifier_ = new DesktopNotifier(this);
+    handlers_->SetNotifier(notifier_);
+    connect(watch_, &DriveWatch::DiskMounted, this, [this](const media::Drive& drive) {
+        if (!isActiveWindow()) NotifyOffer(drive);
+    });
+    connect(offers_, &DiskOfferBar::OfferRemoved, notifier_,
+            [this](const media::Drive& drive) { notifier_->Withdraw(OfferTag(drive)); });
     // The drive letters may have moved since the offer was made.
     const auto entryOf = [this](const media::Drive& offered) {
         for (const media::Drive& drive : watch_->Drives().Drives())
@@ -307,6 +325,28 @@ QWidget* CMainFrame::WatchDisks(QWidget* panes) {
     layout->addWidget(offers_);
     layout->addWidget(panes, 1);
     return centre;
+}
+
+void CMainFrame::NotifyOffer(const media::Drive& drive) {
+    const bool hasCatalog = offers_->HasCatalog(drive);
+    Notification notification;
+    notification.tag = OfferTag(drive);
+    notification.summary = FromUtf8(OfferText(drive, hasCatalog));
+    notification.actions.push_back(
+        {QStringLiteral("default"), QStringLiteral("Show"), [this] { BringToFront(); }});
+    for (const OfferButton& button : OfferButtons(hasCatalog))
+        notification.actions.push_back({QString::fromLatin1(button.name),
+                                        QString::fromLatin1(button.label),
+                                        [this, drive, choice = static_cast<int>(button.choice)] {
+                                            TakeOffer(drive, choice);
+                                        }});
+    notifier_->Send(notification);
+}
+
+void CMainFrame::TakeOffer(const media::Drive& drive, int choice) {
+    BringToFront();
+    if (BackgroundWorkRunning() || QApplication::activeModalWidget()) return;
+    offers_->Choose(drive, static_cast<OfferChoice>(choice));
 }
 
 void CMainFrame::FocusOtherPane() {
@@ -345,6 +385,10 @@ void CMainFrame::RestoreRememberedState() {
     Action(Command::ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
     list_->UseColumnWidths(state.ColumnWidths(QStringLiteral("list")));
     RememberChosenWidths(*list_->ColumnMemory(), QStringLiteral("list"));
+    list_->UseSorting(state.Sorting(QStringLiteral("list")));
+    connect(list_, &ListPane::SortChosen, this, [](const ListSort& sort) {
+        RememberedState().SaveSorting(QStringLiteral("list"), sort);
+    });
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -360,10 +404,7 @@ void CMainFrame::OpenCatalogFiles(const QStringList& files) {
 }
 
 void CMainFrame::BringToFront() {
-    if (isMinimized()) showNormal();
-    show();
-    raise();
-    activateWindow();
+    BringWindowToFront(this);
 }
 
 }  // namespace kestavo::ui

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <memory>
 
+#include "media/drive_map.h"
 #include "ui/command_source.h"
 #include "ui/kestavo_doc.h"
 #include "ui/prompter.h"
@@ -19,6 +20,7 @@ class QToolBar;
 namespace kestavo::ui {
 
 class CommandHandlers;
+class DesktopNotifier;
 class DiskOfferBar;
 class DriveWatch;
 class FileLauncher;
@@ -42,6 +44,7 @@ public:
     QSplitter* Splitter() const { return splitter_; }
     DriveWatch* Watch() const { return watch_; }
     DiskOfferBar* Offers() const { return offers_; }
+    DesktopNotifier* Notifier() const { return notifier_; }
     // Status bar panes: 0 message, 1 CAP, 2 NUM, 3 SCRL, 4 date, 5 time.
     QLabel* StatusPane(int index) const;
 
@@ -73,6 +76,12 @@ private:
     void RestoreRememberedState();
     // The bar of disk offers above the panes, fed by the drive watch.
     QWidget* WatchDisks(QWidget* panes);
+    // The offer of a disk just mounted, as a desktop notification.
+    void NotifyOffer(const media::Drive& drive);
+    // A button of the offer's notification: what the bar's button does, once
+    // the window is in front. While work runs or a dialog waits for an
+    // answer, only the window comes: the offer stays in the bar.
+    void TakeOffer(const media::Drive& drive, int choice);
 
     CKestavo2Doc& doc_;
     std::unique_ptr<Prompter> ownPrompter_;
@@ -89,6 +98,7 @@ private:
     std::unique_ptr<LockStateReader> lockState_;
     DriveWatch* watch_ = nullptr;
     DiskOfferBar* offers_ = nullptr;
+    DesktopNotifier* notifier_ = nullptr;
 };
 
 }  // namespace kestavo::ui

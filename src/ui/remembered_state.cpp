@@ -28,6 +28,10 @@ QString ColumnsGroup(const QString& list) {
     return QStringLiteral("columns/") + list;
 }
 
+QString SortingGroup(const QString& list) {
+    return QStringLiteral("sorting/") + list;
+}
+
 }  // namespace
 
 RememberedState::RememberedState()
@@ -80,6 +84,26 @@ void RememberedState::SaveColumnWidths(const QString& list, const QHash<QString,
     settings_.remove(ColumnsGroup(list));
     settings_.beginGroup(ColumnsGroup(list));
     for (auto it = widths.cbegin(); it != widths.cend(); ++it) settings_.setValue(it.key(), *it);
+    settings_.endGroup();
+}
+
+std::optional<ListSort> RememberedState::Sorting(const QString& list) {
+    if (!Readable()) return std::nullopt;
+    settings_.beginGroup(SortingGroup(list));
+    const QVariant column = settings_.value(QStringLiteral("column"));
+    const QString descending = settings_.value(QStringLiteral("descending")).toString();
+    settings_.endGroup();
+    // Only a text for the column and one of the two words the settings write.
+    if (column.typeId() != QMetaType::QString || column.toString().isEmpty() ||
+        (descending != QStringLiteral("true") && descending != QStringLiteral("false")))
+        return std::nullopt;
+    return ListSort{column.toString(), descending == QStringLiteral("true")};
+}
+
+void RememberedState::SaveSorting(const QString& list, const ListSort& sort) {
+    settings_.beginGroup(SortingGroup(list));
+    settings_.setValue(QStringLiteral("column"), sort.column);
+    settings_.setValue(QStringLiteral("descending"), sort.descending);
     settings_.endGroup();
 }
 

@@ -10,6 +10,9 @@
 #include <QHash>
 #include <QSettings>
 #include <QString>
+#include <optional>
+
+#include "ui/column_memory.h"
 
 class QMainWindow;
 class QSplitter;
@@ -17,7 +20,6 @@ class QSplitter;
 namespace kestavo::ui {
 
 class ResultView;
-class UserColumnWidths;
 
 class RememberedState {
 public:
@@ -36,6 +38,9 @@ public:
     // The column widths of one list ("list", "findFiles", ...), by column key.
     QHash<QString, int> ColumnWidths(const QString& list);
     void SaveColumnWidths(const QString& list, const QHash<QString, int>& widths);
+    // The last sort of one list; nothing when none is kept or it does not read.
+    std::optional<ListSort> Sorting(const QString& list);
+    void SaveSorting(const QString& list, const ListSort& sort);
 
     // Where a report named `initialName` is first offered: a bare name in
     // the folder the last report went to, while that folder is there.

@@ -13,25 +13,35 @@
 namespace kestavo::ui {
 
 ResultRowMenu::ResultRowMenu(ResultView* view, ResultListModel* model)
-    : QObject(view), view_(view), model_(model) {
+    : ResultRowMenu(view, [model](int row) -> std::optional<RowPlace> {
+          FileData* entry = model->Entry(row);
+          if (!entry || entry->IsDisk()) return std::nullopt;
+          return RowPlace{media::OpenRequest(*entry)};
+      }) {}
+
+ResultRowMenu::ResultRowMenu(ResultView* view, RowPlaces places)
+    : QObject(view), view_(view), places_(std::move(places)) {
     view_->installEventFilter(this);
     view_->viewport()->installEventFilter(this);
 }
 
 QMenu* ResultRowMenu::BuildContextMenu(const QPoint& pos) {
     const QModelIndex index = view_->indexAt(pos);
-    FileData* entry = index.isValid() ? model_->Entry(index.row()) : nullptr;
-    if (!entry || entry->IsDisk() || !launcher_) return nullptr;
+    if (!index.isValid() || !launcher_ || !places_(index.row())) return nullptr;
     auto* menu = new QMenu(view_);
     QAction* folder = menu->addAction(QStringLiteral("Open Containing Folder"));
     folder->setProperty(kCommandProperty, CommandNumber(Command::ID_OPEN_CONTAINING_FOLDER));
     FileLauncher* launcher = launcher_;
-    // The rows may change before the menu is chosen from: the entry is
+    // The rows may change before the menu is chosen from: the place is
     // taken again from its row.
     const int row = index.row();
-    ResultListModel* model = model_;
-    connect(folder, &QAction::triggered, this, [launcher, model, row] {
-        if (FileData* chosen = model->Entry(row)) launcher->ShowContainingFolder(*chosen);
+    connect(folder, &QAction::triggered, this, [this, launcher, row] {
+        const std::optional<RowPlace> place = places_(row);
+        if (!place) return;
+        if (place->gone)
+            launcher->OpenFolder(place->request);
+        else
+            launcher->ShowInFolder(place->request);
     });
     return menu;
 }

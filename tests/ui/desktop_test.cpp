@@ -29,7 +29,9 @@
 
 #include "kestavo_version.h"
 #include "ui/column_memory.h"
+#include "ui/command_handlers.h"
 #include "ui/command_line.h"
+#include "ui/compare_dialog.h"
 #include "ui/drive_dialogs.h"
 #include "ui/file_launcher.h"
 #include "ui/find_files_dialog.h"
@@ -528,6 +530,137 @@ private slots:
         find->OnFindNow();
         QVERIFY(!find->RowMenu()->BuildContextMenu(row));
         QVERIFY(!(find->Results()->flags(find->Results()->index(0, 0)) & Qt::ItemIsDragEnabled));
+        find->close();
+    }
+
+    void compareRowsShowTheirPlaceOnTheDiskCompared() {
+        const QString disk = PutBackupInDrive();
+        WriteFile(disk + QStringLiteral("/DOCS/new.txt"), "new");
+        QDir().mkpath(disk + QStringLiteral("/Music"));
+        OpenFrame();
+        frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
+        QStringList shown;
+        QStringList opened;
+        FolderShower& folders = frame_->Launcher()->Folders();
+        folders.showItems = [&](const QString& uri) {
+            shown << uri;
+            return true;
+        };
+        folders.openFolder = [&](const std::string& folder) {
+            opened << QString::fromStdString(folder);
+            return 0;
+        };
+        frame_->Handlers()->CompareDiskOn("E:  BACKUP");
+        ui::DriveCompare* compare = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* window = qobject_cast<ui::DriveCompare*>(widget);
+                window && window->isVisible())
+                compare = window;
+        QVERIFY(compare);
+        compare->OnCompareNow();
+        const auto rowMenu = [&](const QString& name) -> QMenu* {
+            ResultListModel* rows = compare->Results();
+            for (int row = 0; row < rows->rowCount(); ++row)
+                if (rows->index(row, 1).data().toString() == name)
+                    return compare->RowMenu()->BuildContextMenu(
+                        compare->ResultView()->visualRect(rows->index(row, 0)).center());
+            return nullptr;
+        };
+        const auto uri = [&](const QString& path) {
+            return QUrl::fromLocalFile(disk + path).toString(QUrl::FullyEncoded);
+        };
+        // New and modified files, and a new folder, are picked out where
+        // they are on the disk.
+        for (const auto& [name, path] :
+             {std::pair{"new.txt", "/DOCS/new.txt"}, std::pair{"letter.doc", "/DOCS/letter.doc"},
+              std::pair{"Music", "/Music"}}) {
+            std::unique_ptr<QMenu> menu(rowMenu(QString::fromLatin1(name)));
+            QVERIFY2(menu, name);
+            MenuAction(menu.get(), QStringLiteral("Open Containing Folder"))->trigger();
+            QCOMPARE(shown.last(), uri(QString::fromLatin1(path)));
+        }
+        QCOMPARE(shown.size(), 3);
+        // A deleted file's folder is opened itself, the disk's top for one on top.
+        for (const auto& [name, folder] :
+             {std::pair{"budget.xls", "/DOCS"}, std::pair{"Notes.TXT", ""}}) {
+            std::unique_ptr<QMenu> menu(rowMenu(QString::fromLatin1(name)));
+            QVERIFY2(menu, name);
+            MenuAction(menu.get(), QStringLiteral("Open Containing Folder"))->trigger();
+            QCOMPARE(QDir::cleanPath(opened.last()), disk + QString::fromLatin1(folder));
+        }
+        // A folder gone since the comparison is reported, not opened.
+        QVERIFY(QDir(disk + QStringLiteral("/DOCS")).removeRecursively());
+        std::unique_ptr<QMenu> menu(rowMenu(QStringLiteral("budget.xls")));
+        QVERIFY(menu);
+        MenuAction(menu.get(), QStringLiteral("Open Containing Folder"))->trigger();
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(
+            prompter_.Texts().last().contains(QStringLiteral("The specified path was not found.")));
+        QCOMPARE(shown.size(), 3);
+        compare->close();
+    }
+
+    void theSortOfTheListAndOfFindFilesComesBack() {
+        const auto names = [this] {
+            QStringList shown;
+            EntryListModel* model = frame_->List()->Model();
+            for (int row = 0; row < model->rowCount(); ++row)
+                shown << model->index(row, 0).data().toString();
+            return shown;
+        };
+        const auto sizeColumn = [](QAbstractItemModel* model) {
+            for (int column = 0; column < model->columnCount(); ++column)
+                if (model->headerData(column, Qt::Horizontal).toString() == QStringLiteral("Size"))
+                    return column;
+            return -1;
+        };
+        OpenFrame();
+        frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
+        frame_->Tree()->SelectItem(Node("BACKUP"));
+        const QStringList initial = names();
+        frame_->List()->OnColumnClick(sizeColumn(frame_->List()->Model()));
+        const QStringList bySize = names();
+        QVERIFY(bySize != initial);
+        auto* find = new FindFilesDlg(doc_->Catalogs(), kNoItem, prompter_, frame_.get());
+        find->OnColumnClick(sizeColumn(find->Results()));
+        find->OnColumnClick(sizeColumn(find->Results()));  // ascending now
+        find->close();
+        CloseFrame();
+
+        OpenFrame();
+        QVERIFY(frame_->List()->SortDescendingNext() == false);
+        frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
+        frame_->Tree()->SelectItem(Node("BACKUP"));
+        QCOMPARE(names(), bySize);
+        // Only the first rows are sorted so; later ones come as they always do.
+        frame_->Tree()->SelectItem(Node("BACKUP/Photos"));
+        frame_->Tree()->SelectItem(Node("BACKUP"));
+        QCOMPARE(names(), initial);
+        find = new FindFilesDlg(doc_->Catalogs(), kNoItem, prompter_, frame_.get());
+        QVERIFY(find->Tool().DescendingNext());
+        find->MaskBox()->setText(QStringLiteral("*.jpg"));
+        find->OnFindNow();
+        QVERIFY(find->Tool().RowCount() >= 2);
+        for (std::size_t row = 1; row < find->Tool().RowCount(); ++row)
+            QVERIFY(find->Tool().RowEntry(row - 1)->Size() <= find->Tool().RowEntry(row)->Size());
+        QVERIFY(find->Tool().DescendingNext());
+        find->close();
+    }
+
+    void aDamagedSortIsIgnored() {
+        WriteFile(SettingsFile(),
+                  "[sorting]\nlist\\column=files/Size\nlist\\descending=sideways\n"
+                  "findFiles\\column=@ByteArray(Size)\nfindFiles\\descending=true\n");
+        OpenFrame();
+        QVERIFY(frame_->List()->SortDescendingNext());
+        frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
+        frame_->Tree()->SelectItem(Node("BACKUP"));
+        QCOMPARE(frame_->List()->Model()->index(0, 0).data().toString(), QStringLiteral("DOCS"));
+        auto* find = new FindFilesDlg(doc_->Catalogs(), kNoItem, prompter_, frame_.get());
+        find->MaskBox()->setText(QStringLiteral("*.jpg"));
+        find->OnFindNow();
+        QCOMPARE(find->Results()->index(0, 0).data().toString(), QStringLiteral("IMG_0001.JPG"));
+        QVERIFY(find->Tool().DescendingNext());
         find->close();
     }
 
