@@ -74,7 +74,7 @@ double OpenAllAndFind(const fs::path& dir, bool find) {
         for (kestavo::TreeItem disk : set.Tree().Children(set.RootItem())) {
             kestavo::ContentCounts counts;
             set.CountContents(disk, counts);
-            set.ForEachEntryUnder(disk, [](kestavo::FileData& e) { e.GetSizeText(); });
+            set.ForEachEntryUnder(disk, [&set](kestavo::FileData& e) { set.SizeTextOf(e); });
         }
     }
     return Seconds(start);

@@ -279,7 +279,7 @@ void Reader::NoteInvalidDate(FileData* entry, const std::string& name) {
     if (invalidDates_++ > 0) return;
     firstInvalidDate_ = name;
     if (entry) {
-        firstInvalidDate_.assign(entry->GetPath(&tree_));
+        firstInvalidDate_.assign(entry->Store().PathOf(*entry, &tree_));
         firstInvalidDate_ += '/';
         firstInvalidDate_ += entry->GetName();
     }

@@ -239,6 +239,39 @@ void CatalogSet::ReleaseAllSizeTexts() {
     for (auto* o : observers_) o->SizeTextsReleased();
 }
 
+void CatalogSet::SettleSize(FileData& entry) {
+    if (!entry.IsContainer() || entry.size_ != 0 || entry.sizeCounted_) return;
+    const TreeItem item = ItemOfEntry(entry);
+    if (item != kNoItem) entry.size_ = ContentSize(item);
+    entry.sizeCounted_ = 1;
+}
+
+std::string_view CatalogSet::SizeTextOf(FileData& entry) {
+    SettleSize(entry);
+    return entry.Store().SizeTextOf(entry);
+}
+
+std::int64_t CatalogSet::FreeSpaceOf(const FileData& entry) const {
+    return entry.Store().FreeSpaceOf(entry);
+}
+
+std::string_view CatalogSet::FreeSpaceTextOf(const FileData& entry) {
+    return entry.Store().FreeSpaceTextOf(entry);
+}
+
+std::string_view CatalogSet::DateTextOf(const FileData& entry) {
+    return entry.Store().DateTextOf(entry, clock_);
+}
+
+std::string_view CatalogSet::PathOf(const FileData& entry) {
+    return entry.Store().PathOf(entry, &tree_);
+}
+
+bool CatalogSet::ArchivePathOf(const FileData& entry, std::string& out) {
+    out.assign(ArchiveOfLocation(PathOf(entry)));
+    return !out.empty();
+}
+
 void CatalogSet::CollectMatching(TreeItem item, std::string_view mask,
                                  std::vector<FileData*>& list) const {
     // "*" and the empty mask match every name: the names need not be read.
@@ -458,6 +491,10 @@ std::int64_t CatalogSet::ContentSize(TreeItem item) {
     ContentCounts counts;
     WalkContents(item, counts, takeWhole, keep);
     return counts.size;
+}
+
+CatalogSet& SetOf(const FileData& entry) {
+    return *entry.Store().Owner();
 }
 
 bool IdentityLess(const FileData* a, const FileData* b) {

@@ -22,6 +22,14 @@ namespace kestavo {
 
 class EntryStore;
 
+// Counters that CatalogSet::CountContents adds to.
+struct ContentCounts {
+    std::int64_t size = 0;
+    int files = 0;
+    int folders = 0;
+    int zipFolders = 0;
+};
+
 // Which of the entries filed under a container, or of its child items, a
 // name stands for when sibling names are equal ignoring case. "First" is in
 // filing order for entries and in tree order for items.
@@ -112,6 +120,25 @@ public:
     // Drops every cached size text (the size unit changed) and tells the
     // observers.
     void ReleaseAllSizeTexts();
+
+    // The answers about an entry of the set that take its tree, clock or
+    // contents; what its store answers alone is asked of entry.Store().
+    //
+    // Gives a container with a catalogued size of 0 the size of its
+    // contents, once; other entries keep theirs.
+    void SettleSize(FileData& entry);
+    // The display texts, made on first request and kept by the entry's
+    // store (see EntryStore); the size text after settling the size.
+    std::string_view SizeTextOf(FileData& entry);
+    std::int64_t FreeSpaceOf(const FileData& entry) const;
+    std::string_view FreeSpaceTextOf(const FileData& entry);
+    std::string_view DateTextOf(const FileData& entry);
+    // The entry's location in the set's tree (see EntryStore::PathOf).
+    std::string_view PathOf(const FileData& entry);
+    // Whether the entry lies inside a Zip Folder: a part of its location
+    // after the disk name passes the archive test. `out` gets the path of the
+    // first such part, the archive (Label/dir/archive.zip).
+    bool ArchivePathOf(const FileData& entry, std::string& out);
 
     void CollectMatching(TreeItem item, std::string_view mask, std::vector<FileData*>& list) const;
     void CollectFilesAndZipFolders(TreeItem item, std::vector<FileData*>& list) const;
@@ -206,6 +233,12 @@ private:
     bool indexed_ = false;
     std::unordered_map<TreeItem, FileData*> paired_;
 };
+
+// The catalog set whose store holds `entry`, for the answers that take the
+// set where only the entry is at hand. Every entry shown, opened or
+// reported belongs to one; only an entry being read apart from a set
+// (CatalogLoad) does not yet.
+CatalogSet& SetOf(const FileData& entry);
 
 // Sorts entry pointers into identity order (the order of creation) and
 // drops repeats, making a set of them.

@@ -3,6 +3,8 @@
 
 #include <new>
 
+#include "catalog/local_time.h"
+#include "catalog/size_unit.h"
 #include "support/prefault.h"
 
 namespace kestavo {
@@ -59,9 +61,45 @@ void EntryStore::Destroy(FileData& entry) {
     --live_;
 }
 
-std::int64_t EntryStore::FreeSpace(std::uint32_t serial) const {
-    auto it = freeSpace_.find(serial);
+std::int64_t EntryStore::FreeSpaceOf(const FileData& entry) const {
+    auto it = freeSpace_.find(entry.Serial());
     return it == freeSpace_.end() ? 0 : it->second;
+}
+
+std::string_view EntryStore::SizeTextOf(const FileData& entry) {
+    TextRef& text = TextsOf(entry.Serial()).size;
+    char buffer[kSizeTextCapacity];
+    if (text == kNoText) text = AddSizeText(FormatSize(entry.Size(), buffer));
+    return text == kNoText ? std::string_view() : SizeText(text);
+}
+
+std::string_view EntryStore::FreeSpaceTextOf(const FileData& entry) {
+    TextRef& text = TextsOf(entry.Serial()).freeSpace;
+    char buffer[kSizeTextCapacity];
+    if (text == kNoText) text = AddSizeText(FormatSize(FreeSpaceOf(entry), buffer));
+    return text == kNoText ? std::string_view() : SizeText(text);
+}
+
+std::string_view EntryStore::DateTextOf(const FileData& entry, LocalClock& clock) {
+    TextRef& text = TextsOf(entry.Serial()).date;
+    if (text == kNoText) text = AddText(clock.DateText(entry.GetTime()));
+    return text == kNoText ? std::string_view() : Text(text);
+}
+
+std::string_view EntryStore::PathOf(const FileData& entry, const ContainerTree* tree) {
+    EntryTexts* texts = FindTexts(entry.Serial());
+    if (texts && texts->path != kNoText) return Path(texts->path);
+    if (!tree) return {};
+    // Shared by every entry of the same container, and made from the
+    // container's parent's text. An entry whose other texts are kept keeps
+    // a reference to it too, which is quicker to follow than the folder's.
+    const TextRef path = PathOfItem(*tree, entry.GetParentItem());
+    if (texts) texts->path = path;
+    return Path(path);
+}
+
+void EntryStore::SetPathOf(const FileData& entry, std::string_view path) {
+    TextsOf(entry.Serial()).path = AddPath(path);
 }
 
 EntryStore::EntryTexts& EntryStore::TextsOf(std::uint32_t serial) {

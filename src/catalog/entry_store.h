@@ -18,6 +18,7 @@
 namespace kestavo {
 
 class CatalogSet;
+class LocalClock;
 
 class EntryStore {
 public:
@@ -39,7 +40,22 @@ public:
     // The store changes hands when a catalog read on its own joins a set.
     void MoveTo(CatalogSet* owner, std::uint64_t serial);
 
-    std::int64_t FreeSpace(std::uint32_t serial) const;
+    // What the store answers about one of its entries alone. The texts are
+    // made on first request and kept until the entry goes (the two size
+    // texts: until released). A size text shows the size as it stands:
+    // CatalogSet::SizeTextOf first gives a container of size 0 the size of
+    // its contents.
+    std::int64_t FreeSpaceOf(const FileData& entry) const;
+    std::string_view SizeTextOf(const FileData& entry);
+    std::string_view FreeSpaceTextOf(const FileData& entry);
+    std::string_view DateTextOf(const FileData& entry, LocalClock& clock);
+    // The chain of container names from the disk label down to the entry's
+    // own container in `tree`, joined by "/"; empty for a disk, and empty
+    // without a tree. The text is kept once per container, not per entry,
+    // unless SetPathOf gave the entry its own; an entry whose other texts
+    // are kept keeps a reference to it.
+    std::string_view PathOf(const FileData& entry, const ContainerTree* tree);
+    void SetPathOf(const FileData& entry, std::string_view path);
 
     // The texts made for an entry; an entry never shown has none.
     struct EntryTexts {

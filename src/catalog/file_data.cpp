@@ -45,4 +45,19 @@ bool PassesArchiveTest(std::string_view name) {
     return false;
 }
 
+std::string_view ArchiveOfLocation(std::string_view location) {
+    // The archive is the first part after the disk name that passes the
+    // archive test; a disk name is never an archive, and ".zip" inside a
+    // longer name ("my.zipfiles") makes no archive.
+    std::size_t start = location.find('/');
+    while (start != std::string_view::npos) {
+        const std::size_t end = location.find('/', start + 1);
+        const std::string_view part =
+            location.substr(start + 1, end == std::string_view::npos ? end : end - start - 1);
+        if (PassesArchiveTest(part)) return location.substr(0, start + 1 + part.size());
+        start = end;
+    }
+    return {};
+}
+
 }  // namespace kestavo

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One disk, folder, Zip Folder or file of a loaded catalog. It holds only
-// what every entry has; its store keeps its name, a disk's free space and
-// the display texts of the entries that were shown or reported.
+// One disk, folder, Zip Folder or file of a loaded catalog: a plain record
+// of what every entry has. Its store keeps its name, a disk's free space and
+// the display texts of the entries that were shown or reported; the catalog
+// set answers what takes the tree (its location, its tree item, the size of
+// a container's contents).
 #pragma once
 
 #include <cstddef>
@@ -16,7 +18,6 @@
 namespace kestavo {
 
 class EntryStore;
-class LocalClock;
 
 // Adds two byte counts, stopping at the limits of the type instead of
 // overflowing (only a damaged catalog holds such sizes).
@@ -25,14 +26,6 @@ inline std::int64_t AddSizes(std::int64_t a, std::int64_t b) {
     if (!__builtin_add_overflow(a, b, &sum)) return sum;
     return b > 0 ? INT64_MAX : INT64_MIN;
 }
-
-// Counters that CountContents adds to.
-struct ContentCounts {
-    std::int64_t size = 0;
-    int files = 0;
-    int folders = 0;
-    int zipFolders = 0;
-};
 
 class FileData {
 public:
@@ -45,42 +38,17 @@ public:
     TreeItem GetParentItem() const { return parentItem_; }
     int GetKind() const { return kind_; }
     const std::int64_t& GetTime() const { return time_; }
-    std::int64_t GetFreeSpace() const;
     // The byte count: for a container with a catalogued size of 0 it becomes
-    // the size of its contents once GetSizeText or SettleSize has been asked
+    // the size of its contents once CatalogSet::SettleSize has been asked
     // for.
     std::int64_t Size() const { return size_; }
-    // Gives a container with a catalogued size of 0 the size of its contents,
-    // once; other entries keep theirs.
-    void SettleSize();
 
     bool IsZipFolder() const { return kind_ == KIND_ZIP_FOLDER; }
     bool IsDisk() const { return IsDiskKind(kind_); }
     bool IsContainer() const { return IsContainerKind(kind_); }
 
-    // Display texts, made on first request and kept by the entry's store
-    // until the entry goes (the two size texts: until ReleaseSizeTexts).
-    std::string_view GetSizeText();
-    std::string_view GetFreeSpaceText();
-    std::string_view GetDateText();
-    // The chain of container names from the disk label down to the entry's
-    // own container, joined by "/"; empty for a disk, and empty when no tree
-    // is known. `tree` defaults to the tree of the entry's catalog set. The
-    // text is kept once per container, not per entry, unless SetPath gave
-    // the entry its own; an entry whose other texts are kept keeps a
-    // reference to it.
-    std::string_view GetPath(const ContainerTree* tree = nullptr);
-    void SetPath(std::string_view path);
-    // Whether the entry lies inside a Zip Folder: a part of its location
-    // after the disk name passes the archive test. `out` gets the path of the
-    // first such part, the archive (Label/dir/archive.zip).
-    bool GetZipArchivePath(std::string& out);
-    // The tree item showing this container, or kNoItem.
-    TreeItem FindTreeItem() const;
-    // Adds the sizes and counts of everything below `item` to `counts`.
-    void CountContents(TreeItem item, ContentCounts& counts) const;
-    void ReleaseSizeTexts();
-
+    // The store keeps what the entry does not hold itself: its free space
+    // and its display texts.
     EntryStore& Store() const { return *Segment().store; }
     // Entries are numbered in their store in the order they were created.
     std::uint32_t Serial() const { return serial_; }
@@ -130,5 +98,10 @@ bool PassesZipTest(std::string_view name);
 // ".tar.xz", ".txz", ".tar.zst", ".iso", ".cab"), all lower or all upper
 // case.
 bool PassesArchiveTest(std::string_view name);
+
+// The archive a location (Label/dir/archive.zip/inner) lies in: the location
+// up to its first part after the disk name that passes the archive test;
+// empty when no part does.
+std::string_view ArchiveOfLocation(std::string_view location);
 
 }  // namespace kestavo

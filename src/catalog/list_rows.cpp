@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "catalog/catalog_set.h"
+#include "catalog/entry_store.h"
 #include "catalog/name_compare.h"
 
 namespace kestavo {
@@ -26,11 +28,11 @@ std::string_view CellText(FileData& entry, ColumnContent content) {
         case ColumnContent::Name:
             return entry.GetName();
         case ColumnContent::Size:
-            return entry.GetSizeText();
+            return SetOf(entry).SizeTextOf(entry);
         case ColumnContent::FreeSpace:
-            return entry.GetFreeSpaceText();
+            return entry.Store().FreeSpaceTextOf(entry);
         case ColumnContent::Date:
-            return entry.GetDateText();
+            return SetOf(entry).DateTextOf(entry);
     }
     return {};
 }
@@ -46,11 +48,11 @@ int CompareRows(FileData* a, FileData* b, ColumnContent content) {
         case ColumnContent::Size:
             // A container catalogued with size 0 is sorted by its content
             // size, as its size text shows it.
-            a->SettleSize();
-            b->SettleSize();
+            SetOf(*a).SettleSize(*a);
+            SetOf(*b).SettleSize(*b);
             return compareNumbers(a->Size(), b->Size());
         case ColumnContent::FreeSpace:
-            return compareNumbers(a->GetFreeSpace(), b->GetFreeSpace());
+            return compareNumbers(a->Store().FreeSpaceOf(*a), b->Store().FreeSpaceOf(*b));
         case ColumnContent::Date:
             return compareNumbers(a->GetTime(), b->GetTime());
     }

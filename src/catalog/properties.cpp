@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "catalog/catalog_set.h"
 #include "catalog/entry_store.h"
 #include "catalog/size_unit.h"
 
@@ -42,20 +43,20 @@ const char* TypeWordOfKind(int kind) {
 }
 
 PropertyFields PropertiesOfEntry(FileData& entry) {
+    CatalogSet& set = SetOf(entry);
     ContentCounts counts;
-    const TreeItem item = entry.IsContainer() ? entry.FindTreeItem() : kNoItem;
-    if (item != kNoItem) entry.CountContents(item, counts);
+    const TreeItem item = entry.IsContainer() ? set.ItemOfEntry(entry) : kNoItem;
+    if (item != kNoItem) set.CountContents(item, counts);
     PropertyFields f;
     f.contains = ContainsText(counts);
-    f.date = entry.GetDateText();
-    f.location = entry.GetPath();
+    f.date = set.DateTextOf(entry);
+    f.location = set.PathOf(entry);
     f.name = entry.GetName();
-    f.size = entry.IsContainer() ? FormatSize(counts.size) : std::string(entry.GetSizeText());
+    f.size = entry.IsContainer() ? FormatSize(counts.size) : std::string(set.SizeTextOf(entry));
     f.note = kNote;
     f.hint = kHint;
     f.type = TypeWordOfKind(entry.GetKind());
-    if (entry.IsDisk() && entry.Store().Owner())
-        f.codePage = entry.Store().Owner()->CodePageOf(item);
+    if (entry.IsDisk()) f.codePage = set.CodePageOf(item);
     if (!entry.IsContainer()) {
         f.contains = "File Data";
         f.note.clear();
@@ -74,8 +75,8 @@ PropertyFields PropertiesOfRoot(CatalogSet& set) {
     PropertyFields f;
     f.size = FormatSize(counts.size);
     f.contains = ContainsText(counts);
-    f.date = stand.GetDateText();
-    f.location = stand.GetPath();
+    f.date = set.DateTextOf(stand);
+    f.location = set.PathOf(stand);
     f.name = kRootItemText;
     f.type = "Disk Drive";
     f.note = kNote;

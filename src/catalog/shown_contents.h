@@ -36,6 +36,8 @@ public:
     // Reads the rows of the item shown again.
     void Refresh();
 
+    // The set whose entries are shown.
+    CatalogSet& Set() const { return set_; }
     TreeItem Item() const { return item_; }
     TreeItem Parent() const { return parent_; }
     bool ListsDisks() const { return parent_ == kNoItem; }

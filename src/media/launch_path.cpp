@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "catalog/catalog_set.h"
 #include "catalog/catalog_writer.h"
 #include "catalog/directory_lister.h"
 #include "media/volume_info.h"
@@ -18,9 +19,10 @@
 namespace kestavo::media {
 
 std::string LaunchCatalogPath(FileData& entry) {
+    CatalogSet& set = SetOf(entry);
     std::string archive;
-    if (entry.GetZipArchivePath(archive)) return archive;
-    std::string path(entry.GetPath());
+    if (set.ArchivePathOf(entry, archive)) return archive;
+    std::string path(set.PathOf(entry));
     if (path.empty()) return std::string(entry.GetName());  // a disk: its own root
     return path + "/" + std::string(entry.GetName());
 }
@@ -38,13 +40,13 @@ std::optional<CatalogStamp> StampOf(const FileData& entry) {
 
 LaunchRequest OpenRequest(FileData& entry) {
     std::string archive;
-    if (entry.GetZipArchivePath(archive)) return {archive, {}, std::nullopt};
+    if (SetOf(entry).ArchivePathOf(entry, archive)) return {archive, {}, std::nullopt};
     return {LaunchCatalogPath(entry), {}, StampOf(entry)};
 }
 
 LaunchRequest SendToNotepadRequest(FileData& entry) {
     std::string archive;
-    if (entry.GetZipArchivePath(archive)) return {archive, {}, std::nullopt};
+    if (SetOf(entry).ArchivePathOf(entry, archive)) return {archive, {}, std::nullopt};
     return {LaunchCatalogPath(entry), kTextEditorProgram, StampOf(entry)};
 }
 
@@ -269,7 +271,7 @@ LaunchTarget ResolveLaunchPath(const DriveMap& drives, std::string_view catalogP
 
 std::optional<std::string> PresentFilePath(const DriveMap& drives, FileData& entry) {
     std::string archive;
-    if (entry.IsDisk() || entry.GetZipArchivePath(archive)) return std::nullopt;
+    if (entry.IsDisk() || SetOf(entry).ArchivePathOf(entry, archive)) return std::nullopt;
     const LaunchRequest request = OpenRequest(entry);
     const LaunchTarget target = ResolveLaunchPath(drives, request.catalogPath, request.stamp);
     struct stat st {};

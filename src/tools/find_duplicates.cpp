@@ -302,12 +302,11 @@ void FindDuplicates::ListSets(std::vector<FileData*>& collection, std::int64_t t
         listed.push_back(&s);
         for (std::uint32_t i : members) isListed[i] = true;
     }
-    const ContainerTree& tree = set_.Tree();
     for (std::size_t i = 0; i < collection.size(); ++i) {
         if (!isListed[i]) continue;
-        collection[i]->GetSizeText();
-        collection[i]->GetDateText();
-        collection[i]->GetPath(&tree);
+        set_.SizeTextOf(*collection[i]);
+        set_.DateTextOf(*collection[i]);
+        set_.PathOf(*collection[i]);
     }
     for (const DuplicateSet* s : listed) {
         rows_.push_back(Row{.entry = nullptr, .message = "---", .kind = RowKind::Separator});
@@ -324,11 +323,11 @@ std::string_view FindDuplicates::RowText(std::size_t row, DuplicateColumn column
         case DuplicateColumn::Name:
             return r.entry->GetName();
         case DuplicateColumn::Size:
-            return r.entry->GetSizeText();
+            return set_.SizeTextOf(*r.entry);
         case DuplicateColumn::Date:
-            return r.entry->GetDateText();
+            return set_.DateTextOf(*r.entry);
         case DuplicateColumn::InFolder:
-            return r.entry->GetPath(&set_.Tree());
+            return set_.PathOf(*r.entry);
     }
     return {};
 }

@@ -76,14 +76,13 @@ void FindFiles::SettleRows(std::vector<FileData*>::iterator first,
     // rows keep no texts of their own: size and date texts are made when
     // read, which costs less than keeping them for every row. The workers
     // search different disks, so they write different places of the table.
-    const ContainerTree& tree = set_.Tree();
     TreeItem lastFolder = kNoItem;
     for (auto it = first; it != last; ++it) {
         FileData& entry = **it;
-        entry.SettleSize();
+        set_.SettleSize(entry);
         if (entry.GetParentItem() != lastFolder) {
             lastFolder = entry.GetParentItem();
-            folderText_[lastFolder] = entry.GetPath(&tree);
+            folderText_[lastFolder] = set_.PathOf(entry);
         }
     }
 }

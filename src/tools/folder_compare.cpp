@@ -44,7 +44,7 @@ struct FolderComparison::Frame {
     std::size_t firstDeletedFile = 0;
     // The folder's paths are the first so many characters of the walk's
     // path buffers; its catalog path as shown leaves out trailing empty
-    // names, as FileData::GetPath does.
+    // names, as CatalogSet::PathOf does.
     std::size_t diskPathLength = 0;
     std::size_t catalogPathLength = 0;
     std::size_t catalogShownLength = 0;
@@ -321,7 +321,7 @@ void FolderComparison::Run(const std::string& path, const DiskTree& disk, TreeIt
     deletedFiles_.clear();
     std::size_t shown = 0;
     if (item != kNoItem) {
-        // The catalog path of the first container, made as FileData::GetPath
+        // The catalog path of the first container, made as CatalogSet::PathOf
         // makes it; those below are made from it one name at a time.
         std::vector<std::string_view> parts;
         const ContainerTree& tree = set_.Tree();
@@ -402,15 +402,15 @@ void FolderComparison::AddRow(CompareStatus status, FileData* disk, FileData* ca
     if (disk) row.name = disk->GetName();
     if (catalog) {
         row.name = catalog->GetName();
-        row.sizeCatalog = catalog->GetSizeText();
-        row.dateCatalog = catalog->GetDateText();
+        row.sizeCatalog = set_.SizeTextOf(*catalog);
+        row.dateCatalog = set_.DateTextOf(*catalog);
         row.catalogSize = catalog->Size();
         row.catalogTime = catalog->GetTime();
     }
     if (disk) {
         // A disk folder's size is 0 (no catalog item stands for it).
         row.sizeDisk = FormatSize(disk->Size());
-        row.dateDisk = disk->GetDateText();
+        row.dateDisk = set_.DateTextOf(*disk);
         row.diskSize = disk->Size();
         row.diskTime = disk->GetTime();
     }

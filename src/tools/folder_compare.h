@@ -105,7 +105,7 @@ private:
     void AddRow(CompareStatus status, FileData* disk, FileData* catalog, std::string_view folder);
     std::string_view DiskPath(const Frame& frame) const;
     // The folder texts of the folder on top of `stack`, kept by the rows: the
-    // catalog path as FileData::GetPath shows it, and the disk path.
+    // catalog path as CatalogSet::PathOf shows it, and the disk path.
     std::string_view KeptCatalogPath(std::vector<Frame>& stack);
     std::string_view KeptDiskPath(std::vector<Frame>& stack);
 

@@ -169,7 +169,7 @@ private:
     };
 
     bool FillDisk(FileData& disk, std::int64_t id) {
-        disk.SettleSize();
+        set_.SettleSize(disk);
         const TreeItem item = set_.ItemOfEntry(disk);
         const std::string source = item == kNoItem ? std::string() : set_.CatalogFileOf(item);
         const std::string codePage = item == kNoItem ? std::string() : set_.CodePageOf(item);
@@ -177,7 +177,7 @@ private:
         BindTextStatic(disk_, 2, disk.GetName());
         BindTextStatic(disk_, 3, KindWord(disk.GetKind()));
         sqlite3_bind_int64(disk_, 4, disk.Size());
-        sqlite3_bind_int64(disk_, 5, disk.GetFreeSpace());
+        sqlite3_bind_int64(disk_, 5, disk.Store().FreeSpaceOf(disk));
         sqlite3_bind_int64(disk_, 6, disk.GetTime());
         if (source.empty())
             sqlite3_bind_null(disk_, 7);
@@ -214,7 +214,7 @@ private:
     }
 
     bool AddEntry(FileData& entry, std::int64_t parent) {
-        entry.SettleSize();
+        set_.SettleSize(entry);
         const std::int64_t id = nextEntry_++;
         if (entry.IsContainer()) containers_.emplace(&entry, id);
         batch_.rows.push_back({.disk = diskId_,

@@ -139,19 +139,20 @@ void WriteCompareTable(const DiskComparison& tool, std::string_view diskLabel, T
 
 void WriteContentsTable(const ShownContents& shown, TableWriter& out) {
     const std::vector<FileData*> rows = shown.RowsInInitialOrder();
+    CatalogSet& set = shown.Set();
     char date[kIsoTimeCapacity];
     if (shown.ListsDisks()) {
         static constexpr const char* kColumns[] = {"disk", "kind",      "size", "size_text",
                                                    "free", "free_text", "date"};
         out.Begin(kColumns);
         for (FileData* disk : rows) {
-            const std::string sizeText(disk->GetSizeText());
+            const std::string sizeText(set.SizeTextOf(*disk));
             const TableValue values[] = {V::Of(disk->GetName()),
                                          V::Of(KindWord(disk->GetKind())),
                                          V::Of(disk->Size()),
                                          V::Of(sizeText),
-                                         V::Of(disk->GetFreeSpace()),
-                                         V::Of(disk->GetFreeSpaceText()),
+                                         V::Of(disk->Store().FreeSpaceOf(*disk)),
+                                         V::Of(disk->Store().FreeSpaceTextOf(*disk)),
                                          V::Of(IsoLocalTime(disk->GetTime(), date))};
             out.Row(values);
         }
@@ -162,8 +163,8 @@ void WriteContentsTable(const ShownContents& shown, TableWriter& out) {
                                                "size", "size_text", "date"};
     out.Begin(kColumns);
     for (FileData* entry : rows) {
-        const std::string sizeText(entry->GetSizeText());
-        EntryValues values(*entry, entry->GetPath(), sizeText);
+        const std::string sizeText(set.SizeTextOf(*entry));
+        EntryValues values(*entry, set.PathOf(*entry), sizeText);
         out.Row(values.values);
     }
     out.End();

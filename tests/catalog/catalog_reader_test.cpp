@@ -49,15 +49,15 @@ TEST_F(ReaderTest, ReadsTheDiskFolderFileAndZipFolderOfASmallCatalog) {
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->GetKind(), KIND_DEFAULT_DISK);
     EXPECT_EQ(root->Size(), 1048576);
-    EXPECT_EQ(root->GetFreeSpace(), 262144);
-    EXPECT_EQ(root->GetDateText(), "10/07/98 14:30:05");
+    EXPECT_EQ(set.FreeSpaceOf(*root), 262144);
+    EXPECT_EQ(set.DateTextOf(*root), "10/07/98 14:30:05");
     EXPECT_EQ(set.Tree().ItemKind(disk), KIND_DEFAULT_DISK);
 
     EXPECT_EQ(EntryNames(set, disk), (std::vector<std::string>{"read me.txt", "photos"}));
     FileData* file = Entry(disk, "read me.txt");
     EXPECT_EQ(file->GetKind(), KIND_FILE);
     EXPECT_EQ(file->Size(), 1200);
-    EXPECT_EQ(file->GetDateText(), "10/05/98 09:00:00");
+    EXPECT_EQ(set.DateTextOf(*file), "10/05/98 09:00:00");
 
     const TreeItem photos = Child(set, disk, "photos");
     EXPECT_EQ(set.Tree().ItemKind(photos), KIND_FOLDER);
@@ -224,10 +224,10 @@ TEST_F(ReaderTest, DatesPast2035BecomeFebruaryFifth2036WithOneWarningForTheCatal
          "\"latest.txt\" 10 1 1 2039 12 0 0 "
          "\"ok.txt\" 10 31 12 2035 23 59 59 >>");
     const TreeItem dir = Child(set, Disk("D"), "dir");
-    EXPECT_EQ(Entry(Disk("D"), "dir")->GetDateText(), "02/05/36 00:00:00");
-    EXPECT_EQ(Entry(dir, "late.txt")->GetDateText(), "02/05/36 00:00:00");
-    EXPECT_EQ(Entry(dir, "feb5.txt")->GetDateText(), "02/05/36 00:00:00");
-    EXPECT_EQ(Entry(dir, "ok.txt")->GetDateText(), "12/31/35 23:59:59");
+    EXPECT_EQ(set.DateTextOf(*Entry(Disk("D"), "dir")), "02/05/36 00:00:00");
+    EXPECT_EQ(set.DateTextOf(*Entry(dir, "late.txt")), "02/05/36 00:00:00");
+    EXPECT_EQ(set.DateTextOf(*Entry(dir, "feb5.txt")), "02/05/36 00:00:00");
+    EXPECT_EQ(set.DateTextOf(*Entry(dir, "ok.txt")), "12/31/35 23:59:59");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Warning: file date invalid");
     EXPECT_EQ(messages.shown[0].text,
@@ -250,8 +250,8 @@ TEST_F(ReaderTest, AFolderNamedSlashStaysInLocationsAndWarnings) {
          "+ \"WORK\" 0 0 1 1 2000 0 0 0 < +\"/\" 0 0 1 1 2000 0 0 0 < \"f\" 1 1 1 2037 0 0 0 "
          "+\"\" 0 0 1 1 2000 0 0 0 < \"g\" 1 1 1 2000 0 0 0 > > >");
     const TreeItem slash = Child(set, Disk("WORK"), "/");
-    EXPECT_EQ(Entry(slash, "f")->GetPath(), "WORK//");
-    EXPECT_EQ(Entry(Child(set, slash, ""), "g")->GetPath(), "WORK//");
+    EXPECT_EQ(set.PathOf(*Entry(slash, "f")), "WORK//");
+    EXPECT_EQ(set.PathOf(*Entry(Child(set, slash, ""), "g")), "WORK//");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text.substr(0, 46),
               "The file WORK///f has invalid date information");
@@ -275,7 +275,7 @@ TEST_F(ReaderTest, ContainerNumbersAreWordsThatWrapAndMayHoldJunk) {
     Load(CatalogHeader() + "+ \"D\" 18446744073709551617 12abc 1 1 2000 0 0 0 < >");
     FileData* disk = Entry(Root(), "D");
     EXPECT_EQ(disk->Size(), 1);
-    EXPECT_EQ(disk->GetFreeSpace(), 12);
+    EXPECT_EQ(set.FreeSpaceOf(*disk), 12);
 }
 
 TEST_F(ReaderTest, IntegerFieldsFollowTheirPrefixAndLength) {
@@ -287,8 +287,8 @@ TEST_F(ReaderTest, IntegerFieldsFollowTheirPrefixAndLength) {
          "\"octal\" 1 012 012 2000 0 0 0 "
          "\"shifted\" 1 08 1 2000 0 0 0 >");
     const TreeItem disk = Disk("D");
-    EXPECT_EQ(Entry(disk, "hex")->GetDateText(), "10/10/00 00:00:00");
-    EXPECT_EQ(Entry(disk, "octal")->GetDateText(), "10/10/00 00:00:00");
+    EXPECT_EQ(set.DateTextOf(*Entry(disk, "hex")), "10/10/00 00:00:00");
+    EXPECT_EQ(set.DateTextOf(*Entry(disk, "octal")), "10/10/00 00:00:00");
     // day 0, month 8, year 1, hour 2000: carried over as mktime carries.
     LocalClock clock;
     EXPECT_EQ(Entry(disk, "shifted")->GetTime(), clock.MakeTime(1, 8, 0, 2000, 0, 0));
@@ -311,7 +311,7 @@ TEST_F(ReaderTest, DateFieldsAtTheLimitsOfTheirRangeLoad) {
               LoadOutcome::Loaded);
     EXPECT_EQ(EntryNames(set, Disk("D")), (std::vector<std::string>{"f", "g"}));
     for (FileData* e : {Entry(Root(), "D"), Entry(Disk("D"), "f"), Entry(Disk("D"), "g")})
-        e->GetDateText();
+        set.DateTextOf(*e);
 }
 
 TEST_F(ReaderTest, LoadingTheSameDiskAgainReplacesItWhateverTheCase) {

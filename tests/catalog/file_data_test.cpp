@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "catalog/entry_store.h"
+#include "catalog/local_time.h"
 #include "catalog/size_unit.h"
 #include "support/test_support.h"
 
@@ -92,25 +93,25 @@ protected:
 };
 
 TEST_F(EntryTest, LocationIsTheChainOfContainersAboveTheEntry) {
-    EXPECT_EQ(Entry(set.RootItem(), "D1").GetPath(), "");
-    EXPECT_EQ(Entry(disk, "top.txt").GetPath(), "D1");
-    EXPECT_EQ(Entry(dir, "a.txt").GetPath(), "D1/dir");
-    EXPECT_EQ(Entry(inner, "m4").GetPath(), "D1/dir/a.zip/inner");
+    EXPECT_EQ(set.PathOf(Entry(set.RootItem(), "D1")), "");
+    EXPECT_EQ(set.PathOf(Entry(disk, "top.txt")), "D1");
+    EXPECT_EQ(set.PathOf(Entry(dir, "a.txt")), "D1/dir");
+    EXPECT_EQ(set.PathOf(Entry(inner, "m4")), "D1/dir/a.zip/inner");
     FileData& file = Entry(dir, "b.txt");
-    file.SetPath("elsewhere");
-    EXPECT_EQ(file.GetPath(), "elsewhere");
-    EXPECT_EQ(Entry(dir, "c.txt").GetPath(), "D1/dir");
+    file.Store().SetPathOf(file, "elsewhere");
+    EXPECT_EQ(set.PathOf(file), "elsewhere");
+    EXPECT_EQ(set.PathOf(Entry(dir, "c.txt")), "D1/dir");
 }
 
 TEST_F(EntryTest, ZipArchivePathIsThePathUpToTheArchive) {
     std::string archive = "stale";
-    EXPECT_TRUE(Entry(inner, "m4").GetZipArchivePath(archive));
+    EXPECT_TRUE(set.ArchivePathOf(Entry(inner, "m4"), archive));
     EXPECT_EQ(archive, "D1/dir/a.zip");
-    EXPECT_TRUE(Entry(zip, "m1").GetZipArchivePath(archive));
+    EXPECT_TRUE(set.ArchivePathOf(Entry(zip, "m1"), archive));
     EXPECT_EQ(archive, "D1/dir/a.zip");
-    EXPECT_FALSE(Entry(dir, "a.zip").GetZipArchivePath(archive));
+    EXPECT_FALSE(set.ArchivePathOf(Entry(dir, "a.zip"), archive));
     EXPECT_EQ(archive, "");
-    EXPECT_FALSE(Entry(dir, "a.txt").GetZipArchivePath(archive));
+    EXPECT_FALSE(set.ArchivePathOf(Entry(dir, "a.txt"), archive));
 }
 
 // Open reaches the archive of a member of any archive format.
@@ -126,12 +127,13 @@ TEST(ArchivePathTest, MembersOfOtherArchivesHaveTheirArchivesPath) {
     const TreeItem disk = Child(set, set.RootItem(), "D");
     const TreeItem iso = Child(set, disk, "disc.iso");
     std::string archive;
-    EXPECT_TRUE(set.EntryNamed(Child(set, iso, "docs"), "m.txt", SiblingMatch::FirstIgnoringCase)
-                    ->GetZipArchivePath(archive));
+    EXPECT_TRUE(set.ArchivePathOf(
+        *set.EntryNamed(Child(set, iso, "docs"), "m.txt", SiblingMatch::FirstIgnoringCase),
+        archive));
     EXPECT_EQ(archive, "D/disc.iso");
-    EXPECT_TRUE(
-        set.EntryNamed(Child(set, disk, "src.tar.gz"), "n.c", SiblingMatch::FirstIgnoringCase)
-            ->GetZipArchivePath(archive));
+    EXPECT_TRUE(set.ArchivePathOf(
+        *set.EntryNamed(Child(set, disk, "src.tar.gz"), "n.c", SiblingMatch::FirstIgnoringCase),
+        archive));
     EXPECT_EQ(archive, "D/src.tar.gz");
 }
 
@@ -139,21 +141,21 @@ TEST_F(EntryTest, ContainerOfSizeZeroShowsItsContentsOnceWithArchivesAtTheirOwnS
     FileData& folder = Entry(disk, "dir");
     EXPECT_EQ(folder.Size(), 0);
     // 100 + 200 + 300 files, 3000 in sub, the archive at 50000.
-    EXPECT_EQ(folder.GetSizeText(), "53600");
+    EXPECT_EQ(set.SizeTextOf(folder), "53600");
     EXPECT_EQ(folder.Size(), 53600);
     // A Zip Folder's own size is its archive's; a folder inside it is summed.
-    EXPECT_EQ(Entry(dir, "a.zip").GetSizeText(), "50000");
-    EXPECT_EQ(Entry(zip, "inner").GetSizeText(), "4");
+    EXPECT_EQ(set.SizeTextOf(Entry(dir, "a.zip")), "50000");
+    EXPECT_EQ(set.SizeTextOf(Entry(zip, "inner")), "4");
     // A disk shows its capacity.
-    EXPECT_EQ(Entry(set.RootItem(), "D1").GetSizeText(), "5000000");
+    EXPECT_EQ(set.SizeTextOf(Entry(set.RootItem(), "D1")), "5000000");
 }
 
 TEST_F(EntryTest, FolderSizesAgreeInWhateverOrderTheyAreAskedFor) {
     // Inner folders first, then outer ones, then a fresh set outer first:
     // counted sizes kept on the way must give the same texts.
-    EXPECT_EQ(Entry(zip, "inner").GetSizeText(), "4");
-    EXPECT_EQ(Entry(dir, "sub").GetSizeText(), "3000");
-    EXPECT_EQ(Entry(disk, "dir").GetSizeText(), "53600");
+    EXPECT_EQ(set.SizeTextOf(Entry(zip, "inner")), "4");
+    EXPECT_EQ(set.SizeTextOf(Entry(dir, "sub")), "3000");
+    EXPECT_EQ(set.SizeTextOf(Entry(disk, "dir")), "53600");
     CatalogSet other;
     LoadText(other,
              CatalogHeader() +
@@ -162,13 +164,13 @@ TEST_F(EntryTest, FolderSizesAgreeInWhateverOrderTheyAreAskedFor) {
                  "+\"stored\" 700 0 1 1 2000 0 0 0 < \"g\" 6 1 1 2000 0 0 0 > > >",
              messages);
     const TreeItem a = Child(other, Child(other, other.RootItem(), "D"), "a");
-    EXPECT_EQ(
-        other.EntryNamed(Child(other, other.RootItem(), "D"), "a", SiblingMatch::FirstIgnoringCase)
-            ->GetSizeText(),
-        "11");
-    EXPECT_EQ(other.EntryNamed(a, "b", SiblingMatch::FirstIgnoringCase)->GetSizeText(), "5");
+    EXPECT_EQ(other.SizeTextOf(*other.EntryNamed(Child(other, other.RootItem(), "D"), "a",
+                                                 SiblingMatch::FirstIgnoringCase)),
+              "11");
+    EXPECT_EQ(other.SizeTextOf(*other.EntryNamed(a, "b", SiblingMatch::FirstIgnoringCase)), "5");
     // A folder with a catalogued size shows it, while its parent counts its contents.
-    EXPECT_EQ(other.EntryNamed(a, "stored", SiblingMatch::FirstIgnoringCase)->GetSizeText(), "700");
+    EXPECT_EQ(other.SizeTextOf(*other.EntryNamed(a, "stored", SiblingMatch::FirstIgnoringCase)),
+              "700");
     ContentCounts counts;
     other.CountContents(a, counts);
     EXPECT_EQ(counts.size, 11);
@@ -176,7 +178,7 @@ TEST_F(EntryTest, FolderSizesAgreeInWhateverOrderTheyAreAskedFor) {
 
 TEST_F(EntryTest, CountContentsCountsInsideArchivesButAddsOnlyTheirSize) {
     ContentCounts counts;
-    Entry(disk, "dir").CountContents(dir, counts);
+    set.CountContents(dir, counts);
     EXPECT_EQ(counts.files, 9);
     EXPECT_EQ(counts.folders, 2);
     EXPECT_EQ(counts.zipFolders, 1);
@@ -224,18 +226,18 @@ TEST_F(EntryTest, SizeTextsFollowTheUnitWhileOtherTextsStay) {
     SizeUnitGuard guard;
     FileData& file = Entry(dir, "b.txt");
     FileData& diskEntry = Entry(set.RootItem(), "D1");
-    EXPECT_EQ(file.GetSizeText(), "200");
-    EXPECT_EQ(diskEntry.GetFreeSpaceText(), "100");
-    const std::string_view date = file.GetDateText();
-    const std::string_view path = file.GetPath();
+    EXPECT_EQ(set.SizeTextOf(file), "200");
+    EXPECT_EQ(set.FreeSpaceTextOf(diskEntry), "100");
+    const std::string_view date = set.DateTextOf(file);
+    const std::string_view path = set.PathOf(file);
     SetSizeUnit(kUnitKB);
-    EXPECT_EQ(file.GetSizeText(), "200");  // cached until released
+    EXPECT_EQ(set.SizeTextOf(file), "200");  // cached until released
     set.ReleaseAllSizeTexts();
-    EXPECT_EQ(file.GetSizeText(), "1KB");
-    EXPECT_EQ(diskEntry.GetFreeSpaceText(), "1KB");
-    EXPECT_EQ(Entry(disk, "dir").GetSizeText(), "53KB");
-    EXPECT_EQ(file.GetDateText().data(), date.data());
-    EXPECT_EQ(file.GetPath().data(), path.data());
+    EXPECT_EQ(set.SizeTextOf(file), "1KB");
+    EXPECT_EQ(set.FreeSpaceTextOf(diskEntry), "1KB");
+    EXPECT_EQ(set.SizeTextOf(Entry(disk, "dir")), "53KB");
+    EXPECT_EQ(set.DateTextOf(file).data(), date.data());
+    EXPECT_EQ(set.PathOf(file).data(), path.data());
 }
 
 TEST(DateTextTest, MidnightShowsATimeOfAllZeros) {
@@ -247,24 +249,25 @@ TEST(DateTextTest, MidnightShowsATimeOfAllZeros) {
                  "\"one\" 1 31 12 1999 0 0 1 \"old\" 1 4 7 1960 0 0 0 >",
              messages);
     const TreeItem disk = Child(set, set.RootItem(), "D");
-    EXPECT_EQ(set.EntryNamed(disk, "m", SiblingMatch::FirstIgnoringCase)->GetDateText(),
+    EXPECT_EQ(set.DateTextOf(*set.EntryNamed(disk, "m", SiblingMatch::FirstIgnoringCase)),
               "12/31/99 00:00:00");
-    EXPECT_EQ(set.EntryNamed(disk, "one", SiblingMatch::FirstIgnoringCase)->GetDateText(),
+    EXPECT_EQ(set.DateTextOf(*set.EntryNamed(disk, "one", SiblingMatch::FirstIgnoringCase)),
               "12/31/99 00:00:01");
-    EXPECT_EQ(set.EntryNamed(disk, "old", SiblingMatch::FirstIgnoringCase)->GetDateText(),
+    EXPECT_EQ(set.DateTextOf(*set.EntryNamed(disk, "old", SiblingMatch::FirstIgnoringCase)),
               "07/04/60 00:00:00");
     EXPECT_LT(set.EntryNamed(disk, "old", SiblingMatch::FirstIgnoringCase)->GetTime(), 0);
-    EXPECT_EQ(set.EntryNamed(set.RootItem(), "D", SiblingMatch::FirstIgnoringCase)->GetDateText(),
+    EXPECT_EQ(set.DateTextOf(*set.EntryNamed(set.RootItem(), "D", SiblingMatch::FirstIgnoringCase)),
               "01/01/00 00:00:00");
 }
 
-TEST(EntryWithoutSetTest, HasNoPathAndCountsNothing) {
-    EntryStore store(nullptr, 1);
+TEST(EntryWithoutSetTest, HasNoPathAndItsStoreMakesItsTextsAlone) {
+    EntryStore store(/*owner=*/nullptr, 1);
     FileData& folder = *store.Create("loose", 5, 0, 0, 0, KIND_FOLDER);
-    EXPECT_EQ(folder.GetPath(), "");
-    EXPECT_EQ(folder.FindTreeItem(), kNoItem);
-    EXPECT_EQ(folder.GetSizeText(), "0");
-    EXPECT_EQ(folder.GetDateText(), "01/01/70 00:00:00");
+    LocalClock clock;
+    EXPECT_EQ(store.PathOf(folder, /*tree=*/nullptr), "");
+    EXPECT_EQ(store.Owner(), nullptr);  // no set, so no tree item either
+    EXPECT_EQ(store.SizeTextOf(folder), "0");
+    EXPECT_EQ(store.DateTextOf(folder, clock), "01/01/70 00:00:00");
 }
 
 TEST(KindTest, DisksAndContainers) {

@@ -117,20 +117,20 @@ TEST(HostileCatalogTest, OnlyAPartAfterTheDiskThatPassesTheZipTestIsAnArchive) {
     LoadText(set, DiskCatalog("DISK.ZIP", "\"top.txt\" 1 1 1 2000 0 0 0"), messages);
     const TreeItem work = Child(set, set.RootItem(), "WORK");
     std::string archive = "stale";
-    EXPECT_FALSE(
-        set.EntryNamed(Child(set, work, "my.zipfiles"), "a.txt", SiblingMatch::FirstIgnoringCase)
-            ->GetZipArchivePath(archive));
+    EXPECT_FALSE(set.ArchivePathOf(
+        *set.EntryNamed(Child(set, work, "my.zipfiles"), "a.txt", SiblingMatch::FirstIgnoringCase),
+        archive));
     EXPECT_EQ(archive, "");
     for (const char* disk : {"PHOTOS.ZIPPED", "DISK.ZIP"}) {
-        EXPECT_FALSE(set.EntryNamed(Child(set, set.RootItem(), disk), "top.txt",
-                                    SiblingMatch::FirstIgnoringCase)
-                         ->GetZipArchivePath(archive))
+        EXPECT_FALSE(set.ArchivePathOf(*set.EntryNamed(Child(set, set.RootItem(), disk), "top.txt",
+                                                       SiblingMatch::FirstIgnoringCase),
+                                       archive))
             << disk;
     }
     // Nested archives: the first one is the file on the disk.
     const TreeItem inner = Child(set, Child(set, work, "x.zip"), "in.zip");
-    EXPECT_TRUE(
-        set.EntryNamed(inner, "deep", SiblingMatch::FirstIgnoringCase)->GetZipArchivePath(archive));
+    EXPECT_TRUE(set.ArchivePathOf(*set.EntryNamed(inner, "deep", SiblingMatch::FirstIgnoringCase),
+                                  archive));
     EXPECT_EQ(archive, "WORK/x.zip");
 }
 
@@ -196,7 +196,7 @@ TEST(HostileCatalogTest, LocationsOfDeepFoldersAreMadeOnceFromTheirParents) {
     TreeItem item = Child(set, set.RootItem(), "DEEP");
     while (item != kNoItem) {
         set.ForEachEntryUnder(item, [&](FileData& e) {
-            deepest = e.GetPath();
+            deepest = set.PathOf(e);
             total += deepest.size();
         });
         const auto children = set.Tree().Children(item);

@@ -65,19 +65,19 @@ protected:
 };
 
 TEST_F(ItemEntryTest, EachEntryShowsInItsOwnItem) {
-    EXPECT_EQ(Filed("Dup")->FindTreeItem(), ChildAt(5));
-    EXPECT_EQ(Filed("DUP")->FindTreeItem(), ChildAt(4));
-    EXPECT_EQ(Filed("A.ZIP")->FindTreeItem(), ChildAt(2));
-    EXPECT_EQ(Filed("Été")->FindTreeItem(), ChildAt(6));
-    EXPECT_EQ(Filed("éTÉ")->FindTreeItem(), ChildAt(7));
+    EXPECT_EQ(set.ItemOfEntry(*Filed("Dup")), ChildAt(5));
+    EXPECT_EQ(set.ItemOfEntry(*Filed("DUP")), ChildAt(4));
+    EXPECT_EQ(set.ItemOfEntry(*Filed("A.ZIP")), ChildAt(2));
+    EXPECT_EQ(set.ItemOfEntry(*Filed("Été")), ChildAt(6));
+    EXPECT_EQ(set.ItemOfEntry(*Filed("éTÉ")), ChildAt(7));
     // Two entries of the same name show in the items of that name in turn.
-    EXPECT_EQ(Filed("a b")->FindTreeItem(), ChildAt(0));
-    EXPECT_EQ(Filed("a b", 1)->FindTreeItem(), ChildAt(1));
+    EXPECT_EQ(set.ItemOfEntry(*Filed("a b")), ChildAt(0));
+    EXPECT_EQ(set.ItemOfEntry(*Filed("a b", 1)), ChildAt(1));
     // A file has no item; no item holds a name in another case.
     FileData* file = nullptr;
     set.ForEachEntryUnder(ChildAt(5), [&](FileData& e) { file = &e; });
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->FindTreeItem(), kNoItem);
+    EXPECT_EQ(set.ItemOfEntry(*file), kNoItem);
 }
 
 TEST_F(ItemEntryTest, NamesFindItemsAndEntriesExactlyIgnoringCaseOrExactFirst) {
@@ -110,7 +110,7 @@ TEST_F(ItemEntryTest, AnIndexFindsWhatTheWalkFindsAndEveryPairGoesBothWays) {
     for (TreeItem child : set.Tree().Children(disk)) {
         FileData* entry = set.EntryOfItem(child);
         ASSERT_NE(entry, nullptr);
-        EXPECT_EQ(entry->FindTreeItem(), child);
+        EXPECT_EQ(set.ItemOfEntry(*entry), child);
         EXPECT_EQ(indexed.Find(child), entry);
         EXPECT_EQ(walked.Find(child), entry);
     }
@@ -141,23 +141,23 @@ TEST_F(ItemEntryTest, CountsTakeEachChildItemWithItsOwnEntry) {
 TEST_F(ItemEntryTest, CountedFolderSizesAreKeptByTheEntriesOfTheItemsCounted) {
     // The disk's size counts each folder once, and each folder's entry keeps
     // the count of its own item.
-    EXPECT_EQ(set.EntryNamed(set.RootItem(), "D", SiblingMatch::FirstIgnoringCase)->GetSizeText(),
+    EXPECT_EQ(set.SizeTextOf(*set.EntryNamed(set.RootItem(), "D", SiblingMatch::FirstIgnoringCase)),
               std::to_string(1 + 2 + 100 + 200 + 7 + 5 + 10 + 20));
     EXPECT_EQ(Filed("a b")->Size(), 1);
     EXPECT_EQ(Filed("a b", 1)->Size(), 2);
     EXPECT_EQ(Filed("Dup")->Size(), 5);
     EXPECT_EQ(Filed("DUP")->Size(), 7);
     EXPECT_EQ(Filed("Été")->Size(), 10);
-    EXPECT_EQ(Filed("éTÉ")->GetSizeText(), "20");
-    EXPECT_EQ(Filed("A.ZIP")->GetSizeText(), "200");
+    EXPECT_EQ(set.SizeTextOf(*Filed("éTÉ")), "20");
+    EXPECT_EQ(set.SizeTextOf(*Filed("A.ZIP")), "200");
 }
 
 TEST_F(ItemEntryTest, FolderSizesAskedOneByOneAgreeWithTheWholeCount) {
     // Sizes asked inner first: every folder counted on its own item.
-    EXPECT_EQ(Filed("a b", 1)->GetSizeText(), "2");
-    EXPECT_EQ(Filed("a b")->GetSizeText(), "1");
-    for (const char* name : {"Dup", "DUP", "Été", "éTÉ"}) Filed(name)->GetSizeText();
-    EXPECT_EQ(set.EntryNamed(set.RootItem(), "D", SiblingMatch::FirstIgnoringCase)->GetSizeText(),
+    EXPECT_EQ(set.SizeTextOf(*Filed("a b", 1)), "2");
+    EXPECT_EQ(set.SizeTextOf(*Filed("a b")), "1");
+    for (const char* name : {"Dup", "DUP", "Été", "éTÉ"}) set.SizeTextOf(*Filed(name));
+    EXPECT_EQ(set.SizeTextOf(*set.EntryNamed(set.RootItem(), "D", SiblingMatch::FirstIgnoringCase)),
               std::to_string(1 + 2 + 100 + 200 + 7 + 5 + 10 + 20));
 }
 
@@ -183,12 +183,12 @@ TEST(ItemEntryFilesTest, AFolderItemNeverStandsForAFileOfTheSameName) {
         FileData* folder = set.EntryOfItem(Child(set, disk, name));
         ASSERT_NE(folder, nullptr);
         EXPECT_TRUE(folder->IsContainer());
-        EXPECT_EQ(folder->FindTreeItem(), Child(set, disk, name));
+        EXPECT_EQ(set.ItemOfEntry(*folder), Child(set, disk, name));
     }
     FileData* file = set.EntryNamed(disk, "a b", SiblingMatch::Exact);
     ASSERT_NE(file, nullptr);
     EXPECT_FALSE(file->IsContainer());
-    EXPECT_EQ(file->FindTreeItem(), kNoItem);
+    EXPECT_EQ(set.ItemOfEntry(*file), kNoItem);
 }
 
 TEST(ItemEntryManyTest, ManyChildItemsFindTheirEntriesAsFewDo) {
@@ -217,10 +217,9 @@ TEST(ItemEntryManyTest, ManyChildItemsFindTheirEntriesAsFewDo) {
     EXPECT_EQ(counts.files, 40);
     EXPECT_EQ(counts.folders, 40);
     EXPECT_EQ(counts.zipFolders, 40);
-    EXPECT_EQ(
-        set.EntryNamed(Child(set, set.RootItem(), "D"), "top", SiblingMatch::FirstIgnoringCase)
-            ->GetSizeText(),
-        std::to_string(size));
+    EXPECT_EQ(set.SizeTextOf(*set.EntryNamed(Child(set, set.RootItem(), "D"), "top",
+                                             SiblingMatch::FirstIgnoringCase)),
+              std::to_string(size));
 }
 
 }  // namespace

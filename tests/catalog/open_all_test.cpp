@@ -37,10 +37,10 @@ std::string Describe(CatalogSet& set) {
         set.ForEachEntryUnder(item, [&](FileData& e) {
             out += std::string(static_cast<std::size_t>(depth) + 2, ' ') +
                    std::string(e.GetName()) + "|" + std::to_string(e.Size()) + "|" +
-                   std::to_string(e.GetFreeSpace()) + "|" + std::to_string(e.GetTime()) + "|" +
-                   std::to_string(e.GetKind()) + "|" + std::string(e.GetPath()) + "|" +
-                   std::string(e.GetSizeText()) + "|" + std::string(e.GetDateText()) + "|" +
-                   std::string(e.GetFreeSpaceText()) + "\n";
+                   std::to_string(set.FreeSpaceOf(e)) + "|" + std::to_string(e.GetTime()) + "|" +
+                   std::to_string(e.GetKind()) + "|" + std::string(set.PathOf(e)) + "|" +
+                   std::string(set.SizeTextOf(e)) + "|" + std::string(set.DateTextOf(e)) + "|" +
+                   std::string(set.FreeSpaceTextOf(e)) + "\n";
         });
         const auto children = tree.Children(item);
         for (auto it = children.rbegin(); it != children.rend(); ++it)
@@ -49,7 +49,7 @@ std::string Describe(CatalogSet& set) {
     std::vector<FileData*> files;
     set.CollectAllFiles(files);
     for (FileData* e : files)
-        out += std::string(e->GetPath()) + "/" + std::string(e->GetName()) + "\n";
+        out += std::string(set.PathOf(*e)) + "/" + std::string(e->GetName()) + "\n";
     return out;
 }
 

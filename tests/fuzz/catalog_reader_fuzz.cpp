@@ -34,13 +34,13 @@ void UseWhatWasLoaded(kestavo::CatalogSet& set) {
         pending.pop_back();
         ++visited;
         if (!kestavo::IsUtf8(tree.ItemText(item))) __builtin_trap();
-        set.ForEachEntryUnder(item, [](kestavo::FileData& e) {
+        set.ForEachEntryUnder(item, [&set](kestavo::FileData& e) {
             if (!kestavo::IsUtf8(e.GetName())) __builtin_trap();
-            e.GetPath();
-            e.GetSizeText();
-            e.GetDateText();
+            set.PathOf(e);
+            set.SizeTextOf(e);
+            set.DateTextOf(e);
             std::string archive;
-            e.GetZipArchivePath(archive);
+            set.ArchivePathOf(e, archive);
         });
         for (kestavo::TreeItem child : tree.Children(item)) pending.push_back(child);
     }

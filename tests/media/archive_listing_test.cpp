@@ -133,7 +133,7 @@ TEST_F(ArchiveTest, EveryFormatListsItsMembersAsNestedFoldersAndFiles) {
         EXPECT_NE(EntryAt(set, root, at + "top.txt"), nullptr);
         EXPECT_NE(EntryAt(set, root, at + "caf\xc3\xa9.txt"), nullptr);
         std::string archivePath;
-        ASSERT_TRUE(report->GetZipArchivePath(archivePath));
+        ASSERT_TRUE(set.ArchivePathOf(*report, archivePath));
         EXPECT_EQ(archivePath, "DISK/" + std::string(name));
     }
 }

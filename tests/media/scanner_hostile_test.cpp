@@ -79,7 +79,7 @@ TEST_F(HostileScanTest, AFolderNamedLikeAnArchiveCarriesTheSumOfItsContents) {
     EXPECT_EQ(EntryAt(set, disk, "top/photos.zip/inner.zip")->Size(), 5);
     EXPECT_NE(EntryAt(set, disk, "top/photos.zip/sub/b.jpg"), nullptr);
     FileData& top = *EntryAt(set, disk, "top");
-    top.GetSizeText();  // a folder's size is counted when first shown
+    set.SizeTextOf(top);  // a folder's size is counted when first shown
     EXPECT_EQ(top.Size(), 14);
 }
 

@@ -78,9 +78,9 @@ TEST_F(ScannerTest, AGeneratedTreeReadsBackWithEveryNameSizeAndDate) {
         ASSERT_NE(e, nullptr) << f;
         EXPECT_EQ(e->GetKind(), KIND_FOLDER);
         EXPECT_EQ(e->GetTime(), 800000000);
-        EXPECT_EQ(e->GetFreeSpace(), 0);
+        EXPECT_EQ(set.FreeSpaceOf(*e), 0);
         // Entries are filed in file order, which is byte order of the names.
-        const std::vector<std::string> names = test::EntryNames(set, e->FindTreeItem());
+        const std::vector<std::string> names = test::EntryNames(set, set.ItemOfEntry(*e));
         EXPECT_TRUE(std::is_sorted(names.begin(), names.end())) << f;
     }
     const std::vector<std::string> top = test::EntryNames(set, disk);

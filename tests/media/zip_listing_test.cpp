@@ -55,7 +55,7 @@ TEST_F(ZipTest, MembersBecomeNestedFoldersAndFilesWithTheirSizesAndDates) {
     EXPECT_EQ(EntryAt(set, disk, "old.zip/src/lib")->GetTime(), 1100000000);
     EXPECT_EQ(EntryAt(set, disk, "old.zip/src/lib/util.c")->GetKind(), KIND_FILE);
     std::string archivePath;
-    ASSERT_TRUE(EntryAt(set, disk, "old.zip/src/lib/util.c")->GetZipArchivePath(archivePath));
+    ASSERT_TRUE(set.ArchivePathOf(*EntryAt(set, disk, "old.zip/src/lib/util.c"), archivePath));
     EXPECT_EQ(archivePath, "DISK/old.zip");
 }
 

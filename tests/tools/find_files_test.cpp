@@ -382,7 +382,7 @@ TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) 
         ASSERT_EQ(entry.Store().FindTexts(entry.Serial()), nullptr) << row;
     }
     for (std::size_t row = 0; row < expected.size(); row += 97)
-        EXPECT_EQ(tool.RowText(row, FindColumn::InFolder), expected[row]->GetPath()) << row;
+        EXPECT_EQ(tool.RowText(row, FindColumn::InFolder), set.PathOf(*expected[row])) << row;
 }
 
 }  // namespace
