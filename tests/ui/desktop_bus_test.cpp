@@ -34,6 +34,7 @@
 #include "ui/command_handlers.h"
 #include "ui/compare_dialog.h"
 #include "ui/desktop_notifier.h"
+#include "ui/dialog_script.h"
 #include "ui/disk_offer_bar.h"
 #include "ui/drive_dialogs.h"
 #include "ui/drive_watch.h"
@@ -242,30 +243,6 @@ private:
     QString mountPoint_;
     QString why_;
     bool mounted_ = false;
-};
-
-// Answers modal dialogs as they come, one handler each, in order.
-class DialogScript : public QObject {
-public:
-    void Then(std::function<void(QDialog*)> step) { steps_.push_back(std::move(step)); }
-    void Start() {
-        timer_.setInterval(5);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog || dialog == last_ || steps_.empty()) return;
-            last_ = dialog;
-            auto step = std::move(steps_.front());
-            steps_.pop_front();
-            step(dialog);
-        });
-        timer_.start();
-    }
-    bool Done() const { return steps_.empty(); }
-
-private:
-    std::deque<std::function<void(QDialog*)>> steps_;
-    QTimer timer_;
-    QPointer<QDialog> last_;
 };
 
 template <class Window>

@@ -32,6 +32,7 @@
 #include "ui/command_handlers.h"
 #include "ui/command_line.h"
 #include "ui/compare_dialog.h"
+#include "ui/dialog_script.h"
 #include "ui/drive_dialogs.h"
 #include "ui/file_launcher.h"
 #include "ui/find_files_dialog.h"
@@ -82,30 +83,6 @@ QAction* MenuAction(QMenu* menu, const QString& text) {
         if (action->text() == text) return action;
     return nullptr;
 }
-
-// Answers modal dialogs as they come, one handler each, in order.
-class DialogScript : public QObject {
-public:
-    void Then(std::function<void(QDialog*)> step) { steps_.push_back(std::move(step)); }
-    void Start() {
-        timer_.setInterval(10);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog || dialog == last_ || steps_.empty()) return;
-            last_ = dialog;
-            auto step = std::move(steps_.front());
-            steps_.pop_front();
-            step(dialog);
-        });
-        timer_.start();
-    }
-    bool Done() const { return steps_.empty(); }
-
-private:
-    std::deque<std::function<void(QDialog*)>> steps_;
-    QTimer timer_;
-    QPointer<QDialog> last_;
-};
 
 }  // namespace
 

@@ -27,6 +27,7 @@
 #include "ui/background_work.h"
 #include "ui/command_handlers.h"
 #include "ui/compare_dialog.h"
+#include "ui/dialog_script.h"
 #include "ui/disk_offer_bar.h"
 #include "ui/drive_dialogs.h"
 #include "ui/drive_watch.h"
@@ -44,32 +45,6 @@ using namespace kestavo::ui;
 using enum kestavo::ui::Command;
 
 namespace {
-
-// Answers modal dialogs as they come, one handler each, in order.
-class DialogScript : public QObject {
-public:
-    void Then(std::function<void(QDialog*)> step) { steps_.push_back(std::move(step)); }
-    void Start() {
-        timer_.setInterval(10);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog || dialog == last_ || steps_.empty()) return;
-            last_ = dialog;
-            auto step = std::move(steps_.front());
-            steps_.pop_front();
-            step(dialog);
-        });
-        timer_.start();
-    }
-    bool Done() const { return steps_.empty(); }
-    // A dialog answered may be opened again: forget it.
-    void Forget() { last_ = nullptr; }
-
-private:
-    std::deque<std::function<void(QDialog*)>> steps_;
-    QTimer timer_;
-    QPointer<QDialog> last_;  // null again once that dialog is gone
-};
 
 // Pictures of the windows for a person to look at, when asked for.
 void SaveShot(QWidget* widget, const char* name) {
