@@ -39,6 +39,7 @@
 #include "ui/drive_dialogs.h"
 #include "ui/drive_watch.h"
 #include "ui/main_frame.h"
+#include "ui/open_windows.h"
 #include "ui/scripted_prompter.h"
 #include "ui/tree_pane.h"
 
@@ -244,14 +245,6 @@ private:
     QString why_;
     bool mounted_ = false;
 };
-
-template <class Window>
-Window* OpenWindow() {
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<Window*>(widget); window && window->isVisible())
-            return window;
-    return nullptr;
-}
 
 // The program's windows all lose the focus to another program.
 void UserGoesElsewhere() {

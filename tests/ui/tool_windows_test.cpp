@@ -36,6 +36,7 @@
 #include "ui/find_files_dialog.h"
 #include "ui/list_pane.h"
 #include "ui/main_frame.h"
+#include "ui/open_windows.h"
 #include "ui/result_list.h"
 #include "ui/scripted_prompter.h"
 #include "ui/tree_pane.h"
@@ -81,22 +82,6 @@ QByteArray Cli(const QStringList& args) {
     cli.start(QStringLiteral(KESTAVO_CLI), args);
     cli.waitForFinished(60000);
     return cli.readAllStandardOutput();
-}
-
-template <class Window>
-Window* OpenWindow() {
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<Window*>(widget); window && window->isVisible())
-            return window;
-    return nullptr;
-}
-
-template <class Window>
-int OpenWindows() {
-    int count = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<Window*>(widget); window && window->isVisible()) ++count;
-    return count;
 }
 
 // Whether every text of every column shows whole: its cell is as wide as
