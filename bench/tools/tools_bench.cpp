@@ -7,6 +7,8 @@
 //       Duplicates with all three criteria, the time the Find Files report
 //       takes per million rows, and the time of the Duplicate Files report
 //       of the sets found by name.
+//   kestavo-bench-tools --duplicates DIR
+//       Find Duplicates with all three criteria, seven times: the median.
 //   kestavo-bench-tools --compare TREE WORKDIR
 //       catalogs TREE into WORKDIR, changes 1 % of the file records of the
 //       catalog, loads it and times the comparison of TREE with it.
@@ -35,6 +37,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "bench_support.h"
 #include "catalog/catalog_commands.h"
@@ -314,10 +317,30 @@ int BenchGoneChain(int depth, const std::string& work) {
 
 }  // namespace
 
+// Find Duplicates with all three criteria over every loaded entry, seven
+// times on the same set: the median and the spread.
+int BenchDuplicates(const std::string& directory) {
+    CountedMessages messages;
+    kestavo::CatalogSet set;
+    kestavo::OpenAllCatalogs(set, directory, messages);
+    std::vector<double> seconds;
+    std::size_t rows = 0;
+    for (int run = 0; run < 7; ++run) {
+        kestavo::FindDuplicates duplicates(set, set.RootItem());
+        seconds.push_back(Timed([&] { duplicates.FindNow(); }));
+        rows = duplicates.RowCount();
+    }
+    std::sort(seconds.begin(), seconds.end());
+    std::printf("duplicates, all criteria, %zu entries: %zu rows, median %.3f s (%.3f to %.3f)\n",
+                set.EntryCount(), rows, seconds[3], seconds.front(), seconds.back());
+    return 0;
+}
+
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "--catalogs" && argc == 3) return BenchCatalogs(argv[2]);
+    if (mode == "--duplicates" && argc == 3) return BenchDuplicates(argv[2]);
     if (mode == "--compare" && argc == 4) return BenchCompare(argv[2], argv[3]);
     if (mode == "--compare-scaling" && argc == 3) return BenchCompareScaling(argv[2]);
     if (mode == "--compare-gone-chain" && argc == 4)

@@ -502,9 +502,60 @@ bool IdentityLess(const FileData* a, const FileData* b) {
     return sa != sb ? sa < sb : a->Serial() < b->Serial();
 }
 
+namespace {
+
+// Below this many entries a comparison sort is as quick as marking.
+constexpr std::size_t kSortByMarksFrom = 4096;
+
+// The entries of one store that were given, by serial.
+struct StoreMarks {
+    EntryStore* store;
+    std::vector<bool> marked;
+};
+
+// Marks every entry in its store's table; false when two stores share a
+// serial, so that store order alone would not give identity order.
+bool MarkByStore(const std::vector<FileData*>& entries, std::vector<StoreMarks>& marks) {
+    std::unordered_map<const EntryStore*, std::size_t> indexOf;
+    std::size_t last = 0;
+    for (FileData* entry : entries) {
+        EntryStore& store = entry->Store();
+        if (marks.empty() || marks[last].store != &store) {
+            const auto [at, added] = indexOf.try_emplace(&store, marks.size());
+            if (added) marks.push_back(StoreMarks{&store, {}});
+            last = at->second;
+        }
+        std::vector<bool>& marked = marks[last].marked;
+        if (entry->Serial() >= marked.size()) marked.resize(entry->Serial() + 1);
+        marked[entry->Serial()] = true;
+    }
+    std::sort(marks.begin(), marks.end(), [](const StoreMarks& a, const StoreMarks& b) {
+        return a.store->Serial() < b.store->Serial();
+    });
+    return std::adjacent_find(marks.begin(), marks.end(),
+                              [](const StoreMarks& a, const StoreMarks& b) {
+                                  return a.store->Serial() == b.store->Serial();
+                              }) == marks.end();
+}
+
+}  // namespace
+
+// Many entries are put in order by marking them and walking their stores in
+// creation order: one pass instead of a sort whose every comparison reads
+// two entries lying anywhere in memory (5 M files: see the tools benchmark).
 void SortByIdentity(std::vector<FileData*>& entries) {
-    std::sort(entries.begin(), entries.end(), IdentityLess);
-    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    std::vector<StoreMarks> marks;
+    if (entries.size() < kSortByMarksFrom || !MarkByStore(entries, marks)) {
+        std::sort(entries.begin(), entries.end(), IdentityLess);
+        entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+        return;
+    }
+    entries.clear();
+    for (StoreMarks& m : marks)
+        m.store->ForEachEntry([&](FileData& entry) {
+            if (entry.Serial() < m.marked.size() && m.marked[entry.Serial()])
+                entries.push_back(&entry);
+        });
 }
 
 }  // namespace kestavo

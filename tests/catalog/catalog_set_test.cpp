@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 
 #include "support/test_support.h"
@@ -108,6 +109,43 @@ TEST_F(CatalogSetTest, CollectionsTakeTheirKindsOfEntries) {
     entries = under;
     EXPECT_EQ(names(),
               (std::vector<std::string>{"readme.txt", "README.TXT", "inner.doc", "b.DOC"}));
+}
+
+// Large collections are ordered by marking; the result must be the
+// comparison sort's, whatever order the entries came in, with repeats, over
+// several catalogs, one of them read again so that its store is newer.
+TEST_F(CatalogSetTest, LargeCollectionsTakeIdentityOrderAndDropRepeats) {
+    auto disk = [](const std::string& label, int files) {
+        std::string text = CatalogHeader() + "+ \"" + label + "\" 1 1 1 1 2000 0 0 0 < ";
+        for (int i = 0; i < files; ++i)
+            text += (i % 50 == 0 ? "+\"sub" + std::to_string(i) + "\" 0 0 1 1 2000 0 0 0 < " : "") +
+                    std::string("\"f") + std::to_string(i) + "\" 1 1 1 2000 0 0 0 " +
+                    (i % 50 == 49 ? "> " : "");
+        return text + ">";
+    };
+    LoadText(set, disk("B", 3000), messages);
+    LoadText(set, disk("C", 3000), messages);
+    LoadText(set, disk("B", 2000), messages);  // replaces B with a newer store
+    std::vector<FileData*> collected;
+    set.CollectAllFiles(collected);
+    ASSERT_GT(collected.size(), 4096u);
+    std::vector<FileData*> shuffled = collected;
+    shuffled.insert(shuffled.end(), collected.begin(), collected.begin() + 1000);
+    std::reverse(shuffled.begin(), shuffled.end());
+    std::rotate(shuffled.begin(), shuffled.begin() + 1234, shuffled.end());
+    std::vector<FileData*> expected = shuffled;
+    std::sort(expected.begin(), expected.end(), IdentityLess);
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    SortByIdentity(shuffled);
+    EXPECT_EQ(shuffled, expected);
+    EXPECT_EQ(shuffled.size(), collected.size());
+    // Only part of the set, as a search below one folder gives.
+    std::vector<FileData*> part(collected.begin() + 100, collected.begin() + 4900);
+    std::reverse(part.begin(), part.end());
+    expected.assign(collected.begin() + 100, collected.begin() + 4900);
+    std::sort(expected.begin(), expected.end(), IdentityLess);
+    SortByIdentity(part);
+    EXPECT_EQ(part, expected);
 }
 
 TEST_F(CatalogSetTest, RemovedEntriesFreeTheirCatalogAndTellObservers) {
