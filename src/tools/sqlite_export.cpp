@@ -1,4 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The database file is written directly in SQLite's file format rather
+// than through SQLite: with everything known up front, each b-tree can be
+// built bottom-up with its pages filled, and the index keys sorted here, on
+// both cores, instead of by SQLite's external sorter. The file is laid out
+// as the schema page, the entries table, the disks table, the size index
+// and the name index; every page is written once, at its place.
 #include "tools/sqlite_export.h"
 
 #include <sqlite3.h>
@@ -7,262 +13,289 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
-#include <unordered_map>
+#include <future>
+#include <limits>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
-#include "tools/sqlite_entry_feed.h"
-#include "tools/tool_tables.h"
+#include "tools/catalog_rows.h"
+#include "tools/sqlite_btree.h"
+#include "tools/sqlite_index_keys.h"
+#include "tools/sqlite_page_file.h"
+#include "tools/sqlite_record.h"
 
 namespace kestavo {
 namespace {
 
-constexpr const char* kSchema = R"(
-CREATE TABLE disks (
-  id INTEGER PRIMARY KEY,
-  label TEXT NOT NULL,
-  kind TEXT NOT NULL,
-  total INTEGER NOT NULL,
-  free INTEGER NOT NULL,
-  cataloged INTEGER NOT NULL,
-  source_file TEXT,
-  code_page TEXT NOT NULL
-);
-CREATE TABLE entries (
-  id INTEGER PRIMARY KEY,
-  disk INTEGER NOT NULL REFERENCES disks(id),
-  parent INTEGER REFERENCES entries(id),
-  name TEXT NOT NULL,
-  kind TEXT NOT NULL,
-  size INTEGER NOT NULL,
-  time INTEGER NOT NULL
-);
-)";
+using sqlite_file::BtreeBuilder;
+using sqlite_file::CellMaker;
+using sqlite_file::FilePageSink;
+using sqlite_file::kPageSize;
+using sqlite_file::PageSink;
+using sqlite_file::Record;
+using sqlite_file::TreeKind;
+using sqlite_file::WriteFailure;
 
-constexpr const char* kIndexes = R"(
-CREATE INDEX entries_by_name ON entries(name);
-CREATE INDEX entries_by_size ON entries(size);
-)";
+// Where the writing stopped, when it did.
+struct WriteResult {
+    WriteResult(WriteFailure failed) : failure(failed) {}
+    explicit WriteResult(std::string refused) : reason(std::move(refused)) {}
+    WriteFailure failure = WriteFailure::kNone;
+    std::string reason;  // a failure of its own, not a write's
+};
 
-// The code page of a disk whose catalog was written in UTF-8. Names are
-// always written as they are held, in UTF-8; the column says what they were
-// read in.
-constexpr std::string_view kUtf8CodePage = "UTF-8";
+struct OwnedDiskRow {
+    std::int64_t id = 0;
+    std::string label;
+    std::string kind;
+    std::int64_t total = 0;
+    std::int64_t free = 0;
+    std::int64_t cataloged = 0;
+    std::string sourceFile;  // empty: none
+    std::string codePage;
+};
 
-// The entries go in through a virtual table a batch at a time; a batch of
-// this many rows is small enough to stay in the processor's caches.
-constexpr std::size_t kBatchRows = 16384;
-constexpr const char* kEntryFeed = "entry_feed";
+template <typename Fill>
+std::span<const std::uint8_t> MakeCell(CellMaker& cells, std::int64_t rowid, Record& record,
+                                       Fill fill) {
+    record.Clear();
+    fill(record);
+    return cells.Make(rowid, record.Size(), [&record](std::uint8_t* out) { record.WriteTo(out); });
+}
 
-// One open database, closed on every path; each call answers false once a
-// step failed, and Reason() says why.
-class Database {
+// Builds the entries table as the walk hands its rows on, and keeps the
+// disks and the keys of the indexes for later.
+class EntryTableFill : public CatalogRowConsumer {
 public:
-    ~Database() {
-        for (sqlite3_stmt* statement : statements_) sqlite3_finalize(statement);
-        if (db_) sqlite3_close(db_);
+    EntryTableFill(FilePageSink& sink, std::size_t expected)
+        : sink_(sink), cells_(sink, TreeKind::kTable), tree_(sink, TreeKind::kTable) {
+        names_.reserve(expected);
+        sizes_.reserve(expected);
     }
 
-    bool Open(const std::string& path) {
-        // One thread uses the connection: it needs no mutex of its own.
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                            nullptr) == SQLITE_OK)
-            return true;
-        return Fail();
+    bool Disk(const DiskRow& row) override {
+        disks_.push_back({.id = row.id,
+                          .label = std::string(row.label),
+                          .kind = std::string(row.kind),
+                          .total = row.total,
+                          .free = row.free,
+                          .cataloged = row.cataloged,
+                          .sourceFile = std::string(row.sourceFile),
+                          .codePage = std::string(row.codePage)});
+        return true;
     }
-    bool Run(const char* sql) {
-        return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK || Fail();
-    }
-    sqlite3_stmt* Prepare(const char* sql) {
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) {
-            Fail();
-            return nullptr;
-        }
-        statements_.push_back(statement);
-        return statement;
-    }
-    bool RegisterFeed(const char* name, const EntryBatch& batch) {
-        return RegisterEntryFeed(db_, name, batch) == SQLITE_OK || Fail();
-    }
-    std::int64_t LastRowId() const { return sqlite3_last_insert_rowid(db_); }
-    // Runs a bound statement once and makes it ready for the next values.
-    bool Step(sqlite3_stmt* statement) {
-        const int status = sqlite3_step(statement);
-        sqlite3_reset(statement);
-        return status == SQLITE_DONE || Fail();
-    }
-    bool Close() {
-        for (sqlite3_stmt* statement : statements_) sqlite3_finalize(statement);
-        statements_.clear();
-        const int status = sqlite3_close(db_);
-        if (status != SQLITE_OK) {
-            reason_ = sqlite3_errstr(status);
+
+    bool Entry(const EntryRow& row) override {
+        // The index keys hold rowids in 32 bits: far more entries than any
+        // catalog set holds in memory.
+        if (row.id > std::numeric_limits<std::uint32_t>::max()) {
+            tooMany_ = true;
             return false;
         }
-        db_ = nullptr;
-        return true;
+        tree_.AddRow(row.id, MakeCell(cells_, row.id, record_, [&row](Record& record) {
+                         record.Null();  // the id is the rowid
+                         record.Int(row.disk);
+                         if (row.parent == 0)
+                             record.Null();
+                         else
+                             record.Int(row.parent);
+                         record.Text(row.name);
+                         record.Text(row.kind);
+                         record.Int(row.size);
+                         record.Int(row.time);
+                     }));
+        const auto rowid = static_cast<std::uint32_t>(row.id);
+        names_.push_back(MakeNameKey(row.name, rowid));
+        sizes_.push_back({.size = row.size, .rowid = rowid});
+        return sink_.Failure() == WriteFailure::kNone;
     }
-    const std::string& Reason() const { return reason_; }
-    bool FailWith(const char* reason) {
-        if (reason_.empty()) reason_ = reason;
-        return false;
-    }
+
+    std::uint32_t Finish() { return tree_.Finish(); }
+    bool TooMany() const { return tooMany_; }
+    const std::vector<OwnedDiskRow>& Disks() const { return disks_; }
+    std::vector<NameKey>& Names() { return names_; }
+    std::vector<SizeKey>& Sizes() { return sizes_; }
 
 private:
-    bool Fail() {
-        if (reason_.empty()) reason_ = db_ ? sqlite3_errmsg(db_) : "cannot open the database";
-        return false;
-    }
-    sqlite3* db_ = nullptr;
-    std::vector<sqlite3_stmt*> statements_;
-    std::string reason_;
+    FilePageSink& sink_;
+    CellMaker cells_;
+    BtreeBuilder tree_;
+    Record record_;
+    std::vector<OwnedDiskRow> disks_;
+    std::vector<NameKey> names_;
+    std::vector<SizeKey> sizes_;
+    bool tooMany_ = false;
 };
 
-void BindText(sqlite3_stmt* statement, int column, std::string_view text) {
-    sqlite3_bind_text(statement, column, text.data(), static_cast<int>(text.size()),
-                      SQLITE_TRANSIENT);
+std::uint32_t WriteDisksTable(PageSink& sink, const std::vector<OwnedDiskRow>& disks) {
+    CellMaker cells(sink, TreeKind::kTable);
+    BtreeBuilder tree(sink, TreeKind::kTable);
+    Record record;
+    for (const OwnedDiskRow& disk : disks) {
+        tree.AddRow(disk.id, MakeCell(cells, disk.id, record, [&disk](Record& fields) {
+                        fields.Null();  // the id is the rowid
+                        fields.Text(disk.label);
+                        fields.Text(disk.kind);
+                        fields.Int(disk.total);
+                        fields.Int(disk.free);
+                        fields.Int(disk.cataloged);
+                        if (disk.sourceFile.empty())
+                            fields.Null();
+                        else
+                            fields.Text(disk.sourceFile);
+                        fields.Text(disk.codePage);
+                    }));
+    }
+    return tree.Finish();
 }
 
-void BindTextStatic(sqlite3_stmt* statement, int column, std::string_view text) {
-    sqlite3_bind_text(statement, column, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+std::uint32_t WriteNameIndex(PageSink& sink, const std::vector<NameKey>& keys) {
+    CellMaker cells(sink, TreeKind::kIndex);
+    BtreeBuilder tree(sink, TreeKind::kIndex);
+    Record record;
+    // The names are read in their sorted order, from all over memory: each
+    // is asked for a few keys ahead.
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i + kAhead < keys.size()) __builtin_prefetch(keys[i + kAhead].text);
+        const NameKey& key = keys[i];
+        tree.AddKey(MakeCell(cells, 0, record, [&key](Record& fields) {
+            fields.Text({key.text, key.size});
+            fields.Int(key.rowid);
+        }));
+    }
+    return tree.Finish();
 }
 
-// Walks the catalog set and fills the two tables.
-class SqliteFiller {
+std::uint32_t WriteSizeIndex(PageSink& sink, const std::vector<SizeKey>& keys) {
+    CellMaker cells(sink, TreeKind::kIndex);
+    BtreeBuilder tree(sink, TreeKind::kIndex);
+    Record record;
+    for (const SizeKey& key : keys) {
+        tree.AddKey(MakeCell(cells, 0, record, [&key](Record& fields) {
+            fields.Int(key.size);
+            fields.Int(key.rowid);
+        }));
+    }
+    return tree.Finish();
+}
+
+// The two indexes at once: the name index, the slower to sort, on a
+// thread of its own, placed after the size index, whose length is counted
+// before it is written so that the name index knows where it starts.
+class IndexWriter {
 public:
-    SqliteFiller(CatalogSet& set, Database& db) : set_(set), db_(db) {}
+    IndexWriter(int fd, std::uint32_t firstPage) : fd_(fd), firstPage_(firstPage) {}
 
-    bool Prepare() {
-        disk_ = db_.Prepare("INSERT INTO disks VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
-        // The ids are not given: SQLite numbers new rows on from the largest
-        // id, 1 in an empty table, which is the order the rows are made in.
-        // Flush checks that the two agree.
-        if (!db_.RegisterFeed(kEntryFeed, batch_)) return false;
-        entries_ = db_.Prepare(
-            "INSERT INTO entries (disk, parent, name, kind, size, time)"
-            " SELECT disk, parent, name, kind, size, time FROM entry_feed");
-        batch_.rows.reserve(kBatchRows);
-        return disk_ && entries_;
-    }
-
-    bool FillAll(SqliteExportOutcome& outcome) {
-        const TreeItem root = set_.FindRootItem();
-        if (root == kNoItem) return true;
-        std::vector<FileData*> disks;
-        set_.ForEachEntryUnder(root, [&](FileData& disk) { disks.push_back(&disk); });
-        for (FileData* disk : disks) {
-            if (!disk->IsDisk()) continue;
-            ++outcome.disks;
-            if (!FillDisk(*disk, static_cast<std::int64_t>(outcome.disks))) return false;
+    // Answers the roots of the name and size indexes.
+    WriteFailure Write(std::vector<NameKey>& names, std::vector<SizeKey>& sizes,
+                       std::uint32_t& nameRoot, std::uint32_t& sizeRoot) {
+        std::promise<std::uint32_t> nameFirst;
+        std::future<std::uint32_t> nameStart = nameFirst.get_future();
+        WriteFailure nameFailure = WriteFailure::kNone;
+        auto nameJob = [&] {
+            SortNameKeys(names);
+            FilePageSink sink(fd_, nameStart.get());
+            nameRoot = WriteNameIndex(sink, names);
+            sink.Flush();
+            nameFailure = sink.Failure();
+            pageCount_ = sink.NextPage() - 1;
+        };
+        std::thread nameThread;
+        try {
+            nameThread = std::thread(nameJob);
+        } catch (const std::system_error&) {
+            // Without a second thread the name index follows on this one.
         }
-        if (!Flush()) return false;
-        outcome.entries = static_cast<std::uint64_t>(nextEntry_ - 1);
-        return true;
+        SortSizeKeys(sizes);
+        sqlite_file::CountingSink counted(firstPage_);
+        WriteSizeIndex(counted, sizes);
+        nameFirst.set_value(counted.NextPage());
+        FilePageSink sink(fd_, firstPage_);
+        sizeRoot = WriteSizeIndex(sink, sizes);
+        sink.Flush();
+        if (nameThread.joinable())
+            nameThread.join();
+        else
+            nameJob();
+        return sink.Failure() != WriteFailure::kNone ? sink.Failure() : nameFailure;
     }
+
+    // The pages of the whole file, once Write() is done.
+    std::uint32_t PageCount() const { return pageCount_; }
 
 private:
-    struct Pending {
-        TreeItem item;
-        std::int64_t parent;  // 0: the disk's top level
-    };
-
-    bool FillDisk(FileData& disk, std::int64_t id) {
-        set_.SettleSize(disk);
-        const TreeItem item = set_.ItemOfEntry(disk);
-        const std::string source = item == kNoItem ? std::string() : set_.CatalogFileOf(item);
-        const std::string codePage = item == kNoItem ? std::string() : set_.CodePageOf(item);
-        sqlite3_bind_int64(disk_, 1, id);
-        BindTextStatic(disk_, 2, disk.GetName());
-        BindTextStatic(disk_, 3, KindWord(disk.GetKind()));
-        sqlite3_bind_int64(disk_, 4, disk.Size());
-        sqlite3_bind_int64(disk_, 5, disk.Store().FreeSpaceOf(disk));
-        sqlite3_bind_int64(disk_, 6, disk.GetTime());
-        if (source.empty())
-            sqlite3_bind_null(disk_, 7);
-        else
-            BindText(disk_, 7, source);
-        BindText(disk_, 8, codePage.empty() ? kUtf8CodePage : std::string_view(codePage));
-        if (!db_.Step(disk_)) return false;
-        if (item == kNoItem) return true;
-        diskId_ = id;
-        return FillBelow(item);
-    }
-
-    // Every entry below the disk item, containers before what they hold.
-    bool FillBelow(TreeItem diskItem) {
-        std::vector<Pending> pending{{diskItem, 0}};
-        while (!pending.empty()) {
-            const Pending at = pending.back();
-            pending.pop_back();
-            containers_.clear();
-            bool ok = true;
-            set_.ForEachEntryUnder(at.item, [&](FileData& entry) {
-                if (ok) ok = AddEntry(entry, at.parent);
-            });
-            if (!ok) return false;
-            const auto children = set_.Tree().Children(at.item);
-            ChildItemEntries entries(set_, at.item, children.size());
-            for (auto it = children.rbegin(); it != children.rend(); ++it) {
-                FileData* entry = entries.Find(*it);
-                const auto id = entry ? containers_.find(entry) : containers_.end();
-                pending.push_back({*it, id == containers_.end() ? at.parent : id->second});
-            }
-        }
-        return true;
-    }
-
-    bool AddEntry(FileData& entry, std::int64_t parent) {
-        set_.SettleSize(entry);
-        const std::int64_t id = nextEntry_++;
-        if (entry.IsContainer()) containers_.emplace(&entry, id);
-        batch_.rows.push_back({.disk = diskId_,
-                               .parent = parent,
-                               .name = entry.GetName(),
-                               .kind = KindWord(entry.GetKind()),
-                               .size = entry.Size(),
-                               .time = entry.GetTime()});
-        return batch_.rows.size() < kBatchRows || Flush();
-    }
-
-    // Stores the rows of the batch and empties it.
-    bool Flush() {
-        if (batch_.rows.empty()) return true;
-        if (!db_.Step(entries_)) return false;
-        batch_.rows.clear();
-        return db_.LastRowId() == nextEntry_ - 1 ||
-               db_.FailWith("the entries were numbered out of order");
-    }
-
-    CatalogSet& set_;
-    Database& db_;
-    sqlite3_stmt* disk_ = nullptr;
-    sqlite3_stmt* entries_ = nullptr;
-    EntryBatch batch_;
-    std::int64_t diskId_ = 0;
-    std::int64_t nextEntry_ = 1;
-    // The row ids of the containers filed under the item being filled.
-    std::unordered_map<const FileData*, std::int64_t> containers_;
+    int fd_;
+    std::uint32_t firstPage_;
+    std::uint32_t pageCount_ = 0;
 };
 
-bool FillDatabase(CatalogSet& set, Database& db, SqliteExportOutcome& outcome) {
-    // The file is new and is renamed into place only when complete, so
-    // nothing needs a journal or a sync on the way. The index sorts decide
-    // the rest: with temporary files allowed and a small cache, the sorter
-    // sorts runs of a megabyte, which fit in the processor's caches, and
-    // merges them from temporary files; held all in memory it sorts one
-    // list of millions of scattered records, several times slower. Rows
-    // are written in order, so a small cache costs the inserts nothing, and
-    // a memory map lets the sorts read the table without copying it.
-    if (!db.Run("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
-                "PRAGMA temp_store=FILE; PRAGMA cache_size=-1024; PRAGMA mmap_size=2147418112;"))
-        return false;
-    if (!db.Run("BEGIN") || !db.Run(kSchema)) return false;
-    SqliteFiller filler(set, db);
-    if (!filler.Prepare() || !filler.FillAll(outcome)) return false;
-    const std::string version = "PRAGMA user_version=" + std::to_string(kSqliteSchemaVersion);
-    return db.Run(kIndexes) && db.Run(version.c_str()) && db.Run("COMMIT");
+// The file header (the first 100 bytes of page 1).
+void PutFileHeader(std::uint8_t* page, std::uint32_t pageCount) {
+    using sqlite_file::PutBigEndian;
+    std::memcpy(page, "SQLite format 3", 16);
+    PutBigEndian(page + 16, kPageSize == 65536 ? 1 : kPageSize, 2);
+    page[18] = 1;  // legacy (rollback journal) file format versions
+    page[19] = 1;
+    page[20] = 0;   // no reserved bytes at the page ends
+    page[21] = 64;  // the payload fractions, fixed
+    page[22] = 32;
+    page[23] = 32;
+    PutBigEndian(page + 24, 1, 4);  // file change counter: written once
+    PutBigEndian(page + 28, pageCount, 4);
+    PutBigEndian(page + 40, kSqliteSchema.size(), 4);  // schema cookie
+    PutBigEndian(page + 44, 4, 4);                     // schema format
+    PutBigEndian(page + 56, 1, 4);                     // UTF-8
+    PutBigEndian(page + 60, kSqliteSchemaVersion, 4);  // user_version
+    PutBigEndian(page + 92, 1, 4);                     // the page count is valid for change 1
+    PutBigEndian(page + 96, static_cast<std::uint64_t>(sqlite3_libversion_number()), 4);
+}
+
+// Page 1: the header and the sqlite_schema table, which fits in it.
+WriteFailure WriteSchemaPage(int fd, PageSink& overflow, const std::uint32_t (&roots)[4],
+                             std::uint32_t pageCount) {
+    sqlite_file::OpenPage page(sqlite_file::kTableLeafPage, 100);
+    CellMaker cells(overflow, TreeKind::kTable);
+    Record record;
+    for (std::size_t i = 0; i < kSqliteSchema.size(); ++i) {
+        const SqliteSchemaObject& object = kSqliteSchema[i];
+        const auto rowid = static_cast<std::int64_t>(i + 1);
+        const auto cell = MakeCell(cells, rowid, record, [&](Record& fields) {
+            fields.Text(object.type);
+            fields.Text(object.name);
+            fields.Text(object.table);
+            fields.Int(roots[i]);
+            fields.Text(object.sql);
+        });
+        page.Add(cell.data(), cell.size());
+    }
+    std::vector<std::uint8_t> bytes(page.Finish(), page.Finish() + kPageSize);
+    PutFileHeader(bytes.data(), pageCount);
+    return sqlite_file::WriteAt(fd, bytes.data(), kPageSize, 0);
+}
+
+WriteResult WriteDatabase(CatalogSet& set, int fd, SqliteExportOutcome& outcome) {
+    // The tables are written behind the walk that fills them.
+    sqlite_file::BackgroundWrites background(fd);
+    FilePageSink tables(fd, 2, &background);
+    EntryTableFill fill(tables, set.EntryCount());
+    const CatalogRowCount count = WalkCatalogRows(set, fill);
+    if (fill.TooMany()) return WriteResult(std::string("too many entries"));
+    if (!count.complete) return tables.Failure();
+    outcome.disks = count.disks;
+    outcome.entries = count.entries;
+    // In the order of kSqliteSchema: disks, entries, by name, by size.
+    std::uint32_t roots[4] = {};
+    roots[1] = fill.Finish();
+    roots[0] = WriteDisksTable(tables, fill.Disks());
+    if (!tables.Flush()) return tables.Failure();
+    IndexWriter indexes(fd, tables.NextPage());
+    const WriteFailure failure = indexes.Write(fill.Names(), fill.Sizes(), roots[2], roots[3]);
+    if (failure != WriteFailure::kNone) return failure;
+    sqlite_file::CountingSink noOverflow(indexes.PageCount() + 1);
+    return WriteSchemaPage(fd, noOverflow, roots, indexes.PageCount());
 }
 
 }  // namespace
@@ -275,13 +308,13 @@ SqliteExportOutcome ExportToSqlite(CatalogSet& set, const std::string& path) {
         outcome.reason = std::strerror(errno);
         return outcome;
     }
-    ::close(fd);
-    bool written = false;
-    {
-        Database db;
-        written = db.Open(temporary) && FillDatabase(set, db, outcome) && db.Close();
-        if (!written) outcome.reason = db.Reason();
-    }
+    WriteResult result = WriteDatabase(set, fd, outcome);
+    if (::close(fd) != 0 && result.failure == WriteFailure::kNone && result.reason.empty())
+        result.failure = errno == ENOSPC ? WriteFailure::kFull : WriteFailure::kIo;
+    bool written = result.failure == WriteFailure::kNone && result.reason.empty();
+    if (!written)
+        outcome.reason =
+            result.reason.empty() ? sqlite_file::FailureReason(result.failure) : result.reason;
     if (written && std::rename(temporary.c_str(), path.c_str()) != 0) {
         outcome.reason = std::strerror(errno);
         written = false;

@@ -9,10 +9,9 @@
 #include <string>
 
 #include "catalog/catalog_set.h"
+#include "tools/sqlite_schema.h"
 
 namespace kestavo {
-
-inline constexpr int kSqliteSchemaVersion = 1;
 
 struct SqliteExportOutcome {
     bool written = false;

@@ -15,7 +15,7 @@ namespace kestavo {
 
 // One row of the entries table but its id. The texts are not copied: they
 // must outlive the statement that reads the batch.
-struct EntryRow {
+struct FeedRow {
     std::int64_t disk = 0;
     std::int64_t parent = 0;  // 0: none (stored as NULL)
     std::string_view name;
@@ -27,7 +27,7 @@ struct EntryRow {
 // The columns the table shows, in this order: disk, parent, name, kind,
 // size, time.
 struct EntryBatch {
-    std::vector<EntryRow> rows;
+    std::vector<FeedRow> rows;
 };
 
 // Registers the table as `name` on `db`; every statement that reads it

@@ -82,7 +82,7 @@ void ResultText(sqlite3_context* context, std::string_view text) {
 }
 
 int ColumnValue(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
-    const EntryRow& row = BatchOf(cursor).rows[PlaceOf(cursor)];
+    const FeedRow& row = BatchOf(cursor).rows[PlaceOf(cursor)];
     switch (column) {
         case kDisk:
             sqlite3_result_int64(context, row.disk);
