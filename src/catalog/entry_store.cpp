@@ -42,9 +42,22 @@ EntryStore::SegmentHeader* EntryStore::NewSegment() {
 
 FileData* EntryStore::Create(std::string_view name, TreeItem parentItem, std::int64_t size,
                              std::int64_t freeSpace, std::int64_t time, int kind) {
+    return CreateNamed(texts_.Add(name), parentItem, size, freeSpace, time, kind);
+}
+
+bool EntryStore::AdoptNames(std::shared_ptr<const void> backing,
+                            const std::vector<std::string_view>& chunks,
+                            std::span<const std::byte> nameIndex) {
+    if (created_ != 0 || !texts_.AdoptChunks(chunks)) return false;
+    backing_ = std::move(backing);
+    nameIndex_ = nameIndex;
+    return true;
+}
+
+FileData* EntryStore::CreateNamed(TextRef nameRef, TreeItem parentItem, std::int64_t size,
+                                  std::int64_t freeSpace, std::int64_t time, int kind) {
     SegmentHeader* segment = segments_.empty() ? nullptr : segments_.back();
     if (!segment || segment->count == kEntriesPerSegment) segment = NewSegment();
-    const TextRef nameRef = texts_.Add(name);
     const std::uint32_t serial = created_++;
     if (freeSpace != 0) freeSpace_.emplace(serial, freeSpace);
     FileData* entry = new (EntriesOf(segment) + segment->count)
