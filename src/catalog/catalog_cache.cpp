@@ -494,6 +494,13 @@ bool IsEntryKind(int kind) {
     return kind == KIND_FILE || IsContainerKind(kind);
 }
 
+// Times made from dates of 32-bit fields lie well within 2^57 seconds of
+// 1970; the clock's tables need not hold any further.
+bool IsEntryTime(std::int64_t time) {
+    constexpr std::int64_t kFurthest = std::int64_t{1} << 57;
+    return time >= -kFurthest && time <= kFurthest;
+}
+
 // The store, its names adopted where they lie and its entries made from the
 // arrays, each checked before use.
 bool RestoreEntries(CatalogLoad& load, const CacheSections& sections, const cf::Summary& summary,
@@ -533,7 +540,7 @@ bool RestoreEntries(CatalogLoad& load, const CacheSections& sections, const cf::
         if (nextFree < freeSpace.size() && freeSpace[nextFree].serial == i)
             free = freeSpace[nextFree++].freeSpace;
         if ((names[i] != kNoText && !arena.IsWholeText(names[i])) || !tree.IsValid(parents[i]) ||
-            !IsEntryKind(kinds[i]))
+            !IsEntryKind(kinds[i]) || !IsEntryTime(times[i]))
             return false;
         FileData* entry =
             store->CreateNamed(names[i], parents[i], sizes[i], free, times[i], kinds[i]);
