@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     std::string cache = (std::filesystem::temp_directory_path() / "kestavo-cache-XXXXXX").string();
     const bool ownCache = ::mkdtemp(cache.data()) != nullptr;
     // Without one, a directory that cannot be made: caches are not written.
-    setenv("XDG_CACHE_HOME", ownCache ? cache.c_str() : "/nonexistent/kestavo-test-cache", 1);
+    setenv("XDG_CACHE_HOME", ownCache ? cache.c_str() : "/dev/null/kestavo-test-cache", 1);
     ::testing::InitGoogleTest(&argc, argv);
     const int status = RUN_ALL_TESTS();
     std::error_code ignored;
