@@ -531,6 +531,7 @@ bool RestoreEntries(CatalogLoad& load, const CacheSections& sections, const cf::
     auto store = std::make_unique<EntryStore>(/*owner=*/nullptr, /*serial=*/0);
     if (!store->AdoptNames(std::move(backing), chunks, sections.Bytes(cf::SectionKind::NameIndex)))
         return false;
+    store->Reserve(count);
     const TextArena& arena = store->Names();
     const ContainerTree& tree = load.Tree();
     EntryLists& lists = load.Lists();

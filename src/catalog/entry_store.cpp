@@ -22,6 +22,17 @@ void EntryStore::MoveTo(CatalogSet* owner, std::uint64_t serial) {
     serial_ = serial;
 }
 
+void EntryStore::Reserve(std::size_t entries) {
+    if (!blocks_.empty() || entries == 0) return;
+    const std::size_t segments = (entries + kEntriesPerSegment - 1) / kEntriesPerSegment;
+    const std::size_t bytes = segments * kSegmentBytes;
+    blocks_.emplace_back(
+        static_cast<char*>(::operator new (bytes, std::align_val_t{kSegmentBytes})));
+    PrefaultPages(blocks_.back().get(), bytes);
+    lastBlockSegments_ = segments;
+    unusedSegments_ = segments;
+}
+
 EntryStore::SegmentHeader* EntryStore::NewSegment() {
     if (unusedSegments_ == 0) {
         const std::size_t segments =

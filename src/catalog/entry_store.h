@@ -36,6 +36,10 @@ public:
     // The same for a name already in the store's names (see AdoptNames).
     FileData* CreateNamed(TextRef name, TreeItem parentItem, std::int64_t size,
                           std::int64_t freeSpace, std::int64_t time, int kind);
+    // Makes room for `entries` entries at once, its pages mapped in one
+    // call, in a store that has none yet: for a store whose size is known
+    // before its entries are made.
+    void Reserve(std::size_t entries);
     // Marks the entry as gone; its memory is freed with the store.
     void Destroy(FileData& entry);
 
