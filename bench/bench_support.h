@@ -30,6 +30,15 @@ inline long CurrentRssKb() {
     return 0;
 }
 
+// A field of /proc/self/smaps_rollup ("Rss", "Private_Dirty"), in KiB.
+inline long RollupKb(const std::string& field) {
+    std::ifstream rollup("/proc/self/smaps_rollup");
+    std::string line;
+    while (std::getline(rollup, line))
+        if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+    return 0;
+}
+
 inline long PeakRssKb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

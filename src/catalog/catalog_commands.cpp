@@ -2,7 +2,6 @@
 #include "catalog/catalog_commands.h"
 
 #include <dirent.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,35 +11,14 @@
 #include <cstring>
 #include <memory>
 
+#include "catalog/catalog_cache.h"
 #include "catalog/catalog_format.h"
 #include "catalog/directory_lister.h"
+#include "catalog/home_directory.h"
 #include "catalog/name_compare.h"
 #include "catalog/read_ahead.h"
 
 namespace kestavo {
-
-namespace {
-
-// A variable that is unset or empty gives nothing.
-const char* NonEmptyVariable(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value ? value : nullptr;
-}
-
-// HOME, else the home directory the password database gives the user.
-std::string HomeDirectory() {
-    if (const char* home = NonEmptyVariable("HOME")) return home;
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    struct passwd record {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &record, buffer.data(), buffer.size(), &found) == 0 && found &&
-        found->pw_dir)
-        return found->pw_dir;
-    return std::string();
-}
-
-}  // namespace
 
 bool EndsWithCatalogExtension(std::string_view name) {
     return name.size() >= kCatalogExtension.size() &&
@@ -161,6 +139,7 @@ DeleteOutcome DeleteCatalog(CatalogSet& set, TreeItem diskItem, const std::strin
         messages.Show(failure);
         return DeleteOutcome::Failed;
     }
+    RemoveCatalogCache(file);
     set.RemoveContainer(root, diskItem, label);
     return DeleteOutcome::Deleted;
 }

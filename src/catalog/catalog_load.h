@@ -34,6 +34,7 @@ public:
     bool FromFile() const { return fromFile_; }
 
     ContainerTree& Tree() { return tree_; }
+    const ContainerTree& Tree() const { return tree_; }
     // The item standing for the top root item; made on first request.
     TreeItem Root();
     // Starts the store of the entries read, before the first one.
@@ -45,7 +46,19 @@ public:
     void SetDisk(TreeItem disk) { disk_ = disk; }
     void SetOutcome(LoadOutcome outcome) { outcome_ = outcome; }
     // Forgets everything read, to read the catalog again from the start.
-    void Restart() { *this = CatalogLoad(std::move(path_), fromFile_); }
+    void Restart() {
+        const bool outOfMemory = outOfMemory_;
+        *this = CatalogLoad(std::move(path_), fromFile_);
+        outOfMemory_ = outOfMemory;
+    }
+    // For a load made again from what an earlier one kept: the root item
+    // (already in the tree) and the store of the entries.
+    void SetRoot(TreeItem root) { root_ = root; }
+    void SetStore(std::unique_ptr<EntryStore> store) { store_ = std::move(store); }
+    // Memory ran out while reading: what was read depends on more than the
+    // file.
+    void NoteOutOfMemory() { outOfMemory_ = true; }
+    bool RanOutOfMemory() const { return outOfMemory_; }
     // The code page the names were decoded from; empty for UTF-8.
     void SetCodePage(std::string name) { codePage_ = std::move(name); }
 
@@ -54,10 +67,12 @@ public:
 
     LoadOutcome Outcome() const { return outcome_; }
     bool HasRoot() const { return root_ != kNoItem; }
+    TreeItem RootItem() const { return root_; }
     TreeItem Disk() const { return disk_; }
     const std::vector<std::string>& ReplacedLabels() const { return replacedLabels_; }
     const std::vector<Message>& Messages() const { return messages_; }
     std::unique_ptr<EntryStore> TakeStore() { return std::move(store_); }
+    const EntryStore* Store() const { return store_.get(); }
     EntryLists& Lists() { return lists_; }
     const std::string& CodePage() const { return codePage_; }
     // The names read that are not UTF-8, gathered for a guess of their code
@@ -75,6 +90,7 @@ private:
     std::vector<std::string> replacedLabels_;
     std::vector<Message> messages_;
     LoadOutcome outcome_ = LoadOutcome::Loaded;
+    bool outOfMemory_ = false;
     CodePageGuess legacyNames_;
     std::string codePage_;
 };

@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "catalog/catalog_cache.h"
 #include "catalog/catalog_tokens.h"
 #include "catalog/code_page_decoder.h"
 #include "catalog/name_compare.h"
@@ -334,6 +335,7 @@ LoadOutcome Reader::Load() {
         // for a damaged file, and the program goes on.
         while (!open_.empty()) CloseFrame();
         status = ReadStatus::Bad;
+        load_.NoteOutOfMemory();
     }
     // A file that ends before its root marker holds no disk; it is not
     // damaged. A NUL outside a name is damage wherever it stands.
@@ -364,6 +366,7 @@ void ReadLegacyText(CatalogLoad& load, std::string_view text, LocalClock& clock)
     try {
         decoder->Decode(text, decoded);
     } catch (const std::bad_alloc&) {
+        load.NoteOutOfMemory();
         return;  // the names stay as they were read
     }
     load.Restart();
@@ -381,7 +384,10 @@ void ReadCatalogText(CatalogLoad& load, std::string_view text, TextFeed* feed, L
 
 }  // namespace
 
-void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) {
+namespace {
+
+// Reads the file's text; false when it cannot be read at all.
+bool ReadCatalogFileText(CatalogLoad& load, std::string& buffer, LocalClock& clock) {
     FileFeed feed;
     bool opened = false;
     try {
@@ -392,9 +398,21 @@ void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) 
     if (!opened) {
         load.Show(IncompatibleMessage(load.Path()));
         load.SetOutcome(LoadOutcome::Incompatible);
-        return;
+        return false;
     }
     ReadCatalogText(load, feed.Start(), &feed, clock);
+    return true;
+}
+
+}  // namespace
+
+void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) {
+    // The cache of an unchanged file gives what its text gives; a file the
+    // text reader refuses for its size never has one.
+    const std::optional<CatalogCacheKey> key =
+        CatalogCacheKey::Of(load.Path(), LargestCatalogSize());
+    if (key && ReadCatalogCache(load, *key)) return;
+    if (ReadCatalogFileText(load, buffer, clock) && key) WriteCatalogCache(load, *key);
 }
 
 LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& messages) {

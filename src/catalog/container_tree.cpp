@@ -302,6 +302,37 @@ void ContainerTree::EndBatch() {
             for (auto* o : observers_) o->ExpandRequested(item);
 }
 
+ContainerTree::ItemState ContainerTree::StateOf(TreeItem item) const {
+    if (!IsValid(item)) return {};
+    const Node& node = At(item);
+    return ItemState{node.parent, node.row, node.kind, node.sortedPrefix, node.childrenSorted};
+}
+
+bool ContainerTree::RestoreShape(std::span<const ItemState> states) {
+    // Every parent comes before its children, so the tree has no cycle.
+    std::vector<std::uint32_t> childCount(nodes_.size(), 0);
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        if (states[i].parent > i) return false;
+        ++childCount[states[i].parent];
+    }
+    for (std::size_t item = 0; item < nodes_.size(); ++item)
+        nodes_[item].children.assign(childCount[item], kNoItem);
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        const ItemState& state = states[i];
+        auto& siblings = nodes_[state.parent].children;
+        if (state.row >= siblings.size() || siblings[state.row] != kNoItem) return false;
+        siblings[state.row] = static_cast<TreeItem>(i + 1);
+        Node& node = nodes_[i + 1];
+        node.parent = state.parent;
+        node.row = state.row;
+        node.kind = state.kind;
+        node.alive = true;
+        node.childrenSorted = state.childrenSorted;
+        node.sortedPrefix = std::min<std::uint32_t>(state.sortedPrefix, childCount[i + 1]);
+    }
+    return true;
+}
+
 void ContainerTree::AddObserver(TreeObserver* observer) {
     observers_.push_back(observer);
 }

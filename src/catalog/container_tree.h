@@ -98,6 +98,33 @@ public:
     void AddObserver(TreeObserver* observer);
     void RemoveObserver(TreeObserver* observer);
 
+    // What an item holds besides its text and children, so that a tree can
+    // be kept elsewhere and made again exactly as it was.
+    struct ItemState {
+        TreeItem parent = kNoItem;
+        std::uint32_t row = 0;
+        std::int32_t kind = 0;
+        std::uint32_t sortedPrefix = 0;
+        bool childrenSorted = true;
+    };
+    // Whether the items are 1 to ItemLimit() - 1 with none deleted.
+    bool IsDense() const { return freeSlots_.empty(); }
+    ItemState StateOf(TreeItem item) const;
+    // Makes a tree that holds nothing yet hold items 1 to states.size(), in
+    // that order, with the texts `textOf` gives by index; false, with the
+    // tree left empty, when they make no tree (a parent after its child, or
+    // rows that do not number each parent's children from 0).
+    template <class TextOf>
+    bool Restore(std::span<const ItemState> states, TextOf&& textOf) {
+        if (nodes_.size() != 1) return false;
+        nodes_.resize(states.size() + 1);
+        for (std::size_t i = 0; i < states.size(); ++i) nodes_[i + 1].text.assign(textOf(i));
+        if (RestoreShape(states)) return true;
+        nodes_.resize(1);
+        nodes_[0].children.clear();
+        return false;
+    }
+
 private:
     struct Node {
         std::string text;
@@ -118,6 +145,7 @@ private:
     void TakeOver(ContainerTree& from, std::vector<TreeItem>& map);
     void ReleaseSubtree(TreeItem item);
     void RenumberRows(TreeItem parent, std::size_t from);
+    bool RestoreShape(std::span<const ItemState> states);
     bool Notifying() const { return batchDepth_ == 0 && !observers_.empty(); }
 
     // nodes_[0] is the invisible parent of the top-level items.

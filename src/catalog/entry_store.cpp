@@ -22,6 +22,17 @@ void EntryStore::MoveTo(CatalogSet* owner, std::uint64_t serial) {
     serial_ = serial;
 }
 
+void EntryStore::Reserve(std::size_t entries) {
+    if (!blocks_.empty() || entries == 0) return;
+    const std::size_t segments = (entries + kEntriesPerSegment - 1) / kEntriesPerSegment;
+    const std::size_t bytes = segments * kSegmentBytes;
+    blocks_.emplace_back(
+        static_cast<char*>(::operator new (bytes, std::align_val_t{kSegmentBytes})));
+    PrefaultPages(blocks_.back().get(), bytes);
+    lastBlockSegments_ = segments;
+    unusedSegments_ = segments;
+}
+
 EntryStore::SegmentHeader* EntryStore::NewSegment() {
     if (unusedSegments_ == 0) {
         const std::size_t segments =
@@ -42,9 +53,22 @@ EntryStore::SegmentHeader* EntryStore::NewSegment() {
 
 FileData* EntryStore::Create(std::string_view name, TreeItem parentItem, std::int64_t size,
                              std::int64_t freeSpace, std::int64_t time, int kind) {
+    return CreateNamed(texts_.Add(name), parentItem, size, freeSpace, time, kind);
+}
+
+bool EntryStore::AdoptNames(std::shared_ptr<const void> backing,
+                            const std::vector<std::string_view>& chunks,
+                            std::span<const std::byte> nameIndex) {
+    if (created_ != 0 || !texts_.AdoptChunks(chunks)) return false;
+    backing_ = std::move(backing);
+    nameIndex_ = nameIndex;
+    return true;
+}
+
+FileData* EntryStore::CreateNamed(TextRef nameRef, TreeItem parentItem, std::int64_t size,
+                                  std::int64_t freeSpace, std::int64_t time, int kind) {
     SegmentHeader* segment = segments_.empty() ? nullptr : segments_.back();
     if (!segment || segment->count == kEntriesPerSegment) segment = NewSegment();
-    const TextRef nameRef = texts_.Add(name);
     const std::uint32_t serial = created_++;
     if (freeSpace != 0) freeSpace_.emplace(serial, freeSpace);
     FileData* entry = new (EntriesOf(segment) + segment->count)

@@ -5,8 +5,10 @@
 // last entry goes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -31,8 +33,28 @@ public:
 
     FileData* Create(std::string_view name, TreeItem parentItem, std::int64_t size,
                      std::int64_t freeSpace, std::int64_t time, int kind);
+    // The same for a name already in the store's names (see AdoptNames).
+    FileData* CreateNamed(TextRef name, TreeItem parentItem, std::int64_t size,
+                          std::int64_t freeSpace, std::int64_t time, int kind);
+    // Makes room for `entries` entries at once, its pages mapped in one
+    // call, in a store that has none yet: for a store whose size is known
+    // before its entries are made.
+    void Reserve(std::size_t entries);
     // Marks the entry as gone; its memory is freed with the store.
     void Destroy(FileData& entry);
+
+    // The names of the entries, with the store's other lasting texts.
+    const TextArena& Names() const { return texts_; }
+    static TextRef NameRefOf(const FileData& entry) { return entry.name_; }
+    // Makes a store that holds no entries or texts yet take its names from
+    // `chunks` (see TextArena::AdoptChunks), which lie in `backing`: the
+    // store keeps it for as long as it lives. `nameIndex` (in `backing`
+    // too, possibly empty) is the index of the names kept beside them.
+    bool AdoptNames(std::shared_ptr<const void> backing,
+                    const std::vector<std::string_view>& chunks,
+                    std::span<const std::byte> nameIndex);
+    // The name index kept with the names this store adopted; empty without.
+    std::span<const std::byte> NameIndex() const { return nameIndex_; }
 
     CatalogSet* Owner() const { return owner_; }
     std::uint64_t Serial() const { return serial_; }
@@ -132,6 +154,9 @@ private:
 
     CatalogSet* owner_;
     std::uint64_t serial_;
+    // What adopted texts lie in; it outlives the texts (declared before).
+    std::shared_ptr<const void> backing_;
+    std::span<const std::byte> nameIndex_;
     std::vector<std::unique_ptr<char, BlockDelete>> blocks_;
     std::size_t lastBlockSegments_ = 0;
     std::size_t unusedSegments_ = 0;  // of the last block

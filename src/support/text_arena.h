@@ -23,7 +23,7 @@ public:
     // Stores a copy of `text` followed by a NUL byte.
     TextRef Add(std::string_view text);
     const char* Get(TextRef ref) const {
-        return chunks_[ref >> kOffsetBits].data.get() + (ref & kOffsetMask);
+        return chunks_[ref >> kOffsetBits].data + (ref & kOffsetMask);
     }
     // The text with its length, which is kept in the two bytes before it
     // (texts of 65535 bytes and more are measured).
@@ -36,6 +36,21 @@ public:
     void Clear();
     std::size_t BytesReserved() const { return reserved_; }
 
+    // The chunks as they stand, each up to its last text: a copy of them,
+    // adopted by another arena, answers every reference this one gave.
+    std::size_t ChunkCount() const { return chunks_.size(); }
+    std::string_view ChunkBytes(std::size_t chunk) const {
+        return {chunks_[chunk].data, chunk == current_ ? used_ : chunks_[chunk].filled};
+    }
+    // Makes an empty arena use `chunks` (kept elsewhere, unchanged, for as
+    // long as the arena is) as its own, in that order; texts added later go
+    // into chunks of its own. False when there are too many, or it is not
+    // empty.
+    bool AdoptChunks(const std::vector<std::string_view>& chunks);
+    // Whether `ref` names a whole text inside the arena's chunks, so that
+    // View(ref) stays inside them whatever the bytes hold.
+    bool IsWholeText(TextRef ref) const;
+
 private:
     static constexpr std::size_t kLengthBytes = 2;
     static constexpr std::uint16_t kLongText = 0xFFFF;
@@ -45,9 +60,12 @@ private:
     static constexpr std::size_t kFirstChunk = 1024;
     static constexpr std::size_t kMaxChunks = (std::size_t{1} << (32 - kOffsetBits)) - 1;
 
+    // A chunk's bytes are its own (`owned`) or adopted from elsewhere.
     struct Chunk {
-        std::unique_ptr<char[]> data;
+        const char* data = nullptr;
+        std::unique_ptr<char[]> owned;
         std::size_t size = 0;
+        std::size_t filled = 0;  // bytes used, once it is no longer the current one
     };
     TextRef AddChunk(std::size_t size);
 

@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The layout of a catalog's cache file: what a read of the catalog's text
+// gave, laid out so that it is used where it lies once the file is mapped.
+//
+//   Header                          at 0
+//   Section[sectionCount]           right after it
+//   the sections' bytes             each at a multiple of kSectionAlign
+//
+// Every number is in the byte order and width of the machine that wrote
+// it (the magic tells another order). The header's sum covers the header,
+// with the sum itself taken as 0, and the section table; each section's sum
+// covers its bytes. The Key section holds what the read depended on (the
+// catalog file's stamp, its path, the code page setting, the time zone),
+// so that a cache is used only for the very read it stands for.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kestavo::cache_format {
+
+inline constexpr char kMagic[8] = {'K', 'V', 'X', 'C', 'A', 'C', 'H', 'E'};
+inline constexpr std::uint32_t kVersion = 1;
+inline constexpr std::size_t kSectionAlign = 64;
+inline constexpr std::uint32_t kMaxSections = 32;
+
+enum class SectionKind : std::uint32_t {
+    Key = 1,
+    Summary = 2,     // one Summary
+    Meta = 3,        // code page, replaced labels and messages, as Fields
+    TreeItems = 4,   // TreeItemRecord per item, items 1 to itemCount
+    TreeTexts = 5,   // the items' texts, one after another
+    NameChunks = 6,  // ChunkRecord per chunk of the store's names
+    NameBytes = 7,   // the chunks' bytes
+    Sizes = 8,       // std::int64_t per entry, in order of creation
+    Times = 9,       // std::int64_t per entry
+    NameRefs = 10,   // TextRef (std::uint32_t) per entry
+    Parents = 11,    // TreeItem (std::uint32_t) per entry
+    Kinds = 12,      // std::int8_t per entry
+    FreeSpace = 13,  // FreeSpaceRecord per entry with free space, by serial
+    NameIndex = 14,  // an index of the names, opaque here; optional
+};
+
+struct Header {
+    char magic[8];
+    std::uint32_t version;
+    std::uint32_t sectionCount;
+    std::uint64_t fileBytes;
+    std::uint64_t headerSum;
+};
+
+struct Section {
+    std::uint32_t kind;
+    std::uint32_t reserved;
+    std::uint64_t offset;
+    std::uint64_t length;
+    std::uint64_t sum;
+};
+
+struct Summary {
+    std::uint32_t outcome;  // LoadOutcome
+    std::uint32_t rootItem;
+    std::uint32_t diskItem;
+    std::uint32_t itemCount;
+    std::uint32_t entryCount;
+    std::uint32_t hasStore;
+    std::uint32_t chunkCount;
+    std::uint32_t freeSpaceCount;
+};
+
+struct TreeItemRecord {
+    std::uint32_t parent;
+    std::uint32_t row;
+    std::int32_t kind;
+    std::uint32_t sortedPrefix;
+    std::uint32_t childrenSorted;
+    std::uint32_t textLength;
+    std::uint64_t textOffset;  // in TreeTexts
+};
+
+struct ChunkRecord {
+    std::uint64_t offset;  // in NameBytes
+    std::uint64_t length;
+};
+
+struct FreeSpaceRecord {
+    std::uint32_t serial;
+    std::uint32_t reserved;
+    std::int64_t freeSpace;
+};
+
+static_assert(sizeof(Header) == 32 && sizeof(Section) == 32 && sizeof(Summary) == 32);
+static_assert(sizeof(TreeItemRecord) == 32 && sizeof(ChunkRecord) == 16 &&
+              sizeof(FreeSpaceRecord) == 16);
+
+}  // namespace kestavo::cache_format
