@@ -7,12 +7,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "catalog/file_data.h"
 #include "catalog/location_texts.h"
+#include "catalog/name_index.h"
 #include "support/text_arena.h"
 
 namespace kestavo {
@@ -89,6 +91,20 @@ public:
     void ForgetPathOfItem(TreeItem item) { locations_.Forget(item); }
     void ForgetPathsOfItems() { locations_.ForgetItems(); }
 
+    // Entries created so far, dead ones included; entry `serial` of them.
+    std::uint32_t CreatedCount() const { return created_; }
+    const FileData& EntryAt(std::uint32_t serial) const {
+        return EntriesOf(segments_[serial / kEntriesPerSegment])[serial % kEntriesPerSegment];
+    }
+    FileData& EntryAt(std::uint32_t serial) {
+        return EntriesOf(segments_[serial / kEntriesPerSegment])[serial % kEntriesPerSegment];
+    }
+
+    // The trigram index of the names of the first entries (see NameIndexView),
+    // when one was attached; entries created after it was built are not in it.
+    const NameIndexView* NameIndex() const { return nameIndex_ ? &*nameIndex_ : nullptr; }
+    void SetNameIndex(std::optional<NameIndexView> index) { nameIndex_ = std::move(index); }
+
     // Calls `visit` for every live entry, in the order of creation.
     template <class Visit>
     void ForEachLive(Visit&& visit) const {
@@ -145,6 +161,7 @@ private:
     std::unordered_map<std::uint32_t, std::int64_t> freeSpace_;
     // Pages of 2^kTextPageBits entries' texts, made when first asked for.
     std::vector<std::unique_ptr<EntryTexts[]>> textPages_;
+    std::optional<NameIndexView> nameIndex_;
 };
 
 }  // namespace kestavo
