@@ -118,7 +118,8 @@ int BenchFindIndex(const std::string& directory, int runs, unsigned blockShift) 
     std::size_t bytes = 0;
     const double buildSeconds = Timed([&] {
         for (const auto& store : set.Stores()) {
-            auto blob = std::make_shared<std::vector<std::byte>>(kestavo::BuildNameIndex(*store, blockShift));
+            auto blob = std::make_shared<std::vector<std::byte>>(
+                kestavo::BuildNameIndex(*store, blockShift));
             bytes += blob->size();
             store->SetNameIndex(kestavo::NameIndexView::Open(*blob, blob));
         }
@@ -366,9 +367,9 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "--catalogs" && argc == 3) return BenchCatalogs(argv[2]);
     if (mode == "--find-index" && argc >= 3 && argc <= 5)
-        return BenchFindIndex(argv[2], argc >= 4 ? std::atoi(argv[3]) : 5,
-                              argc >= 5 ? static_cast<unsigned>(std::atoi(argv[4]))
-                                        : kestavo::kNameIndexBlockShift);
+        return BenchFindIndex(
+            argv[2], argc >= 4 ? std::atoi(argv[3]) : 5,
+            argc >= 5 ? static_cast<unsigned>(std::atoi(argv[4])) : kestavo::kNameIndexBlockShift);
     if (mode == "--compare" && argc == 4) return BenchCompare(argv[2], argv[3]);
     if (mode == "--compare-scaling" && argc == 3) return BenchCompareScaling(argv[2]);
     if (mode == "--compare-gone-chain" && argc == 4)

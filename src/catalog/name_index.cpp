@@ -56,7 +56,8 @@ void SortPairsByTrigram(std::vector<std::uint64_t>& pairs) {
         for (const std::uint64_t pair : pairs) ++starts[(pair >> shift) & (kBuckets - 1)];
         std::size_t sum = 0;
         for (std::size_t& start : starts) sum += std::exchange(start, sum);
-        for (const std::uint64_t pair : pairs) other[starts[(pair >> shift) & (kBuckets - 1)]++] = pair;
+        for (const std::uint64_t pair : pairs)
+            other[starts[(pair >> shift) & (kBuckets - 1)]++] = pair;
         pairs.swap(other);
     }
 }

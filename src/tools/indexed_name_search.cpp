@@ -94,7 +94,8 @@ void IndexedNameSearch::CollectFromStore(std::size_t s, std::vector<FileData*>& 
     };
     for (const std::uint32_t block : plan.blocks) {
         const std::uint64_t from = std::uint64_t{block} << plan.blockShift;
-        const std::uint64_t to = std::min<std::uint64_t>(from + (1u << plan.blockShift), plan.indexed);
+        const std::uint64_t to =
+            std::min<std::uint64_t>(from + (1u << plan.blockShift), plan.indexed);
         if (from < to) testRange(static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to));
     }
     // Entries made after the index was built are read one by one.
@@ -124,8 +125,9 @@ void IndexedNameSearch::Collect(TreeItem top, std::vector<FileData*>& found) con
     }
     // Only the entries filed below the search root are rows.
     SubtreeTest below(set_.Tree(), top);
-    const auto kept = std::remove_if(found.begin() + static_cast<std::ptrdiff_t>(before), found.end(),
-                                     [&](const FileData* e) { return !below.Contains(e->GetParentItem()); });
+    const auto kept =
+        std::remove_if(found.begin() + static_cast<std::ptrdiff_t>(before), found.end(),
+                       [&](const FileData* e) { return !below.Contains(e->GetParentItem()); });
     found.erase(kept, found.end());
 }
 
@@ -157,10 +159,11 @@ void OrderRunAsWalked(const ContainerTree& tree, std::span<FileData*> run) {
         keyed.push_back({at, chains.size(), entry});
     }
     std::stable_sort(keyed.begin(), keyed.end(), [&chains](const Keyed& a, const Keyed& b) {
-        return std::lexicographical_compare(chains.begin() + static_cast<std::ptrdiff_t>(a.chainAt),
-                                            chains.begin() + static_cast<std::ptrdiff_t>(a.chainEnd),
-                                            chains.begin() + static_cast<std::ptrdiff_t>(b.chainAt),
-                                            chains.begin() + static_cast<std::ptrdiff_t>(b.chainEnd));
+        return std::lexicographical_compare(
+            chains.begin() + static_cast<std::ptrdiff_t>(a.chainAt),
+            chains.begin() + static_cast<std::ptrdiff_t>(a.chainEnd),
+            chains.begin() + static_cast<std::ptrdiff_t>(b.chainAt),
+            chains.begin() + static_cast<std::ptrdiff_t>(b.chainEnd));
     });
     for (std::size_t i = 0; i < run.size(); ++i) run[i] = keyed[i].entry;
 }
