@@ -85,7 +85,8 @@ public:
 
     // Puts into `blocks`, in increasing order, the blocks where every one of
     // `trigrams` occurs (a superset of the blocks with a name holding them
-    // all). False, with `blocks` empty, when a posting turns out damaged.
+    // all); none for no trigrams. False, with `blocks` empty, when a
+    // posting turns out damaged.
     bool BlocksWithAll(std::span<const std::uint32_t> trigrams,
                        std::vector<std::uint32_t>& blocks) const;
 
