@@ -18,6 +18,9 @@ constexpr std::size_t kHeaderBytes = 40;
 constexpr std::size_t kTableRowBytes = 12;
 constexpr unsigned kMaxBlockShift = 16;
 constexpr std::uint32_t kTrigramLimit = 1u << 24;
+// From how many names a builder keeps a bit per trigram (2 MB) to find the
+// repeats within a block, instead of sorting each block's trigrams.
+constexpr std::uint32_t kBitsFrom = 4096;
 
 void PutU32(std::vector<std::byte>& out, std::size_t at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::byte>(value >> (8 * i));
@@ -93,20 +96,39 @@ void NameIndexBuilder::AddName(std::string_view name) {
         tooMany_ = true;
         return;
     }
-    for (std::size_t i = 0; i + 3 <= name.size(); ++i)
-        blockTrigrams_.push_back(FoldedTrigram(name[i], name[i + 1], name[i + 2]));
+    const std::uint32_t blockMask = (1u << blockShift_) - 1;
+    if (seenInBlock_.empty() && names_ >= kBitsFrom && (names_ & blockMask) == 0)
+        seenInBlock_.assign(kTrigramLimit / 64, 0);
+    for (std::size_t i = 0; i + 3 <= name.size(); ++i) {
+        const std::uint32_t trigram = FoldedTrigram(name[i], name[i + 1], name[i + 2]);
+        if (seenInBlock_.empty()) {
+            blockTrigrams_.push_back(trigram);
+            continue;
+        }
+        std::uint64_t& word = seenInBlock_[trigram / 64];
+        const std::uint64_t bit = std::uint64_t{1} << (trigram % 64);
+        if (word & bit) continue;
+        word |= bit;
+        blockTrigrams_.push_back(trigram);
+    }
     ++names_;
-    if ((names_ & ((1u << blockShift_) - 1)) == 0) EndBlock();
+    if ((names_ & blockMask) == 0) EndBlock();
 }
 
 void NameIndexBuilder::EndBlock() {
     if (blockTrigrams_.empty()) return;
     const std::uint64_t block = (names_ - 1) >> blockShift_;
-    std::sort(blockTrigrams_.begin(), blockTrigrams_.end());
-    blockTrigrams_.erase(std::unique(blockTrigrams_.begin(), blockTrigrams_.end()),
-                         blockTrigrams_.end());
-    for (const std::uint32_t trigram : blockTrigrams_)
+    if (seenInBlock_.empty()) {
+        std::sort(blockTrigrams_.begin(), blockTrigrams_.end());
+        blockTrigrams_.erase(std::unique(blockTrigrams_.begin(), blockTrigrams_.end()),
+                             blockTrigrams_.end());
+    }
+    // Each trigram of the block once, in any order: the sort by trigram
+    // that follows keeps the blocks in order.
+    for (const std::uint32_t trigram : blockTrigrams_) {
         pairs_.push_back(std::uint64_t{trigram} << 32 | block);
+        if (!seenInBlock_.empty()) seenInBlock_[trigram / 64] = 0;
+    }
     blockTrigrams_.clear();
 }
 
@@ -150,6 +172,7 @@ std::vector<std::byte> NameIndexBuilder::Finish() {
     PutU64(out, 24, out.size() - kHeaderBytes - trigrams * kTableRowBytes);
     PutU64(out, 32, out.size());
     pairs_ = {};
+    seenInBlock_ = {};
     return out;
 }
 

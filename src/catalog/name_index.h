@@ -55,6 +55,9 @@ private:
     std::uint32_t names_ = 0;
     bool tooMany_ = false;
     std::vector<std::uint32_t> blockTrigrams_;  // of the block being filled
+    // One bit per trigram, for many names: whether the block being filled
+    // has it yet.
+    std::vector<std::uint64_t> seenInBlock_;
     // (trigram << 32 | block), each pair once, in block order.
     std::vector<std::uint64_t> pairs_;
 };

@@ -41,7 +41,8 @@ std::vector<std::byte> IndexOf(const std::vector<std::string>& names, unsigned s
 TEST(NameIndexTest, BlocksAreExactlyThoseWhereEveryTrigramOccurs) {
     std::mt19937 random(7);
     for (const unsigned shift : {0u, 2u, 6u}) {
-        const std::vector<std::string> names = RandomNames(random, 3000);
+        const std::vector<std::string> names =
+            RandomNames(random, 6000);  // past the count where repeats are found by bits
         const std::vector<std::byte> bytes = IndexOf(names, shift);
         const auto view = NameIndexView::Open(bytes);
         ASSERT_TRUE(view);
