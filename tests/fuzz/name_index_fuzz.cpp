@@ -59,7 +59,8 @@ void BuildFromNames(std::string_view text) {
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::vector<std::uint32_t> trigrams;
         for (std::size_t k = 0; k + 3 <= names[i].size() && k < 12; ++k)
-            trigrams.push_back(kestavo::FoldedTrigram(names[i][k], names[i][k + 1], names[i][k + 2]));
+            trigrams.push_back(
+                kestavo::FoldedTrigram(names[i][k], names[i][k + 1], names[i][k + 2]));
         if (trigrams.empty()) continue;
         std::vector<std::uint32_t> blocks;
         if (!view->BlocksWithAll(trigrams, blocks)) std::abort();

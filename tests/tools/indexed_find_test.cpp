@@ -181,6 +181,15 @@ TEST_F(IndexedFindTest, ADamagedIndexIsNotAttachedAndAStoreWithoutOneIsRead) {
     DetachIndexes();
     EXPECT_EQ(one.rows, Find(set.RootItem(), "*ABCAB*", true).rows);
     EXPECT_FALSE(one.rows.empty());
+    // An index of more names than the store holds is read only as far as
+    // the store's entries go.
+    std::size_t largest = 0;
+    for (std::size_t s = 1; s < set.Stores().size(); ++s)
+        if (set.Stores()[s]->CreatedCount() > set.Stores()[largest]->CreatedCount()) largest = s;
+    auto big = std::make_shared<std::vector<std::byte>>(BuildNameIndex(*set.Stores()[largest], 0));
+    for (const auto& store : set.Stores()) store->SetNameIndex(NameIndexView::Open(*big, big));
+    for (const char* mask : {"*ABCAB*", "*IMG*", "*.TXT"})
+        for (FileData* row : Find(set.RootItem(), mask, true).rows) EXPECT_TRUE(row->IsAlive());
 }
 
 }  // namespace
