@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "catalog/entry_kind.h"
 #include "catalog/entry_store.h"
 #include "catalog/name_compare.h"
 #include "catalog/name_index.h"
@@ -190,6 +191,41 @@ TEST_F(IndexedFindTest, ADamagedIndexIsNotAttachedAndAStoreWithoutOneIsRead) {
     for (const auto& store : set.Stores()) store->SetNameIndex(NameIndexView::Open(*big, big));
     for (const char* mask : {"*ABCAB*", "*IMG*", "*.TXT"})
         for (FileData* row : Find(set.RootItem(), mask, true).rows) EXPECT_TRUE(row->IsAlive());
+}
+
+// Enough names left to test that two workers take the stores: every
+// fourth block of two names holds "xyz", in four stores of 100 000 entries.
+TEST(IndexedFindLargeTest, TwoWorkersFindWhatTheWalkFinds) {
+    CatalogSet set;
+    const TreeItem top = set.RootItem();
+    for (int disk = 0; disk < 4; ++disk) {
+        set.StartNewStore();
+        const std::string label = "D" + std::to_string(disk);
+        const TreeItem item = set.Tree().InsertItem(label, KIND_REMOVABLE_DISK, top);
+        set.AddEntry(top, label, 0, 0, 0, KIND_REMOVABLE_DISK);
+        const TreeItem folder = set.Tree().InsertItem("sub", KIND_FOLDER, item);
+        set.AddEntry(item, "sub", 0, 0, 0, KIND_FOLDER);
+        for (int i = 2; i < 100000; ++i)
+            set.AddEntry(i % 3 ? item : folder,
+                         "n" + std::to_string(i % 5000) + (i % 8 < 2 ? "xyz" : ""), i, 0, 0,
+                         KIND_FILE);
+        auto bytes = std::make_shared<std::vector<std::byte>>(
+            BuildNameIndex(*set.Stores().back(), /*blockShift=*/1));
+        set.Stores().back()->SetNameIndex(NameIndexView::Open(*bytes, bytes));
+    }
+    ASSERT_TRUE(IndexedNameSearch(set, "*XYZ").Applies());
+    auto rowsOf = [&set, top] {
+        FindFiles tool(set, top);
+        tool.SetMask("*xyz");
+        tool.FindNow();
+        std::vector<FileData*> rows;
+        for (std::size_t row = 0; row < tool.RowCount(); ++row) rows.push_back(tool.RowEntry(row));
+        return rows;
+    };
+    const std::vector<FileData*> indexed = rowsOf();
+    for (const auto& store : set.Stores()) store->SetNameIndex(std::nullopt);
+    EXPECT_EQ(indexed, rowsOf());
+    EXPECT_GT(indexed.size(), 90000u);
 }
 
 }  // namespace
