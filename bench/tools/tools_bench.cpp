@@ -9,6 +9,10 @@
 //       of the sets found by name.
 //   kestavo-bench-tools --duplicates DIR
 //       Find Duplicates with all three criteria, seven times: the median.
+//   kestavo-bench-tools --find-index DIR [RUNS [BLOCK_SHIFT]]
+//       Find Files with a literal mask, *.JPG and * over every loaded entry,
+//       medians of RUNS (5) Find Now, before and after every store is given
+//       a name index built in memory (its build time and size apart).
 //   kestavo-bench-tools --compare TREE WORKDIR
 //       catalogs TREE into WORKDIR, changes 1 % of the file records of the
 //       catalog, loads it and times the comparison of TREE with it.
@@ -43,6 +47,8 @@
 #include "catalog/catalog_commands.h"
 #include "catalog/catalog_reader.h"
 #include "catalog/catalog_set.h"
+#include "catalog/entry_store.h"
+#include "catalog/name_index.h"
 #include "media/catalog_new_disk.h"
 #include "tools/disk_comparison.h"
 #include "tools/find_duplicates.h"
@@ -83,6 +89,48 @@ double FindSeconds(kestavo::CatalogSet& set, const char* mask, std::size_t& rows
     textSeconds = Timed([&] { MakeEveryText(tool); });
     rows = tool.RowCount();
     return seconds;
+}
+
+double MedianFindSeconds(kestavo::CatalogSet& set, const char* mask, int runs, std::size_t& rows) {
+    std::vector<double> times;
+    kestavo::FindFiles tool(set, set.RootItem());
+    for (int run = 0; run < runs; ++run) {
+        tool.SetMask(mask);
+        times.push_back(Timed([&] { tool.FindNow(); }));
+    }
+    rows = tool.RowCount();
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void PrintFinds(kestavo::CatalogSet& set, int runs, const char* when) {
+    for (const char* mask : {"*_1491*", "*QZX*", "*.JPG", "*"}) {
+        std::size_t rows = 0;
+        const double seconds = MedianFindSeconds(set, mask, runs, rows);
+        std::printf("find %-8s %s: %zu rows, median %.4f s\n", mask, when, rows, seconds);
+    }
+}
+
+int BenchFindIndex(const std::string& directory, int runs, unsigned blockShift) {
+    CountedMessages messages;
+    kestavo::CatalogSet set;
+    kestavo::OpenAllCatalogs(set, directory, messages);
+    const std::size_t entries = set.EntryCount();
+    std::printf("loaded %zu entries in %zu stores\n", entries, set.Stores().size());
+    PrintFinds(set, runs, "without index");
+    std::size_t bytes = 0;
+    const double buildSeconds = Timed([&] {
+        for (const auto& store : set.Stores()) {
+            auto blob = std::make_shared<std::vector<std::byte>>(
+                kestavo::BuildNameIndex(*store, blockShift));
+            bytes += blob->size();
+            store->SetNameIndex(kestavo::NameIndexView::Open(*blob, blob));
+        }
+    });
+    std::printf("name indexes built in %.3f s (one thread), %zu bytes, %.2f bytes per entry\n",
+                buildSeconds, bytes, static_cast<double>(bytes) / static_cast<double>(entries));
+    PrintFinds(set, runs, "with index");
+    return 0;
 }
 
 int BenchCatalogs(const std::string& directory) {
@@ -341,6 +389,10 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "--catalogs" && argc == 3) return BenchCatalogs(argv[2]);
     if (mode == "--duplicates" && argc == 3) return BenchDuplicates(argv[2]);
+    if (mode == "--find-index" && argc >= 3 && argc <= 5)
+        return BenchFindIndex(
+            argv[2], argc >= 4 ? std::atoi(argv[3]) : 5,
+            argc >= 5 ? static_cast<unsigned>(std::atoi(argv[4])) : kestavo::kNameIndexBlockShift);
     if (mode == "--compare" && argc == 4) return BenchCompare(argv[2], argv[3]);
     if (mode == "--compare-scaling" && argc == 3) return BenchCompareScaling(argv[2]);
     if (mode == "--compare-gone-chain" && argc == 4)

@@ -73,6 +73,7 @@ public:
     const std::vector<Message>& Messages() const { return messages_; }
     std::unique_ptr<EntryStore> TakeStore() { return std::move(store_); }
     const EntryStore* Store() const { return store_.get(); }
+    EntryStore* Store() { return store_.get(); }
     EntryLists& Lists() { return lists_; }
     const std::string& CodePage() const { return codePage_; }
     // The names read that are not UTF-8, gathered for a guess of their code

@@ -17,6 +17,7 @@
 #include "catalog/catalog_tokens.h"
 #include "catalog/code_page_decoder.h"
 #include "catalog/name_compare.h"
+#include "catalog/name_index.h"
 
 namespace kestavo {
 namespace {
@@ -412,7 +413,14 @@ void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) 
     const std::optional<CatalogCacheKey> key =
         CatalogCacheKey::Of(load.Path(), LargestCatalogSize());
     if (key && ReadCatalogCache(load, *key)) return;
-    if (ReadCatalogFileText(load, buffer, clock) && key) WriteCatalogCache(load, *key);
+    if (!ReadCatalogFileText(load, buffer, clock) || !key) return;
+    // The index of the names is made with the cache, which keeps it for the
+    // runs to come; this run's store uses it too.
+    EntryStore* store = load.Store();
+    auto index = std::make_shared<const std::vector<std::byte>>(store ? BuildNameIndex(*store)
+                                                                      : std::vector<std::byte>());
+    WriteCatalogCache(load, *key, *index);
+    if (store) store->SetNameIndex(NameIndexView::Open(*index, index));
 }
 
 LoadOutcome JoinCatalog(CatalogSet& set, CatalogLoad& load, MessageSink& messages) {

@@ -274,24 +274,14 @@ bool CatalogSet::ArchivePathOf(const FileData& entry, std::string& out) {
 
 void CatalogSet::CollectMatching(TreeItem item, std::string_view mask,
                                  std::vector<FileData*>& list) const {
+    NameMaskTest test(mask);
     // "*" and the empty mask match every name: the names need not be read.
-    if (mask.empty() || mask == "*") {
+    if (test.MatchesEveryName()) {
         ForEachEntryUnder(item, [&](FileData& e) { list.push_back(&e); });
         return;
     }
-    // "*" and a literal: the rightmost place of the literal must end the
-    // name, so the mask asks for the names ending in it.
-    if (const std::string_view suffix = SuffixOfStarMask(mask); !suffix.empty()) {
-        ForEachEntryUnder(item, [&](FileData& e) {
-            if (UpperCasedEndsWith(e.GetName(), suffix)) list.push_back(&e);
-        });
-        return;
-    }
-    std::string upper;
     ForEachEntryUnder(item, [&](FileData& e) {
-        upper.assign(e.GetName());
-        UpperCaseInPlace(upper);
-        if (MatchMask(mask, upper)) list.push_back(&e);
+        if (test.Matches(e.GetName())) list.push_back(&e);
     });
 }
 

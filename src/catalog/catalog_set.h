@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -165,6 +166,9 @@ public:
         }
     }
     std::size_t EntryCount() const;
+    // The stores of the entries, in the order of creation: an item's
+    // entries are filed in that order, and within a store by serial.
+    std::span<const std::unique_ptr<EntryStore>> Stores() const { return stores_; }
 
     // A catalog load has finished: the observers hear that disks were
     // loaded, at once or, during a run of loads, at its end.

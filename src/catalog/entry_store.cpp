@@ -61,7 +61,7 @@ bool EntryStore::AdoptNames(std::shared_ptr<const void> backing,
                             std::span<const std::byte> nameIndex) {
     if (created_ != 0 || !texts_.AdoptChunks(chunks)) return false;
     backing_ = std::move(backing);
-    nameIndex_ = nameIndex;
+    nameIndex_ = NameIndexView::Open(nameIndex);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -15,6 +16,7 @@
 
 #include "catalog/file_data.h"
 #include "catalog/location_texts.h"
+#include "catalog/name_index.h"
 #include "support/text_arena.h"
 
 namespace kestavo {
@@ -49,12 +51,11 @@ public:
     // Makes a store that holds no entries or texts yet take its names from
     // `chunks` (see TextArena::AdoptChunks), which lie in `backing`: the
     // store keeps it for as long as it lives. `nameIndex` (in `backing`
-    // too, possibly empty) is the index of the names kept beside them.
+    // too, possibly empty) is the index of the names kept beside them; bytes
+    // that are no valid index leave the store without one.
     bool AdoptNames(std::shared_ptr<const void> backing,
                     const std::vector<std::string_view>& chunks,
                     std::span<const std::byte> nameIndex);
-    // The name index kept with the names this store adopted; empty without.
-    std::span<const std::byte> NameIndex() const { return nameIndex_; }
 
     CatalogSet* Owner() const { return owner_; }
     std::uint64_t Serial() const { return serial_; }
@@ -111,6 +112,20 @@ public:
     void ForgetPathOfItem(TreeItem item) { locations_.Forget(item); }
     void ForgetPathsOfItems() { locations_.ForgetItems(); }
 
+    // Entries created so far, dead ones included; entry `serial` of them.
+    std::uint32_t CreatedCount() const { return created_; }
+    const FileData& EntryAt(std::uint32_t serial) const {
+        return EntriesOf(segments_[serial / kEntriesPerSegment])[serial % kEntriesPerSegment];
+    }
+    FileData& EntryAt(std::uint32_t serial) {
+        return EntriesOf(segments_[serial / kEntriesPerSegment])[serial % kEntriesPerSegment];
+    }
+
+    // The trigram index of the names of the first entries (see NameIndexView),
+    // when one was attached; entries created after it was built are not in it.
+    const NameIndexView* NameIndex() const { return nameIndex_ ? &*nameIndex_ : nullptr; }
+    void SetNameIndex(std::optional<NameIndexView> index) { nameIndex_ = std::move(index); }
+
     // Calls `visit` for every live entry, in the order of creation.
     template <class Visit>
     void ForEachLive(Visit&& visit) const {
@@ -156,7 +171,6 @@ private:
     std::uint64_t serial_;
     // What adopted texts lie in; it outlives the texts (declared before).
     std::shared_ptr<const void> backing_;
-    std::span<const std::byte> nameIndex_;
     std::vector<std::unique_ptr<char, BlockDelete>> blocks_;
     std::size_t lastBlockSegments_ = 0;
     std::size_t unusedSegments_ = 0;  // of the last block
@@ -170,6 +184,7 @@ private:
     std::unordered_map<std::uint32_t, std::int64_t> freeSpace_;
     // Pages of 2^kTextPageBits entries' texts, made when first asked for.
     std::vector<std::unique_ptr<EntryTexts[]>> textPages_;
+    std::optional<NameIndexView> nameIndex_;
 };
 
 }  // namespace kestavo

@@ -82,4 +82,17 @@ bool UpperCasedEndsWith(std::string_view name, std::string_view suffix) {
     return true;
 }
 
+NameMaskTest::NameMaskTest(std::string_view mask)
+    : mask_(mask), suffix_(SuffixOfStarMask(mask)), every_(mask.empty() || mask == "*") {}
+
+bool NameMaskTest::Matches(std::string_view name) {
+    if (every_) return true;
+    // "*" and a literal: the rightmost place of the literal must end the
+    // name, so the mask asks for the names ending in it.
+    if (!suffix_.empty()) return UpperCasedEndsWith(name, suffix_);
+    upper_.assign(name);
+    UpperCaseInPlace(upper_);
+    return MatchMask(mask_, upper_);
+}
+
 }  // namespace kestavo

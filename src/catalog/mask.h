@@ -4,6 +4,7 @@
 // counts as one).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kestavo {
@@ -19,5 +20,21 @@ bool MatchMask(std::string_view mask, std::string_view name);
 std::string_view SuffixOfStarMask(std::string_view mask);
 // Whether `name`, upper-cased, ends with `suffix`.
 bool UpperCasedEndsWith(std::string_view name, std::string_view suffix);
+
+// The test Find Files makes of each name against one upper-cased mask: the
+// name upper-cased, then matched; a mask of "*" and a literal only compares
+// the name's ending. "*" and the empty mask match every name.
+class NameMaskTest {
+public:
+    explicit NameMaskTest(std::string_view mask);
+    bool MatchesEveryName() const { return every_; }
+    bool Matches(std::string_view name);
+
+private:
+    std::string_view mask_;
+    std::string_view suffix_;
+    bool every_ = false;
+    std::string upper_;  // the name being matched, upper-cased
+};
 
 }  // namespace kestavo

@@ -12,6 +12,7 @@
 #include "catalog/tree_walk.h"
 #include "support/large_buffer.h"
 #include "support/side_by_side.h"
+#include "tools/indexed_name_search.h"
 
 namespace kestavo {
 
@@ -52,6 +53,18 @@ void FindFiles::FindNow() {
     rowsSizeUnit_ = GetSizeUnit();
 
     const ContainerTree& tree = set_.Tree();
+    const IndexedNameSearch indexed(set_, mask_);
+    if (lookInSubfolders_ && indexed.Applies()) {
+        // The stores' name indexes find the rows in creation order; the rows
+        // in initial order then only need namesakes put as the walk meets them.
+        indexed.Collect(searchRoot_, rows_);
+        SettleRows(rows_.begin(), rows_.end());
+        SortInInitialOrder(rows_);
+        OrderNamesakesAsWalked(tree, rows_);
+        nothingFound_ = rows_.empty();
+        if (listener_) listener_->RowsReset();
+        return;
+    }
     if (lookInSubfolders_ && searchRoot_ == set_.RootItem()) {
         FindInEveryCatalog();
     } else {
