@@ -687,6 +687,14 @@ std::optional<std::string> EncodeCatalogCache(const CatalogLoad& load, std::stri
     return std::move(out.bytes);
 }
 
+bool CanWriteCatalogCache(const CatalogCacheKey& key) {
+    const std::string& target = key.CacheFile();
+    const std::size_t slash = target.rfind('/');
+    if (slash == std::string::npos) return false;
+    const std::string directory = target.substr(0, slash);
+    return MakeDirectories(directory) && ::access(directory.c_str(), W_OK | X_OK) == 0;
+}
+
 bool WriteCatalogCache(const CatalogLoad& load, const CatalogCacheKey& key,
                        std::span<const std::byte> nameIndex) {
     const std::string& target = key.CacheFile();

@@ -69,6 +69,9 @@ bool ReadCatalogCache(CatalogLoad& load, const CatalogCacheKey& key);
 // that cannot be kept (memory ran out while it was read).
 std::optional<std::string> EncodeCatalogCache(const CatalogLoad& load, std::string_view key,
                                               std::span<const std::byte> nameIndex = {});
+// Whether the cache directory of `key` is there (it is made when missing)
+// and may be written, so that what only a cache keeps is worth making.
+bool CanWriteCatalogCache(const CatalogCacheKey& key);
 // Writes the same to the cache file of `key`, through a temporary file
 // renamed over it. Failing is silent: false.
 bool WriteCatalogCache(const CatalogLoad& load, const CatalogCacheKey& key,

@@ -413,7 +413,7 @@ void ReadCatalogFile(CatalogLoad& load, std::string& buffer, LocalClock& clock) 
     const std::optional<CatalogCacheKey> key =
         CatalogCacheKey::Of(load.Path(), LargestCatalogSize());
     if (key && ReadCatalogCache(load, *key)) return;
-    if (!ReadCatalogFileText(load, buffer, clock) || !key) return;
+    if (!ReadCatalogFileText(load, buffer, clock) || !key || !CanWriteCatalogCache(*key)) return;
     // The index of the names is made with the cache, which keeps it for the
     // runs to come; this run's store uses it too.
     EntryStore* store = load.Store();

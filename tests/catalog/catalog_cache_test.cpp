@@ -270,6 +270,12 @@ TEST(CatalogCacheTest, FailingToWriteTheCacheChangesNothing) {
     const LoadFields once = ReadFields(path);
     EXPECT_TRUE(ReadFields(path) == once);
     EXPECT_FALSE(CachedFields(path).has_value());
+    // Nothing that only a cache would keep is made for it: no name index.
+    CatalogLoad uncached(path, /*fromFile=*/true);
+    LocalClock clock;
+    std::string buffer;
+    ReadCatalogFile(uncached, buffer, clock);
+    EXPECT_EQ(uncached.Store()->NameIndex(), nullptr);
     ::setenv("XDG_CACHE_HOME", old.c_str(), 1);
     CacheDirectory cache;
     EXPECT_TRUE(ReadFields(path) == once);
