@@ -6,12 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <vector>
 
@@ -637,6 +639,20 @@ std::string CatalogCacheFile(const std::string& catalogPath) {
     return directory + "/" + name;
 }
 
+namespace {
+
+// Whether the file's last change, of its data or of its inode, lies at
+// least kCatalogSettleNanoseconds in the past (a time in the future has not
+// settled either).
+bool HasSettled(const struct stat& st) {
+    timespec now{};
+    if (::clock_gettime(CLOCK_REALTIME, &now) != 0) return false;
+    const std::int64_t changed = std::max(Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim));
+    return Nanoseconds(now) - changed >= kCatalogSettleNanoseconds;
+}
+
+}  // namespace
+
 std::optional<CatalogCacheKey> CatalogCacheKey::Of(const std::string& path,
                                                    std::uint64_t largestSize) {
     struct stat st {};
@@ -651,7 +667,9 @@ std::optional<CatalogCacheKey> CatalogCacheKey::Of(const std::string& path,
     fields.Text(path);
     fields.Variable("KESTAVO_CODEPAGE");
     WriteZoneIdentity(fields);
-    return FromBytes(fields.Take(), std::move(cacheFile));
+    CatalogCacheKey key = FromBytes(fields.Take(), std::move(cacheFile));
+    key.settled_ = HasSettled(st);
+    return key;
 }
 
 CatalogCacheKey CatalogCacheKey::FromBytes(std::string bytes, std::string cacheFile) {
@@ -688,6 +706,7 @@ std::optional<std::string> EncodeCatalogCache(const CatalogLoad& load, std::stri
 }
 
 bool CanWriteCatalogCache(const CatalogCacheKey& key) {
+    if (!key.Settled()) return false;
     const std::string& target = key.CacheFile();
     const std::size_t slash = target.rfind('/');
     if (slash == std::string::npos) return false;
@@ -697,6 +716,7 @@ bool CanWriteCatalogCache(const CatalogCacheKey& key) {
 
 bool WriteCatalogCache(const CatalogLoad& load, const CatalogCacheKey& key,
                        std::span<const std::byte> nameIndex) {
+    if (!key.Settled()) return false;
     const std::string& target = key.CacheFile();
     const std::size_t slash = target.rfind('/');
     if (slash == std::string::npos || !MakeDirectories(target.substr(0, slash))) return false;

@@ -45,11 +45,22 @@ public:
 
     const std::string& Bytes() const { return bytes_; }
     const std::string& CacheFile() const { return cacheFile_; }
+    // Whether the file was last changed long enough ago (kCatalogSettleTime)
+    // that a change made from now on gives it another stamp: file times
+    // advance by clock ticks of several milliseconds, so a file rewritten
+    // with the same size within one tick of the last change keeps its stamp.
+    // No cache is written for a file that has not settled.
+    bool Settled() const { return settled_; }
 
 private:
     std::string bytes_;
     std::string cacheFile_;
+    bool settled_ = true;
 };
+
+// How long a catalog file must have stayed unchanged before a cache is
+// written for it: more than the coarsest tick of file times on Linux (10 ms).
+inline constexpr std::int64_t kCatalogSettleNanoseconds = 50'000'000;
 
 // How much of a cache is checked before use: all of it, or (to let a fuzzer
 // reach past the sums) everything but the sums.
@@ -69,8 +80,9 @@ bool ReadCatalogCache(CatalogLoad& load, const CatalogCacheKey& key);
 // that cannot be kept (memory ran out while it was read).
 std::optional<std::string> EncodeCatalogCache(const CatalogLoad& load, std::string_view key,
                                               std::span<const std::byte> nameIndex = {});
-// Whether the cache directory of `key` is there (it is made when missing)
-// and may be written, so that what only a cache keeps is worth making.
+// Whether a cache may be written for `key`: its file has settled, and the
+// cache directory is there (it is made when missing) and may be written, so
+// that what only a cache keeps is worth making.
 bool CanWriteCatalogCache(const CatalogCacheKey& key);
 // Writes the same to the cache file of `key`, through a temporary file
 // renamed over it. Failing is silent: false.

@@ -9,11 +9,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 #include <tuple>
 
 #include "catalog/catalog_commands.h"
@@ -39,6 +41,14 @@ private:
     TempDir dir_;
     std::string old_;
 };
+
+// Writes a catalog and waits until it has settled, so that a cache may be
+// written for it.
+std::string SettledWrite(const TempDir& dir, const std::string& name, const std::string& text) {
+    const std::string path = dir.Write(name, text);
+    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
+    return path;
+}
 
 // Everything a load holds, in a form that compares as a whole.
 struct LoadFields {
@@ -147,21 +157,24 @@ std::vector<std::string> ShapesOfCatalog(const TempDir& dir) {
     for (const auto& file :
          std::filesystem::directory_iterator(std::string(KESTAVO_TEST_DATA) + "/catalogs"))
         paths.push_back(file.path().string());
+    paths.push_back(SettledWrite(dir, "unsorted.kvx",
+                                 Disk("U",
+                                      "+ \"b\" 0 0 1 1 2000 0 0 0 < > + \"a\" 0 0 1 1 2000 0 0 0 "
+                                      "< \"z\" 1 1 1 2000 0 0 0 \"y\" 2 2 2 2001 0 0 0 > "
+                                      "+ \"B\" 0 0 1 1 2000 0 0 0 < >")));
     paths.push_back(
-        dir.Write("unsorted.kvx", Disk("U",
-                                       "+ \"b\" 0 0 1 1 2000 0 0 0 < > + \"a\" 0 0 1 1 2000 0 0 0 "
-                                       "< \"z\" 1 1 1 2000 0 0 0 \"y\" 2 2 2 2001 0 0 0 > "
-                                       "+ \"B\" 0 0 1 1 2000 0 0 0 < >")));
-    paths.push_back(dir.Write("damaged.kvx", Disk("D", "\"f\" 1 1 1 2000 0 0 0").substr(0, 90)));
-    paths.push_back(dir.Write("foreign.kvx", "hello"));
-    paths.push_back(dir.Write("empty.kvx", ""));
-    paths.push_back(dir.Write("nodisk.kvx", CatalogHeader()));
-    paths.push_back(dir.Write("late.kvx", Disk("L",
-                                               "\"a\" 1 1 1 2040 0 0 0 \"b\" 1 5 2 2036 0 0 0 "
-                                               "\"c\" 1 1 1 2050 0 0 0",
-                                               "cdrom")));
-    paths.push_back(dir.Write("legacy.kvx", Disk("caf\xe9", "\"na\xefve\" 1 1 1 2000 0 0 0")));
-    paths.push_back(dir.Write("large.kvx", LargeCatalog()));
+        SettledWrite(dir, "damaged.kvx", Disk("D", "\"f\" 1 1 1 2000 0 0 0").substr(0, 90)));
+    paths.push_back(SettledWrite(dir, "foreign.kvx", "hello"));
+    paths.push_back(SettledWrite(dir, "empty.kvx", ""));
+    paths.push_back(SettledWrite(dir, "nodisk.kvx", CatalogHeader()));
+    paths.push_back(SettledWrite(dir, "late.kvx",
+                                 Disk("L",
+                                      "\"a\" 1 1 1 2040 0 0 0 \"b\" 1 5 2 2036 0 0 0 "
+                                      "\"c\" 1 1 1 2050 0 0 0",
+                                      "cdrom")));
+    paths.push_back(
+        SettledWrite(dir, "legacy.kvx", Disk("caf\xe9", "\"na\xefve\" 1 1 1 2000 0 0 0")));
+    paths.push_back(SettledWrite(dir, "large.kvx", LargeCatalog()));
     return paths;
 }
 
@@ -185,8 +198,8 @@ TEST(CatalogCacheTest, EveryShapeOfCatalogLoadsFromItsCacheAsFromItsText) {
 TEST(CatalogCacheTest, StaleForeignAndDamagedCachesArePassedOverAndWrittenAgain) {
     CacheDirectory cache;
     TempDir dir;
-    const std::string a = dir.Write("a.kvx", Disk("A", "\"one\" 1 1 1 2000 0 0 0"));
-    const std::string b = dir.Write("b.kvx", LargeCatalog());
+    const std::string a = SettledWrite(dir, "a.kvx", Disk("A", "\"one\" 1 1 1 2000 0 0 0"));
+    const std::string b = SettledWrite(dir, "b.kvx", LargeCatalog());
     const LoadFields textA = ReadFields(a);
     const LoadFields textB = ReadFields(b);
     ASSERT_TRUE(CachedFields(a).has_value());
@@ -195,11 +208,12 @@ TEST(CatalogCacheTest, StaleForeignAndDamagedCachesArePassedOverAndWrittenAgain)
     // another size.
     dir.Write("a.kvx", Disk("A", "\"two\" 1 1 1 2000 0 0 0"));
     ::utimensat(AT_FDCWD, a.c_str(), nullptr, 0);
+    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
     EXPECT_FALSE(CachedFields(a).has_value());
     LoadFields fresh = ReadFields(a);
     EXPECT_EQ(std::get<1>(fresh.entries.at(1)), "two");
     EXPECT_TRUE(CachedFields(a) == fresh);
-    dir.Write("a.kvx", Disk("A", "\"three\" 1 1 1 2000 0 0 0"));
+    SettledWrite(dir, "a.kvx", Disk("A", "\"three\" 1 1 1 2000 0 0 0"));
     EXPECT_FALSE(CachedFields(a).has_value());
     fresh = ReadFields(a);
     EXPECT_TRUE(CachedFields(a) == fresh);
@@ -240,7 +254,7 @@ TEST(CatalogCacheTest, StaleForeignAndDamagedCachesArePassedOverAndWrittenAgain)
 TEST(CatalogCacheTest, WhatTheReadDependsOnIsPartOfTheKey) {
     CacheDirectory cache;
     TempDir dir;
-    const std::string path = dir.Write("a.kvx", Disk("caf\xe9", "\"x\" 1 1 1 2000 0 0 0"));
+    const std::string path = SettledWrite(dir, "a.kvx", Disk("caf\xe9", "\"x\" 1 1 1 2000 0 0 0"));
     const LoadFields guessed = ReadFields(path);
     ASSERT_TRUE(CachedFields(path).has_value());
     ::setenv("KESTAVO_CODEPAGE", "CP1251", 1);
@@ -261,8 +275,8 @@ TEST(CatalogCacheTest, WhatTheReadDependsOnIsPartOfTheKey) {
 
 TEST(CatalogCacheTest, FailingToWriteTheCacheChangesNothing) {
     TempDir dir;
-    const std::string path = dir.Write("a.kvx", LargeCatalog());
-    const std::string blocker = dir.Write("blocker", "a file where a directory should be");
+    const std::string path = SettledWrite(dir, "a.kvx", LargeCatalog());
+    const std::string blocker = SettledWrite(dir, "blocker", "a file where a directory should be");
     const std::string old = std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "";
     ::setenv("XDG_CACHE_HOME", blocker.c_str(), 1);
     CatalogLoad load(path, /*fromFile=*/true);
@@ -284,7 +298,7 @@ TEST(CatalogCacheTest, FailingToWriteTheCacheChangesNothing) {
 TEST(CatalogCacheTest, TheNameIndexIsKeptBesideTheNamesAndMapped) {
     CacheDirectory cache;
     TempDir dir;
-    const std::string path = dir.Write("a.kvx", LargeCatalog());
+    const std::string path = SettledWrite(dir, "a.kvx", LargeCatalog());
     const auto key = CatalogCacheKey::Of(path, UINT64_MAX);
     LocalClock clock;
     std::string buffer;
@@ -308,10 +322,30 @@ TEST(CatalogCacheTest, TheNameIndexIsKeptBesideTheNamesAndMapped) {
     EXPECT_EQ(damaged.Store()->CreatedCount(), names);
 }
 
+// A file rewritten with the same size within one tick of file time keeps
+// its stamp, so no cache is written for a file changed a moment ago.
+TEST(CatalogCacheTest, ACatalogJustChangedGetsNoCacheUntilItSettles) {
+    CacheDirectory cache;
+    TempDir dir;
+    const std::string path = dir.Write("a.kvx", Disk("A", "\"one\" 1 1 1 2000 0 0 0"));
+    EXPECT_FALSE(CatalogCacheKey::Of(path, UINT64_MAX)->Settled());
+    const LoadFields one = ReadFields(path);
+    EXPECT_FALSE(CachedFields(path).has_value());
+    dir.Write("a.kvx", Disk("A", "\"two\" 1 1 1 2000 0 0 0"));
+    const LoadFields two = ReadFields(path);
+    EXPECT_FALSE(two == one);
+    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
+    ASSERT_TRUE(CatalogCacheKey::Of(path, UINT64_MAX)->Settled());
+    EXPECT_TRUE(ReadFields(path) == two);
+    const std::optional<LoadFields> cached = CachedFields(path);
+    ASSERT_TRUE(cached.has_value());
+    EXPECT_TRUE(*cached == two);
+}
+
 TEST(CatalogCacheTest, DeletingACatalogRemovesItsCache) {
     CacheDirectory cache;
     TempDir dir;
-    dir.Write("A.kvx", Disk("A", "\"one\" 1 1 1 2000 0 0 0"));
+    SettledWrite(dir, "A.kvx", Disk("A", "\"one\" 1 1 1 2000 0 0 0"));
     CatalogSet set;
     test::RecordingMessages messages;
     ASSERT_EQ(OpenAllCatalogs(set, dir.Str(), messages), 1);

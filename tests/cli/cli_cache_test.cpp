@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "catalog/catalog_cache.h"
 #include "support/test_support.h"
 
 namespace kestavo {
@@ -60,6 +63,11 @@ std::vector<std::string> CacheFiles(const std::string& cache) {
     return files;
 }
 
+// Caches are written only for catalogs left unchanged for a moment.
+void LetCatalogsSettle() {
+    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
+}
+
 void Rewrite(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
@@ -75,6 +83,7 @@ TEST(CliCacheTest, OutputIsTheSameWithCachesMissingPresentStaleForeignOrDamaged)
                                      "12 2003 11 0 0 >");
     catalogs.Write("half.kvx", test::CatalogHeader() + "+ \"HALF\" 1 1 1 1 2000 0 0 0 < \"f\" 1");
     catalogs.Write("foreign.kvx", "hello");
+    LetCatalogsSettle();
 
     const std::vector<test::CliRun> missing = RunAll(catalogs.Str(), cache.Str());
     EXPECT_EQ(missing[0].status, 0);
@@ -92,6 +101,7 @@ TEST(CliCacheTest, OutputIsTheSameWithCachesMissingPresentStaleForeignOrDamaged)
     const std::string late = (catalogs.Path() / "late.kvx").string();
     Rewrite(late, test::ReadWholeFile(late) + "\r\n");
     ::utimensat(AT_FDCWD, (catalogs.Path() / "BACKUP.kvx").c_str(), nullptr, 0);
+    LetCatalogsSettle();
     const std::vector<test::CliRun> stale = RunAll(catalogs.Str(), cache.Str());
     test::TempDir none;
     const std::vector<test::CliRun> changed = RunAll(catalogs.Str(), none.Str());
