@@ -20,6 +20,7 @@
 #include "catalog/catalog_cache_format.h"
 #include "catalog/entry_kind.h"
 #include "catalog/home_directory.h"
+#include "kestavo_version.h"
 #include "support/checksum.h"
 
 namespace kestavo {
@@ -667,6 +668,8 @@ std::optional<CatalogCacheKey> CatalogCacheKey::Of(const std::string& path,
     fields.Text(path);
     fields.Variable("KESTAVO_CODEPAGE");
     WriteZoneIdentity(fields);
+    // Another version of the program may read the same text otherwise.
+    fields.Text(KESTAVO_VERSION);
     CatalogCacheKey key = FromBytes(fields.Take(), std::move(cacheFile));
     key.settled_ = HasSettled(st);
     return key;

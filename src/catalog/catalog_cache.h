@@ -32,8 +32,9 @@ std::string CatalogCacheFile(const std::string& catalogPath);
 // What a read of one catalog file depends on besides its text, which a
 // cache must have been written for: the file's stamp (device, inode, size,
 // modification and change times), its absolute path and the path it is
-// read as (messages name it), the code page setting, and the time zone (TZ,
-// TZDIR and the stamp of the zone file they name, or /etc/localtime's).
+// read as (messages name it), the code page setting, the time zone (TZ,
+// TZDIR and the stamp of the zone file they name, or /etc/localtime's), and
+// the program's version.
 class CatalogCacheKey {
 public:
     // The key of the catalog file at `path` as it stands now; none when it
