@@ -8,45 +8,12 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <string>
-#include <vector>
+#include <span>
 
 #include "catalog/catalog_cache.h"
 #include "catalog/catalog_reader.h"
 #include "catalog/catalog_set.h"
-#include "catalog/properties.h"
-
-namespace {
-
-class IgnoredMessages : public kestavo::MessageSink {
-public:
-    kestavo::MessageAnswer Show(const kestavo::Message& message) override {
-        return message.defaultAnswer;
-    }
-};
-
-void UseWhatWasLoaded(kestavo::CatalogSet& set) {
-    const kestavo::ContainerTree& tree = set.Tree();
-    std::size_t visited = 0;
-    std::vector<kestavo::TreeItem> pending{set.RootItem()};
-    while (!pending.empty() && visited < 2000) {
-        const kestavo::TreeItem item = pending.back();
-        pending.pop_back();
-        ++visited;
-        set.ForEachEntryUnder(item, [&set](kestavo::FileData& e) {
-            e.GetName();
-            set.PathOf(e);
-            set.SizeTextOf(e);
-            set.DateTextOf(e);
-        });
-        for (kestavo::TreeItem child : tree.Children(item)) pending.push_back(child);
-    }
-    kestavo::PropertiesOfRoot(set);
-    for (kestavo::TreeItem disk : tree.Children(set.RootItem()))
-        if (kestavo::FileData* entry = set.EntryOfItem(disk)) kestavo::PropertiesOfEntry(*entry);
-}
-
-}  // namespace
+#include "loaded_set_use.h"
 
 // The key the seed caches were written for.
 static constexpr char kFuzzKey[] = "fuzz.kvx";
@@ -61,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::byte> cache(bytes.get(), size - 1);
     kestavo::CatalogLoad load("fuzz.kvx", /*fromFile=*/true);
     if (!kestavo::RestoreCatalogLoad(load, cache, kFuzzKey, bytes, check)) return 0;
-    IgnoredMessages messages;
+    kestavo::fuzz::IgnoredMessages messages;
     kestavo::CatalogSet set;
     kestavo::JoinCatalog(set, load, messages);
-    UseWhatWasLoaded(set);
+    kestavo::fuzz::UseWhatWasLoaded(set, kestavo::fuzz::Names::AnyBytes);
     return 0;
 }

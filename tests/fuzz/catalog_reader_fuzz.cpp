@@ -13,41 +13,9 @@
 
 #include "catalog/catalog_reader.h"
 #include "catalog/catalog_set.h"
-#include "catalog/properties.h"
-#include "catalog/utf8_check.h"
+#include "loaded_set_use.h"
 
 namespace {
-
-class IgnoredMessages : public kestavo::MessageSink {
-public:
-    kestavo::MessageAnswer Show(const kestavo::Message& message) override {
-        return message.defaultAnswer;
-    }
-};
-
-void UseWhatWasLoaded(kestavo::CatalogSet& set) {
-    const kestavo::ContainerTree& tree = set.Tree();
-    std::size_t visited = 0;
-    std::vector<kestavo::TreeItem> pending{set.RootItem()};
-    while (!pending.empty() && visited < 2000) {
-        const kestavo::TreeItem item = pending.back();
-        pending.pop_back();
-        ++visited;
-        if (!kestavo::IsUtf8(tree.ItemText(item))) __builtin_trap();
-        set.ForEachEntryUnder(item, [&set](kestavo::FileData& e) {
-            if (!kestavo::IsUtf8(e.GetName())) __builtin_trap();
-            set.PathOf(e);
-            set.SizeTextOf(e);
-            set.DateTextOf(e);
-            std::string archive;
-            set.ArchivePathOf(e, archive);
-        });
-        for (kestavo::TreeItem child : tree.Children(item)) pending.push_back(child);
-    }
-    kestavo::PropertiesOfRoot(set);
-    for (kestavo::TreeItem disk : tree.Children(set.RootItem()))
-        if (kestavo::FileData* entry = set.EntryOfItem(disk)) kestavo::PropertiesOfEntry(*entry);
-}
 
 // No setting (the guess decides) for half of the inputs, a double-byte or
 // Cyrillic page for the others.
@@ -66,11 +34,11 @@ void ChooseCodePage(std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     ChooseCodePage(size);
-    IgnoredMessages messages;
+    kestavo::fuzz::IgnoredMessages messages;
     kestavo::CatalogSet set;
     kestavo::LoadCatalogText(set, text, "fuzz.kvx", messages);
-    UseWhatWasLoaded(set);
+    kestavo::fuzz::UseWhatWasLoaded(set, kestavo::fuzz::Names::Utf8);
     kestavo::LoadCatalogText(set, text, "fuzz.kvx", messages);
-    UseWhatWasLoaded(set);
+    kestavo::fuzz::UseWhatWasLoaded(set, kestavo::fuzz::Names::Utf8);
     return 0;
 }
