@@ -675,6 +675,18 @@ std::optional<CatalogCacheKey> CatalogCacheKey::Of(const std::string& path,
     return key;
 }
 
+std::string CatalogCacheKey::CatalogPathIn(std::span<const std::byte> bytes) {
+    // The fields as Of writes them: the five numbers of the stamp, then the
+    // absolute path.
+    FieldReader fields(bytes);
+    std::uint64_t number = 0;
+    for (int i = 0; i < 5; ++i)
+        if (!fields.Number(number)) return std::string();
+    std::string path;
+    if (!fields.Text(path) || path.empty() || path[0] != '/') return std::string();
+    return path;
+}
+
 CatalogCacheKey CatalogCacheKey::FromBytes(std::string bytes, std::string cacheFile) {
     CatalogCacheKey key;
     key.bytes_ = std::move(bytes);

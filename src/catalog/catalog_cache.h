@@ -43,6 +43,9 @@ public:
     static std::optional<CatalogCacheKey> Of(const std::string& path, std::uint64_t largestSize);
     // A key made of given bytes, for a cache kept elsewhere than in a file.
     static CatalogCacheKey FromBytes(std::string bytes, std::string cacheFile);
+    // The absolute path of the catalog that key bytes made by Of were made
+    // for; empty when the bytes hold no such key.
+    static std::string CatalogPathIn(std::span<const std::byte> bytes);
 
     const std::string& Bytes() const { return bytes_; }
     const std::string& CacheFile() const { return cacheFile_; }

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "catalog/catalog_cache.h"
+#include "catalog/catalog_cache_pruning.h"
 #include "catalog/catalog_format.h"
 #include "catalog/directory_lister.h"
 #include "catalog/home_directory.h"
@@ -67,6 +68,9 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
     std::vector<std::string> paths;
     paths.reserve(files.size());
     for (const std::string& name : files) paths.push_back(directory + "/" + name);
+    std::vector<std::string> cachesInUse;
+    cachesInUse.reserve(paths.size());
+    for (const std::string& path : paths) cachesInUse.push_back(CatalogCacheFile(path));
     // The files are read on two threads and joined in the order of their
     // names, which gives the set and the messages of reading them in turn.
     ReadAhead reads(std::move(paths));
@@ -80,6 +84,7 @@ int OpenAllCatalogs(CatalogSet& set, const std::string& directory, MessageSink& 
         tree.Expand(root);
     }
     set.EndLoads();
+    PruneCatalogCaches(CatalogCacheDirectory(), cachesInUse);
     if (files.empty()) {
         Message m;
         m.caption = kApplicationName;
