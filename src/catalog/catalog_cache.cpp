@@ -566,8 +566,9 @@ public:
                 std::size_t{done} / EntryStore::EntriesPerSegment() * FileData::kSegmentBytes;
             if (sum) checksum.Add(first_ + at, std::min(bytes - at, FileData::kSegmentBytes));
             const std::uint32_t end = std::min(count_, done + EntryStore::EntriesPerSegment());
-            for (std::uint32_t serial = done; serial < end; ++serial)
-                if (!CheckEntry(serial, names, tree)) return false;
+            const FileData* entry = &At(done);
+            for (std::uint32_t serial = done; serial < end; ++serial, ++entry)
+                if (!CheckEntry(*entry, serial, names, tree)) return false;
         }
         // Each listed item's chain ended, at its last entry; an item without
         // a list has no entries.
@@ -588,8 +589,8 @@ private:
     // What expected_ holds for an item none of whose entries came yet.
     static constexpr std::uint32_t kUnseen = FileData::kNextElsewhere;
 
-    bool CheckEntry(std::uint32_t serial, const TextArena& names, const ContainerTree& tree) {
-        const FileData& entry = At(serial);
+    bool CheckEntry(const FileData& entry, std::uint32_t serial, const TextArena& names,
+                    const ContainerTree& tree) {
         const TreeItem parent = entry.parentItem_;
         const bool validParent = denseLimit_ ? parent != kNoItem && parent < denseLimit_
                                              : parent < lists_.size() && tree.IsValid(parent);
