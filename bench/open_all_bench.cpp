@@ -54,9 +54,11 @@ int main(int argc, char** argv) {
                 peakKb / 1024.0, baseKb / 1024.0,
                 entries ? peakKb * 1024.0 / static_cast<double>(entries) : 0.0);
     std::printf(
-        "after open all: resident %.1f MiB (anonymous %.1f MiB), private dirty %.1f MiB, private "
-        "clean %.1f MiB\n",
-        RollupKb("Rss") / 1024.0, RollupKb("Anonymous") / 1024.0,
-        RollupKb("Private_Dirty") / 1024.0, RollupKb("Private_Clean") / 1024.0);
+        "after open all: resident %.1f MiB (anonymous %.1f MiB), proportional %.1f MiB, private "
+        "dirty %.1f MiB (%.1f bytes per entry), private clean %.1f MiB\n",
+        RollupKb("Rss") / 1024.0, RollupKb("Anonymous") / 1024.0, RollupKb("Pss") / 1024.0,
+        RollupKb("Private_Dirty") / 1024.0,
+        entries ? RollupKb("Private_Dirty") * 1024.0 / static_cast<double>(entries) : 0.0,
+        RollupKb("Private_Clean") / 1024.0);
     return 0;
 }

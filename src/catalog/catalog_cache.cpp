@@ -193,8 +193,8 @@ public:
         const std::string room(at_, '\0');
         return out_.Append(room.data(), room.size());
     }
-    void StartSection(cf::SectionKind kind) {
-        Pad();
+    void StartSection(cf::SectionKind kind, std::size_t align = cf::kSectionAlign) {
+        Pad(align);
         sections_.push_back(cf::Section{static_cast<std::uint32_t>(kind), 0, at_, 0, 0});
         sum_ = Checksum();
     }
@@ -228,9 +228,9 @@ public:
     }
 
 private:
-    void Pad() {
-        static constexpr char kZeros[cf::kSectionAlign] = {};
-        const std::size_t pad = (cf::kSectionAlign - at_ % cf::kSectionAlign) % cf::kSectionAlign;
+    void Pad(std::size_t align) {
+        static constexpr char kZeros[cf::kEntriesAlign] = {};
+        const std::size_t pad = (align - at_ % align) % align;
         out_.Append(kZeros, pad);
         at_ += pad;
     }
@@ -256,34 +256,44 @@ std::string EncodeMeta(const CatalogLoad& load) {
     return fields.Take();
 }
 
-// The entries' fields, one array per field, in order of creation.
-struct EntryColumns {
-    std::vector<std::int64_t> sizes, times;
-    std::vector<std::uint32_t> names, parents;
-    std::vector<std::int8_t> kinds;
-    std::vector<cf::FreeSpaceRecord> freeSpace;
-};
-
-bool CollectEntries(const EntryStore& store, EntryColumns& columns) {
-    const std::size_t count = store.LiveCount();
-    columns.sizes.reserve(count);
-    columns.times.reserve(count);
-    columns.names.reserve(count);
-    columns.parents.reserve(count);
-    columns.kinds.reserve(count);
-    bool inOrder = true;
+// The free space of the entries that have some, by serial; false when an
+// entry is gone (a read only ever adds entries).
+bool CollectFreeSpace(const EntryStore& store, std::vector<cf::FreeSpaceRecord>& freeSpace) {
+    if (store.LiveCount() != store.CreatedCount()) return false;
     store.ForEachLive([&](const FileData& entry) {
-        inOrder = inOrder && entry.Serial() == columns.sizes.size();
-        columns.sizes.push_back(entry.Size());
-        columns.times.push_back(entry.GetTime());
-        columns.names.push_back(EntryStore::NameRefOf(entry));
-        columns.parents.push_back(entry.GetParentItem());
-        columns.kinds.push_back(static_cast<std::int8_t>(entry.GetKind()));
         if (const std::int64_t free = store.FreeSpaceOf(entry))
-            columns.freeSpace.push_back(cf::FreeSpaceRecord{entry.Serial(), 0, free});
+            freeSpace.push_back(cf::FreeSpaceRecord{entry.Serial(), 0, free});
     });
-    // A read only ever adds entries: a gap would be an entry gone.
-    return inOrder;
+    return true;
+}
+
+// The store's segments as they lie, each header left as zeros.
+bool EncodeEntries(CacheEncoder& encoder, const EntryStore* store) {
+    static constexpr char kZeros[EntryStore::EntriesOffset()] = {};
+    constexpr std::size_t kSegmentTail = FileData::kSegmentBytes - EntryStore::EntriesOffset() -
+                                         EntryStore::EntriesPerSegment() * sizeof(FileData);
+    static constexpr char kTailZeros[kSegmentTail > 0 ? kSegmentTail : 1] = {};
+    encoder.StartSection(cf::SectionKind::Entries, cf::kEntriesAlign);
+    bool ok = true;
+    for (std::size_t i = 0; store && i < store->SegmentCount() && ok; ++i) {
+        const std::span<const FileData> entries = store->SegmentEntries(i);
+        ok = (i == 0 || encoder.Add(kTailZeros, kSegmentTail)) &&
+             encoder.Add(kZeros, sizeof kZeros) &&
+             encoder.Add(entries.data(), entries.size_bytes());
+    }
+    encoder.EndSection();
+    return ok;
+}
+
+std::vector<cf::ListRecord> ItemLists(const CatalogLoad& load, std::uint32_t itemCount) {
+    std::vector<cf::ListRecord> lists(std::size_t{itemCount} + 1,
+                                      cf::ListRecord{cf::kNoEntry, cf::kNoEntry});
+    for (TreeItem item = 0; item <= itemCount; ++item) {
+        const FileData* head = load.Lists().First(item);
+        const FileData* tail = load.Lists().Last(item);
+        if (head && tail) lists[item] = cf::ListRecord{head->Serial(), tail->Serial()};
+    }
+    return lists;
 }
 
 bool EncodeTree(CacheEncoder& encoder, const ContainerTree& tree, std::uint32_t itemCount) {
@@ -352,21 +362,21 @@ bool Encode(const CatalogLoad& load, std::string_view key, std::span<const std::
     const ContainerTree& tree = load.Tree();
     if (load.RanOutOfMemory() || !tree.IsDense()) return false;
     const EntryStore* store = load.Store();
-    EntryColumns columns;
-    if (store && !CollectEntries(*store, columns)) return false;
+    std::vector<cf::FreeSpaceRecord> freeSpace;
+    if (store && !CollectFreeSpace(*store, freeSpace)) return false;
     cf::Summary summary{};
     summary.outcome = static_cast<std::uint32_t>(load.Outcome());
     summary.rootItem = load.RootItem();
     summary.diskItem = load.Disk();
     summary.itemCount = static_cast<std::uint32_t>(tree.ItemLimit() - 1);
-    summary.entryCount = static_cast<std::uint32_t>(columns.sizes.size());
+    summary.entryCount = store ? store->CreatedCount() : 0;
     summary.hasStore = store ? 1 : 0;
     summary.chunkCount = store ? static_cast<std::uint32_t>(store->Names().ChunkCount()) : 0;
-    summary.freeSpaceCount = static_cast<std::uint32_t>(columns.freeSpace.size());
+    summary.freeSpaceCount = static_cast<std::uint32_t>(freeSpace.size());
     const std::string meta = EncodeMeta(load);
 
     CacheEncoder encoder(out);
-    constexpr std::size_t kSections = 14;
+    constexpr std::size_t kSections = 11;
     bool ok = encoder.Begin(kSections) &&
               EncodeBytes(encoder, cf::SectionKind::Key, key.data(), key.size()) &&
               EncodeBytes(encoder, cf::SectionKind::Summary, &summary, sizeof summary) &&
@@ -374,22 +384,32 @@ bool Encode(const CatalogLoad& load, std::string_view key, std::span<const std::
               EncodeTree(encoder, tree, summary.itemCount);
     static const TextArena kNoNames;
     ok = ok && EncodeNames(encoder, store ? store->Names() : kNoNames) &&
-         EncodeArray(encoder, cf::SectionKind::Sizes, columns.sizes) &&
-         EncodeArray(encoder, cf::SectionKind::Times, columns.times) &&
-         EncodeArray(encoder, cf::SectionKind::NameRefs, columns.names) &&
-         EncodeArray(encoder, cf::SectionKind::Parents, columns.parents) &&
-         EncodeArray(encoder, cf::SectionKind::Kinds, columns.kinds) &&
-         EncodeArray(encoder, cf::SectionKind::FreeSpace, columns.freeSpace) &&
-         EncodeBytes(encoder, cf::SectionKind::NameIndex, nameIndex.data(), nameIndex.size());
+         EncodeArray(encoder, cf::SectionKind::ItemLists, ItemLists(load, summary.itemCount)) &&
+         EncodeArray(encoder, cf::SectionKind::FreeSpace, freeSpace) &&
+         EncodeBytes(encoder, cf::SectionKind::NameIndex, nameIndex.data(), nameIndex.size()) &&
+         EncodeEntries(encoder, store);
     return ok && encoder.Finish();
 }
 
 // ---- Reading.
 
+// Where the entries of a cache go to be used: memory laid out as a store's
+// segments, holding the section's bytes.
+class EntryPlace {
+public:
+    virtual ~EntryPlace() = default;
+    // Null when there is no room.
+    virtual char* Place(EntryStore& store, std::span<const std::byte> section,
+                        std::uint64_t fileOffset, std::uint32_t count) = 0;
+    virtual std::shared_ptr<void> TakeMapping() { return nullptr; }
+    // The bytes of the cache about to be read through.
+    virtual void WillRead(std::span<const std::byte>) {}
+};
+
 // The sections of a cache, each checked to lie inside it.
 class CacheSections {
 public:
-    bool Open(std::span<const std::byte> bytes, CacheCheck check) {
+    bool Open(std::span<const std::byte> bytes, CacheCheck check, EntryPlace* place) {
         if (bytes.size() < sizeof(cf::Header)) return false;
         cf::Header header{};
         std::memcpy(&header, bytes.data(), sizeof header);
@@ -410,16 +430,35 @@ public:
             sum.Add(sections_.data(), sections_.size() * sizeof(cf::Section));
             if (sum.Finish() != expected) return false;
         }
+        std::uint64_t entriesAt = bytes.size();
         for (const cf::Section& section : sections_) {
             if (section.offset % 8 != 0 || section.offset > bytes.size() ||
                 section.length > bytes.size() - section.offset)
                 return false;
+            if (section.kind == static_cast<std::uint32_t>(cf::SectionKind::Entries))
+                entriesAt = std::min(entriesAt, section.offset);
+        }
+        // What the sums read is read at once (the entries are read apart).
+        if (place && check == CacheCheck::Everything) place->WillRead(bytes.first(entriesAt));
+        for (const cf::Section& section : sections_) {
+            // The entries' sum is taken where they are checked (see
+            // EntryRecords), while they are at hand.
             if (check == CacheCheck::Everything &&
+                section.kind != static_cast<std::uint32_t>(cf::SectionKind::Entries) &&
                 Checksum::Of(bytes.data() + section.offset, section.length) != section.sum)
                 return false;
         }
         bytes_ = bytes;
+        check_ = check;
         return true;
+    }
+    CacheCheck Check() const { return check_; }
+
+    // The section table's record of `kind`; null when there is none.
+    const cf::Section* Find(cf::SectionKind kind) const {
+        for (const cf::Section& section : sections_)
+            if (section.kind == static_cast<std::uint32_t>(kind)) return &section;
+        return nullptr;
     }
 
     // The section of `kind`; empty when there is none.
@@ -443,6 +482,7 @@ public:
 private:
     std::span<const std::byte> bytes_;
     std::vector<cf::Section> sections_;
+    CacheCheck check_ = CacheCheck::Everything;
 };
 
 bool RestoreMeta(CatalogLoad& load, std::span<const std::byte> bytes) {
@@ -493,33 +533,189 @@ bool RestoreTree(ContainerTree& tree, const CacheSections& sections, std::uint32
     });
 }
 
-bool IsEntryKind(int kind) {
-    return kind == KIND_FILE || IsContainerKind(kind);
-}
+}  // namespace
 
-// Times made from dates of 32-bit fields lie well within 2^57 seconds of
-// 1970; the clock's tables need not hold any further.
-bool IsEntryTime(std::int64_t time) {
-    constexpr std::int64_t kFurthest = std::int64_t{1} << 57;
-    return time >= -kFurthest && time <= kFurthest;
-}
+// Checks entries laid out as a store's segments, as a cache keeps them,
+// before a store takes them: each field one a read of the text could give,
+// and the lists exactly those a read files (every entry of an item, in order
+// of creation, from the item's first to its last), so that damage the sums
+// miss still never makes other lists or a loop.
+class EntryRecords {
+public:
+    EntryRecords(const char* first, std::uint32_t count, std::span<const cf::ListRecord> lists)
+        : first_(first), count_(count), lists_(lists) {}
 
-// The store, its names adopted where they lie and its entries made from the
-// arrays, each checked before use.
+    const FileData& At(std::uint32_t serial) const {
+        const std::size_t segment = serial / EntryStore::EntriesPerSegment();
+        const std::size_t index = serial % EntryStore::EntriesPerSegment();
+        return *reinterpret_cast<const FileData*>(first_ + segment * FileData::kSegmentBytes +
+                                                  EntryStore::EntriesOffset() +
+                                                  index * sizeof(FileData));
+    }
+
+    // Takes the sum of the bytes (when `sum` is given) while checking each
+    // segment's entries in turn, so that each is read from memory once.
+    bool Check(const TextArena& names, const ContainerTree& tree, const std::uint64_t* sum) {
+        expected_.assign(lists_.size(), kUnseen);
+        // A tree restored whole has no gaps: an item is valid when in range.
+        denseLimit_ = tree.IsDense() ? std::min<std::size_t>(tree.ItemLimit(), lists_.size()) : 0;
+        Checksum checksum;
+        const std::size_t bytes = EntryStore::SegmentBytesFor(count_);
+        for (std::uint32_t done = 0; done < count_; done += EntryStore::EntriesPerSegment()) {
+            const std::size_t at =
+                std::size_t{done} / EntryStore::EntriesPerSegment() * FileData::kSegmentBytes;
+            if (sum) checksum.Add(first_ + at, std::min(bytes - at, FileData::kSegmentBytes));
+            const std::uint32_t end = std::min(count_, done + EntryStore::EntriesPerSegment());
+            const FileData* entry = &At(done);
+            for (std::uint32_t serial = done; serial < end; ++serial, ++entry)
+                if (!CheckEntry(*entry, serial, names, tree)) return false;
+        }
+        // Each listed item's chain ended, at its last entry; an item without
+        // a list has no entries.
+        for (std::size_t item = 0; item < lists_.size(); ++item) {
+            const cf::ListRecord& list = lists_[item];
+            if (list.head == cf::kNoEntry) {
+                if (list.tail != cf::kNoEntry || expected_[item] != kUnseen) return false;
+            } else if (expected_[item] != FileData::kNoNext || list.tail >= count_ ||
+                       At(list.tail).parentItem_ != item ||
+                       At(list.tail).next_ != FileData::kNoNext) {
+                return false;
+            }
+        }
+        return !sum || checksum.Finish() == *sum;
+    }
+
+private:
+    // What expected_ holds for an item none of whose entries came yet.
+    static constexpr std::uint32_t kUnseen = FileData::kNextElsewhere;
+
+    bool CheckEntry(const FileData& entry, std::uint32_t serial, const TextArena& names,
+                    const ContainerTree& tree) {
+        const TreeItem parent = entry.parentItem_;
+        const bool validParent = denseLimit_ ? parent != kNoItem && parent < denseLimit_
+                                             : parent < lists_.size() && tree.IsValid(parent);
+        if (!validParent || entry.serial_ != serial || entry.sizeCounted_ != 0 ||
+            entry.reserved_ != 0 || !IsEntryKind(entry.kind_) || !IsEntryTime(entry.time_) ||
+            (entry.name_ != kNoText && !names.IsWholeText(entry.name_)))
+            return false;
+        // The entry is its item's first, or the one the item's last entry
+        // named; it names one after it, or none.
+        std::uint32_t& expected = expected_[parent];
+        if (expected == kUnseen ? lists_[parent].head != serial : expected != serial) return false;
+        if (entry.next_ != FileData::kNoNext && (entry.next_ <= serial || entry.next_ >= count_))
+            return false;
+        expected = entry.next_;
+        return true;
+    }
+
+    static bool IsEntryKind(int kind) { return kind == KIND_FILE || IsContainerKind(kind); }
+    // Times made from dates of 32-bit fields lie well within 2^57 seconds
+    // of 1970; the clock's tables need not hold any further.
+    static bool IsEntryTime(std::int64_t time) {
+        constexpr std::int64_t kFurthest = std::int64_t{1} << 57;
+        return time >= -kFurthest && time <= kFurthest;
+    }
+
+    const char* first_;
+    std::uint32_t count_;
+    std::span<const cf::ListRecord> lists_;
+    // Per item: the serial its next entry must have, kNoNext once its list
+    // ended, or kUnseen.
+    std::vector<std::uint32_t> expected_;
+    std::size_t denseLimit_ = 0;
+};
+
+namespace {
+
+// A copy in blocks of the store's own.
+class CopiedEntries : public EntryPlace {
+public:
+    char* Place(EntryStore& store, std::span<const std::byte> section, std::uint64_t,
+                std::uint32_t count) override {
+        if (count == 0) return nullptr;
+        const std::size_t segments =
+            (count + EntryStore::EntriesPerSegment() - 1) / EntryStore::EntriesPerSegment();
+        char* first = store.NewSegmentBlock(segments);
+        std::memcpy(first, section.data(), section.size());
+        return first;
+    }
+};
+
+// The store's segments and the entries' pages of the cache file are one:
+// the file is mapped privately where the segments lie, so that only the
+// pages written (the segments' headers, entries changed later) are copied.
+class MappedEntries : public EntryPlace {
+public:
+    explicit MappedEntries(int fd, CopiedEntries& fallback) : fd_(fd), fallback_(fallback) {}
+    char* Place(EntryStore& store, std::span<const std::byte> section, std::uint64_t fileOffset,
+                std::uint32_t count) override {
+        static const std::size_t pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        if (count == 0) return nullptr;
+        if (fileOffset % pageSize != 0 || FileData::kSegmentBytes % pageSize != 0)
+            return fallback_.Place(store, section, fileOffset, count);
+        const std::size_t segments =
+            (count + EntryStore::EntriesPerSegment() - 1) / EntryStore::EntriesPerSegment();
+        const std::size_t bytes = segments * FileData::kSegmentBytes;
+        // Room for the segments at a multiple of their size, the last
+        // one's unused part anonymous memory.
+        const std::size_t reserved = bytes + FileData::kSegmentBytes;
+        void* room = ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (room == MAP_FAILED) return fallback_.Place(store, section, fileOffset, count);
+        const auto start = reinterpret_cast<std::uintptr_t>(room);
+        const std::uintptr_t aligned =
+            (start + FileData::kSegmentBytes - 1) & ~(FileData::kSegmentBytes - 1);
+        if (aligned > start) ::munmap(room, aligned - start);
+        if (start + reserved > aligned + bytes)
+            ::munmap(reinterpret_cast<void*>(aligned + bytes), start + reserved - aligned - bytes);
+        auto* first = reinterpret_cast<char*>(aligned);
+        mapping_ = std::shared_ptr<void>(first, [bytes](void* at) { ::munmap(at, bytes); });
+        const std::size_t length = (section.size() + pageSize - 1) / pageSize * pageSize;
+        if (::mmap(first, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd_,
+                   static_cast<off_t>(fileOffset)) == MAP_FAILED) {
+            mapping_.reset();
+            return fallback_.Place(store, section, fileOffset, count);
+        }
+#if defined(MADV_POPULATE_READ)
+        // The pages are in the page cache; mapping them in one call is far
+        // cheaper than a fault for each few.
+        ::madvise(first, length, MADV_POPULATE_READ);
+#endif
+        return first;
+    }
+    void WillRead(std::span<const std::byte> bytes) override {
+#if defined(MADV_POPULATE_READ)
+        static const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+        const auto begin = reinterpret_cast<std::uintptr_t>(bytes.data()) & ~(pageSize - 1);
+        const auto end = reinterpret_cast<std::uintptr_t>(bytes.data() + bytes.size());
+        if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_READ);
+#else
+        (void)bytes;
+#endif
+    }
+    std::shared_ptr<void> TakeMapping() override {
+        return std::move(mapping_);
+    }
+
+private:
+    int fd_;
+    CopiedEntries& fallback_;
+    std::shared_ptr<void> mapping_;
+};
+
+// The store, its names adopted where they lie and its entries taken where
+// `place` puts them, each checked before use.
 bool RestoreEntries(CatalogLoad& load, const CacheSections& sections, const cf::Summary& summary,
-                    std::shared_ptr<const void> backing) {
+                    std::shared_ptr<const void> backing, EntryPlace& place) {
     const std::uint32_t count = summary.entryCount;
     std::span<const cf::ChunkRecord> chunkRecords;
-    std::span<const std::int64_t> sizes, times;
-    std::span<const std::uint32_t> names, parents;
-    std::span<const std::int8_t> kinds;
     std::span<const cf::FreeSpaceRecord> freeSpace;
-    if (!sections.Array(cf::SectionKind::NameChunks, summary.chunkCount, chunkRecords) ||
-        !sections.Array(cf::SectionKind::Sizes, count, sizes) ||
-        !sections.Array(cf::SectionKind::Times, count, times) ||
-        !sections.Array(cf::SectionKind::NameRefs, count, names) ||
-        !sections.Array(cf::SectionKind::Parents, count, parents) ||
-        !sections.Array(cf::SectionKind::Kinds, count, kinds) ||
+    std::span<const cf::ListRecord> lists;
+    const cf::Section* entrySection = sections.Find(cf::SectionKind::Entries);
+    if (!entrySection || entrySection->length != EntryStore::SegmentBytesFor(count) ||
+        count >= FileData::kNextElsewhere ||
+        !sections.Array(cf::SectionKind::NameChunks, summary.chunkCount, chunkRecords) ||
+        !sections.Array(cf::SectionKind::ItemLists, std::size_t{summary.itemCount} + 1, lists) ||
         !sections.Array(cf::SectionKind::FreeSpace, summary.freeSpaceCount, freeSpace))
         return false;
     const std::span<const std::byte> nameBytes = sections.Bytes(cf::SectionKind::NameBytes);
@@ -534,31 +730,36 @@ bool RestoreEntries(CatalogLoad& load, const CacheSections& sections, const cf::
     auto store = std::make_unique<EntryStore>(/*owner=*/nullptr, /*serial=*/0);
     if (!store->AdoptNames(std::move(backing), chunks, sections.Bytes(cf::SectionKind::NameIndex)))
         return false;
-    store->Reserve(count);
-    const TextArena& arena = store->Names();
-    const ContainerTree& tree = load.Tree();
-    EntryLists& lists = load.Lists();
-    std::size_t nextFree = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::int64_t free = 0;
-        if (nextFree < freeSpace.size() && freeSpace[nextFree].serial == i)
-            free = freeSpace[nextFree++].freeSpace;
-        if ((names[i] != kNoText && !arena.IsWholeText(names[i])) || !tree.IsValid(parents[i]) ||
-            !IsEntryKind(kinds[i]) || !IsEntryTime(times[i]))
+    char* first =
+        place.Place(*store, sections.Bytes(cf::SectionKind::Entries), entrySection->offset, count);
+    std::shared_ptr<void> mapping = place.TakeMapping();
+    EntryRecords records(first, first ? count : 0, lists);
+    const bool sums = sections.Check() == CacheCheck::Everything;
+    if ((count > 0 && !first) ||
+        !records.Check(store->Names(), load.Tree(), sums ? &entrySection->sum : nullptr))
+        return false;
+    std::uint32_t lastFree = 0;
+    for (std::size_t i = 0; i < freeSpace.size(); ++i) {
+        if (freeSpace[i].serial >= count || (i > 0 && freeSpace[i].serial <= lastFree))
             return false;
-        FileData* entry =
-            store->CreateNamed(names[i], parents[i], sizes[i], free, times[i], kinds[i]);
-        lists.Append(parents[i], *entry);
+        lastFree = freeSpace[i].serial;
     }
-    if (nextFree != freeSpace.size()) return false;
+    store->AdoptEntries(first, count, std::move(mapping));
+    for (const cf::FreeSpaceRecord& record : freeSpace)
+        store->SetFreeSpace(record.serial, record.freeSpace);
+    EntryLists& itemLists = load.Lists();
+    for (TreeItem item = 0; item < lists.size(); ++item)
+        if (lists[item].head != cf::kNoEntry)
+            itemLists.SetList(item, &store->EntryAt(lists[item].head),
+                              &store->EntryAt(lists[item].tail));
     load.SetStore(std::move(store));
     return true;
 }
 
 bool Restore(CatalogLoad& load, std::span<const std::byte> bytes, std::string_view key,
-             std::shared_ptr<const void> backing, CacheCheck check) {
+             std::shared_ptr<const void> backing, CacheCheck check, EntryPlace& place) {
     CacheSections sections;
-    if (!sections.Open(bytes, check)) return false;
+    if (!sections.Open(bytes, check, &place)) return false;
     const std::span<const std::byte> keyBytes = sections.Bytes(cf::SectionKind::Key);
     if (keyBytes.size() != key.size() || std::memcmp(keyBytes.data(), key.data(), key.size()) != 0)
         return false;
@@ -577,7 +778,7 @@ bool Restore(CatalogLoad& load, std::span<const std::byte> bytes, std::string_vi
     load.SetDisk(summary.diskItem);
     load.SetOutcome(static_cast<LoadOutcome>(summary.outcome));
     if (!RestoreMeta(load, sections.Bytes(cf::SectionKind::Meta))) return false;
-    if (summary.hasStore) return RestoreEntries(load, sections, summary, std::move(backing));
+    if (summary.hasStore) return RestoreEntries(load, sections, summary, std::move(backing), place);
     return summary.entryCount == 0;
 }
 
@@ -597,17 +798,42 @@ private:
     std::size_t size_;
 };
 
-std::shared_ptr<const MappedFile> MapFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return nullptr;
+// A descriptor closed when it goes.
+class OpenFile {
+public:
+    explicit OpenFile(int fd) : fd_(fd) {}
+    ~OpenFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int Descriptor() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::shared_ptr<const MappedFile> MapFile(const OpenFile& file) {
     struct stat st {};
     void* data = MAP_FAILED;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+    if (file.Descriptor() >= 0 && ::fstat(file.Descriptor(), &st) == 0 && S_ISREG(st.st_mode) &&
         static_cast<std::uint64_t>(st.st_size) >= sizeof(cf::Header))
-        data = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-    ::close(fd);
+        data = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE,
+                      file.Descriptor(), 0);
     if (data == MAP_FAILED) return nullptr;
     return std::make_shared<const MappedFile>(data, static_cast<std::size_t>(st.st_size));
+}
+
+bool RestoreGuarded(CatalogLoad& load, std::span<const std::byte> bytes, std::string_view key,
+                    std::shared_ptr<const void> backing, CacheCheck check, EntryPlace& place) {
+    bool restored = false;
+    try {
+        restored = Restore(load, bytes, key, std::move(backing), check, place);
+    } catch (const std::bad_alloc&) {
+        restored = false;
+    }
+    if (!restored) load.Restart();
+    return restored;
 }
 
 // Makes the cache directory (and $XDG_CACHE_HOME or ~/.cache above it)
@@ -696,21 +922,19 @@ CatalogCacheKey CatalogCacheKey::FromBytes(std::string bytes, std::string cacheF
 
 bool RestoreCatalogLoad(CatalogLoad& load, std::span<const std::byte> bytes, std::string_view key,
                         std::shared_ptr<const void> backing, CacheCheck check) {
-    bool restored = false;
-    try {
-        restored = Restore(load, bytes, key, std::move(backing), check);
-    } catch (const std::bad_alloc&) {
-        restored = false;
-    }
-    if (!restored) load.Restart();
-    return restored;
+    CopiedEntries copied;
+    return RestoreGuarded(load, bytes, key, std::move(backing), check, copied);
 }
 
 bool ReadCatalogCache(CatalogLoad& load, const CatalogCacheKey& key) {
-    std::shared_ptr<const MappedFile> mapped = MapFile(key.CacheFile());
+    const OpenFile file(::open(key.CacheFile().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    std::shared_ptr<const MappedFile> mapped = MapFile(file);
     if (!mapped) return false;
     const std::span<const std::byte> bytes = mapped->Bytes();
-    return RestoreCatalogLoad(load, bytes, key.Bytes(), std::move(mapped), CacheCheck::Everything);
+    CopiedEntries copied;
+    MappedEntries inPlace(file.Descriptor(), copied);
+    return RestoreGuarded(load, bytes, key.Bytes(), std::move(mapped), CacheCheck::Everything,
+                          inPlace);
 }
 
 std::optional<std::string> EncodeCatalogCache(const CatalogLoad& load, std::string_view key,

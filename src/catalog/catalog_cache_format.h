@@ -5,6 +5,7 @@
 //   Header                          at 0
 //   Section[sectionCount]           right after it
 //   the sections' bytes             each at a multiple of kSectionAlign
+//                                   (Entries: of kEntriesAlign)
 //
 // Every number is in the byte order and width of the machine that wrote
 // it (the magic tells another order). The header's sum covers the header,
@@ -20,8 +21,11 @@
 namespace kestavo::cache_format {
 
 inline constexpr char kMagic[8] = {'K', 'V', 'X', 'C', 'A', 'C', 'H', 'E'};
-inline constexpr std::uint32_t kVersion = 1;
+inline constexpr std::uint32_t kVersion = 2;
 inline constexpr std::size_t kSectionAlign = 64;
+// The entries start on a page of their own, so that they can be mapped
+// where a store's segments lie.
+inline constexpr std::size_t kEntriesAlign = 4096;
 inline constexpr std::uint32_t kMaxSections = 32;
 
 enum class SectionKind : std::uint32_t {
@@ -32,13 +36,13 @@ enum class SectionKind : std::uint32_t {
     TreeTexts = 5,   // the items' texts, one after another
     NameChunks = 6,  // ChunkRecord per chunk of the store's names
     NameBytes = 7,   // the chunks' bytes
-    Sizes = 8,       // std::int64_t per entry, in order of creation
-    Times = 9,       // std::int64_t per entry
-    NameRefs = 10,   // TextRef (std::uint32_t) per entry
-    Parents = 11,    // TreeItem (std::uint32_t) per entry
-    Kinds = 12,      // std::int8_t per entry
     FreeSpace = 13,  // FreeSpaceRecord per entry with free space, by serial
     NameIndex = 14,  // an index of the names, opaque here; optional
+    // The entries as a store's segments hold them (FileData records in
+    // segments of FileData::kSegmentBytes, each segment's header zeros),
+    // in order of creation, each linked to the next filed under its item.
+    Entries = 15,
+    ItemLists = 16,  // ListRecord per item, 0 to itemCount
 };
 
 struct Header {
@@ -83,6 +87,14 @@ struct ChunkRecord {
     std::uint64_t length;
 };
 
+// The first and last entry filed under an item, by serial; kNoEntry for
+// none.
+struct ListRecord {
+    std::uint32_t head;
+    std::uint32_t tail;
+};
+inline constexpr std::uint32_t kNoEntry = 0xffffffffu;
+
 struct FreeSpaceRecord {
     std::uint32_t serial;
     std::uint32_t reserved;
@@ -91,6 +103,6 @@ struct FreeSpaceRecord {
 
 static_assert(sizeof(Header) == 32 && sizeof(Section) == 32 && sizeof(Summary) == 32);
 static_assert(sizeof(TreeItemRecord) == 32 && sizeof(ChunkRecord) == 16 &&
-              sizeof(FreeSpaceRecord) == 16);
+              sizeof(FreeSpaceRecord) == 16 && sizeof(ListRecord) == 8);
 
 }  // namespace kestavo::cache_format

@@ -75,6 +75,7 @@ public:
     const EntryStore* Store() const { return store_.get(); }
     EntryStore* Store() { return store_.get(); }
     EntryLists& Lists() { return lists_; }
+    const EntryLists& Lists() const { return lists_; }
     const std::string& CodePage() const { return codePage_; }
     // The names read that are not UTF-8, gathered for a guess of their code
     // page.

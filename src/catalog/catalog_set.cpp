@@ -65,12 +65,16 @@ void CatalogSet::AdoptDisks(ContainerTree& tree, TreeItem top, std::unique_ptr<E
     // The store made just now gives way to the one read, which takes its
     // place and number.
     store->MoveTo(this, stores_.back()->Serial());
-    store->ForEachEntry([&map](FileData& e) {
-        if (e.parentItem_ < map.size()) e.parentItem_ = map[e.parentItem_];
-    });
+    // The entries keep the items they were read with, each turned into the
+    // set's through the map: nothing is written per entry, so that entries
+    // mapped from a cache stay the file's pages.
+    store->MapItems(map);
     store->ForgetPathsOfItems();
     stores_.back() = std::move(store);
-    current_ = stores_.back().get();
+    // Entries added later hold the set's items, so they go to a store of
+    // their own.
+    current_ = nullptr;
+    if (stores_.back()->LiveCount() == 0) storeEmptied_ = true;
     lists_.AppendAll(lists, map);
 }
 
@@ -113,7 +117,7 @@ void CatalogSet::RemoveEntriesUnder(TreeItem item) {
     NotifyRemoval();
     EntryStore* lastStore = nullptr;
     for (FileData* e = lists_.First(item); e;) {
-        FileData* next = e->nextInItem_;
+        FileData* next = EntryLists::Next(*e);
         if (&e->Store() != lastStore) {
             lastStore = &e->Store();
             lastStore->ForgetPathOfItem(item);
@@ -128,7 +132,7 @@ void CatalogSet::RemoveEntriesUnder(TreeItem item) {
 
 void CatalogSet::RemoveEntryNamed(TreeItem parent, std::string_view name) {
     FileData* previous = nullptr;
-    for (FileData* e = lists_.First(parent); e; previous = e, e = e->nextInItem_) {
+    for (FileData* e = lists_.First(parent); e; previous = e, e = EntryLists::Next(*e)) {
         if (!EqualUpperCased(e->GetName(), name)) continue;
         NotifyRemoval();
         lists_.Unlink(parent, previous, *e);
@@ -164,7 +168,7 @@ void CatalogSet::RemoveContainerNamed(TreeItem parent, std::string_view name) {
 
 FileData* CatalogSet::EntryNamed(TreeItem parent, std::string_view name, SiblingMatch match) const {
     FileData* caseless = nullptr;
-    for (FileData* e = lists_.First(parent); e; e = e->nextInItem_) {
+    for (FileData* e = lists_.First(parent); e; e = EntryLists::Next(*e)) {
         if (match != SiblingMatch::FirstIgnoringCase && e->GetName() == name) return e;
         if (match != SiblingMatch::Exact && !caseless && SameNameIgnoringCase(e->GetName(), name)) {
             if (match == SiblingMatch::FirstIgnoringCase) return e;
@@ -216,7 +220,7 @@ std::size_t CatalogSet::PlaceAmongNamesakes(const FileData& entry) const {
     auto& places = at->second;
     if (made) {
         std::unordered_map<std::string_view, std::size_t> seen;
-        for (FileData* e = lists_.First(parent); e; e = e->nextInItem_)
+        for (FileData* e = lists_.First(parent); e; e = EntryLists::Next(*e))
             if (e->IsContainer()) places.emplace(e, seen[e->GetName()]++);
     }
     auto it = places.find(&entry);
@@ -229,7 +233,7 @@ FileData* CatalogSet::EntryOfItem(TreeItem item) const {
     if (parent == kNoItem) return nullptr;
     const std::string_view name = tree_.ItemText(item);
     std::size_t before = tree_.SameTextBefore(item);
-    for (FileData* e = lists_.First(parent); e; e = e->nextInItem_)
+    for (FileData* e = lists_.First(parent); e; e = EntryLists::Next(*e))
         if (IsContainerNamed(*e, name) && before-- == 0) return e;
     return nullptr;
 }

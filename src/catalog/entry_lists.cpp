@@ -9,7 +9,7 @@ void EntryLists::Append(TreeItem item, FileData& entry) {
     if (item >= lists_.size()) lists_.resize(std::max<std::size_t>(item + 1, lists_.size() * 2));
     List& list = lists_[item];
     if (list.tail)
-        list.tail->nextInItem_ = &entry;
+        list.tail->Store().SetNext(*list.tail, &entry);
     else
         list.head = &entry;
     list.tail = &entry;
@@ -18,11 +18,17 @@ void EntryLists::Append(TreeItem item, FileData& entry) {
 void EntryLists::Unlink(TreeItem item, FileData* previous, FileData& entry) {
     if (item >= lists_.size()) return;
     List& list = lists_[item];
+    FileData* const next = Next(entry);
     if (previous)
-        previous->nextInItem_ = entry.nextInItem_;
+        previous->Store().SetNext(*previous, next);
     else
-        list.head = entry.nextInItem_;
+        list.head = next;
     if (list.tail == &entry) list.tail = previous;
+}
+
+void EntryLists::SetList(TreeItem item, FileData* head, FileData* tail) {
+    if (item >= lists_.size()) lists_.resize(std::max<std::size_t>(item + 1, lists_.size() * 2));
+    lists_[item] = List{head, tail};
 }
 
 void EntryLists::Clear(TreeItem item) {
@@ -37,7 +43,7 @@ void EntryLists::AppendAll(EntryLists& other, const std::vector<TreeItem>& map) 
         if (to >= lists_.size()) lists_.resize(std::max<std::size_t>(to + 1, lists_.size() * 2));
         List& into = lists_[to];
         if (into.tail)
-            into.tail->nextInItem_ = list.head;
+            into.tail->Store().SetNext(*into.tail, list.head);
         else
             into.head = list.head;
         into.tail = list.tail;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalog/container_tree.h"
+#include "catalog/entry_store.h"
 #include "catalog/file_data.h"
 
 namespace kestavo {
@@ -17,7 +18,13 @@ public:
     FileData* First(TreeItem item) const {
         return item < lists_.size() ? lists_[item].head : nullptr;
     }
-    static FileData* Next(const FileData& entry) { return entry.nextInItem_; }
+    FileData* Last(TreeItem item) const {
+        return item < lists_.size() ? lists_[item].tail : nullptr;
+    }
+    static FileData* Next(const FileData& entry) { return entry.Store().NextOf(entry); }
+    // Takes lists whose entries are linked already: `item`'s runs from
+    // `head` to `tail`.
+    void SetList(TreeItem item, FileData* head, FileData* tail);
     // Takes `entry`, which follows `previous` (null: it is the first), out
     // of the list of `item`.
     void Unlink(TreeItem item, FileData* previous, FileData& entry);

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalog/entry_store.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <new>
 
 #include "catalog/local_time.h"
@@ -28,15 +31,64 @@ void EntryStore::Reserve(std::size_t entries) {
     const std::size_t bytes = segments * kSegmentBytes;
     blocks_.emplace_back(
         static_cast<char*>(::operator new (bytes, std::align_val_t{kSegmentBytes})));
+    // Large pages where the system gives them on request: far fewer page
+    // faults for a block that is filled at once.
+    ::madvise(blocks_.back().get(), bytes, MADV_HUGEPAGE);
     PrefaultPages(blocks_.back().get(), bytes);
     lastBlockSegments_ = segments;
     unusedSegments_ = segments;
 }
 
+char* EntryStore::NewSegmentBlock(std::size_t segments) {
+    const std::size_t bytes = segments * kSegmentBytes;
+    blocks_.emplace_back(
+        static_cast<char*>(::operator new (bytes, std::align_val_t{kSegmentBytes})));
+    ::madvise(blocks_.back().get(), bytes, MADV_HUGEPAGE);
+    lastBlockSegments_ = segments;
+    unusedSegments_ = 0;
+    return blocks_.back().get();
+}
+
+std::size_t EntryStore::SegmentBytesFor(std::uint32_t count) {
+    if (count == 0) return 0;
+    const std::size_t full = (count - 1) / kEntriesPerSegment;
+    const std::size_t last = count - full * kEntriesPerSegment;
+    return full * kSegmentBytes + kEntriesOffset + last * sizeof(FileData);
+}
+
+void EntryStore::AdoptEntries(char* first, std::uint32_t count, std::shared_ptr<void> mapping) {
+    if (created_ != 0) return;
+    mapping_ = std::move(mapping);
+    for (std::uint32_t done = 0; done < count; done += kEntriesPerSegment) {
+        auto* segment = reinterpret_cast<SegmentHeader*>(first + segments_.size() * kSegmentBytes);
+        *segment =
+            SegmentHeader{this, &texts_, nullptr, std::min(count - done, kEntriesPerSegment), 0};
+        segments_.push_back(segment);
+    }
+    created_ = count;
+    live_ = count;
+}
+
+void EntryStore::MapItems(std::vector<TreeItem> map) {
+    itemMap_ = std::move(map);
+    for (SegmentHeader* segment : segments_) segment->items = itemMap_.data();
+}
+
+void EntryStore::SetNext(FileData& entry, FileData* next) {
+    if (!next) {
+        entry.next_ = FileData::kNoNext;
+    } else if (&next->Store() == this) {
+        entry.next_ = next->serial_;
+    } else {
+        entry.next_ = FileData::kNextElsewhere;
+        farNext_[entry.serial_] = next;
+    }
+}
+
 EntryStore::SegmentHeader* EntryStore::NewSegment() {
     if (unusedSegments_ == 0) {
         const std::size_t segments =
-            blocks_.empty() ? 1 : std::min(kMaxBlockSegments, lastBlockSegments_ * 2);
+            std::clamp<std::size_t>(lastBlockSegments_ * 2, 1, kMaxBlockSegments);
         const std::size_t bytes = segments * kSegmentBytes;
         blocks_.emplace_back(
             static_cast<char*>(::operator new (bytes, std::align_val_t{kSegmentBytes})));
@@ -46,7 +98,7 @@ EntryStore::SegmentHeader* EntryStore::NewSegment() {
     }
     char* place = blocks_.back().get() + (lastBlockSegments_ - unusedSegments_) * kSegmentBytes;
     --unusedSegments_;
-    auto* segment = new (place) SegmentHeader{this, &texts_, 0};
+    auto* segment = new (place) SegmentHeader{this, &texts_, nullptr, 0, 0};
     segments_.push_back(segment);
     return segment;
 }
@@ -81,7 +133,7 @@ FileData* EntryStore::CreateNamed(TextRef nameRef, TreeItem parentItem, std::int
 void EntryStore::Destroy(FileData& entry) {
     if (!entry.IsAlive()) return;
     entry.kind_ = FileData::kDeadKind;
-    entry.nextInItem_ = nullptr;
+    entry.next_ = FileData::kNoNext;
     --live_;
 }
 

@@ -45,6 +45,36 @@ public:
     // Marks the entry as gone; its memory is freed with the store.
     void Destroy(FileData& entry);
 
+    // Makes a store that holds no entries yet take `count` entries laid out
+    // at `first` as its segments would hold them (aligned to
+    // FileData::kSegmentBytes, each segment's header left to the store, the
+    // last segment's room after them writable): entries kept in a cache and
+    // checked. The memory stays the caller's, or `mapping`'s, which the store
+    // keeps for as long as it lives.
+    void AdoptEntries(char* first, std::uint32_t count, std::shared_ptr<void> mapping);
+    // Room for `segments` segments, aligned to their size, owned by the store.
+    char* NewSegmentBlock(std::size_t segments);
+    // The bytes a store's segments take for `count` entries, the last one's
+    // unused room left out.
+    static std::size_t SegmentBytesFor(std::uint32_t count);
+    static constexpr std::size_t EntriesOffset();
+    static constexpr std::uint32_t EntriesPerSegment();
+    void SetFreeSpace(std::uint32_t serial, std::int64_t freeSpace) {
+        if (freeSpace != 0) freeSpace_[serial] = freeSpace;
+    }
+    // The store's entries hold the items of the tree they were read with;
+    // `map` gives the set's item for each of them from now on.
+    void MapItems(std::vector<TreeItem> map);
+
+    // The next entry filed under the same item as `entry` (null: none), and
+    // linking one to it.
+    FileData* NextOf(const FileData& entry) {
+        if (entry.next_ == FileData::kNoNext) return nullptr;
+        if (entry.next_ == FileData::kNextElsewhere) return farNext_.at(entry.serial_);
+        return &EntryAt(entry.next_);
+    }
+    void SetNext(FileData& entry, FileData* next);
+
     // The names of the entries, with the store's other lasting texts.
     const TextArena& Names() const { return texts_; }
     static TextRef NameRefOf(const FileData& entry) { return entry.name_; }
@@ -112,6 +142,13 @@ public:
     void ForgetPathOfItem(TreeItem item) { locations_.Forget(item); }
     void ForgetPathsOfItems() { locations_.ForgetItems(); }
 
+    // The segments, in order: each but the last holds EntriesPerSegment()
+    // entries.
+    std::size_t SegmentCount() const { return segments_.size(); }
+    std::span<const FileData> SegmentEntries(std::size_t segment) const {
+        return {EntriesOf(segments_[segment]), segments_[segment]->count};
+    }
+
     // Entries created so far, dead ones included; entry `serial` of them.
     std::uint32_t CreatedCount() const { return created_; }
     const FileData& EntryAt(std::uint32_t serial) const {
@@ -149,13 +186,16 @@ private:
     // Segments (see FileData::SegmentHeader) are cut from blocks that
     // double in size, so a small catalog takes one segment and a large one
     // few allocations.
+public:
     using SegmentHeader = FileData::SegmentHeader;
+
+private:
     static constexpr std::size_t kSegmentBytes = FileData::kSegmentBytes;
     static constexpr std::size_t kEntriesOffset =
         (sizeof(SegmentHeader) + alignof(FileData) - 1) / alignof(FileData) * alignof(FileData);
     static constexpr std::uint32_t kEntriesPerSegment =
         static_cast<std::uint32_t>((kSegmentBytes - kEntriesOffset) / sizeof(FileData));
-    static constexpr std::size_t kMaxBlockSegments = 256;
+    static constexpr std::size_t kMaxBlockSegments = 16;
     static constexpr unsigned kTextPageBits = 8;
 
     static FileData* EntriesOf(SegmentHeader* segment) {
@@ -182,9 +222,21 @@ private:
     LocationTexts locations_;
     // Only entries with free space other than 0 (disks) are kept, by serial.
     std::unordered_map<std::uint32_t, std::int64_t> freeSpace_;
+    // The next entry of those whose next lies in another store.
+    std::unordered_map<std::uint32_t, FileData*> farNext_;
+    // What adopted entries lie in, when it is not one of blocks_.
+    std::shared_ptr<void> mapping_;
+    std::vector<TreeItem> itemMap_;
     // Pages of 2^kTextPageBits entries' texts, made when first asked for.
     std::vector<std::unique_ptr<EntryTexts[]>> textPages_;
     std::optional<NameIndexView> nameIndex_;
 };
+
+constexpr std::size_t EntryStore::EntriesOffset() {
+    return kEntriesOffset;
+}
+constexpr std::uint32_t EntryStore::EntriesPerSegment() {
+    return kEntriesPerSegment;
+}
 
 }  // namespace kestavo

@@ -35,7 +35,12 @@ public:
     // Texts in the store end with a NUL byte, so a name's data is also a C
     // string.
     std::string_view GetName() const { return name_ == kNoText ? "" : Names().View(name_); }
-    TreeItem GetParentItem() const { return parentItem_; }
+    // The item in the store's own numbering, turned into the set's where
+    // the store was read apart from the set (see SegmentHeader::items).
+    TreeItem GetParentItem() const {
+        const TreeItem* items = Segment().items;
+        return items ? items[parentItem_] : parentItem_;
+    }
     int GetKind() const { return kind_; }
     const std::int64_t& GetTime() const { return time_; }
     // The byte count: for a container with a catalogued size of 0 it becomes
@@ -57,12 +62,21 @@ public:
     // Entries live in segments of this many bytes, each aligned to its size
     // and starting with a SegmentHeader, so that an entry finds its store
     // and its names from its own address instead of carrying a pointer.
-    static constexpr std::size_t kSegmentBytes = 4096;
+    // Segments are large so that entries mapped from a cache file stay the
+    // file's pages: writing the headers copies one page a segment.
+    static constexpr std::size_t kSegmentBytes = std::size_t{1} << 20;
     struct SegmentHeader {
         EntryStore* store;
         const TextArena* names;
+        // The set's item of each of the store's items, for a store read on
+        // its own and then joined; null when entries hold the set's items.
+        const TreeItem* items;
         std::uint32_t count;
+        std::uint32_t reserved;
     };
+    // What `next_` holds besides the serial of the next entry of the list.
+    static constexpr std::uint32_t kNoNext = 0xffffffffu;
+    static constexpr std::uint32_t kNextElsewhere = 0xfffffffeu;  // in another store
 
 private:
     const SegmentHeader& Segment() const {
@@ -74,18 +88,25 @@ private:
     friend class EntryStore;
     friend class EntryLists;
     friend class CatalogSet;
+    friend class EntryRecords;
     static constexpr int kDeadKind = -0x7fffffff;
 
-    FileData* nextInItem_ = nullptr;  // next entry filed under the same item
+    // Every byte is a field, so that the record is kept in a cache file as
+    // it lies in memory.
     std::int64_t size_;
     std::int64_t time_;
     TextRef name_;
     TreeItem parentItem_;
+    // The next entry filed under the same item: its serial in this store,
+    // or kNoNext, or kNextElsewhere (the store keeps it).
+    std::uint32_t next_ = kNoNext;
     int kind_;
     std::uint32_t serial_ : 31;
     // A container whose catalogued size was 0 holds its content size.
     std::uint32_t sizeCounted_ : 1;
+    std::uint32_t reserved_ = 0;
 };
+static_assert(sizeof(FileData) == 40);
 
 // Whether a container name makes a Zip Folder: the first ".zip" (or, when
 // there is none, the first ".ZIP") starts after the first character and ends

@@ -12,12 +12,16 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
+#include <span>
 #include <thread>
 #include <tuple>
 
+#include "catalog/catalog_cache_format.h"
 #include "catalog/catalog_commands.h"
 #include "catalog/catalog_reader.h"
 #include "support/test_support.h"
@@ -249,6 +253,75 @@ TEST(CatalogCacheTest, StaleForeignAndDamagedCachesArePassedOverAndWrittenAgain)
     EXPECT_TRUE(ReadFields(b) == textB);
     EXPECT_TRUE(CachedFields(b) == textB);
     EXPECT_FALSE(textA == textB);
+}
+
+// More entries than one segment of a store holds, a folder's entries
+// spread over several segments between those of the disk.
+std::string CatalogOfSegments() {
+    std::string body;
+    for (int file = 0; file < 70000; ++file) {
+        body += "\"f" + std::to_string(file) + "\" " + std::to_string(file) + " 1 1 2000 0 0 0 ";
+        if (file % 20000 == 0)
+            body += "+ \"dir" + std::to_string(file) +
+                    "\" 0 0 1 1 2000 0 0 0 < \"in\" 1 1 1 2000 0 0 0 > ";
+    }
+    return Disk("SEG", body);
+}
+
+// Where the record of entry `serial` lies in a cache, and its link to the
+// next entry filed under its item.
+std::size_t RecordAt(const std::string& cache, std::uint32_t serial) {
+    cache_format::Header header{};
+    std::memcpy(&header, cache.data(), sizeof header);
+    for (std::uint32_t i = 0; i < header.sectionCount; ++i) {
+        cache_format::Section section{};
+        std::memcpy(&section, cache.data() + sizeof header + i * sizeof section, sizeof section);
+        if (section.kind != static_cast<std::uint32_t>(cache_format::SectionKind::Entries))
+            continue;
+        const std::size_t perSegment = EntryStore::EntriesPerSegment();
+        return section.offset + serial / perSegment * FileData::kSegmentBytes +
+               EntryStore::EntriesOffset() + serial % perSegment * sizeof(FileData);
+    }
+    return std::string::npos;
+}
+constexpr std::size_t kNextAt = 24;
+
+TEST(CatalogCacheTest, EntriesOfManySegmentsComeBackMappedOrCopiedAndAreChecked) {
+    CacheDirectory cache;
+    TempDir dir;
+    const std::string path = SettledWrite(dir, "seg.kvx", CatalogOfSegments());
+    const LoadFields text = ReadFields(path);
+    ASSERT_GT(text.entries.size(), 2 * std::size_t{EntryStore::EntriesPerSegment()});
+    EXPECT_TRUE(CachedFields(path) == text);
+
+    const std::string key = CatalogCacheKey::Of(path, UINT64_MAX)->Bytes();
+    const std::string good = test::ReadWholeFile(CatalogCacheFile(path));
+    const auto restore = [&](const std::string& bytes, CacheCheck check) {
+        CatalogLoad load(path, /*fromFile=*/true);
+        const auto span = std::as_bytes(std::span(bytes.data(), bytes.size()));
+        const bool restored = RestoreCatalogLoad(load, span, key, nullptr, check);
+        return restored ? std::optional<LoadFields>(FieldsOf(load)) : std::nullopt;
+    };
+    EXPECT_TRUE(restore(good, CacheCheck::Everything) == text);
+    EXPECT_TRUE(restore(good, CacheCheck::AllButSums) == text);
+
+    // Links that would skip an entry, loop, end a list early or join two
+    // items' lists are refused even where no sum is taken.
+    const std::uint32_t inDir = 3;  // the disk, f0, dir0, then dir0's file
+    const std::uint32_t late = 3 * EntryStore::EntriesPerSegment() / 2;
+    for (const auto& [serial, next] :
+         std::vector<std::pair<std::uint32_t, std::uint32_t>>{{1, 4},
+                                                              {late, late},
+                                                              {late, late - 1},
+                                                              {late, FileData::kNoNext},
+                                                              {inDir, 4},
+                                                              {late, 0xfffffffeu},
+                                                              {late, 5000000}}) {
+        std::string bad = good;
+        std::memcpy(bad.data() + RecordAt(bad, serial) + kNextAt, &next, sizeof next);
+        EXPECT_FALSE(restore(bad, CacheCheck::AllButSums).has_value()) << serial << " " << next;
+        EXPECT_FALSE(restore(bad, CacheCheck::Everything).has_value()) << serial << " " << next;
+    }
 }
 
 TEST(CatalogCacheTest, WhatTheReadDependsOnIsPartOfTheKey) {

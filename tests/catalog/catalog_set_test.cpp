@@ -66,6 +66,33 @@ TEST_F(CatalogSetTest, RemoveEntryNamedRemovesOnlyTheFirstAndEmptiesTheList) {
               (std::vector<std::string>{"README.TXT", "dir", "arc.zip", "b.DOC"}));
 }
 
+// Each catalog read keeps its entries in a store of its own, so a list of
+// the root's disks runs from store to store; entries added afterwards, to a
+// folder read or to the root, are filed after those read.
+TEST_F(CatalogSetTest, ListsRunAcrossStoresAndKeepTheirOrderThroughRemovals) {
+    LoadText(set, CatalogHeader() + "+ \"A\" 1 1 1 1 2000 0 0 0 < \"a.txt\" 5 1 1 2000 0 0 0 >",
+             messages);
+    LoadText(set, CatalogHeader() + "+ \"B\" 1 1 1 1 2000 0 0 0 < >", messages);
+    const TreeItem a = Child(set, set.RootItem(), "A");
+    set.AddEntry(a, "added.txt", 7, 0, 0, KIND_FILE);
+    set.AddEntry(set.RootItem(), "C", 1, 0, 0, KIND_FIXED_DISK);
+    LoadText(set, CatalogHeader() + "+ \"E\" 1 1 1 1 2000 0 0 0 < >", messages);
+    EXPECT_EQ(test::EntryNames(set, set.RootItem()),
+              (std::vector<std::string>{"D", "A", "B", "C", "E"}));
+    EXPECT_EQ(test::EntryNames(set, a), (std::vector<std::string>{"a.txt", "added.txt"}));
+    EXPECT_EQ(set.EntryNamed(a, "added.txt", SiblingMatch::FirstIgnoringCase)->GetParentItem(), a);
+    EXPECT_EQ(set.EntryNamed(a, "a.txt", SiblingMatch::FirstIgnoringCase)->GetParentItem(), a);
+
+    set.RemoveEntryNamed(set.RootItem(), "B");
+    set.RemoveEntryNamed(set.RootItem(), "D");
+    set.RemoveEntryNamed(a, "a.txt");
+    EXPECT_EQ(test::EntryNames(set, set.RootItem()), (std::vector<std::string>{"A", "C", "E"}));
+    EXPECT_EQ(test::EntryNames(set, a), (std::vector<std::string>{"added.txt"}));
+    set.RemoveEntryNamed(set.RootItem(), "E");
+    set.AddEntry(set.RootItem(), "F", 1, 0, 0, KIND_FIXED_DISK);
+    EXPECT_EQ(test::EntryNames(set, set.RootItem()), (std::vector<std::string>{"A", "C", "F"}));
+}
+
 TEST_F(CatalogSetTest, ShowContentsListsDisksOrFilesInFilingOrder) {
     LoadText(set, CatalogHeader() + "+ \"A\" 1 1 1 1 2000 0 0 0 < >", messages);
     set.ShowContents(set.RootItem());
