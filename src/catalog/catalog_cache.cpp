@@ -279,9 +279,10 @@ bool CollectEntries(const EntryStore& store, EntryColumns& columns) {
         columns.names.push_back(EntryStore::NameRefOf(entry));
         columns.parents.push_back(entry.GetParentItem());
         columns.kinds.push_back(static_cast<std::int8_t>(entry.GetKind()));
-        if (const std::int64_t free = store.FreeSpaceOf(entry))
-            columns.freeSpace.push_back(cf::FreeSpaceRecord{entry.Serial(), 0, free});
     });
+    for (const auto& [serial, free] : store.FreeSpaces())
+        if (store.EntryAt(serial).IsAlive())
+            columns.freeSpace.push_back(cf::FreeSpaceRecord{serial, 0, free});
     // A read only ever adds entries: a gap would be an entry gone.
     return inOrder;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalog/entry_store.h"
 
+#include <algorithm>
 #include <new>
 
 #include "catalog/local_time.h"
@@ -88,6 +89,13 @@ void EntryStore::Destroy(FileData& entry) {
 std::int64_t EntryStore::FreeSpaceOf(const FileData& entry) const {
     auto it = freeSpace_.find(entry.Serial());
     return it == freeSpace_.end() ? 0 : it->second;
+}
+
+std::vector<std::pair<std::uint32_t, std::int64_t>> EntryStore::FreeSpaces() const {
+    std::vector<std::pair<std::uint32_t, std::int64_t>> spaces(freeSpace_.begin(),
+                                                               freeSpace_.end());
+    std::sort(spaces.begin(), spaces.end());
+    return spaces;
 }
 
 std::string_view EntryStore::SizeTextOf(const FileData& entry) {

@@ -162,16 +162,15 @@ std::vector<std::byte> NameIndexBuilder::Finish() {
     if (tooMany_) return {};
     // The table lists the trigrams by key; a posting follows another in
     // the same order.
-    std::vector<const Slot*> order;
+    std::vector<std::uint64_t> order;  // key << 32 | slot
     order.reserve(trigramCount_);
-    for (const Slot& slot : slots_)
-        if (slot.key != kNoKey) order.push_back(&slot);
-    std::sort(order.begin(), order.end(),
-              [](const Slot* a, const Slot* b) { return a->key < b->key; });
+    for (std::size_t at = 0; at < slots_.size(); ++at)
+        if (slots_[at].key != kNoKey) order.push_back(std::uint64_t{slots_[at].key} << 32 | at);
+    std::sort(order.begin(), order.end());
     std::uint64_t postingBytes = 0;
-    for (const Slot* slot : order) {
+    for (const std::uint64_t keyed : order) {
         if (postingBytes > UINT32_MAX) return {};
-        postingBytes += slot->postingBytes;
+        postingBytes += slots_[static_cast<std::uint32_t>(keyed)].postingBytes;
     }
     const std::size_t postingsAt = kHeaderBytes + order.size() * kTableRowBytes;
     std::vector<std::byte> out(postingsAt + postingBytes);
@@ -179,7 +178,7 @@ std::vector<std::byte> NameIndexBuilder::Finish() {
     std::vector<std::uint64_t> ends(trigramCount_);
     std::uint64_t offset = 0;
     for (std::size_t row = 0; row < order.size(); ++row) {
-        const Slot& slot = *order[row];
+        const Slot& slot = slots_[static_cast<std::uint32_t>(order[row])];
         const std::size_t at = kHeaderBytes + row * kTableRowBytes;
         PutU32(out, at, slot.key);
         PutU32(out, at + 4, static_cast<std::uint32_t>(offset));
