@@ -260,10 +260,8 @@ std::string EncodeMeta(const CatalogLoad& load) {
 // entry is gone (a read only ever adds entries).
 bool CollectFreeSpace(const EntryStore& store, std::vector<cf::FreeSpaceRecord>& freeSpace) {
     if (store.LiveCount() != store.CreatedCount()) return false;
-    store.ForEachLive([&](const FileData& entry) {
-        if (const std::int64_t free = store.FreeSpaceOf(entry))
-            freeSpace.push_back(cf::FreeSpaceRecord{entry.Serial(), 0, free});
-    });
+    for (const auto& [serial, free] : store.FreeSpaces())
+        freeSpace.push_back(cf::FreeSpaceRecord{serial, 0, free});
     return true;
 }
 

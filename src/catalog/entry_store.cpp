@@ -142,6 +142,13 @@ std::int64_t EntryStore::FreeSpaceOf(const FileData& entry) const {
     return it == freeSpace_.end() ? 0 : it->second;
 }
 
+std::vector<std::pair<std::uint32_t, std::int64_t>> EntryStore::FreeSpaces() const {
+    std::vector<std::pair<std::uint32_t, std::int64_t>> spaces(freeSpace_.begin(),
+                                                               freeSpace_.end());
+    std::sort(spaces.begin(), spaces.end());
+    return spaces;
+}
+
 std::string_view EntryStore::SizeTextOf(const FileData& entry) {
     TextRef& text = TextsOf(entry.Serial()).size;
     char buffer[kSizeTextCapacity];

@@ -12,6 +12,7 @@
 #include <span>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "catalog/file_data.h"
@@ -99,6 +100,10 @@ public:
     // CatalogSet::SizeTextOf first gives a container of size 0 the size of
     // its contents.
     std::int64_t FreeSpaceOf(const FileData& entry) const;
+    // The entries, dead ones included, whose free space is not 0, as
+    // (serial, free space) in order of serial: few (the disks and some
+    // folders), so that a walk over all entries need not ask each one.
+    std::vector<std::pair<std::uint32_t, std::int64_t>> FreeSpaces() const;
     std::string_view SizeTextOf(const FileData& entry);
     std::string_view FreeSpaceTextOf(const FileData& entry);
     std::string_view DateTextOf(const FileData& entry, LocalClock& clock);

@@ -18,9 +18,6 @@ constexpr std::size_t kHeaderBytes = 40;
 constexpr std::size_t kTableRowBytes = 12;
 constexpr unsigned kMaxBlockShift = 16;
 constexpr std::uint32_t kTrigramLimit = 1u << 24;
-// From how many names a builder keeps a bit per trigram (2 MB) to find the
-// repeats within a block, instead of sorting each block's trigrams.
-constexpr std::uint32_t kBitsFrom = 4096;
 
 void PutU32(std::vector<std::byte>& out, std::size_t at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::byte>(value >> (8 * i));
@@ -38,31 +35,35 @@ std::uint64_t GetU64(std::span<const std::byte> in, std::size_t at) {
     for (int i = 7; i >= 0; --i) value = value << 8 | std::to_integer<std::uint64_t>(in[at + i]);
     return value;
 }
-void PutVarint(std::vector<std::byte>& out, std::uint32_t value) {
+// Writes `value` as a LEB128 varint at `at`; answers where it ends.
+// A posting keeps each block as its distance from the block before, less
+// one: the block less the last one's mark (its number plus one; 0 before
+// the first, which so is kept as it is).
+std::size_t PutVarintAt(std::vector<std::byte>& out, std::size_t at, std::uint32_t value) {
     while (value >= 0x80) {
-        out.push_back(static_cast<std::byte>(value | 0x80));
+        out[at++] = static_cast<std::byte>(value | 0x80);
         value >>= 7;
     }
-    out.push_back(static_cast<std::byte>(value));
+    out[at++] = static_cast<std::byte>(value);
+    return at;
+}
+std::uint64_t VarintBytes(std::uint32_t value) {
+    return 1 + std::uint64_t{value >= 1u << 7} + std::uint64_t{value >= 1u << 14} +
+           std::uint64_t{value >= 1u << 21} + std::uint64_t{value >= 1u << 28};
 }
 
-// Stable sort of the pairs by their trigram (the upper 32 bits, below
-// 2^24) in two passes of 12 bits; the pairs come in block order, which each
-// trigram's run keeps.
-void SortPairsByTrigram(std::vector<std::uint64_t>& pairs) {
-    constexpr unsigned kBits = 12;
-    constexpr std::size_t kBuckets = std::size_t{1} << kBits;
-    std::vector<std::uint64_t> other(pairs.size());
-    std::vector<std::size_t> starts(kBuckets);
-    for (unsigned shift = 32; shift < 56; shift += kBits) {
-        std::fill(starts.begin(), starts.end(), 0);
-        for (const std::uint64_t pair : pairs) ++starts[(pair >> shift) & (kBuckets - 1)];
-        std::size_t sum = 0;
-        for (std::size_t& start : starts) sum += std::exchange(start, sum);
-        for (const std::uint64_t pair : pairs)
-            other[starts[(pair >> shift) & (kBuckets - 1)]++] = pair;
-        pairs.swap(other);
-    }
+std::uint32_t FoldedByte(char c) {
+    return static_cast<unsigned char>(UpperCasedAscii(c));
+}
+
+// No trigram has this key: it marks a free slot.
+constexpr std::uint32_t kNoKey = UINT32_MAX;
+// 4096 slots: room for the 1024 trigrams of a small catalog before the
+// table first doubles; a large one has a few thousand.
+constexpr unsigned kFirstSlotBits = 12;
+
+std::size_t HashOf(std::uint32_t key, unsigned slotBits) {
+    return (key * 0x9E3779B1u) >> (32 - slotBits);
 }
 
 }  // namespace
@@ -89,90 +90,126 @@ std::vector<std::uint32_t> TrigramsOfMask(std::string_view mask) {
 }
 
 NameIndexBuilder::NameIndexBuilder(unsigned blockShift)
-    : blockShift_(std::min(blockShift, kMaxBlockShift)) {}
+    : blockShift_(std::min(blockShift, kMaxBlockShift)),
+      slots_(std::size_t{1} << kFirstSlotBits, Slot{.key = kNoKey}),
+      slotBits_(kFirstSlotBits) {}
+
+NameIndexBuilder::Slot& NameIndexBuilder::SlotOf(std::uint32_t key) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = HashOf(key, slotBits_);; at = (at + 1) & mask) {
+        Slot& slot = slots_[at];
+        if (slot.key == key) [[likely]]
+            return slot;
+        if (slot.key == kNoKey) return AddTrigram(key, at);
+    }
+}
+
+NameIndexBuilder::Slot& NameIndexBuilder::AddTrigram(std::uint32_t key, std::size_t at) {
+    slots_[at] = Slot{.key = key, .number = trigramCount_++};
+    // At most a quarter of the slots in use: a lookup then seldom finds
+    // another trigram first, which costs a mispredicted branch.
+    if (std::size_t{trigramCount_} * 4 <= slots_.size()) return slots_[at];
+    GrowSlots();
+    return SlotOf(key);
+}
+
+void NameIndexBuilder::GrowSlots() {
+    std::vector<Slot> old(std::size_t{1} << ++slotBits_, Slot{.key = kNoKey});
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.key == kNoKey) continue;
+        std::size_t at = HashOf(slot.key, slotBits_);
+        while (slots_[at].key != kNoKey) at = (at + 1) & mask;
+        slots_[at] = slot;
+    }
+}
 
 void NameIndexBuilder::AddName(std::string_view name) {
     if (names_ == UINT32_MAX) {
         tooMany_ = true;
         return;
     }
-    const std::uint32_t blockMask = (1u << blockShift_) - 1;
-    if (seenInBlock_.empty() && names_ >= kBitsFrom && (names_ & blockMask) == 0)
-        seenInBlock_.assign(kTrigramLimit / 64, 0);
-    for (std::size_t i = 0; i + 3 <= name.size(); ++i) {
-        const std::uint32_t trigram = FoldedTrigram(name[i], name[i + 1], name[i + 2]);
-        if (seenInBlock_.empty()) {
-            blockTrigrams_.push_back(trigram);
-            continue;
-        }
-        std::uint64_t& word = seenInBlock_[trigram / 64];
-        const std::uint64_t bit = std::uint64_t{1} << (trigram % 64);
-        if (word & bit) continue;
-        word |= bit;
-        blockTrigrams_.push_back(trigram);
-    }
+    const std::uint32_t block = names_ >> blockShift_;
+    const std::uint32_t mark = block + 1;
     ++names_;
-    if ((names_ & blockMask) == 0) EndBlock();
-}
-
-void NameIndexBuilder::EndBlock() {
-    if (blockTrigrams_.empty()) return;
-    const std::uint64_t block = (names_ - 1) >> blockShift_;
-    if (seenInBlock_.empty()) {
-        std::sort(blockTrigrams_.begin(), blockTrigrams_.end());
-        blockTrigrams_.erase(std::unique(blockTrigrams_.begin(), blockTrigrams_.end()),
-                             blockTrigrams_.end());
+    if (blockStarts_.empty() || blockStarts_.back().block != block)
+        blockStarts_.push_back(BlockStart{block, pairCount_});
+    if (name.size() < 3) return;
+    // Room for a pair per trigram of the name, so that each is stored
+    // unconditionally and only counted when new to the block.
+    if (pairs_.size() - pairCount_ < name.size())
+        pairs_.resize(std::max(pairs_.size() * 2, pairCount_ + name.size() + 1024));
+    std::uint32_t* const pairs = pairs_.data();
+    std::size_t count = pairCount_;
+    std::uint32_t key = FoldedByte(name[0]) << 8 | FoldedByte(name[1]);
+    for (std::size_t i = 2; i < name.size(); ++i) {
+        key = (key << 8 | FoldedByte(name[i])) & (kTrigramLimit - 1);
+        Slot& slot = SlotOf(key);
+        const std::uint32_t lastMark = std::exchange(slot.lastBlockMark, mark);
+        // 1 when the block is new to the trigram, else 0; used as a
+        // number (and a mask) so that nothing branches on it.
+        const std::uint32_t isNew = lastMark != mark;
+        slot.blocks += isNew;
+        slot.postingBytes += VarintBytes(block - lastMark) & (std::uint64_t{0} - isNew);
+        pairs[count] = slot.number;
+        count += isNew;
     }
-    // Each trigram of the block once, in any order: the sort by trigram
-    // that follows keeps the blocks in order.
-    for (const std::uint32_t trigram : blockTrigrams_) {
-        pairs_.push_back(std::uint64_t{trigram} << 32 | block);
-        if (!seenInBlock_.empty()) seenInBlock_[trigram / 64] = 0;
-    }
-    blockTrigrams_.clear();
+    pairCount_ = count;
 }
 
 std::vector<std::byte> NameIndexBuilder::Finish() {
-    EndBlock();
     if (tooMany_) return {};
-    SortPairsByTrigram(pairs_);
-    std::size_t trigrams = 0;
-    for (std::size_t i = 0; i < pairs_.size(); ++i)
-        if (i == 0 || pairs_[i] >> 32 != pairs_[i - 1] >> 32) ++trigrams;
-    std::vector<std::byte> out(kHeaderBytes + trigrams * kTableRowBytes);
-    out.reserve(out.size() + pairs_.size() + pairs_.size() / 4);
-    std::size_t row = 0;
-    std::uint32_t previous = 0;
-    for (std::size_t i = 0; i < pairs_.size(); ++i) {
-        const std::uint32_t trigram = static_cast<std::uint32_t>(pairs_[i] >> 32);
-        const std::uint32_t block = static_cast<std::uint32_t>(pairs_[i]);
-        const bool first = i == 0 || pairs_[i - 1] >> 32 != trigram;
-        if (first) {
-            const std::size_t at = kHeaderBytes + row * kTableRowBytes;
-            const std::size_t offset = out.size() - (kHeaderBytes + trigrams * kTableRowBytes);
-            if (offset > UINT32_MAX) return {};
-            PutU32(out, at, trigram);
-            PutU32(out, at + 4, static_cast<std::uint32_t>(offset));
-            PutU32(out, at + 8, 0);
-            ++row;
-            PutVarint(out, block);
-        } else {
-            PutVarint(out, block - previous - 1);
+    // The table lists the trigrams by key; a posting follows another in
+    // the same order.
+    std::vector<std::uint64_t> order;  // key << 32 | slot
+    order.reserve(trigramCount_);
+    for (std::size_t at = 0; at < slots_.size(); ++at)
+        if (slots_[at].key != kNoKey) order.push_back(std::uint64_t{slots_[at].key} << 32 | at);
+    std::sort(order.begin(), order.end());
+    std::uint64_t postingBytes = 0;
+    for (const std::uint64_t keyed : order) {
+        if (postingBytes > UINT32_MAX) return {};
+        postingBytes += slots_[static_cast<std::uint32_t>(keyed)].postingBytes;
+    }
+    const std::size_t postingsAt = kHeaderBytes + order.size() * kTableRowBytes;
+    std::vector<std::byte> out(postingsAt + postingBytes);
+    // Where each posting, by trigram number, is written next.
+    std::vector<std::uint64_t> ends(trigramCount_);
+    std::uint64_t offset = 0;
+    for (std::size_t row = 0; row < order.size(); ++row) {
+        const Slot& slot = slots_[static_cast<std::uint32_t>(order[row])];
+        const std::size_t at = kHeaderBytes + row * kTableRowBytes;
+        PutU32(out, at, slot.key);
+        PutU32(out, at + 4, static_cast<std::uint32_t>(offset));
+        PutU32(out, at + 8, slot.blocks);
+        ends[slot.number] = postingsAt + offset;
+        offset += slot.postingBytes;
+    }
+    // Each block's pairs go to the ends of their postings, which so get
+    // their blocks in order.
+    std::vector<std::uint32_t> lastBlockMarks(trigramCount_, 0);
+    for (std::size_t b = 0; b < blockStarts_.size(); ++b) {
+        const std::uint32_t block = blockStarts_[b].block;
+        const std::size_t end =
+            b + 1 < blockStarts_.size() ? blockStarts_[b + 1].start : pairCount_;
+        for (std::size_t i = blockStarts_[b].start; i < end; ++i) {
+            const std::uint32_t number = pairs_[i];
+            const std::uint32_t lastMark = std::exchange(lastBlockMarks[number], block + 1);
+            ends[number] = PutVarintAt(out, ends[number], block - lastMark);
         }
-        const std::size_t countAt = kHeaderBytes + (row - 1) * kTableRowBytes + 8;
-        PutU32(out, countAt, GetU32(out, countAt) + 1);
-        previous = block;
     }
     std::memcpy(out.data(), kMagic.data(), kMagic.size());
     PutU32(out, 4, kVersion);
     PutU32(out, 8, names_);
     PutU32(out, 12, blockShift_);
-    PutU32(out, 16, static_cast<std::uint32_t>(trigrams));
+    PutU32(out, 16, trigramCount_);
     PutU32(out, 20, 0);
-    PutU64(out, 24, out.size() - kHeaderBytes - trigrams * kTableRowBytes);
+    PutU64(out, 24, postingBytes);
     PutU64(out, 32, out.size());
+    slots_ = {};
     pairs_ = {};
-    seenInBlock_ = {};
+    blockStarts_ = {};
     return out;
 }
 

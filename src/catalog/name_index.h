@@ -41,6 +41,12 @@ std::vector<std::uint32_t> TrigramsOfMask(std::string_view mask);
 inline constexpr unsigned kNameIndexBlockShift = 6;
 
 // Builds the index of names given in creation order, one AddName each.
+// Each trigram seen is numbered on first sight in a small hash table that
+// stays in the processor's cache, where it also keeps the last block it
+// occurs in: the work per trigram of a name is one lookup and no branch on
+// whether the block had it before. The (block, trigram) pairs are kept as
+// trigram numbers, block after block, with each posting's length counted
+// as they come, so that Finish writes every posting in place in one pass.
 class NameIndexBuilder {
 public:
     explicit NameIndexBuilder(unsigned blockShift = kNameIndexBlockShift);
@@ -49,17 +55,37 @@ public:
     std::vector<std::byte> Finish();
 
 private:
-    void EndBlock();
+    // A trigram seen, with what its posting will hold so far, in one
+    // place so that a trigram's turn touches one line of memory.
+    struct Slot {
+        std::uint32_t key = 0;
+        // The last block the trigram occurs in, plus one (0: none yet).
+        std::uint32_t lastBlockMark = 0;
+        std::uint32_t number = 0;  // in order of first sight
+        std::uint32_t blocks = 0;
+        std::uint64_t postingBytes = 0;
+    };
+    struct BlockStart {
+        std::uint32_t block;
+        std::size_t start;  // in pairs_
+    };
+
+    // The slot of trigram `key`, made on first sight.
+    Slot& SlotOf(std::uint32_t key);
+    Slot& AddTrigram(std::uint32_t key, std::size_t at);
+    void GrowSlots();
 
     unsigned blockShift_;
     std::uint32_t names_ = 0;
     bool tooMany_ = false;
-    std::vector<std::uint32_t> blockTrigrams_;  // of the block being filled
-    // One bit per trigram, for many names: whether the block being filled
-    // has it yet.
-    std::vector<std::uint64_t> seenInBlock_;
-    // (trigram << 32 | block), each pair once, in block order.
-    std::vector<std::uint64_t> pairs_;
+    std::vector<Slot> slots_;  // open addressing, a power of two of them
+    unsigned slotBits_ = 0;
+    std::uint32_t trigramCount_ = 0;
+    // The numbers of the trigrams new to each block, block after block (the
+    // first pairCount_ of them); blockStarts_ holds where each block starts.
+    std::vector<std::uint32_t> pairs_;
+    std::size_t pairCount_ = 0;
+    std::vector<BlockStart> blockStarts_;
 };
 
 std::vector<std::byte> BuildNameIndex(std::span<const std::string_view> names,

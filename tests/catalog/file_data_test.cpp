@@ -270,6 +270,19 @@ TEST(EntryWithoutSetTest, HasNoPathAndItsStoreMakesItsTextsAlone) {
     EXPECT_EQ(store.DateTextOf(folder, clock), "01/01/70 00:00:00");
 }
 
+TEST(EntryWithoutSetTest, FreeSpacesAreThoseNotZeroInOrderOfSerial) {
+    EntryStore store(/*owner=*/nullptr, 1);
+    std::vector<std::pair<std::uint32_t, std::int64_t>> expected;
+    for (std::uint32_t serial = 0; serial < 3000; ++serial) {
+        const std::int64_t free = serial % 7 == 3 ? -std::int64_t{serial} * 1000003 : 0;
+        store.Create("d", 1, 0, free, 0, KIND_FOLDER);
+        if (free != 0) expected.emplace_back(serial, free);
+    }
+    store.Destroy(store.EntryAt(3));  // dead entries keep theirs
+    EXPECT_EQ(store.FreeSpaces(), expected);
+    EXPECT_EQ(store.FreeSpaceOf(store.EntryAt(10)), expected[1].second);
+}
+
 TEST(KindTest, DisksAndContainers) {
     EntryStore store(nullptr, 1);
     for (int kind : {0, 5, 13, 14}) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -68,6 +69,64 @@ TEST(NameIndexTest, BlocksAreExactlyThoseWhereEveryTrigramOccurs) {
             EXPECT_EQ(blocks, expected) << "shift " << shift << " name " << source;
         }
     }
+}
+
+// The blob the layout describes, made the plain way: every trigram's
+// blocks gathered in a map, then written out one after another.
+std::vector<std::byte> PlainIndexOf(const std::vector<std::string>& names, unsigned shift) {
+    std::map<std::uint32_t, std::vector<std::uint32_t>> blocksOf;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        for (const std::uint32_t t : TrigramsOf(names[i])) {
+            std::vector<std::uint32_t>& blocks = blocksOf[t];
+            const auto block = static_cast<std::uint32_t>(i >> shift);
+            if (blocks.empty() || blocks.back() != block) blocks.push_back(block);
+        }
+    std::vector<std::byte> table, postings;
+    const auto put32 = [](std::vector<std::byte>& out, std::uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::byte>(value >> (8 * i)));
+    };
+    for (const auto& [trigram, blocks] : blocksOf) {
+        put32(table, trigram, 4);
+        put32(table, postings.size(), 4);
+        put32(table, blocks.size(), 4);
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            std::uint32_t value = i == 0 ? blocks[0] : blocks[i] - blocks[i - 1] - 1;
+            for (; value >= 0x80; value >>= 7)
+                postings.push_back(static_cast<std::byte>(value | 0x80));
+            postings.push_back(static_cast<std::byte>(value));
+        }
+    }
+    std::vector<std::byte> out;
+    for (const char c : {'K', 'V', 'N', 'X'}) out.push_back(static_cast<std::byte>(c));
+    put32(out, 1, 4);
+    put32(out, names.size(), 4);
+    put32(out, shift, 4);
+    put32(out, blocksOf.size(), 4);
+    put32(out, 0, 4);
+    put32(out, postings.size(), 8);
+    put32(out, 40 + table.size() + postings.size(), 8);
+    out.insert(out.end(), table.begin(), table.end());
+    out.insert(out.end(), postings.begin(), postings.end());
+    return out;
+}
+
+TEST(NameIndexTest, TheBlobIsTheOneThePlainBuildGives) {
+    std::mt19937 random(3);
+    // Few trigrams, and (bytes of any value) many more than the builder's
+    // first table holds; blocks far apart give varints of several bytes.
+    std::vector<std::string> wide(20000);
+    for (std::string& name : wide) {
+        name.resize(random() % 12);
+        for (char& c : name) c = static_cast<char>(random());
+    }
+    std::vector<std::string> sparse(70000, "xy");
+    sparse[5] = sparse[69999] = "rare.jpg";
+    sparse[40000] = "RARE";
+    for (const unsigned shift : {0u, 3u, 6u}) {
+        for (const std::vector<std::string>& names : {RandomNames(random, 5000), wide, sparse})
+            EXPECT_EQ(IndexOf(names, shift), PlainIndexOf(names, shift)) << "shift " << shift;
+    }
+    EXPECT_EQ(IndexOf({}, 6), PlainIndexOf({}, 6));
 }
 
 TEST(NameIndexTest, TrigramsFoldAsciiLettersOnlyAndComeFromLongRunsOfTheMask) {
