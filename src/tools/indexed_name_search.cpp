@@ -10,6 +10,7 @@
 #include "catalog/name_index.h"
 #include "catalog/row_order.h"
 #include "catalog/tree_walk.h"
+#include "support/large_buffer.h"
 #include "support/side_by_side.h"
 
 namespace kestavo {
@@ -105,6 +106,7 @@ void IndexedNameSearch::CollectFromStore(std::size_t s, std::vector<FileData*>& 
     NameMaskTest test(mask_);
     auto testRange = [&](std::uint32_t from, std::uint32_t to) {
         if (test.MatchesEveryName()) {
+            found.reserve(found.size() + (to - from));
             for (std::uint32_t serial = from; serial < to; ++serial)
                 if (FileData& entry = store.EntryAt(serial); entry.IsAlive())
                     found.push_back(&entry);
@@ -140,10 +142,15 @@ void IndexedNameSearch::Collect(TreeItem top, std::vector<FileData*>& found) con
                 CollectFromStore(s, ofStore[s]);
         };
         RunSideBySide(work, work);
+        // The stores' rows joined in their order, those of one store freed
+        // as soon as they are in.
         std::size_t total = 0;
         for (const auto& rows : ofStore) total += rows.size();
-        found.reserve(found.size() + total);
-        for (const auto& rows : ofStore) found.insert(found.end(), rows.begin(), rows.end());
+        ReserveLarge(found, found.size() + total);
+        for (auto& rows : ofStore) {
+            found.insert(found.end(), rows.begin(), rows.end());
+            std::vector<FileData*>().swap(rows);
+        }
     }
     // Only the entries filed below the search root are rows.
     SubtreeTest below(set_.Tree(), top);
