@@ -3,8 +3,18 @@
 # The tools benchmark: the searches over the generated catalogs, and the
 # comparison of the generated tree with its catalog (1 % of the file
 # records changed) beside find -printf over the same tree, best of three.
+#   run.sh BUILD                     all of it, on the generated data
+#   run.sh BUILD CATALOGS [MASK...]  Find Files alone over the catalog
+#       directory CATALOGS: medians of 5 Find Now for each mask (by default
+#       a literal mask, *.JPG and *)
 set -eu
 build=${1:?release build directory}
+if [ $# -ge 2 ]; then
+  catalogs=$2
+  shift 2
+  [ $# -gt 0 ] || set -- '*_1491*' '*.JPG' '*'
+  exec "$build/bench/tools/kestavo-bench-tools" --find "$catalogs" 5 "$@"
+fi
 data="$build/bench-data"
 "$build/bench/tools/kestavo-bench-tools" --catalogs "$data/catalogs"
 

@@ -13,6 +13,9 @@
 //       Find Files with a literal mask, *.JPG and * over every loaded entry,
 //       medians of RUNS (5) Find Now, before and after every store is given
 //       a name index built in memory (its build time and size apart).
+//   kestavo-bench-tools --find DIR RUNS MASK [MASK ...]
+//       Find Files with each mask over every loaded entry from the top:
+//       the rows and the median of RUNS Find Now (rows found and sorted).
 //   kestavo-bench-tools --compare TREE WORKDIR
 //       catalogs TREE into WORKDIR, changes 1 % of the file records of the
 //       catalog, loads it and times the comparison of TREE with it.
@@ -39,6 +42,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -130,6 +134,20 @@ int BenchFindIndex(const std::string& directory, int runs, unsigned blockShift) 
     std::printf("name indexes built in %.3f s (one thread), %zu bytes, %.2f bytes per entry\n",
                 buildSeconds, bytes, static_cast<double>(bytes) / static_cast<double>(entries));
     PrintFinds(set, runs, "with index");
+    return 0;
+}
+
+int BenchFind(const std::string& directory, int runs, std::span<char*> masks) {
+    CountedMessages messages;
+    kestavo::CatalogSet set;
+    const double loadSeconds = Timed([&] { kestavo::OpenAllCatalogs(set, directory, messages); });
+    std::printf("loaded %zu entries in %zu stores in %.3f s\n", set.EntryCount(),
+                set.Stores().size(), loadSeconds);
+    for (const char* mask : masks) {
+        std::size_t rows = 0;
+        const double seconds = MedianFindSeconds(set, mask, runs, rows);
+        std::printf("find %-10s %zu rows, median of %d: %.4f s\n", mask, rows, runs, seconds);
+    }
     return 0;
 }
 
@@ -393,12 +411,16 @@ int main(int argc, char** argv) {
         return BenchFindIndex(
             argv[2], argc >= 4 ? std::atoi(argv[3]) : 5,
             argc >= 5 ? static_cast<unsigned>(std::atoi(argv[4])) : kestavo::kNameIndexBlockShift);
+    if (mode == "--find" && argc >= 5)
+        return BenchFind(argv[2], std::max(1, std::atoi(argv[3])),
+                         std::span<char*>(argv + 4, static_cast<std::size_t>(argc - 4)));
     if (mode == "--compare" && argc == 4) return BenchCompare(argv[2], argv[3]);
     if (mode == "--compare-scaling" && argc == 3) return BenchCompareScaling(argv[2]);
     if (mode == "--compare-gone-chain" && argc == 4)
         return BenchGoneChain(std::atoi(argv[2]), argv[3]);
     std::fprintf(stderr,
-                 "usage: kestavo-bench-tools --catalogs DIR | --compare TREE WORKDIR | "
+                 "usage: kestavo-bench-tools --catalogs DIR | --find DIR RUNS MASK... | "
+                 "--compare TREE WORKDIR | "
                  "--compare-scaling WORKDIR | --compare-gone-chain DEPTH WORKDIR\n");
     return 2;
 }

@@ -118,8 +118,14 @@ void OrderLongNames(std::span<SortKey> keys, const std::vector<FileData*>& rows)
 
 void MakeKeys(const std::vector<FileData*>& rows, std::span<SortKey> keys, std::size_t from,
               std::size_t to) {
-    for (std::size_t i = from; i < to; ++i)
+    // Rows found by a walk lie scattered over the entries' memory: each
+    // entry is fetched well ahead, its name a little later.
+    constexpr std::size_t kEntryAhead = 16, kNameAhead = 8;
+    for (std::size_t i = from; i < to; ++i) {
+        if (i + kEntryAhead < to) __builtin_prefetch(rows[i + kEntryAhead]);
+        if (i + kNameAhead < to) __builtin_prefetch(rows[i + kNameAhead]->GetName().data());
         keys[i] = MakeKey(rows[i]->GetName(), static_cast<std::uint32_t>(i));
+    }
 }
 
 // Byte `depth` (0 to 23) of a key's folded name.

@@ -2,7 +2,6 @@
 #include "tools/find_files.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
 #include <memory>
 
@@ -10,8 +9,6 @@
 #include "catalog/name_compare.h"
 #include "catalog/row_order.h"
 #include "catalog/tree_walk.h"
-#include "support/large_buffer.h"
-#include "support/side_by_side.h"
 #include "tools/indexed_name_search.h"
 
 namespace kestavo {
@@ -41,7 +38,10 @@ void FindFiles::CollectFrom(TreeItem node, std::vector<FileData*>& found) const 
 void FindFiles::FindNow() {
     if (listener_) listener_->RowsAboutToBeReset();
     rows_.clear();
-    folderText_.assign(set_.Tree().ItemLimit(), {});
+    // Only the places of the rows' folders are read, and each is written
+    // below before it is read: places left from an earlier search need no
+    // clearing, which would cost as much as a small search.
+    folderText_.resize(set_.Tree().ItemLimit());
     nothingFound_ = false;
     UpperCaseInPlace(mask_);
     if (searchRoot_ == kNoItem) SetSearchRoot(set_.RootItem());
@@ -54,28 +54,23 @@ void FindFiles::FindNow() {
 
     const ContainerTree& tree = set_.Tree();
     const IndexedNameSearch indexed(set_, mask_);
-    if (lookInSubfolders_ && indexed.Applies()) {
-        // The stores' name indexes find the rows in creation order; the rows
-        // in initial order then only need namesakes put as the walk meets them.
+    if (lookInSubfolders_ && (indexed.Applies() || searchRoot_ == set_.RootItem())) {
+        // The stores' name indexes, or for a search of everything the stores
+        // read whole, find the rows in creation order, which are then put in
+        // the initial order the rows of a walk would have.
         indexed.Collect(searchRoot_, rows_);
         SettleRows(rows_.begin(), rows_.end());
-        SortInInitialOrder(rows_);
-        OrderNamesakesAsWalked(tree, rows_);
+        SortFoundInInitialOrder(tree, rows_);
         nothingFound_ = rows_.empty();
         if (listener_) listener_->RowsReset();
         return;
     }
-    if (lookInSubfolders_ && searchRoot_ == set_.RootItem()) {
-        FindInEveryCatalog();
+    if (lookInSubfolders_) {
+        ForEachNodeDepthFirst(tree, searchRoot_, [&](TreeItem node) { CollectFrom(node, rows_); });
     } else {
-        if (lookInSubfolders_) {
-            ForEachNodeDepthFirst(tree, searchRoot_,
-                                  [&](TreeItem node) { CollectFrom(node, rows_); });
-        } else {
-            CollectFrom(searchRoot_, rows_);
-        }
-        SettleRows(rows_.begin(), rows_.end());
+        CollectFrom(searchRoot_, rows_);
     }
+    SettleRows(rows_.begin(), rows_.end());
     SortInInitialOrder(rows_);
     nothingFound_ = rows_.empty();
     if (listener_) listener_->RowsReset();
@@ -87,8 +82,7 @@ void FindFiles::SettleRows(std::vector<FileData*>::iterator first,
     // and each folder's text is made once for all its rows and kept in a
     // table by item, so that sorts, views and reports only read them. The
     // rows keep no texts of their own: size and date texts are made when
-    // read, which costs less than keeping them for every row. The workers
-    // search different disks, so they write different places of the table.
+    // read, which costs less than keeping them for every row.
     TreeItem lastFolder = kNoItem;
     for (auto it = first; it != last; ++it) {
         FileData& entry = **it;
@@ -98,61 +92,6 @@ void FindFiles::SettleRows(std::vector<FileData*>::iterator first,
             folderText_[lastFolder] = set_.PathOf(entry);
         }
     }
-}
-
-void FindFiles::FindInEveryCatalog() {
-    // Two workers take the disks one at a time. Each catalog's entries and
-    // folder texts live in that catalog's own store, so the workers share
-    // nothing they change. Each disk's rows are kept apart and joined in the
-    // order of the disks: the rows of a walk from the top.
-    const ContainerTree& tree = set_.Tree();
-    const TreeItem root = set_.RootItem();
-    const std::vector<TreeItem> disks(tree.Children(root).begin(), tree.Children(root).end());
-    ReserveLarge(rows_, set_.EntryCount());
-    CollectFrom(root, rows_);
-    SettleRows(rows_.begin(), rows_.end());
-    // Each folder's rows are settled right after they are found, while they
-    // are still in the cache.
-    auto searchDisk = [&](TreeItem disk, std::vector<FileData*>& found) {
-        ForEachNodeDepthFirst(tree, disk, [&](TreeItem node) {
-            const std::size_t before = found.size();
-            CollectFrom(node, found);
-            SettleRows(found.begin() + static_cast<std::ptrdiff_t>(before), found.end());
-        });
-    };
-    if (disks.size() < 2 || set_.EntryCount() < kSearchTwoThreadsFrom) {
-        for (const TreeItem disk : disks) searchDisk(disk, rows_);
-        return;
-    }
-    // Each worker keeps its rows in one vector and notes where each of its
-    // disks' rows lie in it.
-    using Found = std::vector<FileData*>;
-    struct Span {
-        const Found* found = nullptr;
-        std::size_t begin = 0, end = 0;
-    };
-    std::vector<Span> spanOfDisk(disks.size());
-    std::atomic<std::size_t> nextDisk{0};
-    auto work = [&](Found& found) {
-        ReserveLarge(found, set_.EntryCount());
-        for (std::size_t d = nextDisk++; d < disks.size(); d = nextDisk++) {
-            assert(spanOfDisk[d].found == nullptr);  // each disk is taken by one worker only
-            const std::size_t begin = found.size();
-            searchDisk(disks[d], found);
-            spanOfDisk[d] = {&found, begin, found.size()};
-        }
-    };
-    Found first, second;
-    const std::size_t entriesBefore = set_.EntryCount();
-    RunSideBySide([&] { work(second); }, [&] { work(first); });
-    // The entries were only read, and every disk was searched.
-    assert(set_.EntryCount() == entriesBefore);
-    assert(std::all_of(spanOfDisk.begin(), spanOfDisk.end(),
-                       [](const Span& span) { return span.found != nullptr; }));
-    (void)entriesBefore;
-    for (const Span& span : spanOfDisk)
-        rows_.insert(rows_.end(), span.found->begin() + static_cast<std::ptrdiff_t>(span.begin),
-                     span.found->begin() + static_cast<std::ptrdiff_t>(span.end));
 }
 
 int FindFiles::CompareForSort(const FileData* a, const FileData* b, int key) {

@@ -108,7 +108,6 @@ private:
     std::string_view FolderText(const FileData& entry) const {
         return folderText_[entry.GetParentItem()];
     }
-    void FindInEveryCatalog();
     void SortByFolder(bool descending);
     static int CompareForSort(const FileData* a, const FileData* b, int key);
 

@@ -3,14 +3,22 @@
 
 #include <algorithm>
 #include <atomic>
+#include <numeric>
 
 #include "catalog/entry_store.h"
 #include "catalog/mask.h"
 #include "catalog/name_index.h"
+#include "catalog/row_order.h"
+#include "catalog/tree_walk.h"
+#include "support/large_buffer.h"
 #include "support/side_by_side.h"
 
 namespace kestavo {
 namespace {
+
+// Found rows are put in the walk's order before they are sorted once they
+// number at least this share of the items.
+constexpr std::size_t kWalkOrderFromShare = 4;
 
 // Which items lie at or below one item, found by walking up from each item
 // asked about once and remembered for every item on the way.
@@ -50,7 +58,10 @@ private:
 IndexedNameSearch::IndexedNameSearch(const CatalogSet& set, std::string_view mask)
     : set_(set), mask_(mask) {
     const std::vector<std::uint32_t> trigrams = TrigramsOfMask(mask);
-    if (trigrams.empty()) return;
+    if (trigrams.empty()) {
+        PlanEveryName();
+        return;
+    }
     const auto stores = set_.Stores();
     std::size_t namesToTest = 0, entries = 0;
     bool anyIndex = false;
@@ -62,7 +73,14 @@ IndexedNameSearch::IndexedNameSearch(const CatalogSet& set, std::string_view mas
     }
     applies_ = anyIndex && namesToTest <= entries / kMostTestedShare;
     namesToTest_ = namesToTest;
-    if (!applies_) plans_.clear();
+    if (!applies_) PlanEveryName();
+}
+
+void IndexedNameSearch::PlanEveryName() {
+    const auto stores = set_.Stores();
+    plans_.assign(stores.size(), StorePlan{});
+    namesToTest_ = 0;
+    for (const auto& store : stores) namesToTest_ += store->CreatedCount();
 }
 
 IndexedNameSearch::StorePlan IndexedNameSearch::PlanStore(const EntryStore& store,
@@ -87,6 +105,13 @@ void IndexedNameSearch::CollectFromStore(std::size_t s, std::vector<FileData*>& 
     const StorePlan& plan = plans_[s];
     NameMaskTest test(mask_);
     auto testRange = [&](std::uint32_t from, std::uint32_t to) {
+        if (test.MatchesEveryName()) {
+            found.reserve(found.size() + (to - from));
+            for (std::uint32_t serial = from; serial < to; ++serial)
+                if (FileData& entry = store.EntryAt(serial); entry.IsAlive())
+                    found.push_back(&entry);
+            return;
+        }
         for (std::uint32_t serial = from; serial < to; ++serial) {
             FileData& entry = store.EntryAt(serial);
             if (entry.IsAlive() && test.Matches(entry.GetName())) found.push_back(&entry);
@@ -105,7 +130,6 @@ void IndexedNameSearch::CollectFromStore(std::size_t s, std::vector<FileData*>& 
 void IndexedNameSearch::Collect(TreeItem top, std::vector<FileData*>& found) const {
     const auto stores = set_.Stores();
     const std::size_t before = found.size();
-    if (!applies_) return;
     if (stores.size() < 2 || namesToTest_ < kSearchTwoThreadsFrom) {
         for (std::size_t s = 0; s < stores.size(); ++s) CollectFromStore(s, found);
     } else {
@@ -118,10 +142,15 @@ void IndexedNameSearch::Collect(TreeItem top, std::vector<FileData*>& found) con
                 CollectFromStore(s, ofStore[s]);
         };
         RunSideBySide(work, work);
+        // The stores' rows joined in their order, those of one store freed
+        // as soon as they are in.
         std::size_t total = 0;
         for (const auto& rows : ofStore) total += rows.size();
-        found.reserve(found.size() + total);
-        for (const auto& rows : ofStore) found.insert(found.end(), rows.begin(), rows.end());
+        ReserveLarge(found, found.size() + total);
+        for (auto& rows : ofStore) {
+            found.insert(found.end(), rows.begin(), rows.end());
+            std::vector<FileData*>().swap(rows);
+        }
     }
     // Only the entries filed below the search root are rows.
     SubtreeTest below(set_.Tree(), top);
@@ -141,11 +170,14 @@ void AppendRowChain(const ContainerTree& tree, TreeItem item, std::vector<int>& 
     std::reverse(out.begin() + static_cast<std::ptrdiff_t>(start), out.end());
 }
 
-void OrderRunAsWalked(const ContainerTree& tree, std::span<FileData*> run) {
+bool AllOfOneItem(std::span<FileData* const> run) {
     const TreeItem first = run.front()->GetParentItem();
-    if (std::all_of(run.begin(), run.end(),
-                    [first](const FileData* e) { return e->GetParentItem() == first; }))
-        return;
+    return std::all_of(run.begin(), run.end(),
+                       [first](const FileData* e) { return e->GetParentItem() == first; });
+}
+
+// Orders a run by the chains of rows of the rows' items.
+void OrderRunByChains(const ContainerTree& tree, std::span<FileData*> run) {
     struct Keyed {
         std::size_t chainAt, chainEnd;
         FileData* entry;
@@ -168,17 +200,61 @@ void OrderRunAsWalked(const ContainerTree& tree, std::span<FileData*> run) {
     for (std::size_t i = 0; i < run.size(); ++i) run[i] = keyed[i].entry;
 }
 
-}  // namespace
+// Where a depth-first walk of the whole tree meets each item, by handle:
+// the order of the items' chains of rows.
+std::vector<std::uint32_t> WalkPositions(const ContainerTree& tree) {
+    std::vector<std::uint32_t> position(tree.ItemLimit(), 0);
+    std::uint32_t next = 0;
+    ForEachNodeDepthFirst(tree, kNoItem, [&](TreeItem item) {
+        if (item != kNoItem) position[item] = next++;
+    });
+    return position;
+}
 
-void OrderNamesakesAsWalked(const ContainerTree& tree, std::vector<FileData*>& rows) {
+// Calls `order` for each run of two rows or more with exactly the same name
+// whose rows are not all filed under one item.
+template <class Order>
+void ForEachRunOfNamesakes(std::vector<FileData*>& rows, Order&& order) {
     for (std::size_t begin = 0; begin < rows.size();) {
         const std::string_view name = rows[begin]->GetName();
         std::size_t end = begin + 1;
         while (end < rows.size() && rows[end]->GetName() == name) ++end;
-        if (end - begin > 1)
-            OrderRunAsWalked(tree, std::span<FileData*>(rows).subspan(begin, end - begin));
+        const auto run = std::span<FileData*>(rows).subspan(begin, end - begin);
+        if (run.size() > 1 && !AllOfOneItem(run)) order(run);
         begin = end;
     }
+}
+
+}  // namespace
+
+void OrderNamesakesAsWalked(const ContainerTree& tree, std::vector<FileData*>& rows) {
+    ForEachRunOfNamesakes(rows, [&tree](std::span<FileData*> run) { OrderRunByChains(tree, run); });
+}
+
+void OrderAsWalked(const ContainerTree& tree, std::vector<FileData*>& rows) {
+    // A counting sort by the walk's position of each row's item: the rows
+    // of each item are counted, each item's rows given their place after
+    // those of the items the walk meets before it, and moved there in
+    // their order.
+    const std::vector<std::uint32_t> position = WalkPositions(tree);
+    std::vector<std::uint32_t> next(position.size() + 1, 0);
+    for (const FileData* row : rows) ++next[position[row->GetParentItem()] + 1];
+    std::partial_sum(next.begin(), next.end(), next.begin());
+    std::vector<FileData*> walked(rows.size());
+    for (FileData* row : rows) walked[next[position[row->GetParentItem()]]++] = row;
+    rows.swap(walked);
+}
+
+void SortFoundInInitialOrder(const ContainerTree& tree, std::vector<FileData*>& rows) {
+    // For rows of a good share of the items, putting them in the walk's
+    // order first costs less than ordering the namesakes afterwards.
+    if (rows.size() * kWalkOrderFromShare < tree.ItemLimit()) {
+        SortInInitialOrder(rows);
+        OrderNamesakesAsWalked(tree, rows);
+        return;
+    }
+    OrderAsWalked(tree, rows);
+    SortInInitialOrder(rows);
 }
 
 }  // namespace kestavo
