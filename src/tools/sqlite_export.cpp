@@ -8,13 +8,17 @@
 #include "tools/sqlite_export.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <future>
 #include <limits>
+#include <optional>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -298,6 +302,35 @@ WriteResult WriteDatabase(CatalogSet& set, int fd, SqliteExportOutcome& outcome)
     return WriteSchemaPage(fd, noOverflow, roots, indexes.PageCount());
 }
 
+// The process's file mode creation mask, as the kernel reports it; none
+// when it cannot be read.
+std::optional<mode_t> CreationMask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0) {
+            mode_t mask = 0;
+            for (char c : line.substr(6))
+                if (c >= '0' && c <= '7') mask = static_cast<mode_t>(mask * 8 + (c - '0'));
+            return mask;
+        }
+    return std::nullopt;
+}
+
+// The temporary file is made for the owner alone; the database it becomes
+// gets what a new file gets (the mode the umask leaves), or keeps the read
+// and write bits of the file it replaces, so that others may read it where
+// the user's files are readable.
+void GiveModeOfTarget(const std::string& path, int fd) {
+    constexpr mode_t kReadWrite = 0666;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        ::fchmod(fd, st.st_mode & kReadWrite);
+    } else if (const std::optional<mode_t> mask = CreationMask()) {
+        ::fchmod(fd, kReadWrite & ~*mask);
+    }
+}
+
 }  // namespace
 
 SqliteExportOutcome ExportToSqlite(CatalogSet& set, const std::string& path) {
@@ -308,6 +341,7 @@ SqliteExportOutcome ExportToSqlite(CatalogSet& set, const std::string& path) {
         outcome.reason = std::strerror(errno);
         return outcome;
     }
+    GiveModeOfTarget(path, fd);
     WriteResult result = WriteDatabase(set, fd, outcome);
     if (::close(fd) != 0 && result.failure == WriteFailure::kNone && result.reason.empty())
         result.failure = errno == ENOSPC ? WriteFailure::kFull : WriteFailure::kIo;

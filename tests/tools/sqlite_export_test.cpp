@@ -2,6 +2,7 @@
 #include "tools/sqlite_export.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <random>
@@ -114,6 +115,29 @@ TEST(SqliteExportTest, EveryEntryOfSeveralBatchesIsStoredOnceUnderItsOwnParent) 
     for (std::string line; std::getline(lines, line);) stored.push_back(line);
     ASSERT_EQ(stored.size(), expected.Rows().size());
     for (std::size_t i = 0; i < stored.size(); ++i) ASSERT_EQ(stored[i], expected.Rows()[i]) << i;
+}
+
+// The database is readable as the user's other new files are, and one
+// written over an older export keeps that file's mode.
+TEST(SqliteExportTest, TheDatabaseGetsTheModeOfANewFileOrOfTheFileItReplaces) {
+    CatalogSet set;
+    test::RecordingMessages messages;
+    std::mt19937 random(3);
+    ASSERT_EQ(test::LoadText(set, DiskText(0, random), messages), LoadOutcome::Loaded);
+    test::TempDir dir;
+    const std::string file = (dir.Path() / "all.db").string();
+    const mode_t oldMask = ::umask(022);
+    const bool written = ExportToSqlite(set, file).written;
+    ::umask(oldMask);
+    ASSERT_TRUE(written);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    ASSERT_TRUE(ExportToSqlite(set, file).written);
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 }  // namespace
