@@ -9,6 +9,9 @@
 #include "catalog/name_compare.h"
 #include "catalog/row_order.h"
 #include "catalog/tree_walk.h"
+#include "support/large_buffer.h"
+#include "support/side_by_side.h"
+#include "tools/found_rows_feed.h"
 #include "tools/indexed_name_search.h"
 
 namespace kestavo {
@@ -20,6 +23,10 @@ FindFiles::FindFiles(CatalogSet& set, TreeItem searchRoot) : set_(set) {
 }
 
 FindFiles::~FindFiles() {
+    if (Searching()) {
+        stopSearch_ = true;
+        searcher_.join();
+    }
     set_.Tree().RemoveObserver(this);
     set_.RemoveObserver(this);
 }
@@ -35,8 +42,47 @@ void FindFiles::CollectFrom(TreeItem node, std::vector<FileData*>& found) const 
     set_.CollectMatching(node, mask_, found);
 }
 
-void FindFiles::FindNow() {
+void FindFiles::FindNow(const FindFeed& feed) {
+    StopSearch();
     if (listener_) listener_->RowsAboutToBeReset();
+    Find(feed);
+    if (listener_) listener_->RowsReset();
+}
+
+void FindFiles::StartSearch(FindFeed feed, std::function<void(bool whole)> ended) {
+    StopSearch();
+    if (listener_) listener_->RowsAboutToBeReset();
+    stopSearch_ = false;
+    feed.stop = &stopSearch_;
+    searcher_ = std::thread([this, feed = std::move(feed), ended = std::move(ended)] {
+        Find(feed);
+        ended(!stopSearch_.load());
+    });
+}
+
+bool FindFiles::FinishSearch() {
+    if (!Searching()) return false;
+    searcher_.join();
+    const bool whole = !stopSearch_.load();
+    if (!whole) {
+        rows_.clear();
+        nothingFound_ = false;
+    }
+    if (listener_) listener_->RowsReset();
+    return whole;
+}
+
+void FindFiles::StopSearch() {
+    if (!Searching()) return;
+    stopSearch_ = true;
+    FinishSearch();
+}
+
+void FindFiles::StopSearchBeforeChange() {
+    StopSearch();
+}
+
+void FindFiles::Find(const FindFeed& feed) {
     rows_.clear();
     // Only the places of the rows' folders are read, and each is written
     // below before it is read: places left from an earlier search need no
@@ -54,26 +100,44 @@ void FindFiles::FindNow() {
 
     const ContainerTree& tree = set_.Tree();
     const IndexedNameSearch indexed(set_, mask_);
-    if (lookInSubfolders_ && (indexed.Applies() || searchRoot_ == set_.RootItem())) {
+    WalkFeed walkFeed(feed);
+    const bool everyCatalog = lookInSubfolders_ && searchRoot_ == set_.RootItem();
+    // A search of every catalog whose rows are handed on while it runs goes
+    // disk by disk, in the order of a walk; without a feed the stores are
+    // read whole, which is quicker but finds rows only at the end.
+    const bool feedEveryCatalog = everyCatalog && feed.found && !indexed.Applies();
+    if (lookInSubfolders_ && !feedEveryCatalog && (indexed.Applies() || everyCatalog)) {
         // The stores' name indexes, or for a search of everything the stores
         // read whole, find the rows in creation order, which are then put in
         // the initial order the rows of a walk would have.
         indexed.Collect(searchRoot_, rows_);
         SettleRows(rows_.begin(), rows_.end());
+        walkFeed.Offer(rows_, /*last=*/true);
         SortFoundInInitialOrder(tree, rows_);
         nothingFound_ = rows_.empty();
-        if (listener_) listener_->RowsReset();
         return;
     }
-    if (lookInSubfolders_) {
-        ForEachNodeDepthFirst(tree, searchRoot_, [&](TreeItem node) { CollectFrom(node, rows_); });
+    if (feedEveryCatalog) {
+        FindInEveryCatalog(feed);
+    } else if (lookInSubfolders_) {
+        ForEachNodeDepthFirst(tree, searchRoot_, [&](TreeItem node) {
+            if (walkFeed.Stopped()) return;
+            const std::size_t before = rows_.size();
+            CollectFrom(node, rows_);
+            SettleRows(rows_.begin() + static_cast<std::ptrdiff_t>(before), rows_.end());
+            walkFeed.Offer(rows_);
+        });
     } else {
         CollectFrom(searchRoot_, rows_);
+        SettleRows(rows_.begin(), rows_.end());
     }
-    SettleRows(rows_.begin(), rows_.end());
+    if (walkFeed.Stopped()) {
+        rows_.clear();
+        return;
+    }
+    if (!feedEveryCatalog) walkFeed.Offer(rows_, /*last=*/true);
     SortInInitialOrder(rows_);
     nothingFound_ = rows_.empty();
-    if (listener_) listener_->RowsReset();
 }
 
 void FindFiles::SettleRows(std::vector<FileData*>::iterator first,
@@ -92,6 +156,71 @@ void FindFiles::SettleRows(std::vector<FileData*>::iterator first,
             folderText_[lastFolder] = set_.PathOf(entry);
         }
     }
+}
+
+void FindFiles::FindInEveryCatalog(const FindFeed& feed) {
+    // Two workers take the disks one at a time. Each catalog's entries and
+    // folder texts live in that catalog's own store, so the workers share
+    // nothing they change. Each disk's rows are kept apart and joined in the
+    // order of the disks: the rows of a walk from the top.
+    const ContainerTree& tree = set_.Tree();
+    const TreeItem root = set_.RootItem();
+    const std::vector<TreeItem> disks(tree.Children(root).begin(), tree.Children(root).end());
+    ReserveLarge(rows_, set_.EntryCount());
+    CollectFrom(root, rows_);
+    SettleRows(rows_.begin(), rows_.end());
+    // Each folder's rows are settled right after they are found, while they
+    // are still in the cache.
+    auto searchDisk = [&](TreeItem disk, std::vector<FileData*>& found, auto&& afterFolder) {
+        ForEachNodeDepthFirst(tree, disk, [&](TreeItem node) {
+            if (feed.stop && feed.stop->load(std::memory_order_relaxed)) return;
+            const std::size_t before = found.size();
+            CollectFrom(node, found);
+            SettleRows(found.begin() + static_cast<std::ptrdiff_t>(before), found.end());
+            afterFolder();
+        });
+    };
+    if (disks.size() < 2 || set_.EntryCount() < kSearchTwoThreadsFrom) {
+        WalkFeed walkFeed(feed);
+        walkFeed.Offer(rows_);
+        for (const TreeItem disk : disks) searchDisk(disk, rows_, [&] { walkFeed.Offer(rows_); });
+        walkFeed.Offer(rows_, /*last=*/true);
+        return;
+    }
+    // The rows of the top level come first.
+    if (feed.found && !rows_.empty()) feed.found(rows_);
+    DiskOrderFeed diskFeed(feed, disks.size());
+    // Each worker keeps its rows in one vector and notes where each of its
+    // disks' rows lie in it.
+    using Found = std::vector<FileData*>;
+    struct Span {
+        const Found* found = nullptr;
+        std::size_t begin = 0, end = 0;
+    };
+    std::vector<Span> spanOfDisk(disks.size());
+    std::atomic<std::size_t> nextDisk{0};
+    auto work = [&](Found& found) {
+        ReserveLarge(found, set_.EntryCount());
+        for (std::size_t d = nextDisk++; d < disks.size() && !diskFeed.Stopped(); d = nextDisk++) {
+            assert(spanOfDisk[d].found == nullptr);  // each disk is taken by one worker only
+            const std::size_t begin = found.size();
+            searchDisk(disks[d], found, [&] { diskFeed.Offer(d, found, begin); });
+            diskFeed.Finished(d, found, begin);
+            spanOfDisk[d] = {&found, begin, found.size()};
+        }
+    };
+    Found first, second;
+    const std::size_t entriesBefore = set_.EntryCount();
+    RunSideBySide([&] { work(second); }, [&] { work(first); });
+    if (diskFeed.Stopped()) return;
+    // The entries were only read, and every disk was searched.
+    assert(set_.EntryCount() == entriesBefore);
+    assert(std::all_of(spanOfDisk.begin(), spanOfDisk.end(),
+                       [](const Span& span) { return span.found != nullptr; }));
+    (void)entriesBefore;
+    for (const Span& span : spanOfDisk)
+        rows_.insert(rows_.end(), span.found->begin() + static_cast<std::ptrdiff_t>(span.begin),
+                     span.found->begin() + static_cast<std::ptrdiff_t>(span.end));
 }
 
 int FindFiles::CompareForSort(const FileData* a, const FileData* b, int key) {
@@ -117,8 +246,15 @@ int FindFiles::CompareForSort(const FileData* a, const FileData* b, int key) {
 void FindFiles::SortByColumn(int column) {
     const int number = column + 1;
     if (number < 1 || number > kFindColumnCount) return;
-    const int key = descendingNext_ ? -number : number;
     if (listener_) listener_->RowsAboutToBeReset();
+    SortRowsByColumn(column);
+    if (listener_) listener_->RowsReset();
+}
+
+void FindFiles::SortRowsByColumn(int column) {
+    const int number = column + 1;
+    if (number < 1 || number > kFindColumnCount) return;
+    const int key = descendingNext_ ? -number : number;
     if (column == static_cast<int>(FindColumn::InFolder)) {
         SortByFolder(key < 0);
     } else {
@@ -127,7 +263,6 @@ void FindFiles::SortByColumn(int column) {
         });
     }
     descendingNext_ = !descendingNext_;
-    if (listener_) listener_->RowsReset();
 }
 
 void FindFiles::SortByFolder(bool descending) {
@@ -159,19 +294,30 @@ std::string_view FindFiles::RowText(std::size_t row, FindColumn column) {
 
 std::string_view FindFiles::RowText(std::size_t row, FindColumn column,
                                     RowTextScratch& scratch) const {
-    FileData* entry = RowEntry(row);
-    if (!entry) return {};
+    const FileData* entry = RowEntry(row);
+    return entry ? EntryText(*entry, column, scratch) : std::string_view();
+}
+
+std::string_view FindFiles::EntryText(const FileData& entry, FindColumn column,
+                                      RowTextScratch& scratch) const {
     switch (column) {
         case FindColumn::Name:
-            return entry->GetName();
+            return entry.GetName();
         case FindColumn::InFolder:
-            return FolderText(*entry);
+            return FolderText(entry);
         case FindColumn::Size:
-            return SizeText(row, scratch.size);
+            // Containers' sizes were settled when the rows were found.
+            return FormatSizeIn(entry.Size(), rowsSizeUnit_, scratch.size);
         case FindColumn::Date:
-            return scratch.clock.DateText(entry->GetTime());
+            return scratch.clock.DateText(entry.GetTime());
     }
     return {};
+}
+
+std::optional<std::size_t> FindFiles::RowOf(const FileData* entry) const {
+    const auto it = std::find(rows_.begin(), rows_.end(), entry);
+    if (it == rows_.end()) return std::nullopt;
+    return static_cast<std::size_t>(it - rows_.begin());
 }
 
 bool FindFiles::SaveReport(const std::string& path) {
@@ -225,6 +371,7 @@ void FindFiles::WriteReport(ReportWriter& report) {
 }
 
 void FindFiles::EntriesAboutToBeRemoved() {
+    StopSearchBeforeChange();
     if (rows_.empty()) return;
     if (listener_) listener_->RowsAboutToBeReset();
     rows_.clear();
@@ -238,7 +385,20 @@ bool FindFiles::IsAtOrBelow(TreeItem node, TreeItem top) const {
     return false;
 }
 
+void FindFiles::ItemAboutToBeInserted(TreeItem, int) {
+    StopSearchBeforeChange();
+}
+
+void FindFiles::ChildrenAboutToBeSorted(TreeItem) {
+    StopSearchBeforeChange();
+}
+
+void FindFiles::ResetStarted() {
+    StopSearchBeforeChange();
+}
+
 void FindFiles::ItemAboutToBeRemoved(TreeItem item) {
+    StopSearchBeforeChange();
     if (searchRoot_ != kNoItem && IsAtOrBelow(searchRoot_, item)) searchRootRemoved_ = true;
 }
 

@@ -4,9 +4,14 @@
 // object per dialog, so that several dialogs keep their own results.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "catalog/catalog_set.h"
@@ -37,6 +42,18 @@ struct RowTextScratch {
     LocalClock clock;
 };
 
+// Where a search hands on the rows as it finds them, so that they can be
+// shown before it ends.
+struct FindFeed {
+    // Given, on the thread searching, the rows found since it was last
+    // given any, in the order found (a walk of the tree), before they are
+    // put in the initial order; a few dozen times a second at most. The
+    // rows stay valid while the catalogs are unchanged.
+    std::function<void(std::span<FileData* const>)> found;
+    // Set on any thread to stop the search: it then ends soon, with no rows.
+    const std::atomic<bool>* stop = nullptr;
+};
+
 class FindFiles : private CatalogSetObserver, private TreeObserver {
 public:
     // `searchRoot` kNoItem stands for the top root item. `set` must outlive
@@ -62,11 +79,31 @@ public:
     // Upper-cases the mask and replaces the rows by the entries found below
     // the search root, in the initial order. The folder texts and the containers' sizes are made
     // here; size and date texts are made when a row is read, in the size unit in force now.
-    void FindNow();
+    void FindNow() { FindNow(FindFeed{}); }
+    // The same, handing the rows to `feed` as they are found; the listener
+    // hears of the change before and after.
+    void FindNow(const FindFeed& feed);
+
+    // FindNow on a thread of its own, so that the calling thread stays free
+    // while it runs: a search running is first stopped. `ended` is called
+    // last on that thread, told whether the search ran to its end; the rows
+    // are then final and may be sorted there (SortRowsByColumn). The
+    // listener hears RowsAboutToBeReset now and RowsReset in FinishSearch.
+    // Nothing else of this object may be used until FinishSearch: a change
+    // of the catalogs meanwhile stops the search, as StopSearch does.
+    void StartSearch(FindFeed feed, std::function<void(bool whole)> ended);
+    bool Searching() const { return searcher_.joinable(); }
+    // Waits for the search's thread (after `ended`, it is about to end);
+    // the rows of a stopped search are none. Answers whether it was whole.
+    bool FinishSearch();
+    // Asks a running search to stop, then FinishSearch.
+    void StopSearch();
     // Sorts by the column clicked (0 to 3): descending when the
     // descending-next flag is set, then the flag flips. Equal rows keep
     // their order.
     void SortByColumn(int column);
+    // The same without telling the listener, as on a search's own thread.
+    void SortRowsByColumn(int column);
 
     std::size_t RowCount() const { return rows_.size(); }
     // Whether the last search found nothing (a view shows so).
@@ -80,6 +117,12 @@ public:
     // A row's size text made in `buffer`; unlike the other texts it may be
     // read on any thread.
     std::string_view SizeText(std::size_t row, char (&buffer)[kSizeTextCapacity]) const;
+    // The text of `column` for a row standing for `entry`, as RowText makes
+    // it; also for the rows a running search has handed on.
+    std::string_view EntryText(const FileData& entry, FindColumn column,
+                               RowTextScratch& scratch) const;
+    // The row showing `entry`, if any (a look through every row).
+    std::optional<std::size_t> RowOf(const FileData* entry) const;
 
     // Writes the report into `path` and remembers it as the report file
     // name; false when the file cannot be written.
@@ -90,16 +133,19 @@ private:
     // Catalog set and tree changes.
     void EntriesAboutToBeRemoved() override;
     void DisksLoaded() override;
-    void ItemAboutToBeInserted(TreeItem, int) override {}
+    void ItemAboutToBeInserted(TreeItem, int) override;
     void ItemInserted(TreeItem) override {}
     void ItemAboutToBeRemoved(TreeItem item) override;
     void ItemRemoved(TreeItem, int) override;
-    void ChildrenAboutToBeSorted(TreeItem) override {}
+    void ChildrenAboutToBeSorted(TreeItem) override;
     void ChildrenSorted(TreeItem) override {}
-    void ResetStarted() override {}
+    void ResetStarted() override;
     void ResetFinished() override;
     void ExpandRequested(TreeItem) override {}
 
+    // A search running reads the catalogs: it stops before they change.
+    void StopSearchBeforeChange();
+    void Find(const FindFeed& feed);
     void SetSearchRoot(TreeItem node);
     void FindSearchRootAgain();
     bool IsAtOrBelow(TreeItem node, TreeItem top) const;
@@ -108,6 +154,7 @@ private:
     std::string_view FolderText(const FileData& entry) const {
         return folderText_[entry.GetParentItem()];
     }
+    void FindInEveryCatalog(const FindFeed& feed);
     void SortByFolder(bool descending);
     static int CompareForSort(const FileData* a, const FileData* b, int key);
 
@@ -131,6 +178,8 @@ private:
     bool nothingFound_ = false;
     int rowsSizeUnit_ = 1;  // the size unit the rows' size texts are made in
     RowTextScratch scratch_;
+    std::thread searcher_;
+    std::atomic<bool> stopSearch_{false};
 };
 
 }  // namespace kestavo

@@ -93,6 +93,49 @@ bool BackgroundWorkRunning() {
     return workRunning > 0;
 }
 
+InputHold::InputHold(QWidget* allowed) : allowed_(allowed) {
+    ++workRunning;
+    qApp->installEventFilter(this);
+}
+
+InputHold::~InputHold() {
+    qApp->removeEventFilter(this);
+    --workRunning;
+}
+
+bool InputHold::Allowed(const QObject* watched) const {
+    // The allowed window, its widgets and the windows it opened.
+    for (const QObject* at = watched; at; at = at->parent())
+        if (at == allowed_) return true;
+    return false;
+}
+
+bool InputHold::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Close:
+            if (!watched->isWidgetType() || !static_cast<QWidget*>(watched)->isWindow())
+                return false;
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::Drop:
+            break;
+        default:
+            return false;
+    }
+    if (Allowed(watched)) return false;
+    event->ignore();
+    return true;
+}
+
 WorkDialog::WorkDialog(const QString& title, bool canStop, QWidget* parent) : QDialog(parent) {
     setWindowTitle(title);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);

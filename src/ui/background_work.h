@@ -102,6 +102,26 @@ bool RunInBackground(QWidget* parent, const BackgroundWork& job);
 // catalogs must wait.
 bool BackgroundWorkRunning();
 
+// While it lives, a window's own work reads the catalogs on a worker and
+// that window stays in use: user input to every other window is held back
+// and no other window can be closed, so that nothing they do changes the
+// catalogs or their cached texts under the worker. Counts as background
+// work running.
+class InputHold : public QObject {
+public:
+    explicit InputHold(QWidget* allowed);
+    ~InputHold() override;
+    InputHold(const InputHold&) = delete;
+    InputHold& operator=(const InputHold&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool Allowed(const QObject* watched) const;
+    QWidget* allowed_;
+};
+
 // Waits `milliseconds` while the windows keep painting; user input is held
 // back meanwhile.
 void WaitPainting(int milliseconds);

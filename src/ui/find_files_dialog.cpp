@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "tools/tool_tables.h"
 #include "ui/background_work.h"
@@ -23,6 +25,13 @@ namespace kestavo::ui {
 namespace {
 
 constexpr const char* kNothingFound = "No files found";
+// How many of the first rows found the columns are fitted to while the
+// rest come in; the final rows are measured on the worker.
+constexpr std::size_t kFirstFitRows = 4096;
+// How long the list waits after taking rows before it takes more: each
+// take makes the view lay out its rows again, and the user-interface thread
+// shares the machine's cores with the search.
+constexpr int kTakePauseMs = 250;
 
 std::vector<ResultColumn> FindColumns() {
     return {{.heading = "Name", .width = 160, .rightAligned = false},
@@ -48,26 +57,28 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
     searchRoot_ = new QLabel(this);
     searchRoot_->setTextFormat(Qt::PlainText);
     subfolders_ = new QCheckBox(QStringLiteral("Look in subfolders"), this);
+    status_ = new QLabel(this);
+    status_->setTextFormat(Qt::PlainText);
+    status_->hide();
+    // While a search runs the list shows the rows handed on so far; they
+    // cannot be opened or dragged until it ends.
+    const ResultRows toolRows = ToolRows();
     model_ = new ResultListModel(
         FindColumns(),
-        // A search that found nothing shows one row that says so.
-        ResultRows{[this] { return tool_.FoundNothing() ? std::size_t{1} : tool_.RowCount(); },
-                   [this](std::size_t row, int column) -> std::string_view {
-                       if (tool_.FoundNothing())
-                           return column == static_cast<int>(FindColumn::Name) ? kNothingFound : "";
-                       // The widest texts are looked for on two threads side
-                       // by side: each makes size and date texts in its own
-                       // scratch.
+        ResultRows{[this, count = toolRows.count] { return filling_ ? shown_.size() : count(); },
+                   [this, text = toolRows.text](std::size_t row, int column) -> std::string_view {
+                       if (!filling_) return text(row, column);
                        thread_local RowTextScratch scratch;
-                       return tool_.RowText(row, static_cast<FindColumn>(column), scratch);
+                       return tool_.EntryText(*shown_[row], static_cast<FindColumn>(column),
+                                              scratch);
                    },
-                   [this](std::size_t row) {
-                       return tool_.FoundNothing() ? IMAGE_DELETED
-                                                   : KindPicture(tool_.RowEntry(row)->GetKind());
+                   [this, image = toolRows.image](std::size_t row) {
+                       return filling_ ? KindPicture(shown_[row]->GetKind()) : image(row);
                    }},
         this);
-    model_->SetEntries(
-        [this](std::size_t row) { return tool_.FoundNothing() ? nullptr : tool_.RowEntry(row); });
+    model_->SetEntries([this](std::size_t row) {
+        return filling_ || tool_.FoundNothing() ? nullptr : tool_.RowEntry(row);
+    });
     view_ = MakeResultView(model_, this);
     rowMenu_ = new ResultRowMenu(view_, model_);
     RememberColumnWidths(*view_, QStringLiteral("findFiles"));
@@ -83,6 +94,7 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
     auto* rootRow = new QHBoxLayout;
     rootRow->addWidget(new QLabel(QStringLiteral("Search root:"), this));
     rootRow->addWidget(searchRoot_, 1);
+    rootRow->addWidget(status_);
     auto* controls = new QHBoxLayout;
     auto* maskLabel = new QLabel(QStringLiteral("Find file(s):"), this);
     maskLabel->setBuddy(mask_);
@@ -118,7 +130,27 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
 }
 
 FindFilesDlg::~FindFilesDlg() {
+    // The worker reads this window's members: it stops before they go.
     tool_.SetListener(nullptr);
+    tool_.StopSearch();
+}
+
+ResultRows FindFilesDlg::ToolRows() {
+    // A search that found nothing shows one row that says so.
+    return ResultRows{[this] { return tool_.FoundNothing() ? std::size_t{1} : tool_.RowCount(); },
+                      [this](std::size_t row, int column) -> std::string_view {
+                          if (tool_.FoundNothing())
+                              return column == static_cast<int>(FindColumn::Name) ? kNothingFound
+                                                                                  : "";
+                          // The widest texts are looked for on two threads side by side:
+                          // each makes size and date texts in its own scratch.
+                          thread_local RowTextScratch scratch;
+                          return tool_.RowText(row, static_cast<FindColumn>(column), scratch);
+                      },
+                      [this](std::size_t row) {
+                          return tool_.FoundNothing() ? IMAGE_DELETED
+                                                      : KindPicture(tool_.RowEntry(row)->GetKind());
+                      }};
 }
 
 // Writes the tool's members into the controls.
@@ -141,15 +173,98 @@ void FindFilesDlg::SetLauncher(FileLauncher* launcher) {
 }
 
 void FindFilesDlg::OnFindNow() {
+    tool_.StopSearch();
     tool_.SetMask(mask_->text().toStdString());
     tool_.SetLookInSubfolders(subfolders_->isChecked());
-    RunOnTool(QStringLiteral("Searching the catalogs"), [this] {
-        tool_.FindNow();
-        SortAsRemembered();
-        model_->MeasureWidest();
-    });
+    const unsigned search = ++searchNumber_;
+    inbox_.Clear();
+    // Both run on the worker; what they post is dropped with this window.
+    auto found = [this, search](std::span<FileData* const> rows) {
+        if (inbox_.Put(rows))
+            QMetaObject::invokeMethod(
+                this, [this, search] { TakeFound(search); }, Qt::QueuedConnection);
+    };
+    auto ended = [this, search](bool whole) {
+        if (whole) {
+            SortAsRemembered();
+            finalWidest_ = model_->MeasureWidestOf(ToolRows());
+        }
+        QMetaObject::invokeMethod(
+            this, [this, search] { EndSearch(search); }, Qt::QueuedConnection);
+    };
+    tool_.StartSearch(FindFeed{.found = found, .stop = nullptr}, ended);
+    filling_ = true;
+    sinceTake_.invalidate();
+    model_->EndChange();
+    ShowSearching(true);
+}
+
+void FindFilesDlg::TakeFound(unsigned search) {
+    // A wake of a search stopped since finds the rows of the next one, if
+    // any: they are taken at its own wake.
+    if (search != searchNumber_ || !filling_) return;
+    // Until they are taken, the worker posts no more wakes.
+    if (sinceTake_.isValid() && sinceTake_.elapsed() < kTakePauseMs) {
+        QTimer::singleShot(kTakePauseMs - static_cast<int>(sinceTake_.elapsed()), this,
+                           [this, search] { TakeFound(search); });
+        return;
+    }
+    sinceTake_.start();
+    std::vector<FileData*> rows = inbox_.Take();
+    const bool first = shown_.empty();
+    model_->AppendRows(rows.size(), [&] { shown_.insert(shown_.end(), rows.begin(), rows.end()); });
+    if (first && !shown_.empty()) {
+        const ResultRows shownRows = model_->Rows();
+        const std::size_t fitted = std::min(shown_.size(), kFirstFitRows);
+        model_->UseWidest(model_->MeasureWidestOf(
+            ResultRows{[fitted] { return fitted; }, shownRows.text, shownRows.image}));
+        FitResultColumns(view_, *model_);
+    }
+    status_->setText(QStringLiteral("Searching: %L1 found").arg(shown_.size()));
+}
+
+void FindFilesDlg::EndSearch(unsigned search) {
+    if (search != searchNumber_ || !filling_ || !tool_.Searching()) return;
+    const QModelIndex current = view_->currentIndex();
+    const bool anySelected = view_->selectionModel() && view_->selectionModel()->hasSelection();
+    const FileData* currentEntry =
+        anySelected && current.isValid() && static_cast<std::size_t>(current.row()) < shown_.size()
+            ? shown_[static_cast<std::size_t>(current.row())]
+            : nullptr;
+    // The listener leaves the fill and shows the final rows.
+    if (!tool_.FinishSearch()) return;
+    model_->UseWidest(std::move(finalWidest_));
     FitResultColumns(view_, *model_);
     ShowMembers();
+    KeepCurrent(currentEntry);
+    emit SearchEnded();
+}
+
+void FindFilesDlg::KeepCurrent(const FileData* entry) {
+    if (!entry) return;
+    const std::optional<std::size_t> row = tool_.RowOf(entry);
+    if (!row) return;
+    const QModelIndex index = model_->index(static_cast<int>(*row), 0);
+    view_->setCurrentIndex(index);
+    view_->scrollTo(index);
+}
+
+void FindFilesDlg::LeaveFill() {
+    filling_ = false;
+    std::vector<FileData*>().swap(shown_);
+    inbox_.Clear();
+    ShowSearching(false);
+}
+
+void FindFilesDlg::ShowSearching(bool searching) {
+    status_->setText(searching ? QStringLiteral("Searching ...") : QString());
+    status_->setVisible(searching);
+    saveReport_->setEnabled(!searching);
+    view_->header()->setSectionsClickable(!searching);
+    if (searching)
+        inputHold_ = std::make_unique<InputHold>(this);
+    else
+        inputHold_.reset();
 }
 
 void FindFilesDlg::SortAsRemembered() {
@@ -159,14 +274,14 @@ void FindFilesDlg::SortAsRemembered() {
         if (QString::fromLatin1(columns[static_cast<std::size_t>(column)].heading) ==
             rememberedSort_->column) {
             tool_.SetDescendingNext(rememberedSort_->descending);
-            tool_.SortByColumn(column);
+            tool_.SortRowsByColumn(column);
             break;
         }
     rememberedSort_.reset();
 }
 
 void FindFilesDlg::OnColumnClick(int column) {
-    if (column < 0 || column >= kFindColumnCount) return;
+    if (filling_ || column < 0 || column >= kFindColumnCount) return;
     const ListSort sort{
         QString::fromLatin1(FindColumns()[static_cast<std::size_t>(column)].heading),
         tool_.DescendingNext()};
@@ -178,6 +293,7 @@ void FindFilesDlg::OnColumnClick(int column) {
 }
 
 void FindFilesDlg::OnSaveReport() {
+    if (filling_) return;
     const QString path = prompter_.ChooseReportFile(this, FromUtf8(tool_.ReportFileName()));
     if (path.isEmpty()) return;
     tool_.SetMask(mask_->text().toStdString());
@@ -194,6 +310,7 @@ void FindFilesDlg::RowsAboutToBeReset() {
 }
 
 void FindFilesDlg::RowsReset() {
+    if (filling_) LeaveFill();
     model_->EndChange();
 }
 

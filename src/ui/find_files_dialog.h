@@ -5,10 +5,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "tools/find_files.h"
 #include "ui/column_memory.h"
+#include "ui/found_rows_inbox.h"
 #include "ui/result_list.h"
 
 class QCheckBox;
@@ -19,6 +23,7 @@ class QPushButton;
 namespace kestavo::ui {
 
 class FileLauncher;
+class InputHold;
 class Prompter;
 class ResultRowMenu;
 
@@ -31,7 +36,12 @@ public:
                  QWidget* parent = nullptr);
     ~FindFilesDlg() override;
 
+    // Starts the search on a worker: the rows show as they are found, in
+    // the order found, and are laid out in their final order at the end. A
+    // search running is stopped first.
     void OnFindNow();
+    // Whether a search is running, its rows still coming in.
+    bool Searching() const { return filling_; }
     // Serves Open Containing Folder on the rows.
     void SetLauncher(FileLauncher* launcher);
     ResultRowMenu* RowMenu() const { return rowMenu_; }
@@ -44,6 +54,11 @@ public:
     QLabel* SearchRootLabel() const { return searchRoot_; }
     ui::ResultView* ResultView() const { return view_; }
     ResultListModel* Results() const { return model_; }
+    QLabel* StatusLabel() const { return status_; }
+
+signals:
+    // A search ended and its rows are final (not when it was stopped).
+    void SearchEnded();
 
 private:
     void RowsAboutToBeReset() override;
@@ -52,15 +67,28 @@ private:
     // Runs `work` on the tool off the user-interface thread; the list shows
     // no rows meanwhile.
     void RunOnTool(const QString& title, const std::function<void()>& work);
-    // The first search's rows sorted as the user sorted last (in the last run).
+    // The first search's rows sorted as the user sorted last (in the last
+    // run); on the search's worker.
     void SortAsRemembered();
     void ShowMembers();
+    // The rows of the tool, for the list and for measuring on a worker.
+    ResultRows ToolRows();
+    // The rows handed on so far by the search numbered `search`.
+    void TakeFound(unsigned search);
+    void EndSearch(unsigned search);
+    void LeaveFill();
+    void ShowSearching(bool searching);
+    // The row the user made current while the rows came in, made current
+    // again among the final rows.
+    void KeepCurrent(const FileData* entry);
 
     FindFiles tool_;
     Prompter& prompter_;
     QLineEdit* mask_;
     QCheckBox* subfolders_;
     QLabel* searchRoot_;
+    QLabel* status_;
+
     QPushButton* findNow_;
     QPushButton* saveReport_;
     QPushButton* cancel_;
@@ -68,6 +96,14 @@ private:
     ui::ResultView* view_;
     ResultRowMenu* rowMenu_;
     std::optional<ListSort> rememberedSort_;  // until the first search
+    // While a search runs, the list shows the rows it has handed on.
+    bool filling_ = false;
+    unsigned searchNumber_ = 0;  // of the search running or last run
+    FoundRowsInbox inbox_;
+    std::vector<FileData*> shown_;
+    QElapsedTimer sinceTake_;  // since the rows were last taken
+    WidestRows finalWidest_;   // measured on the worker over the final rows
+    std::unique_ptr<InputHold> inputHold_;
 };
 
 }  // namespace kestavo::ui

@@ -83,8 +83,7 @@ ResultListModel::ResultListModel(std::vector<ResultColumn> columns, ResultRows r
 void ResultListModel::SetColumns(std::vector<ResultColumn> columns) {
     beginResetModel();
     columns_ = std::move(columns);
-    widestRow_.clear();
-    widestTexts_.clear();
+    widest_ = {};
     endResetModel();
 }
 
@@ -220,11 +219,11 @@ ResultView* MakeResultView(ResultListModel* model, QWidget* parent) {
     return view;
 }
 
-void ResultListModel::MeasureWidest() {
-    widestRow_.assign(columns_.size(), -1);
-    widestTexts_.assign(columns_.size(), WidestTexts());
-    const std::size_t rows = rows_.count();
-    if (rows == 0) return;
+WidestRows ResultListModel::MeasureWidestOf(const ResultRows& source) const {
+    WidestRows widest{std::vector<int>(columns_.size(), -1),
+                      std::vector<WidestTexts>(columns_.size())};
+    const std::size_t rows = source.count();
+    if (rows == 0) return widest;
     // The rows are only read, so millions of them are measured in two
     // halves side by side.
     const std::size_t half = rows < kMeasureTwoThreadsFrom ? rows : rows / 2;
@@ -238,13 +237,12 @@ void ResultListModel::MeasureWidest() {
         const int column = static_cast<int>(c);
         if (!columns_[c].rightAligned) {
             if (!columns_[c].growsToWidestText) continue;
-            widestTexts_[c] = inHalves(
+            widest.widestTexts[c] = inHalves(
                 [&](std::size_t first, std::size_t last) {
-                    WidestTexts widest;
+                    WidestTexts kept;
                     for (std::size_t row = first; row < last; ++row)
-                        widest.Offer(charWidths_.Of(rows_.text(row, column)),
-                                     static_cast<int>(row));
-                    return widest;
+                        kept.Offer(charWidths_.Of(source.text(row, column)), static_cast<int>(row));
+                    return kept;
                 },
                 [](WidestTexts first, const WidestTexts& second) {
                     first.Join(second);
@@ -255,29 +253,45 @@ void ResultListModel::MeasureWidest() {
         // Size texts are digits and a unit: the longest is the widest.
         const auto longestIn = [&](std::size_t first, std::size_t last) {
             std::size_t best = first;
-            std::size_t longest = rows_.text(first, column).size();
+            std::size_t longest = source.text(first, column).size();
             for (std::size_t row = first + 1; row < last; ++row)
-                if (const std::size_t length = rows_.text(row, column).size(); length > longest)
+                if (const std::size_t length = source.text(row, column).size(); length > longest)
                     longest = length, best = row;
             return std::pair{longest, best};
         };
         using Longest = std::pair<std::size_t, std::size_t>;
-        widestRow_[c] =
+        widest.longest[c] =
             static_cast<int>(inHalves(longestIn, [](const Longest& first, const Longest& second) {
                                  return second.first > first.first ? second : first;
                              }).second);
     }
+    return widest;
+}
+
+void ResultListModel::UseWidest(WidestRows widest) {
+    widest_ = std::move(widest);
+}
+
+void ResultListModel::AppendRows(std::size_t count, const std::function<void()>& add) {
+    if (count == 0 || changing_) {
+        add();
+        return;
+    }
+    const int first = rowCount();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(count) - 1);
+    add();
+    endInsertRows();
 }
 
 int ResultListModel::WidestRow(int column) const {
-    return column >= 0 && column < static_cast<int>(widestRow_.size())
-               ? widestRow_[static_cast<std::size_t>(column)]
+    return column >= 0 && column < static_cast<int>(widest_.longest.size())
+               ? widest_.longest[static_cast<std::size_t>(column)]
                : -1;
 }
 
 std::vector<int> ResultListModel::WidestTextRows(int column) const {
-    return column >= 0 && column < static_cast<int>(widestTexts_.size())
-               ? widestTexts_[static_cast<std::size_t>(column)].Rows()
+    return column >= 0 && column < static_cast<int>(widest_.widestTexts.size())
+               ? widest_.widestTexts[static_cast<std::size_t>(column)].Rows()
                : std::vector<int>();
 }
 

@@ -68,6 +68,12 @@ private:
     std::vector<std::pair<int, int>> kept_;  // judged width, row
 };
 
+// What MeasureWidest finds, per column.
+struct WidestRows {
+    std::vector<int> longest;  // -1 for none
+    std::vector<WidestTexts> widestTexts;
+};
+
 class ResultListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -82,6 +88,7 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
     const std::vector<ResultColumn>& Columns() const { return columns_; }
+    const ResultRows& Rows() const { return rows_; }
     // Shows other columns; the rows are read again.
     void SetColumns(std::vector<ResultColumn> columns);
     // Rows that stand for catalog entries can be dragged out as files.
@@ -101,7 +108,14 @@ public:
     // grows to its widest text. Reads
     // the rows only, so it may run on the worker that made them, before
     // EndChange; FitResultColumns then measures those texts alone.
-    void MeasureWidest();
+    void MeasureWidest() { UseWidest(MeasureWidestOf(rows_)); }
+    // The same over other rows read the same way, keeping nothing: it reads
+    // only the columns and the character widths, so it may run on a worker
+    // while the list shows other rows.
+    WidestRows MeasureWidestOf(const ResultRows& rows) const;
+    void UseWidest(WidestRows widest);
+    // Rows are added at the end: `add` makes the count grow by `count`.
+    void AppendRows(std::size_t count, const std::function<void()>& add);
     int WidestRow(int column) const;
     // The rows MeasureWidest found for a left-aligned column; all of them
     // when there are no more than WidestTexts::kKept.
@@ -114,8 +128,7 @@ private:
     ImageStrip pictures_;
     bool changing_ = false;
     CharWidths charWidths_;
-    std::vector<int> widestRow_;            // per column; -1 for none
-    std::vector<WidestTexts> widestTexts_;  // per column
+    WidestRows widest_;
 };
 
 // A report-style list of result rows: whole rows selected, no grid, and no

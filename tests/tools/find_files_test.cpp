@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <random>
+#include <span>
+#include <thread>
 
 #include "catalog/catalog_commands.h"
 #include "catalog/entry_kind.h"
@@ -327,10 +331,8 @@ TEST(RowOrderTest, TheFastInitialOrderIsTheListsInitialOrder) {
 namespace kestavo {
 namespace {
 
-// Enough catalogs for a search of every catalog to run in two groups: the
-// rows, their order and their texts must be those of a plain walk.
-TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) {
-    CatalogSet set;
+// Enough catalogs for a search of every catalog to run in two groups.
+void LoadManyDisks(CatalogSet& set) {
     test::RecordingMessages messages;
     std::mt19937 random(5);
     for (int disk = 0; disk < 5; ++disk) {
@@ -351,6 +353,11 @@ TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) 
         ASSERT_EQ(test::LoadText(set, text, messages), LoadOutcome::Loaded);
     }
     ASSERT_GT(set.EntryCount(), 100000u);
+}
+
+TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) {
+    CatalogSet set;
+    LoadManyDisks(set);
 
     FindFiles tool(set, set.RootItem());
     tool.SetMask("*.JPG");
@@ -383,6 +390,132 @@ TEST(FindFilesLargeTest, SearchingEveryCatalogInTwoGroupsGivesTheRowsOfOneWalk) 
     }
     for (std::size_t row = 0; row < expected.size(); row += 97)
         EXPECT_EQ(tool.RowText(row, FindColumn::InFolder), set.PathOf(*expected[row])) << row;
+}
+
+// The entries matching `mask` at or below `top`, in the order of a walk.
+std::vector<FileData*> WalkOrder(const CatalogSet& set, TreeItem top, const std::string& mask,
+                                 bool subfolders = true) {
+    std::vector<FileData*> found;
+    std::vector<TreeItem> pending{top};
+    while (!pending.empty()) {
+        const TreeItem node = pending.back();
+        pending.pop_back();
+        set.CollectMatching(node, mask, found);
+        if (!subfolders) break;
+        const auto children = set.Tree().Children(node);
+        for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(*it);
+    }
+    return found;
+}
+
+std::vector<FileData*> RowsOf(const FindFiles& tool) {
+    std::vector<FileData*> rows;
+    for (std::size_t row = 0; row < tool.RowCount(); ++row) rows.push_back(tool.RowEntry(row));
+    return rows;
+}
+
+// A feed gets every row once, in the order of the walk, whether the disks
+// are searched side by side, one folder is searched or the name indexes
+// find the rows; the rows at the end are those of a search without a feed.
+TEST(FindFilesLargeTest, AFeedGetsEveryRowOnceInTheOrderOfTheWalk) {
+    CatalogSet set;
+    LoadManyDisks(set);
+    const TreeItem disk = set.Tree().Children(set.RootItem())[2];
+    struct Case {
+        TreeItem top;
+        std::string mask;
+        bool subfolders;
+    };
+    for (const Case& c : {Case{set.RootItem(), "*", true}, Case{set.RootItem(), "*.JPG", true},
+                          Case{set.RootItem(), "N4999.TXT", true}, Case{disk, "*.TXT", true},
+                          Case{set.Tree().Children(disk)[0], "*", false}}) {
+        SCOPED_TRACE(c.mask);
+        FindFiles plain(set, c.top);
+        plain.SetMask(c.mask);
+        plain.SetLookInSubfolders(c.subfolders);
+        plain.FindNow();
+
+        FindFiles fed(set, c.top);
+        fed.SetMask(c.mask);
+        fed.SetLookInSubfolders(c.subfolders);
+        std::vector<FileData*> handed;
+        std::size_t batches = 0;
+        fed.FindNow(FindFeed{.found =
+                                 [&](std::span<FileData* const> rows) {
+                                     EXPECT_FALSE(rows.empty());
+                                     handed.insert(handed.end(), rows.begin(), rows.end());
+                                     ++batches;
+                                 },
+                             .stop = nullptr});
+        std::vector<FileData*> walked = WalkOrder(set, c.top, c.mask, c.subfolders);
+        // The name indexes find namesakes in another order; the rows put in
+        // the initial order are the same.
+        if (c.mask == "N4999.TXT") {
+            std::sort(handed.begin(), handed.end());
+            std::sort(walked.begin(), walked.end());
+        }
+        EXPECT_EQ(handed, walked);
+        EXPECT_GE(batches, walked.empty() ? 0u : 1u);
+        EXPECT_EQ(RowsOf(fed), RowsOf(plain));
+        EXPECT_EQ(fed.FoundNothing(), plain.FoundNothing());
+    }
+}
+
+TEST(FindFilesLargeTest, AStoppedSearchEndsWithNoRows) {
+    CatalogSet set;
+    LoadManyDisks(set);
+    FindFiles tool(set, set.RootItem());
+    tool.SetMask("*");
+    const std::atomic<bool> stop{true};
+    tool.FindNow(FindFeed{.found = {}, .stop = &stop});
+    EXPECT_EQ(tool.RowCount(), 0u);
+    EXPECT_FALSE(tool.FoundNothing());
+}
+
+// A search on a thread of its own: its rows are those of FindNow, and a
+// change of the catalogs while it runs stops it before anything changes.
+TEST(FindFilesLargeTest, ASearchOnItsOwnThreadStopsBeforeTheCatalogsChange) {
+    CatalogSet set;
+    LoadManyDisks(set);
+    FindFiles plain(set, set.RootItem());
+    plain.SetMask("*.JPG");
+    plain.FindNow();
+
+    FindFiles tool(set, set.RootItem());
+    RecordingListener listener;
+    tool.SetListener(&listener);
+    tool.SetMask("*.JPG");
+    std::atomic<int> ends{0};
+    std::atomic<bool> whole{false};
+    std::atomic<std::size_t> handed{0};
+    auto start = [&] {
+        tool.StartSearch(
+            FindFeed{.found = [&](std::span<FileData* const> rows) { handed += rows.size(); },
+                     .stop = nullptr},
+            [&](bool ranWhole) {
+                whole = ranWhole;
+                ++ends;
+            });
+    };
+    start();
+    EXPECT_TRUE(tool.Searching());
+    EXPECT_EQ(listener.aboutToReset, 1);
+    while (ends == 0) std::this_thread::yield();
+    EXPECT_TRUE(tool.FinishSearch());
+    EXPECT_TRUE(whole);
+    EXPECT_FALSE(tool.Searching());
+    EXPECT_EQ(listener.resets, 1);
+    EXPECT_EQ(handed, plain.RowCount());
+    EXPECT_EQ(RowsOf(tool), RowsOf(plain));
+
+    // Removing the catalogs stops the search first; its rows go.
+    handed = 0;
+    start();
+    while (handed == 0 && ends == 1) std::this_thread::yield();
+    set.RemoveAllEntries();
+    EXPECT_FALSE(tool.Searching());
+    EXPECT_EQ(tool.RowCount(), 0u);
+    EXPECT_EQ(listener.resets, 2);
 }
 
 }  // namespace

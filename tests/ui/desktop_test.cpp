@@ -42,6 +42,7 @@
 #include "ui/result_list.h"
 #include "ui/result_row_menu.h"
 #include "ui/scripted_prompter.h"
+#include "ui/search_wait.h"
 #include "ui/single_instance.h"
 #include "ui/tree_pane.h"
 
@@ -220,6 +221,7 @@ private slots:
         // narrower than the user left it.
         find->MaskBox()->setText(QStringLiteral("*.doc"));
         find->OnFindNow();
+        QVERIFY(SearchEnds(find));
         QVERIFY(find->ResultView()->header()->sectionSize(1) >= 222);
         find->close();
     }
@@ -494,6 +496,7 @@ private slots:
         QVERIFY(find);
         find->MaskBox()->setText(QStringLiteral("letter.doc"));
         find->OnFindNow();
+        QVERIFY(SearchEnds(find));
         ResultView* view = find->ResultView();
         const QPoint row = view->visualRect(find->Results()->index(0, 0)).center();
         std::unique_ptr<QMenu> menu(find->RowMenu()->BuildContextMenu(row));
@@ -505,6 +508,7 @@ private slots:
         // "No files found" stands for no file: no menu, nothing to drag.
         find->MaskBox()->setText(QStringLiteral("nothing.at.all"));
         find->OnFindNow();
+        QVERIFY(SearchEnds(find));
         QVERIFY(!find->RowMenu()->BuildContextMenu(row));
         QVERIFY(!(find->Results()->flags(find->Results()->index(0, 0)) & Qt::ItemIsDragEnabled));
         find->close();
@@ -617,6 +621,7 @@ private slots:
         QVERIFY(find->Tool().DescendingNext());
         find->MaskBox()->setText(QStringLiteral("*.jpg"));
         find->OnFindNow();
+        QVERIFY(SearchEnds(find));
         QVERIFY(find->Tool().RowCount() >= 2);
         for (std::size_t row = 1; row < find->Tool().RowCount(); ++row)
             QVERIFY(find->Tool().RowEntry(row - 1)->Size() <= find->Tool().RowEntry(row)->Size());
@@ -636,6 +641,7 @@ private slots:
         auto* find = new FindFilesDlg(doc_->Catalogs(), kNoItem, prompter_, frame_.get());
         find->MaskBox()->setText(QStringLiteral("*.jpg"));
         find->OnFindNow();
+        QVERIFY(SearchEnds(find));
         QCOMPARE(find->Results()->index(0, 0).data().toString(), QStringLiteral("IMG_0001.JPG"));
         QVERIFY(find->Tool().DescendingNext());
         find->close();

@@ -39,6 +39,7 @@
 #include "ui/open_windows.h"
 #include "ui/result_list.h"
 #include "ui/scripted_prompter.h"
+#include "ui/search_wait.h"
 #include "ui/tree_pane.h"
 
 using namespace kestavo;
@@ -203,6 +204,7 @@ private slots:
         // Enter in the mask box is Find Now; the box then shows the upper-cased mask.
         docs->MaskBox()->setText(QStringLiteral("*.c"));
         QTest::keyClick(docs->MaskBox(), Qt::Key_Return);
+        QVERIFY(SearchEnds(docs));
         QCOMPARE(docs->MaskBox()->text(), QStringLiteral("*.C"));
         QCOMPARE(ColumnTexts(docs->Results(), 0), QStringList({"main.c"}));
         QCOMPARE(ColumnTexts(docs->Results(), 1), QStringList({"BACKUP/DOCS/old.zip/src"}));
@@ -218,6 +220,7 @@ private slots:
         QCOMPARE(all->SearchRootLabel()->text(), QStringLiteral("My Removable Disk Drive"));
         all->MaskBox()->setText(QStringLiteral("img_000?.jpg"));
         all->OnFindNow();
+        QVERIFY(SearchEnds(all));
         QCOMPARE(ColumnTexts(all->Results(), 0), QStringList({"IMG_0001.JPG", "img_0002.jpg"}));
         QCOMPARE(ColumnTexts(docs->Results(), 0), QStringList({"main.c"}));
 
@@ -230,6 +233,7 @@ private slots:
         QCOMPARE(all->MaskBox()->text(), QStringLiteral("IMG_000?.JPG"));
         all->MaskBox()->setText(QStringLiteral("*"));
         all->OnFindNow();
+        QVERIFY(SearchEnds(all));
         all->resize(760, 420);
         SaveShot(all, "find_files.png");
     }
@@ -240,9 +244,11 @@ private slots:
         QVERIFY(dialog);
         dialog->MaskBox()->setText(QStringLiteral("nothing-like-this"));
         dialog->OnFindNow();
+        QVERIFY(SearchEnds(dialog));
         QCOMPARE(ColumnTexts(dialog->Results(), 0), QStringList({"No files found"}));
         dialog->MaskBox()->setText(QStringLiteral("*"));
         dialog->OnFindNow();
+        QVERIFY(SearchEnds(dialog));
         QVERIFY(dialog->Results()->rowCount() > 10);
         frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
         QCOMPARE(dialog->Results()->rowCount(), 0);
@@ -256,6 +262,7 @@ private slots:
         QCOMPARE(dialog->SearchRootLabel()->text(), QStringLiteral("BACKUP/DOCS"));
         dialog->MaskBox()->setText(QStringLiteral("*"));
         dialog->OnFindNow();
+        QVERIFY(SearchEnds(dialog));
         const QStringList folders = ColumnTexts(dialog->Results(), 1);
         QVERIFY(!folders.isEmpty());
         for (const QString& folder : folders)
@@ -266,6 +273,7 @@ private slots:
         frame_->Action(ID_OPEN_ALL_CATALOGS)->trigger();
         QCOMPARE(dialog->SearchRootLabel()->text(), QStringLiteral("My Removable Disk Drive"));
         dialog->OnFindNow();
+        QVERIFY(SearchEnds(dialog));
         QVERIFY(ColumnTexts(dialog->Results(), 0).contains(QStringLiteral("CD01")));
     }
 
@@ -276,8 +284,10 @@ private slots:
         dialog->MaskBox()->setText(QStringLiteral("*.*"));
         dialog->SubfoldersBox()->setChecked(false);
         dialog->OnFindNow();
+        QVERIFY(SearchEnds(dialog));
         dialog->SubfoldersBox()->setChecked(true);
         dialog->OnFindNow();
+        QVERIFY(SearchEnds(dialog));
         prompter_.reportFile = Path(QStringLiteral("find.txt"));
         dialog->OnSaveReport();
         QCOMPARE(prompter_.offeredNames, QStringList({"FindFiles.txt"}));
@@ -604,6 +614,7 @@ private slots:
         QVERIFY(find);
         find->MaskBox()->setText(QStringLiteral("x.txt"));
         find->OnFindNow();
+        QVERIFY(SearchEnds(find));
         QCOMPARE(ColumnTexts(find->Results(), 1),
                  QStringList({"LONG/" + folder + "one", "LONG/" + folder + "two"}));
         QVERIFY(TextsFit(find->ResultView(), find->Results()));
