@@ -32,6 +32,8 @@ constexpr std::size_t kFirstFitRows = 4096;
 // take makes the view lay out its rows again, and the user-interface thread
 // shares the machine's cores with the search.
 constexpr int kTakePauseMs = 250;
+// How often the window looks for rows a running search has found.
+constexpr int kFollowMs = 20;
 
 std::vector<ResultColumn> FindColumns() {
     return {{.heading = "Name", .width = 160, .rightAligned = false},
@@ -46,6 +48,9 @@ FindFilesDlg::FindFilesDlg(CatalogSet& set, TreeItem searchRoot, Prompter& promp
                            QWidget* parent)
     : QDialog(parent, Qt::Window), tool_(set, searchRoot), prompter_(prompter) {
     setAttribute(Qt::WA_DeleteOnClose);
+    fillTimer_ = new QTimer(this);
+    fillTimer_->setInterval(kFollowMs);
+    connect(fillTimer_, &QTimer::timeout, this, &FindFilesDlg::FollowSearch);
     setWindowTitle(QStringLiteral("Find Files or Folders"));
     setSizeGripEnabled(true);
 
@@ -178,39 +183,47 @@ void FindFilesDlg::OnFindNow() {
     tool_.SetLookInSubfolders(subfolders_->isChecked());
     const unsigned search = ++searchNumber_;
     inbox_.Clear();
-    // Both run on the worker; what they post is dropped with this window.
-    auto found = [this, search](std::span<FileData* const> rows) {
-        if (inbox_.Put(rows))
-            QMetaObject::invokeMethod(
-                this, [this, search] { TakeFound(search); }, Qt::QueuedConnection);
-    };
+    // The worker only leaves rows in the inbox and marks the end; the
+    // window's own timer takes them, so nothing made on the worker is run
+    // on this thread.
+    auto found = [this](std::span<FileData* const> rows) { inbox_.Put(rows); };
     auto ended = [this, search](bool whole) {
         if (whole) {
             SortAsRemembered();
             finalWidest_ = model_->MeasureWidestOf(ToolRows());
         }
-        QMetaObject::invokeMethod(
-            this, [this, search] { EndSearch(search); }, Qt::QueuedConnection);
+        endedSearch_.store(search, std::memory_order_release);
     };
     tool_.StartSearch(FindFeed{.found = found, .stop = nullptr}, ended);
     filling_ = true;
     sinceTake_.invalidate();
     model_->EndChange();
     ShowSearching(true);
+    fillTimer_->start();
+}
+
+void FindFilesDlg::FollowSearch() {
+    const unsigned search = searchNumber_;
+    if (!filling_) {
+        fillTimer_->stop();
+        return;
+    }
+    if (endedSearch_.load(std::memory_order_acquire) == search) {
+        fillTimer_->stop();
+        EndSearch(search);
+        return;
+    }
+    TakeFound(search);
 }
 
 void FindFilesDlg::TakeFound(unsigned search) {
-    // A wake of a search stopped since finds the rows of the next one, if
-    // any: they are taken at its own wake.
     if (search != searchNumber_ || !filling_) return;
-    // Until they are taken, the worker posts no more wakes.
-    if (sinceTake_.isValid() && sinceTake_.elapsed() < kTakePauseMs) {
-        QTimer::singleShot(kTakePauseMs - static_cast<int>(sinceTake_.elapsed()), this,
-                           [this, search] { TakeFound(search); });
-        return;
-    }
-    sinceTake_.start();
+    // After the first rows the list grows a few times a second: each take
+    // lays the view out again, on the cores the search runs on.
+    if (sinceTake_.isValid() && sinceTake_.elapsed() < kTakePauseMs) return;
     std::vector<FileData*> rows = inbox_.Take();
+    if (rows.empty()) return;
+    sinceTake_.start();
     const bool first = shown_.empty();
     model_->AppendRows(rows.size(), [&] { shown_.insert(shown_.end(), rows.begin(), rows.end()); });
     if (first && !shown_.empty()) {
@@ -251,6 +264,7 @@ void FindFilesDlg::KeepCurrent(const FileData* entry) {
 
 void FindFilesDlg::LeaveFill() {
     filling_ = false;
+    fillTimer_->stop();
     std::vector<FileData*>().swap(shown_);
     inbox_.Clear();
     ShowSearching(false);

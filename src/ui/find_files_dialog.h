@@ -6,6 +6,8 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QTimer>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -75,6 +77,8 @@ private:
     ResultRows ToolRows();
     // The rows handed on so far by the search numbered `search`.
     void TakeFound(unsigned search);
+    // On the window's timer while a search runs: takes its rows, or ends it.
+    void FollowSearch();
     void EndSearch(unsigned search);
     void LeaveFill();
     void ShowSearching(bool searching);
@@ -102,7 +106,10 @@ private:
     FoundRowsInbox inbox_;
     std::vector<FileData*> shown_;
     QElapsedTimer sinceTake_;  // since the rows were last taken
-    WidestRows finalWidest_;   // measured on the worker over the final rows
+    QTimer* fillTimer_;
+    // The number of the last search whose worker has ended.
+    std::atomic<unsigned> endedSearch_{0};
+    WidestRows finalWidest_;  // measured on the worker over the final rows
     std::unique_ptr<InputHold> inputHold_;
 };
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Where a search running on a worker leaves the rows it finds for the
-// user-interface thread, which takes them when woken.
+// user-interface thread, which takes them on its own timer.
 #pragma once
 
 #include <mutex>
@@ -13,21 +13,16 @@ namespace kestavo::ui {
 
 class FoundRowsInbox {
 public:
-    // On the worker: keeps `rows`; answers whether the taker must be woken,
-    // which is once until it takes them.
-    bool Put(std::span<FileData* const> rows) {
+    // On the worker: keeps `rows`.
+    void Put(std::span<FileData* const> rows) {
         const std::lock_guard lock(mutex_);
         waiting_.insert(waiting_.end(), rows.begin(), rows.end());
-        const bool wake = !woken_;
-        woken_ = true;
-        return wake;
     }
     // On the taker's thread: the rows kept since the last take.
     std::vector<FileData*> Take() {
         std::vector<FileData*> rows;
         const std::lock_guard lock(mutex_);
         rows.swap(waiting_);
-        woken_ = false;
         return rows;
     }
     // Drops what a search left, before another starts.
@@ -36,7 +31,6 @@ public:
 private:
     std::mutex mutex_;
     std::vector<FileData*> waiting_;
-    bool woken_ = false;
 };
 
 }  // namespace kestavo::ui
