@@ -102,15 +102,19 @@ void FindFiles::Find(const FindFeed& feed) {
     const IndexedNameSearch indexed(set_, mask_);
     WalkFeed walkFeed(feed);
     const bool everyCatalog = lookInSubfolders_ && searchRoot_ == set_.RootItem();
-    // A search of every catalog whose rows are handed on while it runs goes
-    // disk by disk, in the order of a walk; without a feed the stores are
-    // read whole, which is quicker but finds rows only at the end.
-    const bool feedEveryCatalog = everyCatalog && feed.found && !indexed.Applies();
+    // A search of every catalog that hands its rows on or may be stopped
+    // while it runs goes disk by disk, in the order of a walk; otherwise the
+    // stores are read whole, which is quicker but finds rows only at the end.
+    const bool feedEveryCatalog = everyCatalog && (feed.found || feed.stop) && !indexed.Applies();
     if (lookInSubfolders_ && !feedEveryCatalog && (indexed.Applies() || everyCatalog)) {
         // The stores' name indexes, or for a search of everything the stores
         // read whole, find the rows in creation order, which are then put in
         // the initial order the rows of a walk would have.
         indexed.Collect(searchRoot_, rows_);
+        if (walkFeed.Stopped()) {
+            rows_.clear();
+            return;
+        }
         SettleRows(rows_.begin(), rows_.end());
         walkFeed.Offer(rows_, /*last=*/true);
         SortFoundInInitialOrder(tree, rows_);
