@@ -8,6 +8,8 @@
 #   sh bench/catalog_cache.sh BUILD CATALOGS [RUNS]
 set -eu
 build=${1:?release build directory}
+# The program counts XDG_CACHE_HOME only when it is absolute.
+build=$(cd "$build" && pwd)
 catalogs=${2:?catalog directory}
 runs=${3:-5}
 bench="$build/bench/kestavo-bench-open-all"

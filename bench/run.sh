@@ -4,6 +4,8 @@
 # BUILD/bench-data and made again only when missing.
 set -eu
 build=${1:?release build directory}
+# The program counts XDG_CACHE_HOME only when it is absolute.
+build=$(cd "$build" && pwd)
 data="$build/bench-data"
 mkdir -p "$data"
 # The catalog caches of the benchmarks stay beside the build, never in the user's.
