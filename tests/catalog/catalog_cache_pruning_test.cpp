@@ -8,13 +8,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "catalog/catalog_cache.h"
 #include "catalog/catalog_cache_format.h"
@@ -25,21 +23,9 @@ namespace kestavo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::CacheDirectory;
 using test::CatalogHeader;
 using test::TempDir;
-
-class CacheDirectory {
-public:
-    CacheDirectory() : old_(std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "") {
-        ::setenv("XDG_CACHE_HOME", dir_.Str().c_str(), 1);
-    }
-    ~CacheDirectory() { ::setenv("XDG_CACHE_HOME", old_.c_str(), 1); }
-    std::string Str() const { return dir_.Str() + "/kestavo"; }
-
-private:
-    TempDir dir_;
-    std::string old_;
-};
 
 std::string Disk(const std::string& label) {
     return CatalogHeader("fixed") + "+ \"" + label +
@@ -50,7 +36,7 @@ std::string Disk(const std::string& label) {
 // written for them.
 void WriteSettled(const TempDir& dir, std::initializer_list<const char*> labels) {
     for (const char* label : labels) dir.Write(std::string(label) + ".kvx", Disk(label));
-    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
+    test::WaitForCatalogsToSettle();
 }
 
 void OpenAll(const TempDir& dir) {
@@ -83,7 +69,7 @@ TEST(CatalogCachePruningTest, CachesOfGoneCatalogsGoAndOthersStay) {
     // a directory not opened now, but still exists: its cache stays.
     fs::rename(one.Str() + "/B.kvx", one.Str() + "/B2.kvx");
     // Renaming changes the file's change time, so it must settle again.
-    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
+    test::WaitForCatalogsToSettle();
     OpenAll(one);
     EXPECT_TRUE(fs::exists(a));
     EXPECT_FALSE(fs::exists(b));

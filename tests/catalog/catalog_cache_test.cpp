@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +17,6 @@
 #include <optional>
 #include <random>
 #include <span>
-#include <thread>
 #include <tuple>
 
 #include "catalog/catalog_cache_format.h"
@@ -29,28 +27,15 @@
 namespace kestavo {
 namespace {
 
+using test::CacheDirectory;
 using test::CatalogHeader;
 using test::TempDir;
-
-// Points the cache directory at a fresh directory for one test.
-class CacheDirectory {
-public:
-    CacheDirectory() : old_(std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "") {
-        ::setenv("XDG_CACHE_HOME", dir_.Str().c_str(), 1);
-    }
-    ~CacheDirectory() { ::setenv("XDG_CACHE_HOME", old_.c_str(), 1); }
-    std::string Str() const { return dir_.Str() + "/kestavo"; }
-
-private:
-    TempDir dir_;
-    std::string old_;
-};
 
 // Writes a catalog and waits until it has settled, so that a cache may be
 // written for it.
 std::string SettledWrite(const TempDir& dir, const std::string& name, const std::string& text) {
     const std::string path = dir.Write(name, text);
-    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
+    test::WaitForCatalogsToSettle();
     return path;
 }
 
@@ -212,7 +197,7 @@ TEST(CatalogCacheTest, StaleForeignAndDamagedCachesArePassedOverAndWrittenAgain)
     // another size.
     dir.Write("a.kvx", Disk("A", "\"two\" 1 1 1 2000 0 0 0"));
     ::utimensat(AT_FDCWD, a.c_str(), nullptr, 0);
-    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
+    test::WaitForCatalogsToSettle();
     EXPECT_FALSE(CachedFields(a).has_value());
     LoadFields fresh = ReadFields(a);
     EXPECT_EQ(std::get<1>(fresh.entries.at(1)), "two");
@@ -407,7 +392,7 @@ TEST(CatalogCacheTest, ACatalogJustChangedGetsNoCacheUntilItSettles) {
     dir.Write("a.kvx", Disk("A", "\"two\" 1 1 1 2000 0 0 0"));
     const LoadFields two = ReadFields(path);
     EXPECT_FALSE(two == one);
-    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
+    test::WaitForCatalogsToSettle();
     ASSERT_TRUE(CatalogCacheKey::Of(path, UINT64_MAX)->Settled());
     EXPECT_TRUE(ReadFields(path) == two);
     const std::optional<LoadFields> cached = CachedFields(path);

@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "catalog/catalog_cache.h"
@@ -65,7 +63,7 @@ std::vector<std::string> CacheFiles(const std::string& cache) {
 
 // Caches are written only for catalogs left unchanged for a moment.
 void LetCatalogsSettle() {
-    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
+    test::WaitForCatalogsToSettle();
 }
 
 void Rewrite(const std::string& path, const std::string& bytes) {

@@ -4,11 +4,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
+
+#include "catalog/catalog_cache.h"
 
 namespace kestavo::test {
 
@@ -50,6 +54,19 @@ TempDir::~TempDir() {
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
+}
+
+CacheDirectory::CacheDirectory()
+    : old_(std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "") {
+    ::setenv("XDG_CACHE_HOME", dir_.Str().c_str(), 1);
+}
+
+CacheDirectory::~CacheDirectory() {
+    ::setenv("XDG_CACHE_HOME", old_.c_str(), 1);
+}
+
+void WaitForCatalogsToSettle() {
+    std::this_thread::sleep_for(std::chrono::nanoseconds(kCatalogSettleNanoseconds + 10'000'000));
 }
 
 std::string TempDir::Write(const std::string& name, const std::string& content) const {

@@ -71,6 +71,26 @@ private:
     std::filesystem::path path_;
 };
 
+// Points the cache directory ($XDG_CACHE_HOME) at a fresh directory for
+// as long as it lives.
+class CacheDirectory {
+public:
+    CacheDirectory();
+    ~CacheDirectory();
+    CacheDirectory(const CacheDirectory&) = delete;
+    CacheDirectory& operator=(const CacheDirectory&) = delete;
+    // The directory the caches go to.
+    std::string Str() const { return dir_.Str() + "/kestavo"; }
+
+private:
+    TempDir dir_;
+    std::string old_;
+};
+
+// Waits until catalog files written just now have settled, so that caches
+// may be written for them.
+void WaitForCatalogsToSettle();
+
 // Loads catalog text into `set`, recording messages in `messages`.
 LoadOutcome LoadText(CatalogSet& set, const std::string& text, RecordingMessages& messages,
                      const std::string& path = "test.kvx");
