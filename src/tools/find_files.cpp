@@ -78,10 +78,6 @@ void FindFiles::StopSearch() {
     FinishSearch();
 }
 
-void FindFiles::StopSearchBeforeChange() {
-    StopSearch();
-}
-
 void FindFiles::Find(const FindFeed& feed) {
     rows_.clear();
     // Only the places of the rows' folders are read, and each is written
@@ -375,7 +371,7 @@ void FindFiles::WriteReport(ReportWriter& report) {
 }
 
 void FindFiles::EntriesAboutToBeRemoved() {
-    StopSearchBeforeChange();
+    StopSearch();
     if (rows_.empty()) return;
     if (listener_) listener_->RowsAboutToBeReset();
     rows_.clear();
@@ -390,19 +386,19 @@ bool FindFiles::IsAtOrBelow(TreeItem node, TreeItem top) const {
 }
 
 void FindFiles::ItemAboutToBeInserted(TreeItem, int) {
-    StopSearchBeforeChange();
+    StopSearch();
 }
 
 void FindFiles::ChildrenAboutToBeSorted(TreeItem) {
-    StopSearchBeforeChange();
+    StopSearch();
 }
 
 void FindFiles::ResetStarted() {
-    StopSearchBeforeChange();
+    StopSearch();
 }
 
 void FindFiles::ItemAboutToBeRemoved(TreeItem item) {
-    StopSearchBeforeChange();
+    StopSearch();
     if (searchRoot_ != kNoItem && IsAtOrBelow(searchRoot_, item)) searchRootRemoved_ = true;
 }
 

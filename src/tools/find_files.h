@@ -130,7 +130,8 @@ public:
     void WriteReport(ReportWriter& report);
 
 private:
-    // Catalog set and tree changes.
+    // Catalog set and tree changes. A search running reads the catalogs:
+    // each change that is about to come stops it first.
     void EntriesAboutToBeRemoved() override;
     void DisksLoaded() override;
     void ItemAboutToBeInserted(TreeItem, int) override;
@@ -143,8 +144,6 @@ private:
     void ResetFinished() override;
     void ExpandRequested(TreeItem) override {}
 
-    // A search running reads the catalogs: it stops before they change.
-    void StopSearchBeforeChange();
     void Find(const FindFeed& feed);
     void SetSearchRoot(TreeItem node);
     void FindSearchRootAgain();
