@@ -28,14 +28,7 @@ void EntryStore::MoveTo(CatalogSet* owner, std::uint64_t serial) {
 void EntryStore::Reserve(std::size_t entries) {
     if (!blocks_.empty() || entries == 0) return;
     const std::size_t segments = (entries + kEntriesPerSegment - 1) / kEntriesPerSegment;
-    const std::size_t bytes = segments * kSegmentBytes;
-    blocks_.emplace_back(
-        static_cast<char*>(::operator new (bytes, std::align_val_t{kSegmentBytes})));
-    // Large pages where the system gives them on request: far fewer page
-    // faults for a block that is filled at once.
-    ::madvise(blocks_.back().get(), bytes, MADV_HUGEPAGE);
-    PrefaultPages(blocks_.back().get(), bytes);
-    lastBlockSegments_ = segments;
+    PrefaultPages(NewSegmentBlock(segments), segments * kSegmentBytes);
     unusedSegments_ = segments;
 }
 
@@ -43,6 +36,8 @@ char* EntryStore::NewSegmentBlock(std::size_t segments) {
     const std::size_t bytes = segments * kSegmentBytes;
     blocks_.emplace_back(
         static_cast<char*>(::operator new (bytes, std::align_val_t{kSegmentBytes})));
+    // Large pages where the system gives them on request: far fewer page
+    // faults for a block that is filled at once.
     ::madvise(blocks_.back().get(), bytes, MADV_HUGEPAGE);
     lastBlockSegments_ = segments;
     unusedSegments_ = 0;
@@ -89,11 +84,8 @@ EntryStore::SegmentHeader* EntryStore::NewSegment() {
     if (unusedSegments_ == 0) {
         const std::size_t segments =
             std::clamp<std::size_t>(lastBlockSegments_ * 2, 1, kMaxBlockSegments);
-        const std::size_t bytes = segments * kSegmentBytes;
-        blocks_.emplace_back(
-            static_cast<char*>(::operator new (bytes, std::align_val_t{kSegmentBytes})));
-        if (segments == kMaxBlockSegments) PrefaultPages(blocks_.back().get(), bytes);
-        lastBlockSegments_ = segments;
+        char* block = NewSegmentBlock(segments);
+        if (segments == kMaxBlockSegments) PrefaultPages(block, segments * kSegmentBytes);
         unusedSegments_ = segments;
     }
     char* place = blocks_.back().get() + (lastBlockSegments_ - unusedSegments_) * kSegmentBytes;
