@@ -404,30 +404,38 @@ public:
     virtual void WillRead(std::span<const std::byte>) {}
 };
 
+}  // namespace
+
+bool ReadCacheSectionTable(std::span<const std::byte> start, std::uint64_t fileBytes, bool checkSum,
+                           std::vector<cf::Section>& sections) {
+    if (start.size() < sizeof(cf::Header)) return false;
+    cf::Header header{};
+    std::memcpy(&header, start.data(), sizeof header);
+    if (std::memcmp(header.magic, cf::kMagic, sizeof header.magic) != 0 ||
+        header.version != cf::kVersion || header.fileBytes != fileBytes ||
+        header.sectionCount == 0 || header.sectionCount > cf::kMaxSections ||
+        start.size() - sizeof header < header.sectionCount * sizeof(cf::Section))
+        return false;
+    sections.resize(header.sectionCount);
+    std::memcpy(sections.data(), start.data() + sizeof header,
+                sections.size() * sizeof(cf::Section));
+    if (!checkSum) return true;
+    const std::uint64_t expected = header.headerSum;
+    header.headerSum = 0;
+    Checksum sum;
+    sum.Add(&header, sizeof header);
+    sum.Add(sections.data(), sections.size() * sizeof(cf::Section));
+    return sum.Finish() == expected;
+}
+
+namespace {
+
 // The sections of a cache, each checked to lie inside it.
 class CacheSections {
 public:
     bool Open(std::span<const std::byte> bytes, CacheCheck check, EntryPlace* place) {
-        if (bytes.size() < sizeof(cf::Header)) return false;
-        cf::Header header{};
-        std::memcpy(&header, bytes.data(), sizeof header);
-        if (std::memcmp(header.magic, cf::kMagic, sizeof header.magic) != 0 ||
-            header.version != cf::kVersion || header.fileBytes != bytes.size() ||
-            header.sectionCount > cf::kMaxSections ||
-            bytes.size() - sizeof header < header.sectionCount * sizeof(cf::Section))
+        if (!ReadCacheSectionTable(bytes, bytes.size(), check == CacheCheck::Everything, sections_))
             return false;
-        if (header.sectionCount == 0) return false;
-        sections_.resize(header.sectionCount);
-        std::memcpy(sections_.data(), bytes.data() + sizeof header,
-                    sections_.size() * sizeof(cf::Section));
-        if (check == CacheCheck::Everything) {
-            const std::uint64_t expected = header.headerSum;
-            header.headerSum = 0;
-            Checksum sum;
-            sum.Add(&header, sizeof header);
-            sum.Add(sections_.data(), sections_.size() * sizeof(cf::Section));
-            if (sum.Finish() != expected) return false;
-        }
         std::uint64_t entriesAt = bytes.size();
         for (const cf::Section& section : sections_) {
             if (section.offset % 8 != 0 || section.offset > bytes.size() ||

@@ -16,10 +16,15 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalog/catalog_load.h"
 
 namespace kestavo {
+
+namespace cache_format {
+struct Section;
+}
 
 // The cache directory: $XDG_CACHE_HOME/kestavo, else ~/.cache/kestavo
 // (XDG_CACHE_HOME counts only when it is an absolute path); empty when
@@ -69,6 +74,13 @@ inline constexpr std::int64_t kCatalogSettleNanoseconds = 50'000'000;
 // How much of a cache is checked before use: all of it, or (to let a fuzzer
 // reach past the sums) everything but the sums.
 enum class CacheCheck { Everything, AllButSums };
+
+// The section table of a cache from its first bytes, `start` (the header
+// and the table at least), in a file of `fileBytes` bytes; false when they
+// are no cache of this version, or, with `checkSum`, when the header's sum
+// does not hold.
+bool ReadCacheSectionTable(std::span<const std::byte> start, std::uint64_t fileBytes, bool checkSum,
+                           std::vector<cache_format::Section>& sections);
 
 // Makes `load`, which holds nothing yet, what the cache `bytes` keeps, if
 // they are a whole cache written for `key`; `backing` keeps the bytes alive

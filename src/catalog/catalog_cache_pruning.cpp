@@ -11,11 +11,11 @@
 #include <cstring>
 #include <ctime>
 #include <string_view>
+#include <vector>
 
 #include "catalog/catalog_cache.h"
 #include "catalog/catalog_cache_format.h"
 #include "catalog/directory_lister.h"
-#include "support/checksum.h"
 
 namespace kestavo {
 
@@ -90,26 +90,18 @@ std::string CatalogPathOfCache(const std::string& cacheFile) {
     const OpenFile file(cacheFile);
     struct stat st {};
     if (file.Fd() < 0 || ::fstat(file.Fd(), &st) != 0 || !S_ISREG(st.st_mode)) return std::string();
-    cf::Header header{};
-    if (!file.ReadAt(&header, sizeof header, 0) ||
-        std::memcmp(header.magic, cf::kMagic, sizeof header.magic) != 0 ||
-        header.version != cf::kVersion ||
-        header.fileBytes != static_cast<std::uint64_t>(st.st_size) || header.sectionCount == 0 ||
-        header.sectionCount > cf::kMaxSections)
+    const auto fileBytes = static_cast<std::uint64_t>(st.st_size);
+    // The header and the longest section table there can be, or the whole
+    // file when it is shorter.
+    std::vector<std::byte> start(std::min<std::uint64_t>(
+        fileBytes, sizeof(cf::Header) + cf::kMaxSections * sizeof(cf::Section)));
+    std::vector<cf::Section> sections;
+    if (!file.ReadAt(start.data(), start.size(), 0) ||
+        !ReadCacheSectionTable(start, fileBytes, /*checkSum=*/true, sections))
         return std::string();
-    cf::Section sections[cf::kMaxSections];
-    if (!file.ReadAt(sections, header.sectionCount * sizeof(cf::Section), sizeof header))
-        return std::string();
-    const std::uint64_t expected = header.headerSum;
-    header.headerSum = 0;
-    Checksum sum;
-    sum.Add(&header, sizeof header);
-    sum.Add(sections, header.sectionCount * sizeof(cf::Section));
-    if (sum.Finish() != expected) return std::string();
-    for (std::uint32_t i = 0; i < header.sectionCount; ++i) {
-        const cf::Section& section = sections[i];
+    for (const cf::Section& section : sections) {
         if (section.kind != static_cast<std::uint32_t>(cf::SectionKind::Key)) continue;
-        if (section.offset > header.fileBytes || section.length > header.fileBytes - section.offset)
+        if (section.offset > fileBytes || section.length > fileBytes - section.offset)
             return std::string();
         std::string key(std::min<std::uint64_t>(section.length, kLongestKeyRead), '\0');
         if (!file.ReadAt(key.data(), key.size(), section.offset)) return std::string();
